@@ -1,0 +1,57 @@
+// Marshalling of calls to the program's main (GUI) thread.
+//
+// The engine, services and player never see the GUI toolkit: a front end installs a dispatcher
+// (the Qt one runs calls in the event loop; command-line programs and tests use TQueueDispatcher
+// and serve it from their main loop).  Without a dispatcher every call runs directly.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+class IMainThreadDispatcher {
+ public:
+  virtual ~IMainThreadDispatcher() = default;
+  virtual bool IsMainThread() const = 0;
+  // Runs fn on the main thread and returns after it has run.
+  virtual void Invoke(const std::function<void()> &fn) = 0;
+  // Called on the main thread while it waits for another thread: runs the calls that are
+  // pending, waiting at most `slice` for one to arrive.
+  virtual void ProcessPending(std::chrono::milliseconds slice) = 0;
+};
+
+void SetMainThreadDispatcher(IMainThreadDispatcher *dispatcher);
+IMainThreadDispatcher *MainThreadDispatcher();
+
+// Runs fn on the main thread when a dispatcher is installed and the caller is another thread;
+// otherwise runs it at once.
+void RunInMainThread(const std::function<void()> &fn);
+
+// Serves marshalled calls for `slice` when called on the main thread with a dispatcher; otherwise
+// just sleeps for that long.
+void ServeMainThread(std::chrono::milliseconds slice);
+
+// A dispatcher for programs without an event loop: the thread that creates it is the main thread
+// and serves calls whenever it calls ProcessPending.
+class TQueueDispatcher : public IMainThreadDispatcher {
+ public:
+  TQueueDispatcher();
+  bool IsMainThread() const override;
+  void Invoke(const std::function<void()> &fn) override;
+  void ProcessPending(std::chrono::milliseconds slice) override;
+
+ private:
+  struct TCall {
+    std::function<void()> Fn;
+    bool Done{false};
+    std::exception_ptr Error{};
+  };
+  std::thread::id FMainThread;
+  std::mutex FLock;
+  std::condition_variable FQueued;
+  std::condition_variable FFinished;
+  std::deque<TCall *> FCalls;
+};

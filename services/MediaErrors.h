@@ -1,0 +1,7 @@
+// Texts for the libraries' negative results, shared by the engine, the probe and the player.
+#pragma once
+
+#include <string>
+
+// "No such file or directory", "Unknown format", ... or "Error number %d occurred".
+std::string MediaErrorText(int err);

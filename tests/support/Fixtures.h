@@ -1,0 +1,46 @@
+// Test media made at test time with the ffmpeg tool, and small helpers around files and commands.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace fixtures {
+
+// Output and exit status of a shell command.
+struct TCommandResult {
+  int ExitCode = -1;
+  std::string Output;  // stdout and stderr together
+};
+TCommandResult Run(const std::string &command);
+
+// Quotes a text for the shell.
+std::string Quote(const std::string &text);
+
+// Makes `name` in the shared fixture folder with "ffmpeg -y -v error <ffmpegArgs> <path>" unless
+// it is there already, and returns its path.  Safe when several test processes ask at once (the
+// file is written under a temporary name and renamed).  Throws std::runtime_error on failure.
+std::string Make(const std::string &name, const std::string &ffmpegArgs);
+
+// Common clips.  Each takes about a second or less to make.
+std::string Clip(double seconds = 2.0, int width = 320, int height = 240, int rate = 25);  // H.264+AAC MP4
+std::string AudioMp3(double seconds = 2.0);  // stereo 44.1 kHz MP3 with ID3v2 tags
+
+// ffprobe's view of one value, for example Probe(file, "format=duration").
+std::string Probe(const std::string &file, const std::string &entries,
+                  const std::string &streams = "");
+
+// A temporary folder removed with everything in it when the object goes.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir &) = delete;
+  TTempDir &operator=(const TTempDir &) = delete;
+  const std::filesystem::path &Path() const { return FPath; }
+  std::string operator/(const std::string &name) const { return (FPath / name).string(); }
+
+ private:
+  std::filesystem::path FPath;
+};
+
+} // namespace fixtures
