@@ -22,6 +22,7 @@
 #include "engine/ConvertThread.h"
 #include "engine/EngineSettings.h"
 #include "engine/FFResources.h"
+#include "engine/FFmpegException.h"
 #include "engine/ManualEvent.h"
 #include "platform/ThreadPriority.h"
 #include "services/FFmpegLogger.h"
@@ -37,12 +38,6 @@ class TPreviewer;      // the preview window object
 class TBitmap;         // 24-bit BGR bitmap handed to the hook and preview callbacks
 
 class TCustomFFmpeg;
-
-// Every failure inside the engine.
-class FFmpegException : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Bounds the number of input files, output files and streams per file.
 constexpr int MaxFiles = 20;
