@@ -1,0 +1,83 @@
+#include "workspace/GlobalUnit.h"
+
+#include <cstdlib>
+
+#include "platform/Paths.h"
+
+namespace {
+
+// Addresses of the product's pages.  Kept together so that a rebranded build changes one place.
+constexpr const char ProductTitleText[] = "Morvane MP4 Video Converter";
+constexpr const char InitialVersionText[] = " ver 1.60 ";
+constexpr const char HelpAddress[] = "https://www.morvane.com/mp4-video-converter/help.html";
+constexpr const char UpdateAddress[] =
+    "https://www.morvane.com/download/morvane-mp4-video-converter";
+constexpr const char WebSiteAddress[] = "https://www.morvane.com/mp4-video-converter/";
+
+std::string EnvOr(const char *name, const std::string &fallback) {
+  const char *value = std::getenv(name);
+  return value && *value ? value : fallback;
+}
+
+}  // namespace
+
+TGlobalObject::TGlobalObject()
+    : TGlobalObject(EnvOr("MORVANE_SETTINGS_INI", DefaultSettingsIniPath()),
+                    EnvOr("MORVANE_FORMAT_INI", DefaultFormatIniPath())) {}
+
+TGlobalObject::TGlobalObject(const std::string &settingsIniPath, const std::string &formatIniPath)
+    : FHelpUrl(HelpAddress),
+      FProductTitle(ProductTitleText),
+      FVersionText(InitialVersionText),
+      FUpdateUrl(UpdateAddress),
+      FWebSiteUrl(WebSiteAddress) {
+  SetSettingsIniPath(settingsIniPath);
+  SetFormatIniPath(formatIniPath);
+}
+
+void TGlobalObject::SetHelpUrl(const std::string &value) {
+  if (!value.empty()) FHelpUrl = value;
+}
+
+void TGlobalObject::SetSettingsIniPath(const std::string &value) {
+  if (value.size() > 3) FSettingsIniPath = value;
+}
+
+void TGlobalObject::SetFormatIniPath(const std::string &value) {
+  if (value.size() > 3) FFormatIniPath = value;
+}
+
+void TGlobalObject::SetProductTitle(const std::string &value) {
+  if (!value.empty()) FProductTitle = value;
+}
+
+void TGlobalObject::SetVersionText(const std::string &value) {
+  if (!value.empty()) FVersionText = value;
+}
+
+void TGlobalObject::SetUpdateUrl(const std::string &value) {
+  if (!value.empty()) FUpdateUrl = value;
+}
+
+void TGlobalObject::SetWebSiteUrl(const std::string &value) {
+  if (!value.empty()) FWebSiteUrl = value;
+}
+
+std::string VersionTextOf(unsigned major, unsigned minor, unsigned build, unsigned release) {
+  return " " + std::to_string(major) + "." + std::to_string(minor) + std::to_string(build) +
+         std::to_string(release) + " ";
+}
+
+std::string ProgramVersionText() {
+  return VersionTextOf(MORVANE_VERSION_MAJOR, MORVANE_VERSION_MINOR, MORVANE_VERSION_PATCH, 0);
+}
+
+std::string DefaultSettingsIniPath() {
+  return (paths::ConfigFolder() / SettingsIniName).string();
+}
+
+std::string DefaultFormatIniPath() {
+  const auto found = paths::FindDataFile(FormatIniName);
+  if (!found.empty()) return found.string();
+  return (paths::ExecutableFolder() / "data" / FormatIniName).string();
+}
