@@ -80,6 +80,14 @@ bool TIniFile::ValueExists(const std::string &section, const std::string &key) c
   return loaded.Ini.GetValue(section.c_str(), key.c_str(), nullptr) != nullptr;
 }
 
+std::map<std::string, std::string> TIniFile::ReadSection(const std::string &section) const {
+  TLoadedIni loaded(FPath);
+  std::map<std::string, std::string> values;
+  if (const auto *keys = loaded.Ini.GetSection(section.c_str()))
+    for (const auto &[key, value] : *keys) values[LowerCase(key.pItem)] = value;
+  return values;
+}
+
 void TIniFile::WriteString(const std::string &section, const std::string &key,
                            const std::string &value) {
   TLoadedIni loaded(FPath);

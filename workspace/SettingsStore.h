@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 // Key names of the `settings` section.
@@ -77,6 +78,8 @@ class TIniFile {
   bool ReadBool(const std::string &section, const std::string &key, bool defaultValue) const;
   bool SectionExists(const std::string &section) const;
   bool ValueExists(const std::string &section, const std::string &key) const;
+  // Every key of a section in one read, keyed by the lower-cased key name.
+  std::map<std::string, std::string> ReadSection(const std::string &section) const;
 
   // Raise std::runtime_error "Unable to write to <path>" when the file cannot be written.
   void WriteString(const std::string &section, const std::string &key, const std::string &value);

@@ -1,0 +1,83 @@
+// The catalogue of output profiles compiled into the program (25 device or format categories,
+// 115 profiles) and the reader of the format INI that defines each profile's container, file
+// extension, parameter lists and defaults.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "workspace/SettingsStore.h"
+
+struct TCatalogueCategory {
+  const char *Name;
+  std::vector<const char *> Profiles;  // in position order
+};
+
+// One profile's section `formatInfo` + code of the format INI, with the readers' defaults for
+// whatever is absent.  Lists are kept as the raw text; SplitList turns them into items.
+struct TFormatInfo {
+  std::string Format = "null";
+  std::string FileExt = "mp4";
+  std::string VideoSize = "null";
+  std::string VideoBitRate = "null";
+  std::string FrameRate = "null";
+  std::string VideoEncoder = "null";
+  std::string AudioBitRate = "null";
+  std::string SampleRate = "null";
+  std::string AudioEncoder = "null";
+  std::string Channel = "null";
+  std::string Volume = "null";
+  int iVideoSize = 0;
+  int iVideoBitRate = 0;
+  int iFrameRate = 0;
+  int iVideoEncoder = 0;
+  int iAudioBitRate = 0;
+  int iSampleRate = 0;
+  int iChannel = 0;
+  int iVolume = 0;
+  int iAudioEncoder = 0;
+  std::string paraBitExact;
+  std::string paraMaxBitrate;
+  std::string paraBufferSize;
+  std::string paraLevel;
+  std::string paraQscale;
+  std::string paraGop;
+  std::string paraCoder;
+  // Four-character code the container should carry for the video stream (for example "XVID"
+  // for players that recognise MPEG-4 Part 2 in AVI only by that tag); empty = the muxer's own.
+  std::string VideoTag;
+};
+
+class TFormatCatalogue {
+ public:
+  static constexpr int CategoryCount = 25;
+  static constexpr int ProfileCount = 115;
+  // The names table the profile list is built from: 51 rows of 51 slots.
+  static constexpr int NamesTableSize = 51;
+
+  explicit TFormatCatalogue(std::string formatIniPath) : FIni(std::move(formatIniPath)) {}
+  const std::string FormatIniPath() const { return FIni.Path().string(); }
+
+  static const std::vector<TCatalogueCategory> &Categories();
+  // Names table lookup [code div 100, code mod 100]; empty when the slot holds no profile.
+  static std::string ProfileName(int formatCode);
+  static std::string CategoryName(int categoryIndex);
+  // The code of the profile whose name equals `name` with blanks trimmed.
+  static std::optional<int> CodeOfName(const std::string &name);
+  // Every format code in catalogue order.
+  static std::vector<int> AllCodes();
+
+  // A list value split at every comma (blanks kept as part of the items); nullopt when the whole
+  // text is "null" (no list).
+  static std::optional<std::vector<std::string>> SplitList(const std::string &text);
+
+  // Readers of the profile's section; a missing file or section gives the defaults.
+  TFormatInfo Read(int formatCode) const;
+  std::string ReadString(int formatCode, const std::string &key,
+                         const std::string &defaultValue) const;
+  bool HasSection(int formatCode) const;
+
+ private:
+  TIniFile FIni;
+};
