@@ -97,13 +97,41 @@ std::vector<TOptionPair> TranslatePartitions(const std::string &value) {
   return {{"partitions", list.empty() ? "none" : list}};
 }
 
-// The generic "loop" flag no longer reaches libx264, whose deblocking filter is on by default; the
-// old flag's meaning is carried over as libx264's own switch.  ("deblock=0" would not do: libx264
-// reads a single number there as the filter strength and leaves the filter on.)
+// Old "flags" bits that became private switches of the MPEG-family encoders.
+constexpr TFlagSwitch FlagsSwitches[] = {
+    {"scan_offset", "scan_offset", "1", "0"},
+    {"alt", "alternate_scan", "1", "0"},
+    {"part", "data_partitioning", "1", "0"},
+    {"gmc", "gmc", "1", "0"},
+    {"umv", "umv", "1", "0"},
+    {"aiv", "aiv", "1", "0"},
+    {"obmc", "obmc", "1", "0"},
+    {"slice", "structured_slices", "1", "0"},
+    {"mv0", "mpv_flags", "+mv0", "-mv0"},
+    {"naq", "mpv_flags", "+naq", "-naq"},
+    {"qprd", "mpv_flags", "+qp_rd", "-qp_rd"},
+    {"cbp", "mpv_flags", "+cbp_rd", "-cbp_rd"},
+};
+
+// The generic "loop" flag stays (H.263 still reads it) but no longer reaches libx264, whose
+// deblocking filter is on by default: the old flag's meaning is carried over as libx264's own
+// switch.  ("deblock=0" would not do: libx264 reads a single number there as the filter strength
+// and leaves the filter on.)
 std::vector<TOptionPair> TranslateFlags(const std::string &value) {
-  std::vector<TOptionPair> out{{"flags", value}};
-  for (const TFlagToken &t : SplitFlags(value))
+  std::vector<TOptionPair> out;
+  std::string rest;
+  for (const TFlagToken &t : SplitFlags(value)) {
+    const TFlagSwitch *sw = nullptr;
+    for (const TFlagSwitch &s : FlagsSwitches)
+      if (t.Bit == s.Bit) sw = &s;
+    if (sw) {
+      out.push_back({sw->Option, t.Set() ? sw->On : sw->Off});
+      continue;
+    }
+    rest += t.Text();
     if (t.Bit == "loop") out.push_back({"x264-params", t.Set() ? "no-deblock=0" : "no-deblock=1"});
+  }
+  if (!rest.empty()) out.insert(out.begin(), {"flags", rest});
   return out;
 }
 

@@ -103,6 +103,10 @@ TEST(OldOptionNames, TranslateToTheirCurrentForm) {
       {"flags", "+loop", {{"flags", "+loop"}, {"x264-params", "no-deblock=0"}}},
       {"flags", "-loop", {{"flags", "-loop"}, {"x264-params", "no-deblock=1"}}},
       {"flags", "+global_header", {{"flags", "+global_header"}}},
+      {"flags", "+scan_offset", {{"scan_offset", "1"}}},
+      {"flags",
+       "+mv4+naq-alt",
+       {{"flags", "+mv4"}, {"mpv_flags", "+naq"}, {"alternate_scan", "0"}}},
       {"me_method", "umh", {{"me_method", "umh"}}},
       {"crf", "23", {{"crf", "23"}}},
   };
