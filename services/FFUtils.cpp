@@ -216,16 +216,16 @@ bool TDefaultsList::Take(const std::string &name, std::string &value) {
   return true;
 }
 
-void ApplyOptionText(TOptionTarget &task, const std::string &text, bool forOutput) {
+void ApplyOptionText(TOptionTarget &task, const std::string &text, bool withCodecNames) {
   for (const TOptionLine &line : ParseOptionText(text)) {
     if (IsStreamOption(line.Name)) continue;
-    if (forOutput && IsOneOf(line.Name, {"acodec", "vcodec", "scodec", "s"})) continue;
+    if (!withCodecNames && IsOneOf(line.Name, {"acodec", "vcodec", "scodec", "s"})) continue;
     task.SetOption(line.Name, line.Value);
   }
 }
 
 void ApplyInputOptions(TOptionTarget &task, const TInputOptions &options) {
-  ApplyOptionText(task, options.ExtOptions, false);
+  ApplyOptionText(task, options.ExtOptions, true);
   if (!options.FileFormat.empty()) task.SetForceFormat(options.FileFormat);
   if (options.StartTime != NoTimestamp) task.SetStartTime(options.StartTime);
   if (options.ProgramID >= 0) task.SetProgramID(options.ProgramID);
@@ -236,7 +236,7 @@ bool ApplyOutputOptions(TOptionTarget &task, const TOutputOptions &options,
   BuildDefaults(options, defaults);
   ApplyTargetOf(task, options);
   ApplyCodecsAndPresets(task, defaults);
-  ApplyOptionText(task, options.ExtOptions, true);
+  ApplyOptionText(task, options.ExtOptions, false);
   ApplyOutputFields(task, options);
   SetIfNotEmpty(task, "s", defaults.Value("def_s"));
   SetIfNotEmpty(task, "vf", defaults.Value("def_vf"));

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <utility>
@@ -144,9 +145,10 @@ class TOptionTarget {
 };
 
 // Passes the lines of ExtOptions to SetOption.  The stream options of the extra streams ("new..."
-// lines, presets, filters) are never passed; for an output (forOutput) neither are the codec
-// names and the frame size, which reach the engine through the defaults list.
-void ApplyOptionText(TOptionTarget &task, const std::string &text, bool forOutput);
+// lines, presets, filters) are never passed.  An input passes the codec names (withCodecNames:
+// they choose its decoders); an output passes neither them nor the frame size, which reach the
+// engine through the defaults list.
+void ApplyOptionText(TOptionTarget &task, const std::string &text, bool withCodecNames);
 
 // Before the input is opened.
 void ApplyInputOptions(TOptionTarget &task, const TInputOptions &options);
@@ -155,6 +157,57 @@ bool ApplyOutputOptions(TOptionTarget &task, const TOutputOptions &options,
                         TDefaultsList &defaults);
 // After the output was added: the extra streams of the option text, with the same defaults.
 void AddExtraStreams(TOptionTarget &task, const TOutputOptions &options, TDefaultsList &defaults);
+
+// Binds the procedures above to a task of the transcoding engine (TCustomFFmpeg or a subclass).
+// A template, so that this unit needs no engine: the component that links the engine
+// instantiates it.  InstallHook points the task's frame hook at the component.
+template <class TTask>
+class TTaskOptionTarget final : public TOptionTarget {
+ public:
+  using THookInstaller = std::function<void(TTask &)>;
+  explicit TTaskOptionTarget(TTask &task, THookInstaller installHook = {})
+      : FTask(task), FInstallHook(std::move(installHook)) {}
+
+  void SetOption(const std::string &name, const std::string &value) override {
+    FTask.SetOption(name, value);
+  }
+  bool ApplyGenericOption(const std::string &name, const std::string &value) override {
+    return FTask.ApplyGenericOption(name, value);
+  }
+  void ApplyPreset(const std::string &kind, const std::string &value) override {
+    FTask.ApplyPreset(kind, value);
+  }
+  void ApplyTarget(const std::string &type, const std::string &norm,
+                   const std::string &defaultNorm) override {
+    FTask.ApplyTarget(type, norm, defaultNorm);
+  }
+  void AddMetadata(const std::string &key, const std::string &value) override {
+    FTask.AddMetadata(key, value);
+  }
+  void SetForceFormat(const std::string &format) override { FTask.SetForceFormat(format); }
+  void SetStartTime(int64_t us) override { FTask.SetStartTime(us); }
+  void SetRecordingTime(int64_t us) override { FTask.SetRecordingTime(us); }
+  // The engine has no setter of its own for the recording date: the "timestamp" option would
+  // need the seconds written out as a date text first.
+  void SetRecordingTimestamp(int64_t seconds) override {
+    FTask.Settings().RecordingTimestamp = seconds;
+  }
+  void SetProgramID(int id) override { FTask.SetProgramId(id); }
+  void SetAudioVolume(int volume) override { FTask.SetAudioVolume(volume); }
+  void SetAudioChannels(int channels) override { FTask.SetAudioChannels(channels); }
+  void SetAudioSampleRate(int rate) override { FTask.SetAudioRate(rate); }
+  void SetAudioSync(int method) override { FTask.SetAudioSync(method); }
+  void SetVideoSync(int method) override { FTask.SetVideoSync(method); }
+  void SetMuxDelay(float seconds) override { FTask.SetMuxDelay(seconds); }
+  void SetMuxPreload(float seconds) override { FTask.SetMuxPreload(seconds); }
+  void EnableCustomHook() override {
+    if (FInstallHook) FInstallHook(FTask);
+  }
+
+ private:
+  TTask &FTask;
+  THookInstaller FInstallHook;
+};
 
 // Minutes to add to local standard time to get UTC (daylight saving time not included).
 int TimeZoneBias();
