@@ -72,6 +72,7 @@ struct TOutputStreamSetup {
   TCodecCtxPtr Codec;
   const AVCodec *Encoder = nullptr;  // the forced encoder (by name), else null
   bool StreamCopy = false;
+  float Quality = 0;  // fixed quality (lambda) asked for with qscale / sameq, else 0
   TBsfChain Filters;  // bitstream filters, in order
 };
 
@@ -80,6 +81,8 @@ struct TOutputFile {
   std::vector<TOutputStreamSetup> Streams;
   bool HasVideoFilters = false;  // a video filter chain was set when the file was added
   std::string VideoFilters;
+  // Muxer options handed to avformat_write_header (preload, loop, ...).
+  std::vector<std::pair<std::string, std::string>> MuxerOptions;
 };
 
 // Per-run records, built when the run starts and freed when it ends.
@@ -126,7 +129,10 @@ struct TOutputStreamRec {
   AVCodecID SavedCodecId = AV_CODEC_ID_NONE;
   bool Active = false;
   bool EncoderOpen = false;
-  int64_t LastMuxDts = AV_NOPTS_VALUE;  // stream copy: last decoding time written
+  int64_t LastMuxDts = AV_NOPTS_VALUE;  // last decoding time written (stream time base)
+  // Where the stream has got to: the end of the last packet written, in the stream time base.
+  int64_t CurrentTs = 0;
+  float Quality = -1;  // quality of the last encoded picture (lambda); -1 for stream copy
   TLatePtr<TAudioPath> Audio;
   TLatePtr<TVideoPath> Video;
   TLatePtr<TSubtitlePath> Subtitle;
@@ -274,8 +280,9 @@ class TCustomFFmpeg {
   void WriteFrame(TOutputStreamRec &ost, AVPacket *pkt);
 
   // Opens / closes a codec under the codec lock and keeps the opened-codec lists.
-  void OpenEncoder(TOutputStreamRec &ost, const AVCodec *codec, AVDictionary **options);
-  void OpenDecoder(TInputStreamRec &ist, const AVCodec *codec, AVDictionary **options);
+  // Return the library's result (negative on failure).
+  int OpenEncoder(TOutputStreamRec &ost, const AVCodec *codec, AVDictionary **options);
+  int OpenDecoder(TInputStreamRec &ist, const AVCodec *codec, AVDictionary **options);
   void CloseEncoder(TOutputStreamRec &ost);
   void CloseDecoder(TInputStreamRec &ist);
 
@@ -329,8 +336,9 @@ class TCustomFFmpeg {
   void ApplyBitstreamFilters(TOutputStreamRec &ost, AVPacket *pkt, std::vector<TPacketPtr> &out);
 
   // ---- file set-up helpers (FFFiles.cpp)
-  bool OpenInputFile(const std::wstring &fileName, std::unique_ptr<TInputFile> &file);
-  void SetUpInputStreams(TInputFile &file);
+  bool OpenInputFile(const std::string &shown, const std::string &url, const AVInputFormat *format,
+                     std::unique_ptr<TInputFile> &file);
+  void SetUpInputStreams(TInputFile &file, const AVCodec *const forced[3]);
   void ChooseOutputStreams(TOutputFile &file, bool join, bool &video, bool &audio, bool &sub);
   AVStream *NewOutputStream(TOutputFile &file, AVMediaType type, const AVCodec *codec);
   void ApplyOutputMetadata(TOutputFile &file);

@@ -1,0 +1,279 @@
+// The transcode driver: set-up of a run, the packet loop, the end of a run and the status report.
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include "engine/FFMapping.h"
+#include "engine/FFmpeg.h"
+#include "services/MediaErrors.h"
+
+namespace {
+
+constexpr int TryAgain = AVERROR(EAGAIN);
+
+double OutputTime(const TOutputStreamRec &ost) {
+  return static_cast<double>(ost.CurrentTs) * av_q2d(ost.Stream->time_base);
+}
+
+}  // namespace
+
+void TCustomFFmpeg::RunTranscode() {
+  BuildInputTables();
+  BuildOutputTables();
+  ChooseSources();
+  PrepareCodecs();
+  OpenEncoders();
+  OpenDecoders();
+  InitInputTiming();
+  ApplyMetadataMaps();
+  CopyChapters();
+  InitBitstreamFilters();
+  WriteHeaders();
+  DumpMapping();
+  FCounters.TimerStart = FCounters.LastReportTime = ff::av_gettime();
+  FCurrentInput = 0;
+  for (auto &f : FInputFileRecs) f.NoPacket = false;
+  MainLoop();
+  FinishRun();
+}
+
+int TCustomFFmpeg::ChooseInputFile() const {
+  if (FJoinMode) {
+    const int first = FCurrentInput * FStreamsPerOutput;
+    for (int i = first; i < first + FStreamsPerOutput; ++i) {
+      const TOutputStreamRec &ost = FOutputStreams[i];
+      if (ost.FramesWritten >= FSettings.MaxFrames(ost.Stream->codecpar->codec_type)) return -1;
+    }
+    return FCurrentInput;
+  }
+  int chosen = -1;
+  double minInput = 1e100, minOutput = 1e100;
+  for (const TOutputStreamRec &ost : FOutputStreams) {
+    const TInputStreamRec &ist = FInputStreams[ost.SourceIndex];
+    const TInputFileRec &file = FInputFileRecs[ist.InputFileIndex];
+    if (ist.IsPastRecordingTime || file.NoPacket) continue;
+    if (!file.EofReached) {
+      const double opts = OutputTime(ost);
+      const double ipts = static_cast<double>(ist.Pts);
+      if (ipts < minInput) {
+        minInput = ipts;
+        if (FSettings.InputSync) chosen = ist.InputFileIndex;
+      }
+      if (opts < minOutput) {
+        minOutput = opts;
+        if (!FSettings.InputSync) chosen = ist.InputFileIndex;
+      }
+    }
+    if (ost.FramesWritten >= FSettings.MaxFrames(ost.Stream->codecpar->codec_type)) return -1;
+  }
+  return chosen;
+}
+
+void TCustomFFmpeg::MainLoop() {
+  TPacketPtr pkt(ff::av_packet_alloc());
+  if (!pkt) throw FFmpegException("av_packet_alloc fail");
+  while (!FStopRequested) {
+    WaitWhilePaused();
+    if (FStopRequested) break;
+    const int fileIndex = ChooseInputFile();
+    if (fileIndex < 0) {
+      bool anyNoPacket = false;
+      for (auto &f : FInputFileRecs) anyNoPacket = anyNoPacket || f.NoPacket;
+      if (FJoinMode || !anyNoPacket) break;
+      for (auto &f : FInputFileRecs) f.NoPacket = false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
+    AVFormatContext *first = FOutputFiles[0]->Ctx.get();
+    if (FSettings.LimitFileSize != 0 && first->pb &&
+        ff::avio_seek(first->pb, 0, SEEK_CUR) > FSettings.LimitFileSize)
+      break;
+    AVFormatContext *is = FInputFiles[fileIndex]->Ctx.get();
+    const int ret = ff::av_read_frame(is, pkt.get());
+    if (ret == TryAgain) {
+      FInputFileRecs[fileIndex].NoPacket = true;
+      continue;
+    }
+    if (ret < 0) {
+      FInputFileRecs[fileIndex].EofReached = true;
+      if (FJoinMode) {
+        if (HandleEndOfInput(fileIndex)) break;
+        continue;
+      }
+      if (FSettings.OptShortest) break;
+      continue;
+    }
+    for (auto &f : FInputFileRecs) f.NoPacket = false;
+    if (FSettings.DoPktDump || FSettings.DoHexDump)
+      ff::av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt.get(), FSettings.DoHexDump,
+                           is->streams[pkt->stream_index]);
+    PrepareAndProcessPacket(fileIndex, pkt.get());
+    ff::av_packet_unref(pkt.get());
+    const int64_t now = ff::av_gettime();
+    if (now - FCounters.LastReportTime > FReportPeriod) {
+      FCounters.LastReportTime = now;
+      ReportStatus(false, fileIndex);
+    }
+  }
+}
+
+void TCustomFFmpeg::PrepareAndProcessPacket(int fileIndex, AVPacket *pkt) {
+  const TInputFileRec &file = FInputFileRecs[fileIndex];
+  if (pkt->stream_index >= file.StreamCount) return;
+  const int istIndex = file.FirstStream + pkt->stream_index;
+  TInputStreamRec &ist = FInputStreams[istIndex];
+  if (ist.Discard) return;
+  const AVRational tb = ist.Stream->time_base;
+  const int64_t offset = ff::av_rescale_q(FInputTsOffsets[fileIndex], AV_TIME_BASE_Q, tb);
+  if (pkt->dts != AV_NOPTS_VALUE) pkt->dts += offset;
+  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts += offset;
+  const double scale = pkt->stream_index < MaxStreams && fileIndex < MaxFiles
+                           ? FInputTsScales[fileIndex][pkt->stream_index]
+                           : 0;
+  if (scale != 0) {
+    if (pkt->dts != AV_NOPTS_VALUE) pkt->dts = std::nearbyint(pkt->dts * scale);
+    if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = std::nearbyint(pkt->pts * scale);
+  }
+  AVFormatContext *is = FInputFiles[fileIndex]->Ctx.get();
+  // Formats with timestamp jumps (MPEG-TS and the like): fold a jump into the file's offset.
+  if (pkt->dts != AV_NOPTS_VALUE && ist.NextPts != AV_NOPTS_VALUE &&
+      (is->iformat->flags & AVFMT_TS_DISCONT)) {
+    const int64_t pktTime = ff::av_rescale_q(pkt->dts, tb, AV_TIME_BASE_Q);
+    const int64_t delta = pktTime - ist.NextPts;
+    if ((std::llabs(delta) > static_cast<int64_t>(FSettings.DtsDeltaThreshold * AV_TIME_BASE) ||
+         pktTime + 1 < ist.Pts) &&
+        !FSettings.CopyTs) {
+      FInputTsOffsets[fileIndex] -= delta;
+      if (FSettings.Verbose >= 3)
+        LogFmt(TLogLevel::llVerbose, "timestamp discontinuity %lld, new offset= %lld",
+               static_cast<long long>(delta), static_cast<long long>(FInputTsOffsets[fileIndex]));
+      const int64_t d = ff::av_rescale_q(delta, AV_TIME_BASE_Q, tb);
+      pkt->dts -= d;
+      if (pkt->pts != AV_NOPTS_VALUE) pkt->pts -= d;
+    }
+  }
+  if (FSettings.RecordingTime != INT64_MAX && pkt->pts != AV_NOPTS_VALUE &&
+      ff::av_compare_ts(pkt->pts, tb, FSettings.RecordingTime + FSettings.StartTime,
+                        AV_TIME_BASE_Q) >= 0) {
+    ist.IsPastRecordingTime = true;
+    return;
+  }
+  if (ProcessPacket(ist, istIndex, pkt) < 0) {
+    const char *type = MediaTypeName(ist.Stream->codecpar->codec_type);
+    if (FSettings.ExitOnError) {
+      char text[256];
+      std::snprintf(text, sizeof text, "Error while decoding stream #%d.%d (%s)", fileIndex,
+                    pkt->stream_index, type);
+      throw FFmpegException(text);
+    }
+    if (FSettings.Verbose >= 0)
+      LogFmt(TLogLevel::llVerbose, "Error while decoding stream #%d.%d (%s)", fileIndex,
+             pkt->stream_index, type);
+  }
+}
+
+bool TCustomFFmpeg::HandleEndOfInput(int fileIndex) {
+  const TInputFileRec &file = FInputFileRecs[fileIndex];
+  for (int i = file.FirstStream; i < file.FirstStream + file.StreamCount; ++i) {
+    TInputStreamRec &ist = FInputStreams[i];
+    if (!ist.DecodingNeeded || ist.Flushed) continue;
+    ProcessPacket(ist, i, nullptr);
+    if (ist.Dec) ff::avcodec_flush_buffers(ist.Dec);
+    ist.Flushed = true;
+  }
+  const bool last = fileIndex == InputCount() - 1;
+  // Carry the output clocks over to the next slice and find where this slice ended.
+  for (size_t i = (fileIndex + 1) * FStreamsPerOutput; i < FOutputStreams.size(); ++i) {
+    FOutputStreams[i].SyncOpts = FOutputStreams[i - FStreamsPerOutput].SyncOpts;
+    FOutputStreams[i].FramesWritten = FOutputStreams[i - FStreamsPerOutput].FramesWritten;
+    FOutputStreams[i].CurrentTs = FOutputStreams[i - FStreamsPerOutput].CurrentTs;
+    FOutputStreams[i].LastMuxDts = FOutputStreams[i - FStreamsPerOutput].LastMuxDts;
+  }
+  double endTime = 0;
+  for (size_t i = fileIndex * FStreamsPerOutput;
+       i < static_cast<size_t>((fileIndex + 1) * FStreamsPerOutput) &&
+       i + FStreamsPerOutput < FOutputStreams.size();
+       ++i) {
+    endTime = std::max(endTime, OutputTime(FOutputStreams[i]));
+    FOutputStreams[i].Active = false;
+  }
+  if (last) return true;
+  FInputTsOffsets[fileIndex + 1] += std::llrint(endTime * AV_TIME_BASE);
+  FCurrentInput = fileIndex + 1;
+  return false;
+}
+
+void TCustomFFmpeg::FinishRun() {
+  for (size_t i = 0; i < FInputStreams.size(); ++i) {
+    TInputStreamRec &ist = FInputStreams[i];
+    if (ist.DecodingNeeded && !ist.Flushed) ProcessPacket(ist, static_cast<int>(i), nullptr);
+  }
+  for (size_t i = 0; i < FOutputFiles.size(); ++i) {
+    if (FJoinMode && i > 0) break;
+    const int ret = ff::av_write_trailer(FOutputFiles[i]->Ctx.get());
+    if (ret < 0)
+      LogFmt(TLogLevel::llError, "Output file #%d: %s", static_cast<int>(i),
+             MediaErrorText(ret).c_str());
+  }
+  ReportStatus(true, -1);
+  CloseOpenedCodecs();
+  FRanToEnd = !FStopRequested;
+  FreeRunTables();
+}
+
+void TCustomFFmpeg::ReportStatus(bool last, int fileIndex) {
+  if (FOutputFiles.empty() || FOutputStreams.empty()) return;
+  AVFormatContext *oc = FOutputFiles[0]->Ctx.get();
+  int64_t totalSize = 0;
+  if (oc->pb) {
+    totalSize = ff::avio_size(oc->pb);
+    if (totalSize < 0) totalSize = ff::avio_seek(oc->pb, 0, SEEK_CUR);
+  }
+  int frameNumber = -1, fps = -1;
+  float quality = -1;
+  bool haveVideo = false;
+  double ti1 = 1e10;
+  char line[1024];
+  line[0] = 0;
+  for (const TOutputStreamRec &ost : FOutputStreams) {
+    if (!haveVideo && ost.Active && ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+      if (ost.FramesWritten < 1) return;
+      haveVideo = true;
+      frameNumber = ost.FramesWritten;
+      const double elapsed = (ff::av_gettime() - FCounters.TimerStart) / 1e6;
+      fps = elapsed > 1 ? static_cast<int>(frameNumber / elapsed + 0.5) : 0;
+      quality = ost.EncodingNeeded ? ost.Quality / FF_QP2LAMBDA : -1.0f;
+      std::snprintf(line, sizeof line, "frame=%5d fps=%3d q=%3.1f %s", frameNumber, fps, quality,
+                    last ? "L" : "");
+    }
+    const double t = OutputTime(ost);
+    if (t > 0 && t < ti1) ti1 = t;
+  }
+  if (ti1 < 0.01) ti1 = 0.01;
+  const double bitrate = totalSize * 8 / ti1 / 1000.0;
+  const size_t used = std::strlen(line);
+  std::snprintf(line + used, sizeof line - used, "size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s",
+                totalSize / 1024.0, ti1, bitrate);
+  if (FCounters.FramesDup || FCounters.FramesDrop) {
+    const size_t n = std::strlen(line);
+    std::snprintf(line + n, sizeof line - n, " dup=%d drop=%d", FCounters.FramesDup,
+                  FCounters.FramesDrop);
+    if (FCounters.DupDropNoticed && FSettings.Verbose >= 0 && FProgressCallback) {
+      FCounters.DupDropNoticed = false;
+      Log(TLogLevel::llVerbose, line);
+    }
+  }
+  if (FProgressCallback)
+    FProgressCallback(this, fileIndex, frameNumber, fps, quality, static_cast<float>(bitrate),
+                      totalSize, static_cast<int64_t>(ti1 * 1000000), FExpectedDuration);
+  else if (FSettings.Verbose >= 0)
+    Log(TLogLevel::llVerbose, line);
+  if (last && FSettings.Verbose >= 0) {
+    const int64_t raw = FCounters.VideoSize + FCounters.AudioSize + FCounters.ExtraSize;
+    LogFmt(TLogLevel::llVerbose,
+           "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
+           FCounters.VideoSize / 1024.0, FCounters.AudioSize / 1024.0, FCounters.ExtraSize / 1024.0,
+           raw ? (totalSize - raw) * 100.0 / raw : 0.0);
+  }
+}
