@@ -1,0 +1,36 @@
+// Conversion of decoded pictures to the 24-bit BGR bitmap the hooks and the preview draw on, and
+// back.  The buffer and the scaling contexts are kept across frames.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/Bitmap.h"
+#include "engine/FFResources.h"
+#include "services/FFmpegApi.h"
+
+class TRgbConverter {
+ public:
+  // Fills Bitmap() with the picture.  False when no scaling context can be made for its format.
+  bool ToBitmap(const AVFrame *picture);
+  // Writes the bitmap back into the picture (same size; the picture must be writable).  False when
+  // no scaling context can be made for the way back.
+  bool FromBitmap(AVFrame *picture);
+
+  TBitmap &Bitmap() { return FBitmap; }
+  // Whether the last ToBitmap went through the scaler (false: rows were copied as they are).
+  bool Converted() const { return FConverted; }
+  void Reset();
+
+ private:
+  bool NeedsConversion(const AVFrame *picture) const;
+  bool LayRgbPicture(int width, int height);
+
+  TBitmap FBitmap;
+  TAvMemPtr<uint8_t> FBuffer;  // the RGB picture
+  int FBufferSize = 0;
+  uint8_t *FRgbData[4] = {};
+  int FRgbLines[4] = {};
+  bool FConverted = false;
+  TSwsPtr FToRgb;
+  TSwsPtr FFromRgb;
+};
