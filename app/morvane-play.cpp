@@ -1,0 +1,115 @@
+// morvane-play: a small player window on the player component, for trying playback by hand.
+//
+//   morvane-play [--once] FILE
+//
+// Space pauses and resumes, the left and right arrows seek by 10 seconds, q quits; with --once the
+// program quits when the file has been played to its end.
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+#include "platform/MainThread.h"
+#include "player/FFPlay.h"
+#include "services/FFmpegApi.h"
+#include "services/FFmpegLoader.h"
+#include "services/UnicodeProtocol.h"
+
+namespace {
+
+std::string ExecutableFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+const char *StateName(TPlayState state) {
+  static const char *const names[] = {"play", "pause", "resume", "step", "stop", "end"};
+  return names[static_cast<int>(state)];
+}
+
+// Keys arrive on the player's play thread; the main loop acts on them.
+class TKeyQueue {
+ public:
+  void Push(int key) {
+    std::lock_guard lock(FLock);
+    FKeys.push_back(key);
+  }
+  bool Pop(int &key) {
+    std::lock_guard lock(FLock);
+    if (FKeys.empty()) return false;
+    key = FKeys.front();
+    FKeys.pop_front();
+    return true;
+  }
+
+ private:
+  std::mutex FLock;
+  std::deque<int> FKeys;
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  bool once = false;
+  const char *file = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--once") == 0)
+      once = true;
+    else
+      file = argv[i];
+  }
+  if (!file) {
+    std::fprintf(stderr, "usage: morvane-play [--once] FILE\n");
+    return 2;
+  }
+  InitFloatingPoint();
+  TQueueDispatcher dispatcher;
+  SetMainThreadDispatcher(&dispatcher);
+
+  TKeyQueue keys;
+  bool quit = false;
+  int exitCode = 0;
+  {
+    TFFPlayer player;
+    if (!player.AVLibLoaded() && !player.LoadAVLib(UTF8ToWide(ExecutableFolder() + "/LibAV")) &&
+        !player.LoadAVLib(L"")) {
+      std::fprintf(stderr, "%s\n", player.LastErrMsg().c_str());
+      return 1;
+    }
+    player.OnFileOpen = [](TCustomPlayer *, int64_t duration, int width, int height, int &, int &) {
+      std::printf("opened: duration %lld us, frame %dx%d\n", static_cast<long long>(duration),
+                  width, height);
+    };
+    player.OnState = [&](TCustomPlayer *, TPlayState state) {
+      std::printf("state: %s\n", StateName(state));
+      std::fflush(stdout);
+      if (state == TPlayState::psStop || (once && state == TPlayState::psEnd)) quit = true;
+    };
+    player.OnKeyDown = [&](TCustomPlayer *, int key) { keys.Push(key); };
+
+    if (!player.Open(UTF8ToWide(file))) {
+      std::fprintf(stderr, "%s\n", player.LastErrMsg().c_str());
+      SetMainThreadDispatcher(nullptr);
+      return 1;
+    }
+    while (!quit) {
+      dispatcher.ProcessPending(std::chrono::milliseconds(20));
+      int key;
+      while (keys.Pop(key)) {
+        if (key == SDLK_SPACE)
+          player.IsPaused() ? player.Resume() : player.Pause();
+        else if (key == SDLK_LEFT || key == SDLK_RIGHT)
+          player.SeekRelative(0, false, key == SDLK_LEFT ? -10.0 : 10.0);
+        else if (key == SDLK_q || key == SDLK_ESCAPE)
+          quit = true;
+      }
+    }
+    player.Stop(true);
+  }
+  SetMainThreadDispatcher(nullptr);
+  return exitCode;
+}

@@ -1,0 +1,209 @@
+#include "player/AudioDecoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "player/FFPlay.h"
+#include "player/Playback.h"
+#include "services/FFmpegApi.h"
+#include "services/FFmpegLoader.h"
+#include "services/FFmpegLogger.h"
+
+TAudioDecoder::TAudioDecoder(TPlayback &playback)
+    : FPlayback(playback), FBuffer(BufferSize), FWave(WaveSamples, 0) {}
+
+TAudioDecoder::~TAudioDecoder() {
+  Close();
+}
+
+bool TAudioDecoder::Open(AVStream *stream) {
+  const AVCodec *codec = ff::avcodec_find_decoder(stream->codecpar->codec_id);
+  FCodec = ff::avcodec_alloc_context3(codec);
+  if (!codec || !FCodec || ff::avcodec_parameters_to_context(FCodec, stream->codecpar) < 0) {
+    FPlayback.Owner.ReportError("avcodec_open() failed.", false);
+    return false;
+  }
+  FCodec->pkt_timebase = stream->time_base;
+  FCodec->workaround_bugs = 1;
+  FCodec->err_recognition = AV_EF_CAREFUL;
+  FCodec->error_concealment = 3;
+  FCodec->thread_count = 1;
+  {
+    std::lock_guard lock(CodecLock());
+    if (ff::avcodec_open2(FCodec, codec, nullptr) < 0) {
+      FPlayback.Owner.ReportError("avcodec_open() failed.", false);
+      return false;
+    }
+  }
+  // At most two channels go to the device; swresample mixes the others down.
+  const int streamChannels = FCodec->ch_layout.nb_channels;
+  FChannels = (streamChannels == 1 || streamChannels == 2) ? streamChannels : 2;
+  FSampleRate = FCodec->sample_rate;
+  FFrame = ff::av_frame_alloc();
+
+  SDL_AudioSpec wanted{};
+  SDL_AudioSpec obtained{};
+  wanted.freq = FSampleRate;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = static_cast<uint8_t>(FChannels);
+  wanted.silence = 0;
+  wanted.samples = SamplesPerBuffer;
+  wanted.callback = &TAudioDecoder::Callback;
+  wanted.userdata = this;
+  FDevice = ff::SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+  if (FDevice == 0) {
+    FPlayback.Owner.ReportError(std::string("SDL_OpenAudio() failed: ") + ff::SDL_GetError(),
+                                false);
+    return false;
+  }
+  FStream = stream;
+  FPlayback.AudioStreamStart =
+      stream->start_time != AV_NOPTS_VALUE
+          ? ff::av_rescale_q(stream->start_time, stream->time_base, AVRational{1, 1000000})
+          : -1;
+  FBufSize = 0;
+  FBufIndex = 0;
+  FPlayback.AudioQ.Start();
+  ff::SDL_PauseAudioDevice(FDevice, 0);
+  return true;
+}
+
+void TAudioDecoder::Close() {
+  if (FDevice) ff::SDL_CloseAudioDevice(FDevice);
+  FDevice = 0;
+  if (FSwr) ff::swr_free(&FSwr);
+  if (FFrame) ff::av_frame_free(&FFrame);
+  if (FCodec) {
+    std::lock_guard lock(CodecLock());
+    ff::avcodec_free_context(&FCodec);
+  }
+  FStream = nullptr;
+}
+
+double TAudioDecoder::Clock() const {
+  const int bytesPerSecond = FSampleRate * 2 * FChannels;
+  if (bytesPerSecond <= 0) return 0;
+  const int pending = FBufSize - FBufIndex;
+  return FClock - static_cast<double>(std::max(pending, 0)) / bytesPerSecond;
+}
+
+void TAudioDecoder::Callback(void *opaque, uint8_t *stream, int len) {
+  static_cast<TAudioDecoder *>(opaque)->Fill(stream, len);
+}
+
+void TAudioDecoder::Fill(uint8_t *stream, int len) {
+  FCallbackTime = ff::av_gettime_relative();
+  TCustomPlayer &owner = FPlayback.Owner;
+  // SDL 2 hands over an uninitialised buffer: whatever we do not fill must be silence.
+  std::memset(stream, 0, len);
+  while (len > 0) {
+    // A paused playback goes silent at once; what is left in the buffer plays after resuming.
+    if (FPlayback.Paused) return;
+    if (FBufIndex >= FBufSize) {
+      const int size = Decode();
+      if (FPlayback.AudioQ.Aborted()) return;
+      if (size < 0) {
+        static const uint8_t silence[SilenceBytes] = {};
+        FData = silence;
+        FBufSize = SilenceBytes;
+      } else {
+        if (FPlayback.DisplayMode == 1) StoreWave(FData, size);
+        FBufSize = size;
+      }
+      FBufIndex = 0;
+    }
+    const int chunk = std::min(FBufSize - FBufIndex, len);
+    if (!owner.FMute)
+      ff::SDL_MixAudioFormat(stream, FData + FBufIndex, AUDIO_S16SYS, chunk, owner.FAudioVolume);
+    len -= chunk;
+    stream += chunk;
+    FBufIndex += chunk;
+  }
+}
+
+// Returns the number of bytes ready at FData, or -1 when there is nothing to play now.
+int TAudioDecoder::Decode() {
+  for (;;) {
+    const int received = ff::avcodec_receive_frame(FCodec, FFrame);
+    if (received >= 0) {
+      if (FFrame->best_effort_timestamp != AV_NOPTS_VALUE)
+        FClock = FFrame->best_effort_timestamp * av_q2d(FStream->time_base);
+      const int bytes = Convert(FFrame);
+      ff::av_frame_unref(FFrame);
+      if (bytes <= 0) continue;
+      FClock = FClock + static_cast<double>(bytes) / (2.0 * FChannels * FSampleRate);
+      return bytes;
+    }
+    if (received != AVERROR(EAGAIN) && received != AVERROR_EOF)
+      FFLogger().Log(&FPlayback.Owner, TLogLevel::llInfo, "avcodec_decode_audio2() failed");
+
+    if (FPlayback.Paused || FPlayback.AudioQ.Aborted()) return -1;
+    TQueuedPacket item;
+    if (FPlayback.AudioQ.Get(item, false) <= 0) return -1;
+    if (item.Kind == TPacketKind::pkFlush) {
+      ff::avcodec_flush_buffers(FCodec);
+      continue;
+    }
+    if (item.Kind != TPacketKind::pkData) continue;
+    if (ff::avcodec_send_packet(FCodec, item.Packet.get()) < 0)
+      FFLogger().Log(&FPlayback.Owner, TLogLevel::llInfo, "avcodec_decode_audio2() failed");
+  }
+}
+
+// Converts one decoded frame to interleaved signed 16-bit at the device's channel count.
+int TAudioDecoder::Convert(AVFrame *frame) {
+  const uint64_t layoutKey = frame->ch_layout.order == AV_CHANNEL_ORDER_NATIVE
+                                 ? frame->ch_layout.u.mask
+                                 : static_cast<uint64_t>(frame->ch_layout.nb_channels);
+  if (!FSwr || frame->format != FSrcFormat || frame->sample_rate != FSrcRate ||
+      layoutKey != FSrcLayoutKey) {
+    if (FSwr) ff::swr_free(&FSwr);
+    AVChannelLayout outLayout{};
+    ff::av_channel_layout_default(&outLayout, FChannels);
+    const int err = ff::swr_alloc_set_opts2(
+        &FSwr, &outLayout, AV_SAMPLE_FMT_S16, FSampleRate, &frame->ch_layout,
+        static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
+    if (err < 0 || ff::swr_init(FSwr) < 0) {
+      if (FSwr) ff::swr_free(&FSwr);
+      const char *from = ff::av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame->format));
+      FPlayback.Owner.ReportError(std::string("Cannot convert ") + (from ? from : "?") +
+                                      " sample format to s16 sample format",
+                                  false);
+      FSrcFormat = -1;
+      return -1;
+    }
+    FSrcFormat = frame->format;
+    FSrcRate = frame->sample_rate;
+    FSrcLayoutKey = layoutKey;
+  }
+  const int bytesPerSample = 2 * FChannels;
+  uint8_t *out[1] = {FBuffer.data()};
+  const int got =
+      ff::swr_convert(FSwr, out, BufferSize / bytesPerSample,
+                      const_cast<const uint8_t **>(frame->extended_data), frame->nb_samples);
+  if (got < 0) {
+    FPlayback.Owner.ReportError("av_audio_convert() failed", false);
+    return -1;
+  }
+  FData = FBuffer.data();
+  return got * bytesPerSample;
+}
+
+void TAudioDecoder::StoreWave(const uint8_t *data, int bytes) {
+  std::lock_guard lock(FWaveLock);
+  const auto *samples = reinterpret_cast<const int16_t *>(data);
+  const int count = bytes / 2;
+  for (int i = 0; i < count; ++i) {
+    FWave[FWaveIndex] = samples[i];
+    FWaveIndex = (FWaveIndex + 1) % WaveSamples;
+  }
+}
+
+void TAudioDecoder::WaveSnapshot(std::vector<int16_t> &samples, int &writeIndex, int &pendingBytes,
+                                 int64_t &callbackTime) {
+  std::lock_guard lock(FWaveLock);
+  samples = FWave;
+  writeIndex = FWaveIndex;
+  pendingBytes = FBufSize - FBufIndex;
+  callbackTime = FCallbackTime;
+}

@@ -1,0 +1,489 @@
+#include "player/FFPlay.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/MainThread.h"
+#include "player/AudioDecoder.h"
+#include "player/Playback.h"
+#include "player/VideoDecoder.h"
+#include "player/VideoOutput.h"
+#include "services/FFmpegApi.h"
+#include "services/FFmpegLoader.h"
+#include "services/FFmpegLogger.h"
+#include "services/UnicodeProtocol.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int64_t PositionStep = 10000;  // microseconds
+constexpr auto SeekWaitLimit = 10s;
+
+// Waits for `done` in slices, keeping the main thread's marshalled calls going.
+template <typename Pred>
+bool WaitServing(Pred done, std::chrono::milliseconds slice) {
+  if (done()) return true;
+  ServeMainThread(slice);
+  return done();
+}
+
+}  // namespace
+
+TCustomPlayer::TCustomPlayer() : FLastPosition(AV_NOPTS_VALUE) {}
+
+TCustomPlayer::~TCustomPlayer() {
+  OnFileOpen = nullptr;
+  OnHook = nullptr;
+  OnPosition = nullptr;
+  OnState = nullptr;
+  OnKeyDown = nullptr;
+  Stop(true);
+  if (FShownFrame) ff::av_frame_free(&FShownFrame);
+}
+
+bool TCustomPlayer::AVLibLoaded() const {
+  return FFLoader().LibsLoaded(PlayerLibs);
+}
+
+bool TCustomPlayer::LoadAVLib(const std::wstring &folder) {
+  FFLoader().SetLibraryPath(WideToUTF8(folder));
+  if (FFLoader().LoadLibs(PlayerLibs)) return true;
+  FLastErrMsg = FFLoader().LastErrMsg();
+  return false;
+}
+
+std::shared_ptr<TPlayback> TCustomPlayer::Current() const {
+  std::lock_guard lock(FPlaybackLock);
+  return FPlayback;
+}
+
+void TCustomPlayer::SetCurrent(std::shared_ptr<TPlayback> playback) {
+  std::lock_guard lock(FPlaybackLock);
+  FPlayback = std::move(playback);
+}
+
+bool TCustomPlayer::Playing() const {
+  return Current() != nullptr;
+}
+
+bool TCustomPlayer::IsPaused() const {
+  const auto pb = Current();
+  return pb && pb->Paused;
+}
+
+void TCustomPlayer::SetAspectRatio(float value) {
+  if (FAspectRatio == value) return;
+  FAspectRatio = value;
+  if (const auto pb = Current()) pb->PushEvent(FF_REOPEN_EVENT);
+}
+
+void TCustomPlayer::SetAudioVolume(TAudioVolume value) {
+  FAudioVolume = std::clamp(value, 0, MaxAudioVolume);
+}
+
+// --- open ---------------------------------------------------------------------------------
+
+bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, bool startPaused) {
+  if (!AVLibLoaded()) {
+    ReportError("libav or libsdl not loaded.", true);
+    return false;
+  }
+  Stop(true);
+  FLastErrMsg.clear();
+  SetDriverEnvironment();
+  if (!StartSDL(screenHandle)) {
+    char text[512];
+    std::snprintf(text, sizeof text, "Could not initialize SDL with ScreenHandle(%u): %s",
+                  static_cast<unsigned>(screenHandle), ff::SDL_GetError());
+    ReportError(text, true);
+    return false;
+  }
+  if (FDisableDisplay) {
+    FDisableVideo = true;
+  } else if (!ff::SDL_GetCurrentVideoDriver()) {
+    ReportError("SDL_GetVideoInfo() failed", true);
+    ff::SDL_Quit();
+    return false;
+  }
+  ff::SDL_EventState(SDL_MOUSEMOTION, SDL_IGNORE);
+  ff::SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
+
+  FScreenHandle = screenHandle;
+  FOutput = std::make_unique<TVideoOutput>(*this);
+  FSeekDone.Set();
+  FFrameReady.Set();
+  auto playback = std::make_shared<TPlayback>(*this, fileName, startPaused);
+  if (!playback->Start()) {
+    FOutput.reset();
+    ff::SDL_Quit();
+    return false;
+  }
+  SetCurrent(playback);
+  FFileName = fileName;
+  FProbe.AttachContext(playback->Format);
+  if (FSnapshot) FSnapshot->Reset();
+  if (FHookConverter) FHookConverter->Reset();
+  FireFileOpen(*playback);
+
+  FEvents.Clear();
+  FEventThreadDone = false;
+  FPlayStopped.Reset();
+  FEventThread = std::thread(&TCustomPlayer::EventThreadMain, this);
+  FPlayThread = std::thread(&TCustomPlayer::PlayThreadMain, this);
+  return true;
+}
+
+// SDL 2 knows only its own driver names; the default leaves SDL's choice untouched.
+void TCustomPlayer::SetDriverEnvironment() {
+  if (FAudioDriver == TAudioDriver::adDirectSound) setenv("SDL_AUDIODRIVER", "directsound", 1);
+  if (FAudioDriver == TAudioDriver::adWaveOut) setenv("SDL_AUDIODRIVER", "winmm", 1);
+  if (FVideoDriver != TVideoDriver::vdDefault) setenv("SDL_VIDEODRIVER", "windows", 1);
+}
+
+bool TCustomPlayer::StartSDL(uintptr_t handle) {
+  // The host owns the process's signals; SDL must not turn Ctrl+C into its own quit event.
+  ff::SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  ff::SDL_SetHint("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1");
+  Uint32 flags = SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_EVENTS;
+  if (!FDisableDisplay) flags |= SDL_INIT_VIDEO;  // sound only needs no display at all
+  if (ff::SDL_Init(flags) != 0) return false;
+  if (handle) {
+    const char *audio = ff::SDL_GetCurrentAudioDriver();
+    const char *video = ff::SDL_GetCurrentVideoDriver();
+    FFLogger().LogFmt(this, TLogLevel::llDebug, "using audio driver: %s\n", audio ? audio : "");
+    FFLogger().LogFmt(this, TLogLevel::llDebug, "using video driver: %s\n", video ? video : "");
+  }
+  return true;
+}
+
+void TCustomPlayer::FireFileOpen(TPlayback &pb) {
+  if (!OnFileOpen) return;
+  const int64_t duration = pb.IsImage2 ? 0 : pb.Duration;
+  const int width = pb.Video ? pb.Video->FrameWidth() : -1;
+  const int height = pb.Video ? pb.Video->FrameHeight() : -1;
+  auto fire = [&] {
+    int screenWidth = FScreenWidth, screenHeight = FScreenHeight;
+    OnFileOpen(this, duration, width, height, screenWidth, screenHeight);
+    FScreenWidth = screenWidth;
+    FScreenHeight = screenHeight;
+  };
+  if (FTriggerEventInMainThread)
+    RunInMainThread(fire);
+  else
+    fire();
+}
+
+// --- pause, seek --------------------------------------------------------------------------
+
+void TCustomPlayer::Pause() {
+  const auto pb = Current();
+  if (!pb || pb->Paused) return;
+  pb->TogglePause();
+  ReportState(TPlayState::psPause);
+}
+
+void TCustomPlayer::Resume() {
+  const auto pb = Current();
+  if (!pb || !pb->Paused) return;
+  pb->TogglePause();
+  ReportState(TPlayState::psResume);
+}
+
+void TCustomPlayer::Seek(TSeekFlagSet flags, bool wait, int64_t position) {
+  const auto pb = Current();
+  if (!pb) return;
+  if (flags & skByte) {
+    RequestSeek(*pb, position, 0, flags, wait);
+    return;
+  }
+  if (pb->Duration > 0) position = std::min(position, pb->Duration);
+  const int64_t relative = position <= 0 ? 1 : 0;
+  RequestSeek(*pb, position + pb->StartTime, relative, flags, wait);
+}
+
+void TCustomPlayer::SeekRelative(TSeekFlagSet flags, bool wait, double offset) {
+  const auto pb = Current();
+  if (!pb) return;
+  if (flags & skByte) {
+    const int64_t rate = pb->BitRate();
+    const double bytes = rate ? offset * rate / 8.0 : offset * 180000.0;
+    RequestSeek(*pb, pb->BytePosition() + std::llround(bytes), std::llround(bytes), flags, wait);
+    return;
+  }
+  const int64_t target = std::llround((pb->MasterClock() + offset) * 1000000.0);
+  RequestSeek(*pb, target, std::llround(offset * 1000000.0), flags, wait);
+}
+
+void TCustomPlayer::RequestSeek(TPlayback &pb, int64_t target, int64_t relative, TSeekFlagSet flags,
+                                bool wait) {
+  if (pb.SeekRequest) return;
+  pb.PausedAtSeek = pb.Paused.load();
+  pb.SeekPos = target;
+  pb.SeekRel = relative;
+  pb.SeekFlags = flags & 0x0f;
+  FSeekDone.Reset();
+  pb.SeekRequest = true;
+  if (wait) WaitForSeek(pb);
+}
+
+void TCustomPlayer::WaitForSeek(TPlayback &pb) {
+  const auto limit = std::chrono::steady_clock::now() + SeekWaitLimit;
+  auto done = [&] {
+    return pb.AbortRequest || std::chrono::steady_clock::now() > limit ||
+           (FSeekDone.IsSet() && (!pb.HasVideo() || FFrameReady.IsSet()));
+  };
+  while (!WaitServing(done, 100ms)) {
+  }
+}
+
+// --- stop ---------------------------------------------------------------------------------
+
+void TCustomPlayer::Stop(bool wait) {
+  if (const auto pb = Current()) {
+    if (pb->Paused) pb->TogglePause();
+    pb->PushEvent(FF_QUIT_EVENT);
+  }
+  if (!wait) return;
+  WaitPlayStopped();
+  JoinThreads();
+  if (FFLoader().LibLoaded(TLibraryKind::SDL)) ff::SDL_Quit();
+}
+
+// Waits for the play thread to finish; closes the playback itself when the play thread cannot
+// get to it (a reader blocked in the input, an event that never arrives).
+void TCustomPlayer::WaitPlayStopped() {
+  int attempts = 1;
+  for (;;) {
+    if (WaitServing([this] { return FPlayStopped.IsSet(); }, 100ms)) return;
+    const auto pb = Current();
+    if (!pb) return;
+    std::unique_lock lock(FEventLoopLock, std::defer_lock);
+    if (!lock.try_lock_for(100ms)) continue;
+    ++attempts;
+    if (!Current()) return;
+    if ((attempts > 10 && pb->Reading) || attempts > 20) {
+      ClosePlayback(pb);
+      return;
+    }
+    pb->PushEvent(FF_QUIT_EVENT);
+  }
+}
+
+void TCustomPlayer::JoinThreads() {
+  if (FPlayThread.joinable()) {
+    while (!WaitServing([this] { return FPlayStopped.IsSet(); }, 10ms)) {
+    }
+    FPlayThread.join();
+  }
+  if (FEventThread.joinable()) {
+    while (!WaitServing([this] { return FEventThreadDone.load(); }, 10ms)) {
+    }
+    FEventThread.join();
+  }
+}
+
+void TCustomPlayer::ClosePlayback(const std::shared_ptr<TPlayback> &playback) {
+  playback->Close();
+  {
+    std::lock_guard lock(FPlaybackLock);
+    if (FPlayback == playback) FPlayback.reset();
+  }
+  ResetRuntimeState();
+}
+
+void TCustomPlayer::ResetRuntimeState() {
+  FOutput.reset();
+  FLastPosition = AV_NOPTS_VALUE;
+  FCurrentPosition = -1;
+  FSeekDone.Set();
+  std::lock_guard lock(FShownLock);
+  if (FShownFrame) ff::av_frame_unref(FShownFrame);
+}
+
+// --- threads ------------------------------------------------------------------------------
+
+void TCustomPlayer::PlayThreadMain() {
+  ReportState(TPlayState::psPlay);
+  try {
+    for (;;) {
+      SDL_Event event;
+      const int got = ff::SDL_WaitEventTimeout(&event, 100);
+      std::lock_guard lock(FEventLoopLock);
+      const auto pb = Current();
+      if (!pb) {
+        FOutput.reset();
+        break;
+      }
+      if (got && !FOutput->HandleEvent(event, pb)) break;
+    }
+  } catch (const std::exception &e) {
+    FFLogger().Log(this, TLogLevel::llFatal, std::string("PlayThread Exception: ") + e.what());
+    std::lock_guard lock(FEventLoopLock);
+    if (const auto pb = Current()) ClosePlayback(pb);
+  }
+  ReportState(TPlayState::psStop);
+  FPlayStopped.Set();
+}
+
+void TCustomPlayer::EventThreadMain() {
+  for (;;) {
+    TPlayerEvent event;
+    while (FEvents.Take(event)) {
+      if (event.Kind == TPlayerEventKind::ekEndOfDelivery) {
+        FEventThreadDone = true;
+        return;
+      }
+      Deliver(event);
+      if (event.Kind == TPlayerEventKind::ekState && event.State == TPlayState::psStop) {
+        FEventThreadDone = true;
+        return;
+      }
+    }
+    FEvents.WaitPending(100ms);
+  }
+}
+
+void TCustomPlayer::Deliver(const TPlayerEvent &event) {
+  auto call = [&] {
+    if (event.Kind == TPlayerEventKind::ekPosition && OnPosition)
+      OnPosition(this, event.PTS);
+    else if (event.Kind == TPlayerEventKind::ekState && OnState)
+      OnState(this, event.State);
+  };
+  try {
+    if (FTriggerEventInMainThread)
+      RunInMainThread(call);
+    else
+      call();
+  } catch (const std::exception &e) {
+    FFLogger().Log(this, TLogLevel::llError, std::string("event handler failed: ") + e.what());
+  }
+}
+
+// --- reports from the pipeline ------------------------------------------------------------
+
+void TCustomPlayer::Post(const TPlayerEvent &event) {
+  FEvents.Post(event);
+}
+
+void TCustomPlayer::ReportState(TPlayState state) {
+  FLastState = state;
+  if (OnState)
+    Post({TPlayerEventKind::ekState, state, 0});
+  else if (state == TPlayState::psStop)
+    Post({TPlayerEventKind::ekEndOfDelivery, state, 0});
+}
+
+void TCustomPlayer::ReportError(const std::string &msg, bool stored) {
+  FFLogger().Log(this, TLogLevel::llError, msg);
+  if (stored) FLastErrMsg = msg;
+}
+
+void TCustomPlayer::ReportPosition(TPlayback &pb) {
+  if (pb.IsImage2) return;
+  double clock;
+  if (pb.HasVideo())
+    clock = pb.VideoClock();
+  else if (pb.HasAudio())
+    clock = pb.AudioClock();
+  else
+    return;
+  int64_t position = std::llround(clock * 1000000.0) - pb.StartTime;
+  if (pb.Duration > 0 && position >= pb.Duration) {
+    position = pb.Duration;
+    if (FLastPosition != pb.Duration) FLastPosition = 0;  // the final position always goes out
+  }
+  FCurrentPosition = position;
+  const int64_t last = FLastPosition;
+  if (last == AV_NOPTS_VALUE || std::llabs(position - last) > PositionStep) {
+    FLastPosition = position;
+    if (OnPosition) Post({TPlayerEventKind::ekPosition, TPlayState::psPlay, position});
+  }
+  if (!pb.IsCapture && !pb.EndSignalled && pb.EndReached) {
+    // Audio-only playbacks keep reporting the end until the host seeks away from it.
+    if (pb.HasVideo()) pb.EndSignalled = true;
+    ReportState(TPlayState::psEnd);
+  }
+}
+
+// --- pictures for the host ----------------------------------------------------------------
+
+namespace {
+
+TPicturePlanes PlanesOf(const AVFrame *frame) {
+  TPicturePlanes planes;
+  for (int i = 0; i < 4; ++i) {
+    planes.Data[i] = frame->data[i];
+    planes.Linesize[i] = frame->linesize[i];
+  }
+  planes.Width = frame->width;
+  planes.Height = frame->height;
+  planes.Format = static_cast<AVPixelFormat>(frame->format);
+  return planes;
+}
+
+}  // namespace
+
+void TCustomPlayer::RunHook(AVFrame *picture, int64_t pts) {
+  if (!FHookConverter) FHookConverter = std::make_unique<TFrameConverter>();
+  const TPicturePlanes planes = PlanesOf(picture);
+  if (!FHookConverter->ToBitmap(planes)) {
+    FFLogger().Log(this, TLogLevel::llError, "Cannot initialize the toRGB conversion context");
+    return;
+  }
+  TBitmap &bitmap = FHookConverter->Bitmap;
+  {
+    std::lock_guard canvas(FHookConverter->Canvas);
+    try {
+      OnHook(this, &bitmap, pts);
+    } catch (const std::exception &e) {
+      FFLogger().Log(this, TLogLevel::llError, std::string("Error occurs OnHook: ") + e.what());
+      return;
+    } catch (...) {
+      FFLogger().Log(this, TLogLevel::llError, "Error occurs OnHook: unknown exception");
+      return;
+    }
+  }
+  if (!FHookConverter->FromBitmap(planes))
+    FFLogger().Log(this, TLogLevel::llError, "Cannot initialize the fromRGB conversion context");
+}
+
+void TCustomPlayer::RememberShown(const AVFrame *picture, double pts) {
+  std::lock_guard lock(FShownLock);
+  if (!FShownFrame) FShownFrame = ff::av_frame_alloc();
+  if (!FShownFrame) return;
+  ff::av_frame_unref(FShownFrame);
+  ff::av_frame_ref(FShownFrame, picture);
+  FShownPts = pts;
+}
+
+TBitmap *TCustomPlayer::FrameSnapshot() {
+  int64_t pts;
+  return FrameSnapshot(pts);
+}
+
+TBitmap *TCustomPlayer::FrameSnapshot(int64_t &pts) {
+  if (!FSnapshot) FSnapshot = std::make_unique<TFrameConverter>();
+  TBitmap &bitmap = FSnapshot->Bitmap;
+  const auto pb = Current();
+  if (!pb || !pb->HasVideo()) {
+    bitmap.SetSize(0, 0);
+    pts = -1;
+    return &bitmap;
+  }
+  bitmap.SetSize(pb->Video->FrameWidth(), pb->Video->FrameHeight());  // black
+  std::lock_guard lock(FShownLock);
+  if (!FShownFrame || !FShownFrame->data[0]) {
+    // Nothing shown yet: the picture that is due first.
+    std::lock_guard pictures(pb->Video->PictLock);
+    const TVideoPicture &vp = pb->Video->Pictures[pb->Video->RIndex];
+    pts = std::llround(vp.Pts * 1000000.0) - pb->StartTime;
+    if (pb->Video->Count > 0 && vp.Frame->data[0] && !FSnapshot->ToBitmap(PlanesOf(vp.Frame)))
+      bitmap.SetSize(0, 0);
+    return &bitmap;
+  }
+  pts = std::llround(FShownPts * 1000000.0) - pb->StartTime;
+  if (!FSnapshot->ToBitmap(PlanesOf(FShownFrame))) bitmap.SetSize(0, 0);
+  return &bitmap;
+}

@@ -1,0 +1,218 @@
+// The player component: plays one media file with synchronised sound into a host window (or a
+// window of its own), reports the opened file, the position and state changes, and lets the host
+// draw on every video frame before it is shown.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "player/FrameConverter.h"
+#include "player/ManualResetEvent.h"
+#include "player/PlayerEvents.h"
+#include "services/AVProbe.h"
+
+enum class TAudioDriver { adDefault, adDirectSound, adWaveOut };
+enum class TVideoDriver { vdDefault, vdDirectDraw, vdGDI };
+
+using TAudioVolume = int;  // 0..128
+constexpr TAudioVolume MaxAudioVolume = 128;
+
+// Seek flags; the bits are the libraries' own AVSEEK_FLAG_* values.
+enum TSeekFlag : uint8_t { skBackward = 1, skByte = 2, skAny = 4, skFrame = 8 };
+using TSeekFlagSet = uint8_t;
+
+class TCustomPlayer;
+class TPlayback;
+class TVideoOutput;
+
+using TFileOpenEvent =
+    std::function<void(TCustomPlayer *Sender, const int64_t ADuration, const int AFrameWidth,
+                       const int AFrameHeight, int &AScreenWidth, int &AScreenHeight)>;
+using THookEvent = std::function<void(TCustomPlayer *Sender, TBitmap *ABitmap, const int64_t APTS)>;
+using TPositionEvent = std::function<void(TCustomPlayer *Sender, const int64_t APTS)>;
+using TPlayStateEvent = std::function<void(TCustomPlayer *Sender, const TPlayState AState)>;
+
+class TCustomPlayer {
+ public:
+  TCustomPlayer();
+  virtual ~TCustomPlayer();
+  TCustomPlayer(const TCustomPlayer &) = delete;
+  TCustomPlayer &operator=(const TCustomPlayer &) = delete;
+
+  std::string About;
+  std::string Version() const { return "2.3"; }
+
+  TFileOpenEvent OnFileOpen;
+  THookEvent OnHook;
+  TPositionEvent OnPosition;
+  TPlayStateEvent OnState;
+  // Keys pressed in the player's own window, on the play thread (SDL key codes).
+  std::function<void(TCustomPlayer *Sender, int AKey)> OnKeyDown;
+
+  bool AVLibLoaded() const;
+  bool LoadAVLib(const std::wstring &folder);
+  // Plays the file into the X11 window `screenHandle` (0: a window of our own).
+  bool Open(const std::wstring &fileName, uintptr_t screenHandle = 0, bool startPaused = false);
+  void Pause();
+  void Resume();
+  void Seek(TSeekFlagSet flags, bool wait, int64_t position);
+  void SeekRelative(TSeekFlagSet flags, bool wait, double offset);
+  void Stop(bool wait);
+  TBitmap *FrameSnapshot();
+  TBitmap *FrameSnapshot(int64_t &pts);
+
+  const std::string &LastErrMsg() const { return FLastErrMsg; }
+  int64_t CurrentPosition() const { return FCurrentPosition; }
+  TPlayState LastState() const { return FLastState; }
+  bool Playing() const;
+  bool IsPaused() const;
+  const std::wstring &FileName() const { return FFileName; }
+  // Stream information of the open file (bound to the playback's own context).
+  TAVProbe &Probe() { return FProbe; }
+
+ protected:
+  float AspectRatio() const { return FAspectRatio; }
+  void SetAspectRatio(float value);
+  TAudioDriver AudioDriver() const { return FAudioDriver; }
+  void SetAudioDriver(TAudioDriver value) { FAudioDriver = value; }
+  TAudioVolume AudioVolume() const { return FAudioVolume; }
+  void SetAudioVolume(TAudioVolume value);
+  bool DisableAudio() const { return FDisableAudio; }
+  void SetDisableAudio(bool value) { FDisableAudio = value; }
+  bool DisableVideo() const { return FDisableVideo; }
+  void SetDisableVideo(bool value) { FDisableVideo = value; }
+  bool DisableDisplay() const { return FDisableDisplay; }
+  void SetDisableDisplay(bool value) { FDisableDisplay = value; }
+  bool Mute() const { return FMute; }
+  void SetMute(bool value) { FMute = value; }
+  int FrameWidth() const { return FFrameWidth; }
+  void SetFrameWidth(int value) { FFrameWidth = value; }
+  int FrameHeight() const { return FFrameHeight; }
+  void SetFrameHeight(int value) { FFrameHeight = value; }
+  bool Hook() const { return FHook; }
+  void SetHook(bool value) { FHook = value; }
+  int ScreenWidth() const { return FScreenWidth; }
+  void SetScreenWidth(int value) { FScreenWidth = value; }
+  int ScreenHeight() const { return FScreenHeight; }
+  void SetScreenHeight(int value) { FScreenHeight = value; }
+  bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
+  void SetTriggerEventInMainThread(bool value) { FTriggerEventInMainThread = value; }
+  TVideoDriver VideoDriver() const { return FVideoDriver; }
+  void SetVideoDriver(TVideoDriver value) { FVideoDriver = value; }
+
+ private:
+  friend class TPlayback;
+  friend class TAudioDecoder;
+  friend class TVideoDecoder;
+  friend class TSubtitleDecoder;
+  friend class TVideoOutput;
+  friend class TEventLoop;
+
+  std::shared_ptr<TPlayback> Current() const;
+  void SetCurrent(std::shared_ptr<TPlayback> playback);
+  bool StartSDL(uintptr_t handle);
+  void SetDriverEnvironment();
+  void FireFileOpen(TPlayback &playback);
+  void RequestSeek(TPlayback &playback, int64_t target, int64_t relative, TSeekFlagSet flags,
+                   bool wait);
+  void WaitForSeek(TPlayback &playback);
+  void WaitPlayStopped();
+  void JoinThreads();
+  void PlayThreadMain();
+  void EventThreadMain();
+  void Deliver(const TPlayerEvent &event);
+
+  // Called by the pipeline.
+  void ReportPosition(TPlayback &playback);
+  void ReportState(TPlayState state);
+  void ReportError(const std::string &msg, bool stored);
+  void Post(const TPlayerEvent &event);
+  void RunHook(struct AVFrame *picture, int64_t pts);
+  void RememberShown(const struct AVFrame *picture, double pts);
+  void ResetRuntimeState();
+  void ClosePlayback(const std::shared_ptr<TPlayback> &playback);
+
+  std::string FLastErrMsg;
+  std::wstring FFileName;
+  TAVProbe FProbe;
+  uintptr_t FScreenHandle = 0;
+
+  std::atomic<float> FAspectRatio{0};
+  TAudioDriver FAudioDriver = TAudioDriver::adDefault;
+  std::atomic<int> FAudioVolume{MaxAudioVolume};
+  bool FDisableAudio = false;
+  bool FDisableVideo = false;
+  bool FDisableDisplay = false;
+  std::atomic<bool> FMute{false};
+  int FFrameWidth = 0;
+  int FFrameHeight = 0;
+  std::atomic<bool> FHook{false};
+  std::atomic<int> FScreenWidth{0};
+  std::atomic<int> FScreenHeight{0};
+  bool FTriggerEventInMainThread = true;
+  TVideoDriver FVideoDriver = TVideoDriver::vdDefault;
+
+  mutable std::mutex FPlaybackLock;
+  std::shared_ptr<TPlayback> FPlayback;
+  std::unique_ptr<TVideoOutput> FOutput;  // the display window; play thread only
+
+  std::atomic<int64_t> FLastPosition;
+  std::atomic<int64_t> FCurrentPosition{-1};
+  std::atomic<TPlayState> FLastState{TPlayState::psStop};
+
+  // The picture on screen, kept for snapshots.
+  std::mutex FShownLock;
+  struct AVFrame *FShownFrame = nullptr;
+  double FShownPts = 0;
+
+  std::unique_ptr<TFrameConverter> FSnapshot;
+  std::unique_ptr<TFrameConverter> FHookConverter;
+
+  std::timed_mutex FEventLoopLock;
+  TManualResetEvent FSeekDone{true};
+  TManualResetEvent FFrameReady{true};
+  TManualResetEvent FPlayStopped{true};
+  TEventRing FEvents;
+  std::atomic<bool> FEventThreadDone{true};
+  std::thread FPlayThread;
+  std::thread FEventThread;
+};
+
+// The component as hosts use it: every setting published.
+class TFFPlayer : public TCustomPlayer {
+ public:
+  using TCustomPlayer::AspectRatio;
+  using TCustomPlayer::AudioDriver;
+  using TCustomPlayer::AudioVolume;
+  using TCustomPlayer::DisableAudio;
+  using TCustomPlayer::DisableDisplay;
+  using TCustomPlayer::DisableVideo;
+  using TCustomPlayer::FrameHeight;
+  using TCustomPlayer::FrameWidth;
+  using TCustomPlayer::Hook;
+  using TCustomPlayer::Mute;
+  using TCustomPlayer::ScreenHeight;
+  using TCustomPlayer::ScreenWidth;
+  using TCustomPlayer::SetAspectRatio;
+  using TCustomPlayer::SetAudioDriver;
+  using TCustomPlayer::SetAudioVolume;
+  using TCustomPlayer::SetDisableAudio;
+  using TCustomPlayer::SetDisableDisplay;
+  using TCustomPlayer::SetDisableVideo;
+  using TCustomPlayer::SetFrameHeight;
+  using TCustomPlayer::SetFrameWidth;
+  using TCustomPlayer::SetHook;
+  using TCustomPlayer::SetMute;
+  using TCustomPlayer::SetScreenHeight;
+  using TCustomPlayer::SetScreenWidth;
+  using TCustomPlayer::SetTriggerEventInMainThread;
+  using TCustomPlayer::SetVideoDriver;
+  using TCustomPlayer::TriggerEventInMainThread;
+  using TCustomPlayer::VideoDriver;
+};
