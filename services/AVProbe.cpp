@@ -220,8 +220,10 @@ bool TCustomAVProbe::LoadFile(const std::wstring &fileName, const std::string &f
     return false;
   }
   ic->flags |= AVFMT_FLAG_NONBLOCK;
-  // On failure the library frees the pre-allocated context itself.
   if (const int err = OpenInputURL(&ic, url.c_str(), fmt, nullptr); err < 0) {
+    // The library frees a pre-allocated context when it fails, but a "unicode:" address whose
+    // file cannot be opened fails before the library sees the context.
+    if (ic) ff::avformat_free_context(ic);
     ReportError(name + ": " + MediaErrorText(err));
     CloseFile();
     return false;

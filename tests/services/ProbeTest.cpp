@@ -363,6 +363,7 @@ TEST_F(ProbeTest, FileSizeFormat) {
 }
 
 TEST_F(ProbeTest, FailedLoadsLeaveTheProbeEmpty) {
+  ASSERT_NE(setlocale(LC_ALL, "C"), nullptr);  // the Cyrillic name goes through "unicode:"
   fixtures::TTempDir dir;
   std::ofstream(dir / "notes.txt") << std::string(4096, '\x01');
   struct TCase {
@@ -371,6 +372,7 @@ TEST_F(ProbeTest, FailedLoadsLeaveTheProbeEmpty) {
   const TCase cases[] = {
       {fixtures::Clip(), "nosuchformat", "Unknown input format: nosuchformat"},
       {dir / "missing.mp4", "", dir / "missing.mp4" + ": No such file or directory"},
+      {dir / "нет.mp4", "", dir / "нет.mp4" + ": No such file or directory"},
       {dir / "notes.txt", "", dir / "notes.txt" + ": Invalid data found when processing input"},
   };
   for (const TCase &c : cases) {
