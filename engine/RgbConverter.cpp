@@ -7,9 +7,13 @@ namespace {
 
 constexpr AVPixelFormat BitmapFormat = AV_PIX_FMT_BGR24;
 
+// Accurate rounding keeps the scaler off its fast YUV to RGB routine, which works on pixel pairs
+// and leaves the last column of an odd-width picture black.
+constexpr int ScalerFlags = SWS_BICUBIC | SWS_ACCURATE_RND;
+
 // sws_getCachedContext frees the old context when it makes a new one, so ownership passes through.
 SwsContext *Cached(TSwsPtr &ctx, int w, int h, AVPixelFormat from, AVPixelFormat to) {
-  SwsContext *c = ff::sws_getCachedContext(ctx.release(), w, h, from, w, h, to, SWS_BICUBIC,
+  SwsContext *c = ff::sws_getCachedContext(ctx.release(), w, h, from, w, h, to, ScalerFlags,
                                            nullptr, nullptr, nullptr);
   ctx.reset(c);
   return c;

@@ -27,12 +27,13 @@ int64_t TSubtitlePath::Out(AVSubtitle *subtitle, int64_t pts, AVRational timeBas
   const int passes = dvb ? 2 : 1;
   const unsigned rects = subtitle->num_rects;
   int64_t bytes = 0;
+  // The encoder takes times relative to the subtitle's own time, which starts at its display
+  // start.
+  subtitle->pts = ff::av_rescale_q(pts, timeBase, Microseconds) +
+                  ff::av_rescale_q(subtitle->start_display_time, Milliseconds, Microseconds);
+  subtitle->end_display_time -= subtitle->start_display_time;
+  subtitle->start_display_time = 0;
   for (int pass = 0; pass < passes; ++pass) {
-    // The encoder takes times relative to the subtitle's own time.
-    subtitle->pts = ff::av_rescale_q(pts, timeBase, Microseconds) +
-                    ff::av_rescale_q(subtitle->start_display_time, Milliseconds, Microseconds);
-    subtitle->end_display_time -= subtitle->start_display_time;
-    subtitle->start_display_time = 0;
     // The DVB clearing packet is an empty subtitle.
     if (pass == 1) subtitle->num_rects = 0;
     const int size = ff::avcodec_encode_subtitle(FEncoder, FBuffer.data(),
