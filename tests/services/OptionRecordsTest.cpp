@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/FFmpeg.h"
 #include "services/FFUtils.h"
+#include "services/FFmpegLoader.h"
+#include "services/UnicodeProtocol.h"
+#include "tests/support/Fixtures.h"
 
 namespace {
 
@@ -468,4 +472,57 @@ TEST(OptionRecords, AnEngineErrorStopsTheRecordAtOnce) {
   EXPECT_EQ(task.Calls.back(), "SetOption(r=x)");
   EXPECT_FALSE(task.Has("SetOption(aspect=4:3)"));
   EXPECT_TRUE(task.Only("RecordingTime").empty());
+}
+
+// The same records through the real engine: what its settings hold afterwards.
+class OptionRecordsOnTheEngine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
+    Task.Reset();
+    ASSERT_TRUE(Task.AddInputFile(UTF8ToWide(fixtures::Clip()))) << Task.LastError();
+  }
+  TCustomFFmpeg Task;
+  bool HookInstalled = false;
+  TTaskOptionTarget<TCustomFFmpeg> Target{Task, [this](TCustomFFmpeg &) { HookInstalled = true; }};
+};
+
+TEST_F(OptionRecordsOnTheEngine, DiscTargetAfterA25FpsInput) {
+  const TZone zone("UTC0");
+  TOutputOptions o = Output("acodec=aac<CRLF>ab=128000<CRLF>VFilters=hflip");
+  o.TargetType = 2;
+  o.TargetNorm = 7;                        // auto: the input's 25 fps make it PAL
+  o.DefaultNorm = 0;                       // ntsc, not needed here
+  o.Metadata.Timestamp = 25569 + 14730.5;  // 2010-05-01 12:00:00
+  o.Metadata.Year = 0;
+  o.Metadata.Title = "T";
+  o.HookEnabled = true;
+  TDefaultsList defaults;
+  EXPECT_FALSE(ApplyOutputOptions(Target, o, defaults));
+
+  const TEngineSettings &s = Task.Settings();
+  EXPECT_EQ(s.FrameWidth, 480);
+  EXPECT_EQ(s.FrameHeight, 576);
+  EXPECT_EQ(s.VideoCodecName, "mpeg2video");
+  EXPECT_EQ(s.AudioCodecName, "aac");  // the text's codec replaces the disc's mp2
+  EXPECT_EQ(s.VFilters, "hflip");
+  EXPECT_EQ(s.AudioVolume, 256);
+  EXPECT_EQ(s.VideoSyncMethod, -1);
+  EXPECT_EQ(s.RecordingTimestamp, 1272715200);
+  EXPECT_EQ(s.Metadata, (std::vector<std::pair<std::string, std::string>>{{"title", "T"}}));
+  EXPECT_TRUE(HookInstalled);
+}
+
+TEST_F(OptionRecordsOnTheEngine, EngineErrorsReachTheCaller) {
+  TOutputOptions o = Output();
+  o.FrameRate = "fast";
+  o.VideoTag = "avc1";
+  TDefaultsList defaults;
+  try {
+    ApplyOutputOptions(Target, o, defaults);
+    FAIL() << "no exception";
+  } catch (const FFmpegException &e) {
+    EXPECT_STREQ(e.what(), "Incorrect frame rate");
+  }
+  EXPECT_EQ(Task.Settings().VideoCodecTag, 0u) << "nothing after the failing field";
 }
