@@ -1,0 +1,46 @@
+#include "workspace/DestinationName.h"
+
+#include <system_error>
+
+#include "platform/Paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool FolderUsable(const fs::path &folder) {
+  std::error_code ec;
+  if (fs::is_directory(folder, ec)) return true;
+  fs::create_directories(folder, ec);
+  return fs::is_directory(folder, ec);
+}
+
+fs::path OutputFolder(TSettingsStore &store, IJobQuestions &questions) {
+  const std::string folder = store.OutPutDir();
+  if (FolderUsable(folder)) return folder;
+  const fs::path fallback = paths::DefaultOutputFolder();
+  questions.ShowMessage("Cannot create output directory:" + folder +
+                            ".It will create default directory " + fallback.string() + "!",
+                        WarningCaption);
+  std::error_code ec;
+  fs::create_directories(fallback, ec);
+  store.SetOutPutDir(fallback.string());
+  return fallback;
+}
+
+bool Taken(const fs::path &name, const std::set<fs::path> &taken) {
+  std::error_code ec;
+  return taken.count(name) > 0 || fs::exists(name, ec);
+}
+
+}  // namespace
+
+fs::path DestinationFileName(TSettingsStore &store, IJobQuestions &questions,
+                             const fs::path &source, const std::string &extensionText,
+                             const std::set<fs::path> &taken) {
+  const fs::path base = OutputFolder(store, questions) / source.stem();
+  fs::path name = base.string() + "_(new)" + extensionText;
+  for (int n = 1; Taken(name, taken); ++n)
+    name = base.string() + "_(new_" + std::to_string(n) + ")" + extensionText;
+  return name;
+}

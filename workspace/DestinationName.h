@@ -1,0 +1,18 @@
+// Names of converted files: the source's name with "_(new)" (or "_(new_1)", "_(new_2)", ... when
+// that file exists) and the profile's extension, in the output folder of the settings store.
+#pragma once
+
+#include <filesystem>
+#include <set>
+
+#include "workspace/JobQuestions.h"
+#include "workspace/SettingsStore.h"
+
+// `extensionText` includes the point (".mp4").  An output folder that does not exist is created;
+// when that fails the user is told, the default folder (~/videoconverter) is created, stored as
+// `OutPutDir` and used.  Names in `taken` count as existing, so that the rows of one batch never
+// share a destination even before any of them is written.
+std::filesystem::path DestinationFileName(TSettingsStore &store, IJobQuestions &questions,
+                                          const std::filesystem::path &source,
+                                          const std::string &extensionText,
+                                          const std::set<std::filesystem::path> &taken = {});
