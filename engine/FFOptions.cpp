@@ -14,6 +14,7 @@
 
 #include "engine/EnginePresets.h"
 #include "engine/FFmpeg.h"
+#include "engine/FrameHook.h"
 #include "engine/OptionValues.h"
 #include "engine/TargetPresets.h"
 #include "platform/Paths.h"
@@ -275,9 +276,11 @@ void StreamId(TCustomFFmpeg &e, const std::string &name, const std::string &valu
   e.StreamIdMap()[index] = id;
 }
 
-void VideoHook(TCustomFFmpeg &, const std::string &, const std::string &value) {
-  // Hook libraries are not supported by this build of the engine.
-  Fail("Failed to add video hook function: " + value);
+void VideoHook(TCustomFFmpeg &e, const std::string &, const std::string &value) {
+  if (!e.FrameHooks()) e.FrameHooks() = MakeLate<TFrameHookList>();
+  if (e.FrameHooks()->Add(SplitHookWords(value)) != 0)
+    Fail("Failed to add video hook function: " + value);
+  S(e).UsingVHook = true;
 }
 
 // A bitstream filter for the next stream of a kind: "name" or "name=options".
