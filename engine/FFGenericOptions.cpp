@@ -155,6 +155,18 @@ void KeepPrivate(TGenericOptions &g, const AVOption *o, const std::string &name,
   g.Private.emplace_back(name, value);
 }
 
+// A flags option carries the bits that were switched on or off against the option's default, so
+// that a codec's own defaults for the other bits survive (libx264 starts with the closed-GOP bit
+// set; copying the whole value of a default context would clear it and give open GOPs).
+void CopyFlagChanges(void *target, void *source, const AVOption *o) {
+  int64_t from = 0, to = 0;
+  if (ff::av_opt_get_int(source, o->name, 0, &from) < 0 ||
+      ff::av_opt_get_int(target, o->name, 0, &to) < 0)
+    return;
+  const int64_t dflt = o->default_val.i64;
+  ff::av_opt_set_int(target, o->name, (to | (from & ~dflt)) & ~(dflt & ~from), 0);
+}
+
 bool Listed(const TGenericOptions &g, const std::string &name) {
   for (const std::string &n : g.Names)
     if (n == name) return true;
@@ -217,7 +229,12 @@ void TCustomFFmpeg::CopyGenericOptions(void *target, void *source, int flags) {
   if (!target) return;
   if (source) {
     for (const std::string &name : g.Names) {
-      if (!FindOption(source, name, flags)) continue;
+      const AVOption *o = FindOption(source, name, flags);
+      if (!o) continue;
+      if (o->type == AV_OPT_TYPE_FLAGS) {
+        CopyFlagChanges(target, source, o);
+        continue;
+      }
       uint8_t *text = nullptr;
       if (ff::av_opt_get(source, name.c_str(), 0, &text) < 0 || !text) continue;
       ff::av_opt_set(target, name.c_str(), reinterpret_cast<const char *>(text), 0);

@@ -315,6 +315,7 @@ TEST_F(OptionsTest, GenericOptionsFindTheirContexts) {
 
 TEST_F(OptionsTest, CopyGenericOptionsByFlags) {
   ASSERT_EQ(Error("g", "33"), "");
+  ASSERT_EQ(Error("flags", "+loop"), "");
   ASSERT_EQ(Error("b", "900000"), "");
   ASSERT_EQ(Error("ab", "64000"), "");
   ASSERT_EQ(Error("preset", "fast"), "");
@@ -324,6 +325,9 @@ TEST_F(OptionsTest, CopyGenericOptionsByFlags) {
   TCodecCtxPtr video(ff::avcodec_alloc_context3(x264));
   Engine->CopyGenericOptions(video.get(), S().Generic.Codec[0].get(), 17);
   EXPECT_EQ(video->gop_size, 33);
+  // A flag given on its own leaves the encoder's default flags (closed GOPs for libx264) alone.
+  EXPECT_TRUE(video->flags & AV_CODEC_FLAG_CLOSED_GOP);
+  EXPECT_TRUE(video->flags & AV_CODEC_FLAG_LOOP_FILTER);
   EXPECT_EQ(video->bit_rate, 900000);
   uint8_t *preset = nullptr;
   ASSERT_GE(ff::av_opt_get(video->priv_data, "preset", 0, &preset), 0);
@@ -342,4 +346,32 @@ TEST_F(OptionsTest, CopyGenericOptionsByFlags) {
   int64_t movflags = 0;
   ff::av_opt_get_int(mp4->priv_data, "movflags", 0, &movflags);
   EXPECT_NE(movflags, 0);
+}
+
+TEST_F(OptionsTest, OptionStringsAndDirectSetters) {
+  Engine->SetOptions("vcodec=mpeg4<CRLF>g=99\r\nAN\nmetadata=comment=a=b");
+  EXPECT_EQ(S().VideoCodecName, "mpeg4");
+  EXPECT_EQ(CodecInt(0, "g"), 99);
+  EXPECT_TRUE(S().AudioDisable);  // names are lowered when a string is split
+  ASSERT_EQ(S().Metadata.size(), 1u);
+  EXPECT_EQ(S().Metadata[0].second, "a=b");
+  EXPECT_EQ(Error("AN", ""), "");  // SetOption itself matches exactly: a generic name, ignored
+  Engine->SetProgramId(-1);
+  Engine->SetAudioVolume(-5);
+  Engine->SetMuxDelay(0);
+  Engine->SetMuxPreload(-1);
+  Engine->SetAudioRate(0);
+  Engine->SetAudioChannels(-2);
+  EXPECT_EQ(S().ProgramId, 0);
+  EXPECT_EQ(S().AudioVolume, 256);
+  EXPECT_FLOAT_EQ(S().MuxMaxDelay, 0.7f);
+  EXPECT_FLOAT_EQ(S().MuxPreload, 0.5f);
+  EXPECT_EQ(S().AudioSampleRate, 44100);
+  EXPECT_EQ(S().AudioChannels, 2);
+  Engine->SetAudioRate(22050);
+  Engine->SetMuxPreload(0.25f);
+  Engine->SetIntGenericOption("bf", 2);
+  EXPECT_EQ(S().AudioSampleRate, 22050);
+  EXPECT_FLOAT_EQ(S().MuxPreload, 0.25f);
+  EXPECT_EQ(CodecInt(0, "bf"), 2);
 }
