@@ -25,6 +25,7 @@ void TCustomFFmpeg::RunTranscode() {
   PrepareCodecs();
   OpenEncoders();
   OpenDecoders();
+  CreateOutputPaths();
   InitInputTiming();
   ApplyMetadataMaps();
   CopyChapters();

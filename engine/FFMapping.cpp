@@ -292,6 +292,7 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStreamRec &ost, TInputStreamRec &ist)
     case AVMEDIA_TYPE_VIDEO:
       if (enc->pix_fmt == AV_PIX_FMT_NONE)
         throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
+      if (ost.File->HasVideoFilters) BuildVideoGraph(ost, ist);
       break;
     default: throw FFmpegException("invalid codec_type of output stream");
   }

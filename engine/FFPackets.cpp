@@ -33,6 +33,7 @@ int64_t PacketDuration(const AVStream *st, const AVPacket *pkt) {
 }  // namespace
 
 int TCustomFFmpeg::ProcessPacket(TInputStreamRec &ist, int istIndex, const AVPacket *pkt) {
+  if (ist.DecodingNeeded) return DecodePacket(ist, istIndex, pkt);
   if (ist.NextPts == AV_NOPTS_VALUE) ist.NextPts = ist.Pts;
   if (!pkt) return 0;  // nothing to drain: no decoder is open on this path yet
   if (pkt->dts != AV_NOPTS_VALUE)

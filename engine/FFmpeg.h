@@ -35,6 +35,7 @@ class TVideoInput;    // one per decoded video input stream (pre-processing: dei
 class TFrameHookList;  // external video hook libraries
 class TRgbConverter;   // frame -> 24-bit BGR bitmap
 class TPreviewer;      // the preview window object
+class TVideoFilterGraph;  // the user's video filter chain of one output (built at set-up)
 class TBitmap;         // 24-bit BGR bitmap handed to the hook and preview callbacks
 
 class TCustomFFmpeg;
@@ -136,6 +137,7 @@ struct TOutputStreamRec {
   TLatePtr<TAudioPath> Audio;
   TLatePtr<TVideoPath> Video;
   TLatePtr<TSubtitlePath> Subtitle;
+  TLatePtr<TVideoFilterGraph> Graph;  // until the video path takes it over
 };
 
 // Counters of the current run.
@@ -273,6 +275,10 @@ class TCustomFFmpeg {
   TLatePtr<TRgbConverter> &HookConverter() { return FHookConverter; }
   TLatePtr<TRgbConverter> &PreviewConverter() { return FPreviewConverter; }
   TLatePtr<TPreviewer> &Previewer() { return FPreviewer; }
+  // The host's maker of the preview window (shown when bit 0 of the preview flags is set).
+  void SetPreviewerFactory(std::function<std::unique_ptr<TPreviewer>()> factory) {
+    FPreviewerFactory = std::move(factory);
+  }
 
   // Writes one packet of an output stream through its bitstream filters and the interleaver.  The
   // packet's timestamps are in the output stream's time base; the stream index is set here.  The
@@ -333,6 +339,20 @@ class TCustomFFmpeg {
   // Returns 0, or -1 when decoding failed; pkt null drains the decoder at the end of the input.
   int ProcessPacket(TInputStreamRec &ist, int istIndex, const AVPacket *pkt);
   void CopyPacket(TOutputStreamRec &ost, TInputStreamRec &ist, const AVPacket *pkt);
+
+  // ---- decoding and the encoded output paths (FFDecode.cpp)
+  void BuildVideoGraph(TOutputStreamRec &ost, TInputStreamRec &ist);  // before the encoder opens
+  void CreateOutputPaths();  // after the encoders and decoders are open
+  TOutputStreamRec &PathOwner(TOutputStreamRec &ost);
+  int DecodePacket(TInputStreamRec &ist, int istIndex, const AVPacket *pkt);
+  int DecodeSubtitle(TInputStreamRec &ist, int istIndex, const AVPacket *pkt);
+  void WarnMultipleFrames(TInputStreamRec &ist);
+  bool IsPastStart(const TInputStreamRec &ist) const;
+  void CopyToOutputs(TInputStreamRec &ist, int istIndex, const AVPacket *pkt);
+  void OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFrame *frame);
+  void PreprocessPicture(TInputStreamRec &ist, AVFrame *frame);
+  std::function<void(const AVFrame *, int64_t)> PreviewStep();
+  void FlushOutputs(int istIndex);
   void ApplyBitstreamFilters(TOutputStreamRec &ost, AVPacket *pkt, std::vector<TPacketPtr> &out);
 
   // ---- file set-up helpers (FFFiles.cpp)
@@ -376,6 +396,7 @@ class TCustomFFmpeg {
   TLatePtr<TRgbConverter> FHookConverter;
   TLatePtr<TRgbConverter> FPreviewConverter;
   TLatePtr<TPreviewer> FPreviewer;
+  std::function<std::unique_ptr<TPreviewer>()> FPreviewerFactory;
   int32_t FHookFrameCounter = 0;
   int64_t FLastPreviewTime = 0;
 

@@ -13,9 +13,8 @@ bool Convert(const AVFrame *picture, TPreviewContext &context) {
 }
 
 bool ShowInWindow(TPreviewContext &context, int64_t pts) {
-  std::unique_ptr<TPreviewer> &window = *context.Window;
-  if (!window && context.Factory && *context.Factory) window = (*context.Factory)();
-  return window && window->Show(context.Converter->Bitmap(), context.FrameNumber, pts);
+  return context.ShowInWindow &&
+         context.ShowInWindow(context.Converter->Bitmap(), context.FrameNumber, pts);
 }
 
 }  // namespace
@@ -37,5 +36,5 @@ void RunPreviewStep(const AVFrame *picture, int64_t pts, TPreviewContext &contex
     *context.LastTime = now;
   }
   // Without the window bit the window is not needed any more.
-  if (!(flags & PreviewToWindow) && context.Window) context.Window->reset();
+  if (!(flags & PreviewToWindow) && context.FreeWindow) context.FreeWindow();
 }

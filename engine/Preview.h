@@ -32,8 +32,9 @@ struct TPreviewContext {
   int32_t FrameNumber = 0;
   TRgbConverter *Converter = nullptr;
   std::function<void(TBitmap &bitmap, int32_t frameNumber, int64_t pts)> BitmapCallback;
-  std::unique_ptr<TPreviewer> *Window = nullptr;
-  const TPreviewerFactory *Factory = nullptr;
+  // The preview window: made on first use by the host's factory, freed when bit 0 is cleared.
+  std::function<bool(const TBitmap &bitmap, int32_t frameNumber, int64_t pts)> ShowInWindow;
+  std::function<void()> FreeWindow;
 };
 
 // One preview step for the picture about to be written (pts in µs).  `now` is the wall clock in

@@ -1,0 +1,330 @@
+// Decoding and the encoded output paths: the input clock of decoded streams, pre-processing of
+// pictures, and the hand-over of every decoded frame to the audio, video and subtitle paths.
+#include <chrono>
+#include <thread>
+
+#include "engine/AudioPath.h"
+#include "engine/FFmpeg.h"
+#include "engine/Preview.h"
+#include "engine/RgbConverter.h"
+#include "engine/SubtitlePath.h"
+#include "engine/VideoFilterGraph.h"
+#include "engine/VideoInput.h"
+#include "engine/VideoPath.h"
+
+namespace {
+
+constexpr AVRational Microseconds{1, AV_TIME_BASE};
+
+// Duration of one decoded picture in µs: the packet's own duration when the container gives one,
+// else the stream's frame rate with the picture's repeat count.
+int64_t PictureDuration(const TInputStreamRec &ist, const AVFrame *frame) {
+  if (frame->pkt_duration > 0)
+    return ff::av_rescale_q(frame->pkt_duration, ist.Stream->time_base, Microseconds);
+  AVRational rate = ist.Dec->framerate;
+  if (rate.num <= 0 || rate.den <= 0) rate = ist.Stream->avg_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) rate = ist.Stream->r_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) return 0;
+  const int64_t frame1 = ff::av_rescale(AV_TIME_BASE, rate.den, rate.num);
+  return frame1 + frame1 * frame->repeat_pict / 2;
+}
+
+template <class T>
+TLatePtr<T> Own(std::unique_ptr<T> p) {
+  return TLatePtr<T>(p.release(), TLateDelete<T>{[](T *q) { std::default_delete<T>()(q); }});
+}
+
+}  // namespace
+
+// ---- set-up
+
+void TCustomFFmpeg::BuildVideoGraph(TOutputStreamRec &ost, TInputStreamRec &ist) {
+  const AVCodecParameters *in = ist.Stream->codecpar;
+  TVideoGraphSetup setup;
+  setup.InputWidth = in->width;
+  setup.InputHeight = in->height;
+  setup.InputFormat = static_cast<AVPixelFormat>(in->format);
+  setup.SampleAspect = in->sample_aspect_ratio;
+  setup.CropTop = FSettings.CropTop;
+  setup.CropBottom = FSettings.CropBottom;
+  setup.CropLeft = FSettings.CropLeft;
+  setup.CropRight = FSettings.CropRight;
+  setup.EncoderWidth = ost.Enc->width;
+  setup.EncoderHeight = ost.Enc->height;
+  setup.EncoderFormat = ost.Enc->pix_fmt;
+  setup.ScalerFlags = FSettings.ScalerFlags;
+  setup.Filters = ost.File->VideoFilters;
+  auto graph = std::make_unique<TVideoFilterGraph>();
+  graph->Build(setup);
+  // The chain decides the picture size the encoder gets.
+  ost.Enc->width = graph->OutputWidth();
+  ost.Enc->height = graph->OutputHeight();
+  const AVRational sar = graph->OutputSampleAspect();
+  if (sar.num > 0) ost.Enc->sample_aspect_ratio = ost.Stream->sample_aspect_ratio = sar;
+  ost.Graph = Own(std::move(graph));
+}
+
+// In join mode the slices share one encoder per stream, and with it one path: the audio FIFO, the
+// video clock and the encoder's state carry on from one input to the next.
+TOutputStreamRec &TCustomFFmpeg::PathOwner(TOutputStreamRec &ost) {
+  if (!FJoinMode || FStreamsPerOutput <= 0) return ost;
+  return FOutputStreams[(&ost - FOutputStreams.data()) % FStreamsPerOutput];
+}
+
+void TCustomFFmpeg::CreateOutputPaths() {
+  if (!FHookConverter) FHookConverter = MakeLate<TRgbConverter>();
+  if (!FPreviewConverter) FPreviewConverter = MakeLate<TRgbConverter>();
+  for (TInputStreamRec &ist : FInputStreams)
+    if (ist.DecodingNeeded && ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+      ist.VideoIn = MakeLate<TVideoInput>();
+  const size_t count = FJoinMode ? FStreamsPerOutput : FOutputStreams.size();
+  for (size_t k = 0; k < count; ++k) {
+    TOutputStreamRec &ost = FOutputStreams[k];
+    if (!ost.EncodingNeeded) continue;
+    const size_t index = k;
+    // Packets go out through the record of the slice being converted (join mode) so that its
+    // position and last decoding time stay current.
+    auto writer = [this, index](AVPacket *pkt) {
+      const size_t current = FJoinMode ? FCurrentInput * FStreamsPerOutput + index : index;
+      WriteFrame(FOutputStreams[current], pkt);
+    };
+    const TInputStreamRec &ist = FInputStreams[ost.SourceIndex];
+    switch (ost.Enc->codec_type) {
+      case AVMEDIA_TYPE_AUDIO: {
+        TAudioPathOptions o;
+        o.Sender = this;
+        o.Async = FSettings.AudioSyncMethod;
+        o.AdriftThreshold = FSettings.AudioDriftThreshold;
+        o.StartTime = FSettings.StartTime;
+        o.Verbosity = FSettings.Verbose;
+        o.XError = FSettings.ExitOnError;
+        ost.Audio = MakeLate<TAudioPath>(ost.Enc, ost.Stream, o, writer);
+        break;
+      }
+      case AVMEDIA_TYPE_VIDEO: {
+        TVideoPathOptions o;
+        o.Sender = this;
+        o.InputFileIndex = ist.InputFileIndex;
+        o.InputStreamIndex = ist.InputStreamIndex;
+        o.VideoSync = FSettings.VideoSyncMethod;
+        const AVOutputFormat *format = ost.File->Ctx->oformat;
+        // AVI stores a constant rate however the format flags read.
+        o.VariableFrameRate =
+            (format->flags & AVFMT_VARIABLE_FPS) && std::string(format->name) != "avi";
+        o.StartTime = FSettings.StartTime;
+        o.FrameLimit = FSettings.MaxVideoFrames;
+        o.Verbosity = FSettings.Verbose;
+        o.XError = FSettings.ExitOnError;
+        o.CropTop = FSettings.CropTop;
+        o.CropBottom = FSettings.CropBottom;
+        o.CropLeft = FSettings.CropLeft;
+        o.CropRight = FSettings.CropRight;
+        o.ScalerFlags = FSettings.ScalerFlags;
+        o.SameQuant = FSettings.SameQuant;
+        o.Quality = ost.Setup->Quality;
+        o.TopFieldFirst = FSettings.TopFieldFirst;
+        o.MeThreshold = FSettings.MeThreshold;
+        o.PassLog = ost.LogFile.get();
+        if (!FSettings.VStatsFileName.empty())
+          o.VStatsFile = [this] {
+            return OpenStatsFile(FSettings.VStatsFile, FSettings.VStatsFileName);
+          };
+        o.StopRequested = &FStopRequested;
+        TVideoCounters c{&FCounters.VideoSize, &FCounters.FramesDup, &FCounters.FramesDrop,
+                         &FCounters.DupDropNoticed};
+        const AVCodecParameters *in = ist.Stream->codecpar;
+        TVideoPath::TInputFormat input{in->width, in->height,
+                                       static_cast<AVPixelFormat>(in->format)};
+        std::unique_ptr<TVideoFilterGraph> graph;
+        if (ost.Graph) graph.reset(ost.Graph.release());
+        ost.Video =
+            MakeLate<TVideoPath>(ost.Enc, ost.Stream, o, c, writer, input, std::move(graph));
+        break;
+      }
+      case AVMEDIA_TYPE_SUBTITLE: {
+        TSubtitlePathOptions o;
+        o.Sender = this;
+        o.XError = FSettings.ExitOnError;
+        ost.Subtitle = MakeLate<TSubtitlePath>(ost.Enc, ost.Stream, o, writer);
+        break;
+      }
+      default: break;
+    }
+  }
+}
+
+// ---- decoding
+
+int TCustomFFmpeg::DecodePacket(TInputStreamRec &ist, int istIndex, const AVPacket *pkt) {
+  if (ist.NextPts == AV_NOPTS_VALUE) ist.NextPts = ist.Pts;
+  if (pkt && pkt->dts != AV_NOPTS_VALUE)
+    ist.NextPts = ist.Pts = ff::av_rescale_q(pkt->dts, ist.Stream->time_base, Microseconds);
+  const AVMediaType type = ist.Stream->codecpar->codec_type;
+  if (type == AVMEDIA_TYPE_SUBTITLE) return DecodeSubtitle(ist, istIndex, pkt);
+  if (type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_VIDEO) return -1;
+
+  int err = ff::avcodec_send_packet(ist.Dec, pkt);
+  if (err == AVERROR_EOF) err = 0;  // already drained (join mode)
+  if (err < 0 && err != AVERROR(EAGAIN)) return -1;
+  int frames = 0;
+  for (;;) {
+    if (!ist.Frame) ist.Frame.reset(ff::av_frame_alloc());
+    const int got = ff::avcodec_receive_frame(ist.Dec, ist.Frame.get());
+    if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) break;
+    if (got < 0) return -1;
+    if (pkt && ++frames == 2) WarnMultipleFrames(ist);
+    OutputDecodedFrame(ist, istIndex, ist.Frame.get());
+    ff::av_frame_unref(ist.Frame.get());
+    // A decoder that was full takes the packet once it has given its frames out.
+    if (err == AVERROR(EAGAIN)) {
+      err = ff::avcodec_send_packet(ist.Dec, pkt);
+      if (err < 0 && err != AVERROR(EAGAIN)) return -1;
+    }
+  }
+  if (pkt && IsPastStart(ist)) CopyToOutputs(ist, istIndex, pkt);
+  if (!pkt) FlushOutputs(istIndex);
+  return 0;
+}
+
+void TCustomFFmpeg::WarnMultipleFrames(TInputStreamRec &ist) {
+  if ((FSettings.Verbose > 0 && !ist.ShowedMultiPacketWarning) || FSettings.Verbose > 1) {
+    LogFmt(TLogLevel::llError, "Multiple frames in a packet from stream %d", ist.InputStreamIndex);
+    ist.ShowedMultiPacketWarning = true;
+  }
+}
+
+bool TCustomFFmpeg::IsPastStart(const TInputStreamRec &ist) const {
+  return FSettings.StartTime == 0 || ist.Pts >= FSettings.StartTime;
+}
+
+void TCustomFFmpeg::CopyToOutputs(TInputStreamRec &ist, int istIndex, const AVPacket *pkt) {
+  for (TOutputStreamRec &ost : FOutputStreams) {
+    if (ost.SourceIndex != istIndex || ost.EncodingNeeded) continue;
+    if (FJoinMode && !ost.Active) continue;
+    CopyPacket(ost, ist, pkt);
+  }
+}
+
+void TCustomFFmpeg::OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFrame *frame) {
+  const bool video = ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+  ist.Pts = ist.NextPts;
+  if (video) {
+    ist.Quality = static_cast<float>(frame->quality);
+    ist.NextPts += PictureDuration(ist, frame);
+    PreprocessPicture(ist, frame);
+  } else {
+    if (frame->sample_rate > 0)
+      ist.NextPts += static_cast<int64_t>(frame->nb_samples) * AV_TIME_BASE / frame->sample_rate;
+    ApplyVolume(frame, FSettings.AudioVolume);
+  }
+  if (FSettings.RateEmu) {
+    const int64_t elapsed = ff::av_gettime() - ist.Start;
+    if (ist.Pts - elapsed > 1000)
+      std::this_thread::sleep_for(std::chrono::milliseconds((ist.Pts - elapsed) / 1000));
+  }
+  if (!IsPastStart(ist)) return;
+  for (TOutputStreamRec &ost : FOutputStreams) {
+    if (ost.SourceIndex != istIndex || !ost.EncodingNeeded) continue;
+    if (FJoinMode && !ost.Active) continue;
+    TOutputStreamRec &owner = PathOwner(ost);
+    TInputStreamRec &sync = FInputStreams[ost.SyncInput >= 0 ? ost.SyncInput : istIndex];
+    if (owner.Audio) {
+      FCounters.AudioSize += owner.Audio->Out(frame, sync.Pts, sync.IsStart);
+      ost.SyncOpts = owner.Audio->SyncOpts();
+    } else if (owner.Video) {
+      const auto preview = PreviewStep();
+      owner.Video->Out(frame, sync.Pts, ist.Quality, preview);
+      ost.SyncOpts = owner.Video->SyncOpts();
+      ost.FramesWritten = owner.Video->FramesWritten();
+      ost.Quality = owner.Video->LastFrame().Quality;
+    } else if (ost.Enc->codec_type != AVMEDIA_TYPE_SUBTITLE) {
+      throw FFmpegException("invalid codec_type");
+    }
+  }
+}
+
+void TCustomFFmpeg::PreprocessPicture(TInputStreamRec &ist, AVFrame *frame) {
+  if (!ist.VideoIn) return;
+  TVideoInput::THook hook;
+  if (FCustomHookCallback)
+    hook = [this](TBitmap &bitmap, int32_t number, int64_t pts, bool &update, bool &stop) {
+      FCustomHookCallback(this, bitmap, number, pts, update, stop);
+    };
+  TVideoInput::TRequest request;
+  request.Sender = this;
+  request.Deinterlace = FSettings.DoDeinterlace;
+  request.CustomHook = &hook;
+  request.Hooks = FSettings.UsingVHook ? FFrameHooks.get() : nullptr;
+  request.Converter = FHookConverter.get();
+  request.FrameCounter = &FHookFrameCounter;
+  if (ist.VideoIn->Process(frame, ist.Pts, request)) DisableCustomHook();
+}
+
+std::function<void(const AVFrame *, int64_t)> TCustomFFmpeg::PreviewStep() {
+  {
+    std::lock_guard lock(PreviewLock());
+    if (!FPreviewFlags) return nullptr;
+  }
+  return [this](const AVFrame *picture, int64_t pts) {
+    std::lock_guard lock(PreviewLock());
+    TPreviewContext context;
+    context.Sender = this;
+    context.Flags = &FPreviewFlags;
+    context.LastTime = &FLastPreviewTime;
+    context.Period = FPreviewPeriod;
+    context.FrameNumber = FHookFrameCounter;
+    context.Converter = FPreviewConverter.get();
+    if (FPreviewBitmapCallback)
+      context.BitmapCallback = [this](TBitmap &bitmap, int32_t number, int64_t time) {
+        FPreviewBitmapCallback(this, bitmap, number, time);
+      };
+    context.ShowInWindow = [this](const TBitmap &bitmap, int32_t number, int64_t time) {
+      if (!FPreviewer && FPreviewerFactory) FPreviewer = Own(FPreviewerFactory());
+      return FPreviewer && FPreviewer->Show(bitmap, number, time);
+    };
+    context.FreeWindow = [this] { FPreviewer.reset(); };
+    RunPreviewStep(picture, pts, context);
+  };
+}
+
+int TCustomFFmpeg::DecodeSubtitle(TInputStreamRec &ist, int istIndex, const AVPacket *pkt) {
+  if (!pkt) return 0;  // subtitle decoders hold nothing back
+  AVSubtitle subtitle{};
+  int got = 0;
+  if (ff::avcodec_decode_subtitle2(ist.Dec, &subtitle, &got, const_cast<AVPacket *>(pkt)) < 0)
+    return -1;
+  ist.Pts = ist.NextPts;
+  if (pkt->duration > 0)
+    ist.NextPts += ff::av_rescale_q(pkt->duration, ist.Stream->time_base, Microseconds);
+  if (got) {
+    struct TFree {
+      AVSubtitle *S;
+      ~TFree() { ff::avsubtitle_free(S); }
+    } release{&subtitle};
+    if (IsPastStart(ist))
+      for (TOutputStreamRec &ost : FOutputStreams) {
+        if (ost.SourceIndex != istIndex || !ost.EncodingNeeded) continue;
+        if (FJoinMode && !ost.Active) continue;
+        if (TOutputStreamRec &owner = PathOwner(ost); owner.Subtitle)
+          owner.Subtitle->Out(&subtitle, pkt->pts, ist.Stream->time_base);
+      }
+  }
+  if (IsPastStart(ist)) CopyToOutputs(ist, istIndex, pkt);
+  return 0;
+}
+
+// End of an input stream: the encoders it feeds give out what they hold.  In join mode the
+// encoders go on with the next input, so they are drained only after the last one.
+void TCustomFFmpeg::FlushOutputs(int istIndex) {
+  if (FJoinMode && FCurrentInput < InputCount() - 1 && !FStopRequested) return;
+  for (TOutputStreamRec &ost : FOutputStreams) {
+    if (ost.SourceIndex != istIndex || !ost.EncodingNeeded) continue;
+    TOutputStreamRec &owner = PathOwner(ost);
+    if (owner.Audio) {
+      FCounters.AudioSize += owner.Audio->Flush();
+    } else if (owner.Video) {
+      owner.Video->Flush(PreviewStep());
+      ost.FramesWritten = owner.Video->FramesWritten();
+    }
+  }
+}
