@@ -1,0 +1,146 @@
+// morvane-engine: the transcoding engine from the command line, for scripts, benchmarks and tests.
+//
+//   morvane-engine [options] -i INPUT ... [options] [-join] OUTPUT ...
+//
+// Options are given to the engine as they come, so the options before an "-i" configure that
+// input and the options before an output name configure that output, as with the ffmpeg tool.
+// "-join" concatenates the inputs into the next output.  The engine's status line and messages go
+// to stderr; the exit status is 0 only when the conversion ran to its end without an error.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "engine/FFmpeg.h"
+#include "services/FFmpegLoader.h"
+#include "services/FFmpegLogger.h"
+#include "services/UnicodeProtocol.h"
+
+namespace {
+
+std::atomic<bool> GInterrupted{false};
+
+void OnSignal(int) {
+  GInterrupted = true;
+}
+
+// Options that stand alone (no value follows them on the command line).
+const std::set<std::string> &Switches() {
+  static const std::set<std::string> names = {
+      "an",        "vn",        "sn",        "y",          "shortest", "copyts",   "xerror",
+      "dump",      "hex",       "re",        "loop_input", "intra",    "sameq",    "deinterlace",
+      "psnr",      "qphist",    "force_fps", "isync",      "newvideo", "newaudio", "newsubtitle",
+      "benchmark", "vstats",    "L",         "h",          "version",  "formats",  "codecs",
+      "bsfs",      "protocols", "filters",   "join"};
+  return names;
+}
+
+std::string ExecutableFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+bool IsStatusLine(const std::string &line) {
+  return line.rfind("frame=", 0) == 0 || line.rfind("size=", 0) == 0;
+}
+
+void InstallLogPrinter() {
+  TFFLogger &logger = FFLogger();
+  logger.TriggerEventInMainThread = false;
+  static const bool tty = isatty(STDERR_FILENO);
+  logger.OnLog = [](const void *, uint32_t, TLogLevel, const std::string &msg) {
+    std::string line = msg;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    const char end = tty && IsStatusLine(line) ? '\r' : '\n';
+    std::fprintf(stderr, "%s%c", line.c_str(), end);
+  };
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: morvane-engine [options] -i INPUT ... [options] [-join] OUTPUT ...\n");
+  return 1;
+}
+
+// Feeds the arguments to the engine; false (after printing why) when one was refused.
+bool Configure(TCustomFFmpeg &engine, int argc, char **argv) {
+  bool join = false;
+  int outputs = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.size() < 2 || arg[0] != '-') {
+      if (engine.AddOutputFile(UTF8ToWide(arg), join) < 0) {
+        std::fprintf(stderr, "%s\n", engine.LastError().c_str());
+        return false;
+      }
+      join = false;
+      ++outputs;
+      continue;
+    }
+    const std::string name = arg.substr(1);
+    const bool isSwitch = Switches().count(name) > 0;
+    if (!isSwitch && i + 1 >= argc) {
+      std::fprintf(stderr, "Missing argument for option '%s'\n", name.c_str());
+      return false;
+    }
+    const std::string value = isSwitch ? std::string() : std::string(argv[++i]);
+    if (name == "join") {
+      join = true;
+    } else if (name == "i") {
+      if (!engine.AddInputFile(UTF8ToWide(value))) {
+        std::fprintf(stderr, "%s\n", engine.LastError().c_str());
+        return false;
+      }
+    } else if (name == "threads") {
+      engine.SetThreadCount(std::stoi(value));
+    } else {
+      engine.SetOption(name, value);
+    }
+  }
+  if (outputs == 0) {
+    std::fprintf(stderr, "At least one output file must be specified\n");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 2) return Usage();
+  InitFloatingPoint();
+  InstallLogPrinter();
+  TFFmpegLoader &loader = FFLoader();
+  loader.SetLibraryPath(ExecutableFolder() + "/LibAV");
+  if (!loader.LoadLibs(EncoderLibs)) {
+    std::fprintf(stderr, "%s\n", loader.LastErrMsg().c_str());
+    return 1;
+  }
+  TCustomFFmpeg engine;
+  engine.Reset();
+  try {
+    if (!Configure(engine, argc, argv)) return 1;
+  } catch (const std::exception &e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  std::atomic<bool> done{false};
+  engine.SetTerminateCallback([&done](TCustomFFmpeg *) { done = true; });
+  if (TConvertThread *worker = engine.StartConvert(true)) worker->Resume();
+  while (!done) {
+    if (GInterrupted) engine.StopConvert(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  engine.StopConvert(true);
+  if (engine.ErrorOccurred()) return 1;
+  return engine.RanToEnd() ? 0 : 1;
+}
