@@ -1,0 +1,369 @@
+#include "services/FFmpegVCL.h"
+
+#include "platform/MainThread.h"
+#include "services/FFmpegLoader.h"
+
+// ---- TFFmpeg
+
+TFFmpeg::~TFFmpeg() {
+  // The probes only borrow the engine's input contexts: release them before the engine goes.
+  for (auto &probe : FProbes) probe.reset();
+}
+
+TAVProbe &TFFmpeg::InputProbe(int fileIndex) {
+  auto &probe = FProbes.at(fileIndex);
+  if (!probe) probe = std::make_unique<TAVProbe>();
+  return *probe;
+}
+
+TAVProbe *TFFmpeg::ExistingProbe(int fileIndex) const {
+  if (fileIndex < 0 || fileIndex >= MaxFiles) return nullptr;
+  return FProbes[fileIndex].get();
+}
+
+// ---- TFFmpegList
+
+int TFFmpegList::Add(std::unique_ptr<TFFmpeg> task) {
+  FItems.push_back(std::move(task));
+  return Count() - 1;
+}
+
+void TFFmpegList::Delete(int index) {
+  Get(index);
+  FItems.erase(FItems.begin() + index);
+}
+
+void TFFmpegList::Clear() { FItems.clear(); }
+
+TFFmpeg &TFFmpegList::Get(int index) const {
+  if (index < 0 || index >= Count())
+    throw EFFmpegVCLError("List index out of bounds (" + std::to_string(index) + ")");
+  return *FItems[index];
+}
+
+int TFFmpegList::IndexOf(const TCustomFFmpeg *task) const {
+  for (int i = 0; i < Count(); ++i)
+    if (FItems[i].get() == task) return i;
+  return -1;
+}
+
+void TFFmpegList::SuspendThreads() {
+  for (auto &t : FItems) t->PauseConvert();
+}
+
+void TFFmpegList::ResumeThreads() {
+  for (auto &t : FItems) t->ResumeConvert();
+}
+
+void TFFmpegList::Stop(bool wait) {
+  for (auto &t : FItems) t->TerminateConvert(wait);
+}
+
+void TFFmpegList::SetPreviewFlag(uint8_t bit, bool on) {
+  for (auto &t : FItems) {
+    const uint8_t flags = t->PreviewFlags();
+    t->SetPreviewFlags(on ? (flags | bit) : (flags & ~bit));
+  }
+}
+
+// ---- TCustomFFmpegVCL
+
+TCustomFFmpegVCL::TCustomFFmpegVCL() : FProbe(std::make_unique<TAVProbe>()) {}
+
+TCustomFFmpegVCL::~TCustomFFmpegVCL() {
+  // Detach the handlers first, each under its lock, so that a dispatcher still running finishes
+  // and no event reaches a host that is going away; then stop what runs and free the tasks.
+  {
+    std::lock_guard l(FHookLock);
+    FOnCustomHook = nullptr;
+  }
+  {
+    std::lock_guard l(FPreviewLock);
+    FOnPreviewBitmap = nullptr;
+  }
+  {
+    std::lock_guard l(FProgressLock);
+    FOnProgress = nullptr;
+  }
+  {
+    std::lock_guard l(FTerminateLock);
+    FOnTerminate = nullptr;
+    FTasksToLaunch = 0;
+  }
+  for (int i = 0; i < FTasks.Count(); ++i)
+    if (FTasks.Get(i).Running()) FTasks.Get(i).StopConvert(true);
+  JoinTerminateThreads();
+  FTasks.Clear();
+}
+
+void TCustomFFmpegVCL::CheckNotWorking(const char *operation) const {
+  if (FWorking) throw EFFmpegVCLError(std::string("Cannot ") + operation + " while working.");
+}
+
+bool TCustomFFmpegVCL::LoadAVLib(const std::string &libPath) {
+  TFFmpegLoader &loader = FFLoader();
+  loader.SetLibraryPath(libPath);
+  if (loader.LoadLibs(EncoderLibs)) return true;
+  FLastErrMsg = loader.LastErrMsg();
+  return false;
+}
+
+void TCustomFFmpegVCL::InstallHook(TFFmpeg &task) {
+  task.SetCustomHookCallback([this](TCustomFFmpeg *sender, TBitmap &bitmap, int32_t frame,
+                                    int64_t pts, bool &update, bool &stopHook) {
+    DoCustomHook(sender, bitmap, frame, pts, update, stopHook);
+  });
+}
+
+int TCustomFFmpegVCL::AddTask(const std::wstring &fileName, TInputOptions *options) {
+  CheckNotWorking("AddTask");
+  if (!FFLoader().LibsLoaded(EncoderLibs)) {
+    FLastErrMsg = "The media libraries are not loaded (LoadAVLib was not called or failed).";
+    return -1;
+  }
+  auto task = std::make_unique<TFFmpeg>();
+  try {
+    task->Reset();
+    task->SetVerbose(FVerbosity);
+    task->SetThreadCount(FCodecThreads);
+    task->SetPreviewFlags((FPreview ? 1 : 0) | (FPreviewBitmap ? 2 : 0));
+    task->SetPreviewBitmapCallback(
+        [this](TCustomFFmpeg *sender, TBitmap &bitmap, int32_t frame, int64_t pts) {
+          DoPreviewBitmap(sender, bitmap, frame, pts);
+        });
+    if (options) {
+      if (options->FileName.empty()) options->FileName = fileName;
+      task->InputOptions[task->InputCount()] = *options;
+      TTaskOptionTarget<TFFmpeg> target(*task, [this](TFFmpeg &t) { InstallHook(t); });
+      ApplyInputOptions(target, *options);
+    }
+    if (!task->AddInputFile(fileName)) {
+      FLastErrMsg = task->LastError();
+      return -1;
+    }
+    task->InputProbe(0).AttachContext(task->InputFiles()[0]->Ctx.get());
+    task->SetProgressCallback([this](TCustomFFmpeg *sender, int32_t file, int32_t frame,
+                                     int32_t fps, float q, float br, int64_t size, int64_t dur,
+                                     int64_t total) {
+      DoProgress(sender, file, frame, fps, q, br, size, dur, total);
+    });
+    task->SetTerminateCallback([this](TCustomFFmpeg *sender) { DoTerminate(sender); });
+    return FTasks.Add(std::move(task));
+  } catch (const std::exception &e) {
+    FLastErrMsg = e.what();
+    return -1;
+  }
+}
+
+bool TCustomFFmpegVCL::SetOutputFile(int taskIndex, const std::wstring &fileName,
+                                     TOutputOptions *options) {
+  CheckNotWorking("SetOutputFile");
+  TFFmpeg &task = FTasks.Get(taskIndex);
+  const int slot = task.OutputCount();
+  if (slot >= MaxFiles) {
+    FLastErrMsg = "max output files " + std::to_string(MaxFiles) + " reached";
+    return false;
+  }
+  try {
+    TDefaultsList defaults;
+    TTaskOptionTarget<TFFmpeg> target(task, [this](TFFmpeg &t) { InstallHook(t); });
+    bool join = false;
+    if (options) {
+      if (options->FileName.empty()) options->FileName = fileName;
+      task.OutputOptions[slot] = *options;
+      join = ApplyOutputOptions(target, *options, defaults);
+    } else if (task.OutputOptions[slot]) {
+      InitOutputOptions(*task.OutputOptions[slot]);
+    }
+    if (task.AddOutputFile(fileName, join) < 0) {
+      FLastErrMsg = task.LastError();
+      task.OutputOptions[slot].reset();
+      return false;
+    }
+    if (options) AddExtraStreams(target, *options, defaults);
+    return true;
+  } catch (const std::exception &e) {
+    FLastErrMsg = e.what();
+    return false;
+  }
+}
+
+void TCustomFFmpegVCL::RemoveTask(int taskIndex) {
+  CheckNotWorking("RemoveTask");
+  FTasks.Delete(taskIndex);
+}
+
+void TCustomFFmpegVCL::StartTask(int maxThreads) {
+  CheckNotWorking("StartTask");
+  std::lock_guard lock(FTerminateLock);
+  FTasksEnded = 0;
+  FNextTask = 0;
+  FTasksToLaunch = TaskCount();
+  FAllTerminated = false;
+  FThreaded = maxThreads > 0;
+  FWorking = true;
+  if (TaskCount() == 0) {
+    // Nothing to run: end the run at once, so that the host sees its end and may clear.
+    RaiseFinalTerminate();
+    return;
+  }
+  while (FTasksToLaunch > 0) {
+    StartNextTask();
+    if (FThreaded && --maxThreads == 0) break;
+  }
+}
+
+void TCustomFFmpegVCL::StartNextTask() {
+  if (FTasksToLaunch <= 0) return;
+  --FTasksToLaunch;
+  TFFmpeg &task = FTasks.Get(FNextTask++);
+  task.SetReportPeriod(static_cast<int64_t>(FProgressInterval) * 1000);
+  if (TConvertThread *thread = task.StartConvert(FThreaded, FThreadPriority)) thread->Resume();
+}
+
+void TCustomFFmpegVCL::PauseTask() { FTasks.SuspendThreads(); }
+void TCustomFFmpegVCL::ResumeTask() { FTasks.ResumeThreads(); }
+
+void TCustomFFmpegVCL::StopTask(bool wait) {
+  {
+    std::lock_guard lock(FTerminateLock);
+    FTasksToLaunch = 0;
+  }
+  FTasks.Stop(wait);
+}
+
+void TCustomFFmpegVCL::ClearTasks() {
+  if (FWorking && !FAllTerminated) throw EFFmpegVCLError("Cannot ClearTasks while working.");
+  JoinTerminateThreads();
+  FTasks.Clear();
+  FLastErrMsg.clear();
+  std::lock_guard lock(FTerminateLock);
+  FTasksEnded = 0;
+  FNextTask = -1;
+  FTasksToLaunch = 0;
+  FAllTerminated = false;
+  FThreaded = false;
+  FWorking = false;
+}
+
+int TCustomFFmpegVCL::RunningTaskCount() const {
+  // Tasks are launched under the terminate lock, so no task starts while they are counted.
+  std::lock_guard lock(FTerminateLock);
+  int running = 0;
+  for (int i = 0; i < FTasks.Count(); ++i) running += FTasks.Get(i).Running() ? 1 : 0;
+  return running;
+}
+
+TAVProbe *TCustomFFmpegVCL::AVProbes(int taskIndex, int fileIndex) const {
+  return FTasks.Get(taskIndex).ExistingProbe(fileIndex);
+}
+
+// ---- dispatchers
+
+void TCustomFFmpegVCL::DoCustomHook(TCustomFFmpeg *task, TBitmap &bitmap, int32_t frameNumber,
+                                    int64_t pts, bool &update, bool &stopHook) {
+  std::lock_guard lock(FHookLock);
+  if (!FOnCustomHook) return;
+  FHookInfo = {FTasks.IndexOf(task), &bitmap, frameNumber, pts, update, stopHook};
+  // Called on the conversion thread: the handler draws on the frame before it is encoded.
+  FOnCustomHook(this, &FHookInfo);
+  update = FHookInfo.Update;
+  stopHook = FHookInfo.StopHook;
+}
+
+void TCustomFFmpegVCL::DoPreviewBitmap(TCustomFFmpeg *task, TBitmap &bitmap, int32_t frameNumber,
+                                       int64_t pts) {
+  std::lock_guard lock(FPreviewLock);
+  if (!FOnPreviewBitmap) return;
+  FPreviewInfo = {FTasks.IndexOf(task), &bitmap, frameNumber, pts};
+  auto call = [this] { FOnPreviewBitmap(this, FPreviewInfo); };
+  if (FTriggerEventInMainThread)
+    RunInMainThread(call);
+  else
+    call();
+}
+
+void TCustomFFmpegVCL::DoProgress(TCustomFFmpeg *task, int32_t fileIndex, int32_t frameNumber,
+                                  int32_t fps, float quality, float bitRate, int64_t currentSize,
+                                  int64_t currentDuration, int64_t totalDuration) {
+  std::lock_guard lock(FProgressLock);
+  if (!FOnProgress) return;
+  FProgressInfo = {FTasks.IndexOf(task), fileIndex,   frameNumber,     fps,          quality,
+                   bitRate,              currentSize, currentDuration, totalDuration};
+  auto call = [this] { FOnProgress(this, &FProgressInfo); };
+  if (FTriggerEventInMainThread)
+    RunInMainThread(call);
+  else
+    call();
+}
+
+void TCustomFFmpegVCL::DoTerminate(TCustomFFmpeg *task) {
+  std::lock_guard lock(FTerminateLock);
+  if (FOnTerminate) {
+    FTerminateInfo = {FTasks.IndexOf(task), task->RanToEnd(), task->ErrorOccurred(),
+                      task->ErrorMessage()};
+    RaiseTerminate(FTerminateInfo);
+  }
+  ++FTasksEnded;
+  if (FTasksToLaunch < 1) {
+    if (FTasksEnded >= TaskCount()) RaiseFinalTerminate();
+  } else if (FThreaded) {
+    StartNextTask();
+  }
+}
+
+void TCustomFFmpegVCL::RaiseFinalTerminate() {
+  if (FOnTerminate) {
+    FTerminateInfo = {-1, true, false, ""};
+    RaiseTerminate(FTerminateInfo);
+  }
+  FAllTerminated = true;
+}
+
+void TCustomFFmpegVCL::RaiseTerminate(const TTerminateInfo &info) {
+  if (!FThreaded) {
+    FOnTerminate(this, info);
+    return;
+  }
+  // A thread of its own, with its own copy of the record: the conversion thread does not wait.
+  std::lock_guard lock(FThreadsLock);
+  auto done = std::make_shared<std::promise<void>>();
+  std::shared_future<void> previous = FLastDelivery;
+  FLastDelivery = done->get_future().share();
+  ++FDeliveriesRunning;
+  FTerminateThreads.emplace_back([this, info, previous, done, handler = FOnTerminate] {
+    if (previous.valid()) previous.wait();
+    try {
+      handler(this, info);
+    } catch (...) {
+      // An escaping handler error must not take the process down from a bare thread.
+    }
+    done->set_value();
+    --FDeliveriesRunning;
+  });
+}
+
+void TCustomFFmpegVCL::JoinTerminateThreads() {
+  // The handlers may be waiting for the main thread: serve it until they are done.
+  while (FDeliveriesRunning > 0) ServeMainThread(std::chrono::milliseconds(20));
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(FThreadsLock);
+    threads.swap(FTerminateThreads);
+    FLastDelivery = {};
+  }
+  for (auto &t : threads)
+    if (t.joinable()) t.join();
+}
+
+// ---- TFFmpegVCL
+
+void TFFmpegVCL::SetPreview(bool value) {
+  FPreview = value;
+  FTasks.SetPreviewFlag(1, value);
+}
+
+void TFFmpegVCL::SetPreviewBitmap(bool value) {
+  FPreviewBitmap = value;
+  FTasks.SetPreviewFlag(2, value);
+}

@@ -1,0 +1,219 @@
+// The encoder component: a list of conversion tasks, run one after another or in parallel, with
+// progress, frame-hook, preview-bitmap and termination events.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/Bitmap.h"
+#include "engine/FFmpeg.h"
+#include "platform/ThreadPriority.h"
+#include "services/AVProbe.h"
+#include "services/FFUtils.h"
+
+class TCustomFFmpegVCL;
+
+struct TProgressInfo {
+  int TaskIndex = 0;
+  int FileIndex = 0;
+  int FrameNumber = 0;
+  int FPS = 0;
+  float Quality = 0;
+  float BitRate = 0;
+  int64_t CurrentSize = 0;
+  int64_t CurrentDuration = 0;
+  int64_t TotalDuration = 0;
+};
+using PProgressInfo = TProgressInfo *;
+
+struct TTerminateInfo {
+  int TaskIndex = 0;
+  bool Finished = false;
+  bool Exception = false;
+  std::string ExceptionMsg;
+};
+
+struct THookInfo {
+  int TaskIndex = 0;
+  TBitmap *Bitmap = nullptr;
+  int FrameNumber = 0;
+  int64_t PTS = 0;
+  bool Update = true;
+  bool StopHook = false;
+};
+using PHookInfo = THookInfo *;
+
+struct TPreviewInfo {
+  int TaskIndex = 0;
+  const TBitmap *Bitmap = nullptr;
+  int FrameNumber = 0;
+  int64_t PTS = 0;
+};
+
+using TCustomHookEvent = std::function<void(TCustomFFmpegVCL *Sender, PHookInfo AHookInfo)>;
+using TPreviewBitmapEvent =
+    std::function<void(TCustomFFmpegVCL *Sender, const TPreviewInfo &APreviewInfo)>;
+using TProgressEvent = std::function<void(TCustomFFmpegVCL *Sender, PProgressInfo AProgressInfo)>;
+using TTerminateEvent =
+    std::function<void(TCustomFFmpegVCL *Sender, const TTerminateInfo &ATerminateInfo)>;
+
+// Raised for misuse while a run is active ("Cannot %s while working.") and bad task indexes.
+struct EFFmpegVCLError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// One task: an engine with its single input, up to 20 outputs, the probe of its input and
+// private copies of the option records it was given.
+class TFFmpeg : public TCustomFFmpeg {
+ public:
+  TFFmpeg() = default;
+  ~TFFmpeg() override;
+
+  TAVProbe &InputProbe(int fileIndex);  // created on first use
+  TAVProbe *ExistingProbe(int fileIndex) const;
+  std::array<std::optional<TInputOptions>, MaxFiles> InputOptions;
+  std::array<std::optional<TOutputOptions>, MaxFiles> OutputOptions;
+
+ private:
+  std::array<std::unique_ptr<TAVProbe>, MaxFiles> FProbes;
+};
+
+// The owning task list.
+class TFFmpegList {
+ public:
+  int Add(std::unique_ptr<TFFmpeg> task);
+  void Delete(int index);
+  void Clear();
+  TFFmpeg &Get(int index) const;  // EFFmpegVCLError outside the list
+  int IndexOf(const TCustomFFmpeg *task) const;
+  int Count() const { return static_cast<int>(FItems.size()); }
+
+  void SuspendThreads();
+  void ResumeThreads();
+  void Stop(bool wait);
+  void SetPreviewFlag(uint8_t bit, bool on);
+
+ private:
+  std::vector<std::unique_ptr<TFFmpeg>> FItems;
+};
+
+class TCustomFFmpegVCL {
+ public:
+  TCustomFFmpegVCL();
+  virtual ~TCustomFFmpegVCL();
+  TCustomFFmpegVCL(const TCustomFFmpegVCL &) = delete;
+  TCustomFFmpegVCL &operator=(const TCustomFFmpegVCL &) = delete;
+
+  bool LoadAVLib(const std::string &libPath);
+  int AddTask(const std::wstring &fileName, TInputOptions *options = nullptr);
+  bool SetOutputFile(int taskIndex, const std::wstring &fileName,
+                     TOutputOptions *options = nullptr);
+  void RemoveTask(int taskIndex);
+  void StartTask(int maxThreads);
+  void PauseTask();
+  void ResumeTask();
+  void StopTask(bool wait);
+  void ClearTasks();
+
+  int TaskCount() const { return FTasks.Count(); }
+  TAVProbe *AVProbes(int taskIndex, int fileIndex) const;
+  TAVProbe &Probe() { return *FProbe; }
+  const std::string &LastErrMsg() const { return FLastErrMsg; }
+  static const char *Version() { return "3.3"; }
+  bool Working() const { return FWorking; }
+  bool AllTerminated() const { return FAllTerminated; }
+  // Tasks whose conversion is under way (started and not yet terminated).
+  int RunningTaskCount() const;
+
+ protected:
+  virtual void DoCustomHook(TCustomFFmpeg *task, TBitmap &bitmap, int32_t frameNumber,
+                            int64_t pts, bool &update, bool &stopHook);
+  virtual void DoPreviewBitmap(TCustomFFmpeg *task, TBitmap &bitmap, int32_t frameNumber,
+                               int64_t pts);
+  virtual void DoProgress(TCustomFFmpeg *task, int32_t fileIndex, int32_t frameNumber,
+                          int32_t fps, float quality, float bitRate, int64_t currentSize,
+                          int64_t currentDuration, int64_t totalDuration);
+  virtual void DoTerminate(TCustomFFmpeg *task);
+
+  // Property storage, published by TFFmpegVCL.
+  bool FPreview = false;
+  bool FPreviewBitmap = false;
+  int FProgressInterval = 500;
+  TThreadPriority FThreadPriority = TThreadPriority::tpNormal;
+  bool FTriggerEventInMainThread = true;
+  int FCodecThreads = 0;
+  TCustomHookEvent FOnCustomHook;
+  TPreviewBitmapEvent FOnPreviewBitmap;
+  TProgressEvent FOnProgress;
+  TTerminateEvent FOnTerminate;
+  TFFmpegList FTasks;
+
+ private:
+  void CheckNotWorking(const char *operation) const;
+  void StartNextTask();
+  void RaiseTerminate(const TTerminateInfo &info);
+  void RaiseFinalTerminate();
+  void InstallHook(TFFmpeg &task);
+  void JoinTerminateThreads();
+
+  std::string FLastErrMsg;
+  std::unique_ptr<TAVProbe> FProbe;
+  static constexpr int FVerbosity = 1;  // the engine's "v" for every task
+
+  // Scheduling, guarded by the terminate lock.
+  int FTasksEnded = 0;
+  int FNextTask = -1;
+  int FTasksToLaunch = 0;
+  std::atomic<bool> FAllTerminated{false};
+  bool FThreaded = false;
+  std::atomic<bool> FWorking{false};
+
+  std::mutex FHookLock;
+  std::mutex FPreviewLock;
+  std::mutex FProgressLock;
+  mutable std::recursive_mutex FTerminateLock;  // a failed start terminates on the launching thread
+
+  THookInfo FHookInfo;
+  TPreviewInfo FPreviewInfo;
+  TProgressInfo FProgressInfo;
+  TTerminateInfo FTerminateInfo;
+
+  // Threads that deliver OnTerminate in threaded mode; each waits for the one before it, so that
+  // the handler sees the events in the order the tasks ended.
+  std::mutex FThreadsLock;
+  std::vector<std::thread> FTerminateThreads;
+  std::shared_future<void> FLastDelivery;
+  std::atomic<int> FDeliveriesRunning{0};
+};
+
+// The component with its properties.
+class TFFmpegVCL : public TCustomFFmpegVCL {
+ public:
+  bool Preview() const { return FPreview; }
+  void SetPreview(bool value);
+  bool PreviewBitmap() const { return FPreviewBitmap; }
+  void SetPreviewBitmap(bool value);
+  int ProgressInterval() const { return FProgressInterval; }
+  void SetProgressInterval(int ms) { FProgressInterval = ms <= 100 ? 100 : ms; }
+  TThreadPriority ThreadPriority() const { return FThreadPriority; }
+  void SetThreadPriority(TThreadPriority p) { FThreadPriority = p; }
+  bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
+  void SetTriggerEventInMainThread(bool v) { FTriggerEventInMainThread = v; }
+  // Codec threads of every new task (0 = the libraries choose, which uses every core).
+  int CodecThreads() const { return FCodecThreads; }
+  void SetCodecThreads(int n) { FCodecThreads = n < 0 ? 0 : n; }
+
+  void SetOnCustomHook(TCustomHookEvent e) { FOnCustomHook = std::move(e); }
+  void SetOnPreviewBitmap(TPreviewBitmapEvent e) { FOnPreviewBitmap = std::move(e); }
+  void SetOnProgress(TProgressEvent e) { FOnProgress = std::move(e); }
+  void SetOnTerminate(TTerminateEvent e) { FOnTerminate = std::move(e); }
+};

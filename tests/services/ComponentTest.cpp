@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/MainThread.h"
+#include "services/FFmpegLoader.h"
+#include "services/FFmpegVCL.h"
+#include "services/UnicodeProtocol.h"
+#include "tests/support/Fixtures.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A long, tiny video-only clip: copying it takes a moment, so runs can be watched and stopped.
+std::string LongClip() {
+  return fixtures::Make("long-300s-64x48.mp4",
+                        "-f lavfi -i testsrc=size=64x48:rate=25:duration=300 -c:v libx264 "
+                        "-preset ultrafast -g 250 -pix_fmt yuv420p");
+}
+
+struct TEventLog {
+  std::mutex Lock;
+  std::vector<TTerminateInfo> Terminations;
+  std::vector<std::thread::id> Threads;
+  std::atomic<bool> FinalSeen{false};
+
+  TTerminateEvent Handler() {
+    return [this](TCustomFFmpegVCL *, const TTerminateInfo &info) {
+      std::lock_guard lock(Lock);
+      Terminations.push_back(info);
+      Threads.push_back(std::this_thread::get_id());
+      if (info.TaskIndex == -1) FinalSeen = true;
+    };
+  }
+  std::vector<int> Indexes() {
+    std::lock_guard lock(Lock);
+    std::vector<int> r;
+    for (const auto &t : Terminations) r.push_back(t.TaskIndex);
+    return r;
+  }
+};
+
+class ComponentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Vcl.LoadAVLib("")) << Vcl.LastErrMsg();
+    Vcl.SetOnTerminate(Events.Handler());
+  }
+
+  // Adds a task that copies `input` into a Matroska file in the temp folder.
+  int AddCopyTask(const std::string &input, const std::string &outName) {
+    TInputOptions in;
+    InitInputOptions(in);
+    const int index = Vcl.AddTask(UTF8ToWide(input), &in);
+    EXPECT_GE(index, 0) << Vcl.LastErrMsg();
+    TOutputOptions out;
+    InitOutputOptions(out);
+    out.VideoCodec = "copy";
+    out.AudioCodec = "copy";
+    EXPECT_TRUE(Vcl.SetOutputFile(index, UTF8ToWide(Dir / outName), &out)) << Vcl.LastErrMsg();
+    return index;
+  }
+
+  void WaitForFinal() {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!Events.FinalSeen && std::chrono::steady_clock::now() < deadline)
+      ServeMainThread(5ms);
+    ASSERT_TRUE(Events.FinalSeen);
+  }
+
+  fixtures::TTempDir Dir;
+  TEventLog Events;  // outlives the component, whose last events it may still receive
+  TFFmpegVCL Vcl;
+};
+
+} // namespace
+
+TEST(Component, ProgressIntervalHasAFloorOf100ms) {
+  TFFmpegVCL vcl;
+  const std::pair<int, int> cases[] = {{50, 100}, {100, 100}, {101, 101}, {500, 500}};
+  for (const auto &[set, stored] : cases) {
+    vcl.SetProgressInterval(set);
+    EXPECT_EQ(vcl.ProgressInterval(), stored);
+  }
+}
+
+TEST(Component, AddTaskWithoutLibrariesFailsWithAMessage) {
+  TFFmpegVCL vcl;
+  EXPECT_EQ(vcl.AddTask(UTF8ToWide(fixtures::Clip(1.0))), -1);
+  EXPECT_FALSE(vcl.LastErrMsg().empty());
+}
+
+TEST_F(ComponentTest, MissingInputFailsWithTheEnginesText) {
+  EXPECT_EQ(Vcl.AddTask(UTF8ToWide(Dir / "missing.mp4")), -1);
+  EXPECT_EQ(Vcl.LastErrMsg(), (Dir / "missing.mp4") + ": No such file or directory");
+  EXPECT_EQ(Vcl.TaskCount(), 0);
+}
+
+TEST_F(ComponentTest, SynchronousRunDeliversEveryEventOnTheCallingThread) {
+  const std::string clip = fixtures::Clip(1.0);
+  for (int i = 0; i < 3; ++i) AddCopyTask(clip, "out" + std::to_string(i) + ".mkv");
+  ASSERT_NE(Vcl.AVProbes(0, 0), nullptr);
+  EXPECT_EQ(Vcl.AVProbes(0, 0)->VideoStreamCount(), 1);
+
+  Vcl.StartTask(0);
+  EXPECT_EQ(Events.Indexes(), (std::vector<int>{0, 1, 2, -1}));
+  for (const auto &id : Events.Threads) EXPECT_EQ(id, std::this_thread::get_id());
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(Events.Terminations[i].Finished);
+    EXPECT_FALSE(Events.Terminations[i].Exception) << Events.Terminations[i].ExceptionMsg;
+    EXPECT_GT(fs::file_size(Dir / ("out" + std::to_string(i) + ".mkv")), 0u);
+  }
+  EXPECT_TRUE(Vcl.AllTerminated());
+}
+
+TEST_F(ComponentTest, NeverRunsMoreTasksThanThreads) {
+  const std::string clip = LongClip();
+  for (int i = 0; i < 5; ++i) AddCopyTask(clip, "out" + std::to_string(i) + ".mkv");
+  int most = 0;
+  Vcl.StartTask(2);
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  while (!Events.FinalSeen && std::chrono::steady_clock::now() < deadline) {
+    most = std::max(most, Vcl.RunningTaskCount());
+    ServeMainThread(std::chrono::milliseconds(0));
+  }
+  ASSERT_TRUE(Events.FinalSeen);
+  EXPECT_EQ(most, 2);
+  auto order = Events.Indexes();
+  ASSERT_EQ(order.size(), 6u);
+  EXPECT_EQ(order.back(), -1);
+  std::sort(order.begin(), order.end() - 1);
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, -1}));
+  for (const auto &id : Events.Threads) EXPECT_NE(id, std::this_thread::get_id());
+}
+
+TEST_F(ComponentTest, StopDuringAThreadedRunEndsEveryTaskOnceThenTheRun) {
+  const std::string clip = LongClip();
+  for (int i = 0; i < 4; ++i) AddCopyTask(clip, "out" + std::to_string(i) + ".mkv");
+  Vcl.StartTask(1);
+  std::this_thread::sleep_for(20ms);
+  Vcl.StopTask(true);
+  WaitForFinal();
+  auto order = Events.Indexes();
+  ASSERT_EQ(order.size(), 5u);
+  EXPECT_EQ(order.back(), -1);
+  std::sort(order.begin(), order.end() - 1);
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, -1}));
+  // The tasks that never started end unfinished; the first may have got to its end already.
+  for (size_t i = 0; i + 1 < Events.Terminations.size(); ++i)
+    if (Events.Terminations[i].TaskIndex > 0) {
+      EXPECT_FALSE(Events.Terminations[i].Finished);
+    }
+  // The stopped task's file was finished properly and can be read.
+  EXPECT_FALSE(fixtures::Probe(Dir / "out0.mkv", "format=duration").empty());
+}
+
+TEST_F(ComponentTest, ProgressMarshalledToAMainThreadWaitingInStopDoesNotDeadlock) {
+  TQueueDispatcher dispatcher;
+  SetMainThreadDispatcher(&dispatcher);
+  std::atomic<int> progressCalls{0};
+  std::thread::id progressThread;
+  Vcl.SetProgressInterval(100);
+  Vcl.SetOnProgress([&](TCustomFFmpegVCL *, PProgressInfo info) {
+    progressThread = std::this_thread::get_id();
+    EXPECT_EQ(info->TaskIndex, 0);
+    ++progressCalls;
+  });
+  AddCopyTask(LongClip(), "out.mkv");
+  Vcl.StartTask(1);
+  // Do not serve the main thread for a while: the worker blocks on its first progress event.
+  std::this_thread::sleep_for(300ms);
+  Vcl.StopTask(true);
+  WaitForFinal();
+  SetMainThreadDispatcher(nullptr);
+  EXPECT_GE(progressCalls, 1);
+  EXPECT_EQ(progressThread, std::this_thread::get_id());
+}
+
+TEST_F(ComponentTest, AfterTheFinalEventTasksCanBeAddedOnlyAfterClearing) {
+  AddCopyTask(fixtures::Clip(1.0), "out.mkv");
+  Vcl.StartTask(0);
+  ASSERT_TRUE(Events.FinalSeen);
+  try {
+    Vcl.AddTask(UTF8ToWide(fixtures::Clip(1.0)));
+    FAIL() << "AddTask accepted while working";
+  } catch (const EFFmpegVCLError &e) {
+    EXPECT_STREQ(e.what(), "Cannot AddTask while working.");
+  }
+  EXPECT_THROW(Vcl.StartTask(0), EFFmpegVCLError);
+  Vcl.ClearTasks();
+  EXPECT_EQ(Vcl.TaskCount(), 0);
+  EXPECT_GE(Vcl.AddTask(UTF8ToWide(fixtures::Clip(1.0))), 0);
+}
+
+TEST_F(ComponentTest, ClearingIsRefusedWhileRunning) {
+  AddCopyTask(LongClip(), "out.mkv");
+  Vcl.StartTask(1);
+  try {
+    Vcl.ClearTasks();
+    FAIL() << "ClearTasks accepted while running";
+  } catch (const EFFmpegVCLError &e) {
+    EXPECT_STREQ(e.what(), "Cannot ClearTasks while working.");
+  }
+  Vcl.StopTask(true);
+  WaitForFinal();
+  Vcl.ClearTasks();
+}
+
+TEST_F(ComponentTest, AnEmptyRunEndsAtOnce) {
+  Vcl.StartTask(1);
+  WaitForFinal();
+  EXPECT_EQ(Events.Indexes(), std::vector<int>{-1});
+  EXPECT_NO_THROW(Vcl.ClearTasks());
+}
+
+TEST_F(ComponentTest, TheTwentyFirstOutputIsRefused) {
+  const int task = Vcl.AddTask(UTF8ToWide(fixtures::Clip(1.0)));
+  ASSERT_GE(task, 0);
+  for (int i = 0; i < 20; ++i)
+    ASSERT_TRUE(Vcl.SetOutputFile(task, UTF8ToWide(Dir / ("o" + std::to_string(i) + ".mkv"))))
+        << i << ": " << Vcl.LastErrMsg();
+  EXPECT_FALSE(Vcl.SetOutputFile(task, UTF8ToWide(Dir / "o20.mkv")));
+  EXPECT_EQ(Vcl.LastErrMsg(), "max output files 20 reached");
+  EXPECT_THROW(Vcl.SetOutputFile(5, UTF8ToWide(Dir / "x.mkv")), EFFmpegVCLError);
+}
+
+TEST_F(ComponentTest, ATaskWithoutOutputFailsAtStart) {
+  ASSERT_GE(Vcl.AddTask(UTF8ToWide(fixtures::Clip(1.0))), 0);
+  Vcl.StartTask(0);
+  ASSERT_EQ(Events.Terminations.size(), 2u);
+  EXPECT_TRUE(Events.Terminations[0].Exception);
+  EXPECT_FALSE(Events.Terminations[0].Finished);
+  EXPECT_EQ(Events.Terminations[0].ExceptionMsg, "At least one output file must be specified");
+}
