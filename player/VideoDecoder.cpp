@@ -280,6 +280,9 @@ int TVideoDecoder::QueuePicture(AVFrame *frame, double pts, int64_t pos) {
 
 // The wall-clock time at which a picture is due; video follows the audio clock.
 double TVideoDecoder::ComputeTargetTime(double pts) {
+  // The first picture after a flush is due now, not when the flush happened: waiting for the
+  // display to allocate it must not make it (and the next) late at once.
+  if (FrameLastPts == static_cast<double>(AV_NOPTS_VALUE)) FrameTimer = NowSeconds();
   double delay = pts - FrameLastPts;
   if (delay <= 0 || delay >= NoSyncThreshold)
     delay = FrameLastDelay;

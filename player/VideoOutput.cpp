@@ -131,7 +131,7 @@ void TVideoOutput::Refresh(TPlayback &pb, bool advance) {
     const double nextTarget =
         video.Count > 1
             ? video.Pictures[(video.RIndex + 1) % TVideoDecoder::PictureQueueSize].TargetClock
-            : vp.TargetClock + pb.VideoClock() - vp.Pts;
+            : vp.TargetClock + video.DecodeClock() - vp.Pts;
     if ((now > nextTarget && !pb.IsCapture) || pb.AfterSeekDrop) {
       video.SkipFactor *= 1.05f;
       if (video.Count > 1 || now > nextTarget + LateDropMargin || pb.AfterSeekDrop) {

@@ -1,0 +1,178 @@
+// The player component's contract with its host: opening, states, positions, snapshots, hook,
+// and stopping.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/MainThread.h"
+#include "tests/player/PlayerFixture.h"
+
+TEST_F(PlayerTest, OpenOfMissingFileFailsWithReadersMessageAndReportsNoStop) {
+  const std::string missing = Temp / "missing.mp4";
+  EXPECT_FALSE(Open(missing));
+  EXPECT_EQ(Player.LastErrMsg(), missing + ": No such file or directory");
+  EXPECT_FALSE(Player.Playing());
+  std::this_thread::sleep_for(200ms);
+  EXPECT_TRUE(Events.States().empty());
+}
+
+TEST_F(PlayerTest, OpenWithoutLibrariesFails) {
+  FFLoader().UnloadLibs(PlayerLibs);
+  EXPECT_FALSE(Player.AVLibLoaded());
+  EXPECT_FALSE(Open(fixtures::Clip(1.0)));
+  EXPECT_EQ(Player.LastErrMsg(), "libav or libsdl not loaded.");
+}
+
+TEST_F(PlayerTest, OpenWhilePlayingReportsOldStopThenNewPlay) {
+  const std::string clip = fixtures::Clip(1.0);
+  ASSERT_TRUE(Open(clip)) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psPlay, 2s));
+  ASSERT_TRUE(Open(clip)) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psPlay, 2s, 2));
+  Player.Stop(true);
+  EXPECT_EQ(Events.States(), (std::vector{TPlayState::psPlay, TPlayState::psStop,
+                                          TPlayState::psPlay, TPlayState::psStop}));
+}
+
+TEST_F(PlayerTest, PauseTwiceReportsOnePauseAndResumeWithoutPauseNothing) {
+  ASSERT_TRUE(Open(fixtures::Clip(2.0))) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psPlay, 2s));
+  Player.Resume();
+  Player.Pause();
+  Player.Pause();
+  EXPECT_TRUE(Player.IsPaused());
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(Events.StateCount(TPlayState::psPause), 1);
+  EXPECT_EQ(Events.StateCount(TPlayState::psResume), 0);
+  Player.Resume();
+  EXPECT_TRUE(Events.WaitFor(TPlayState::psResume, 1s));
+  EXPECT_FALSE(Player.IsPaused());
+}
+
+TEST_F(PlayerTest, PositionsStepMoreThan10msAndTheLastEqualsTheDuration) {
+  int64_t duration = 0;
+  Player.OnFileOpen = [&](TCustomPlayer *, int64_t d, int, int, int &, int &) { duration = d; };
+  ASSERT_TRUE(Open(fixtures::Clip(1.0))) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psEnd, 5s));
+  std::this_thread::sleep_for(100ms);
+  const auto positions = Events.Positions();
+  ASSERT_GT(positions.size(), 10u);
+  ASSERT_GT(duration, 0);
+  for (size_t i = 1; i + 1 < positions.size(); ++i)
+    EXPECT_GT(positions[i].PTS - positions[i - 1].PTS, 10000) << "at " << i;
+  EXPECT_EQ(positions.back().PTS, duration);
+  EXPECT_EQ(Player.CurrentPosition(), duration);
+}
+
+TEST_F(PlayerTest, BurstOfPositionsReachesABusyMainThreadAsOneEvent) {
+  TQueueDispatcher dispatcher;
+  SetMainThreadDispatcher(&dispatcher);
+  Player.SetTriggerEventInMainThread(true);
+  ASSERT_TRUE(Open(fixtures::Clip(2.0))) << Player.LastErrMsg();
+  std::this_thread::sleep_for(800ms);  // busy: about 20 positions pile up
+  for (int i = 0; i < 3; ++i) dispatcher.ProcessPending(50ms);
+  const auto positions = Events.Positions();
+  // psPlay was on its way when the main thread got busy; the positions behind it collapsed into
+  // the newest one.
+  ASSERT_GE(positions.size(), 1u);
+  ASSERT_LE(positions.size(), 2u);
+  EXPECT_GE(positions.front().PTS, 600000);
+  Player.Stop(true);
+  SetMainThreadDispatcher(nullptr);
+}
+
+TEST_F(PlayerTest, AudioOnlyFileReportsAudioClockPositionsAndEndAfterItsEnd) {
+  ASSERT_TRUE(Open(fixtures::AudioMp3(1.0))) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psEnd, 4s));
+  const double endWall = SecondsSince(Events.Start);
+  const auto positions = Events.Positions();
+  ASSERT_GT(positions.size(), 10u);
+  // The audio clock runs with the wall clock.
+  const auto &first = positions.front();
+  const auto &middle = positions[positions.size() / 2];
+  EXPECT_NEAR((middle.PTS - first.PTS) / 1e6, middle.Wall - first.Wall, 0.1);
+  EXPECT_GE(endWall, 0.9);
+  // Without a video stream the end is reported again on later refreshes.
+  EXPECT_TRUE(Events.WaitFor(TPlayState::psEnd, 1s, 2));
+  int64_t pts = 0;
+  const TBitmap *snapshot = Player.FrameSnapshot(pts);
+  EXPECT_EQ(snapshot->Width(), 0);
+  EXPECT_EQ(snapshot->Height(), 0);
+  EXPECT_EQ(pts, -1);
+}
+
+TEST_F(PlayerTest, SnapshotWithNothingOpenIsEmpty) {
+  int64_t pts = 0;
+  const TBitmap *snapshot = Player.FrameSnapshot(pts);
+  EXPECT_EQ(snapshot->Width(), 0);
+  EXPECT_EQ(snapshot->Height(), 0);
+  EXPECT_EQ(pts, -1);
+}
+
+TEST_F(PlayerTest, SoundOnlyPlayerOpensNoVideo) {
+  Player.SetDisableDisplay(true);
+  int width = 0;
+  Player.OnFileOpen = [&](TCustomPlayer *, int64_t, int w, int, int &, int &) { width = w; };
+  ASSERT_TRUE(Open(fixtures::Clip(1.0))) << Player.LastErrMsg();
+  EXPECT_EQ(width, -1);
+  EXPECT_TRUE(Player.DisableVideo());
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psEnd, 4s));
+  EXPECT_GT(AudioFileSize(), 44100 * 4 / 2);
+}
+
+// A hook's drawing reaches the screen; a hook that raises leaves the picture as decoded and
+// playback goes on to the end.
+TEST_F(PlayerTest, HookDrawsOnThePictureAndARaisingHookChangesNothing) {
+  for (const bool raise : {false, true}) {
+    SCOPED_TRACE(raise ? "raising hook" : "drawing hook");
+    std::atomic<int> calls{0};
+    Player.SetHook(true);
+    Player.OnHook = [&](TCustomPlayer *, TBitmap *bitmap, int64_t) {
+      ++calls;
+      for (int y = 0; y < bitmap->Height(); ++y)
+        std::memset(bitmap->ScanLine(y), 255, bitmap->Width() * 3);
+      if (raise) throw std::runtime_error("drawing failed");
+    };
+    ASSERT_TRUE(Open(NumberedClip(1.0))) << Player.LastErrMsg();
+    ASSERT_TRUE(Events.WaitFor(TPlayState::psEnd, 4s, raise ? 2 : 1));
+    EXPECT_GT(calls, 20);
+    const TBitmap *snapshot = Player.FrameSnapshot();
+    ASSERT_EQ(snapshot->Width(), 320);
+    // The last frame (24) has black and white columns; the drawing hook made it all white.
+    const int number = FrameNumberOf(*snapshot);
+    EXPECT_EQ(number, raise ? 24 : 1023);
+    Player.Stop(true);
+  }
+}
+
+// A reader blocked in the input (a pipe whose writer went quiet) does not hold Stop up.
+TEST_F(PlayerTest, StopReturnsWithinASecondWhileTheReaderIsBlocked) {
+  const std::string tone =
+      fixtures::Make("tone-8s.mp3", "-f lavfi -i sine=d=8 -c:a libmp3lame -b:a 64k");
+  const std::string pipe = Temp / "pipe.mp3";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  std::atomic<bool> release{false};
+  std::thread writer([&] {
+    const int fd = open(pipe.c_str(), O_WRONLY);
+    std::ifstream in(tone, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (write(fd, bytes.data(), bytes.size()) < 0) return;
+    while (!release) std::this_thread::sleep_for(10ms);
+    close(fd);
+  });
+  ASSERT_TRUE(Open(pipe)) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psPlay, 2s));
+  std::this_thread::sleep_for(300ms);  // the reader has read everything and waits for more
+  const auto t0 = TClock::now();
+  Player.Stop(true);
+  EXPECT_LT(SecondsSince(t0), 1.6);
+  EXPECT_FALSE(Player.Playing());
+  EXPECT_EQ(Events.StateCount(TPlayState::psStop), 1);
+  release = true;
+  writer.join();
+  std::this_thread::sleep_for(200ms);  // the left-behind reader finishes its read and closes
+}
