@@ -116,14 +116,13 @@ void TCustomFFmpeg::WriteFrame(TOutputStreamRec &ost, AVPacket *pkt) {
   for (TPacketPtr &p : packets) {
     p->stream_index = ost.Stream->index;
     // A muxer refuses decoding times that go backwards; nudge them forward instead of failing
-    // the whole conversion over one packet.
+    // the whole conversion over one packet.  Equal times are nudged too (even where the muxer
+    // would take them), since players and remuxers of the file do not.
     if (p->dts != AV_NOPTS_VALUE && ost.LastMuxDts != AV_NOPTS_VALUE &&
-        !(oc->oformat->flags & AVFMT_NOTIMESTAMPS)) {
-      const int64_t minDts = ost.LastMuxDts + ((oc->oformat->flags & AVFMT_TS_NONSTRICT) ? 0 : 1);
-      if (p->dts < minDts) {
-        if (p->pts != AV_NOPTS_VALUE && p->pts >= p->dts) p->pts = std::max(p->pts, minDts);
-        p->dts = minDts;
-      }
+        !(oc->oformat->flags & AVFMT_NOTIMESTAMPS) && p->dts <= ost.LastMuxDts) {
+      const int64_t minDts = ost.LastMuxDts + 1;
+      if (p->pts != AV_NOPTS_VALUE && p->pts >= p->dts) p->pts = std::max(p->pts, minDts);
+      p->dts = minDts;
     }
     if (p->dts != AV_NOPTS_VALUE) ost.LastMuxDts = p->dts;
     const int64_t at = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;

@@ -92,3 +92,15 @@ TEST_F(Remux, FailuresGiveANonZeroExitStatus) {
   EXPECT_NE(badMap.ExitCode, 0);
   EXPECT_NE(badMap.Output.find("Could not find input stream #0.9"), std::string::npos);
 }
+
+TEST_F(Remux, JoinedCopiesFollowEachOther) {
+  const std::string in = fixtures::Quote(GopClip(1));
+  const std::string out = Dir / "joined.mkv";
+  const auto r = Engine("-i " + in + " -i " + in + " -i " + in +
+                        " -vcodec copy -acodec copy -join " + fixtures::Quote(out));
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  EXPECT_EQ(Packets(out, "v:0"), 3 * Packets(GopClip(1), "v:0"));
+  EXPECT_NEAR(ProbeDouble(out, "format=duration"), 3 * VideoDuration(GopClip(1)), 0.05);
+  const auto check = fixtures::Run("ffmpeg -v error -i " + fixtures::Quote(out) + " -f null -");
+  EXPECT_EQ(check.Output, "") << "timestamps must keep increasing across the joins";
+}
