@@ -4,7 +4,7 @@
 // turn every field and every line of the records' free option text into calls of the engine's
 // option interface, in a fixed order: the engine's options act on the next file or stream, and a
 // later setting overrides an earlier one.  They talk to the engine through TOptionTarget only, so
-// that this unit needs no engine; FFOptionsApply binds it to a task.
+// that this unit needs no engine; TTaskOptionTarget (below) binds it to an engine task.
 #pragma once
 
 #include <cstdint>
