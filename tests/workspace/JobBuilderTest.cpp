@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "services/UnicodeProtocol.h"
+#include "tests/support/Fixtures.h"
+#include "tests/workspace/ScriptedQuestions.h"
+#include "workspace/JobBuilder.h"
+
+namespace {
+
+const char FormatIni[] =
+    "[formatInfo401]\nFormat=psp\nFileExt=mp4\nVideoSize=320x240,480x272\n"
+    "VideoBitRate=384,512,768\nFrameRate=14.985,29.97\nVideoEncoder=mpeg-4,h264\n"
+    "AudioBitRate=64,96\nSampleRate=24000,48000\nAudioEncoder=aac\n"
+    "Channel=as source,mono 1 channel,stereo 2 channels\nVolume=50%,100%\n"
+    "iVideoSize=0\niVideoBitRate=1\niFrameRate=1\niAudioBitRate=1\niSampleRate=1\niChannel=2\n"
+    "iVolume=1\n"
+    "[formatInfo2406]\nFormat=ac3\nFileExt=ac3\nAudioEncoder=ac-3\n"
+    "[formatInfo2301]\nFormat=pal-dvd\nFileExt=mpg\n"
+    "[formatInfo2304]\nFormat=avi\nFileExt=avi\nVideoTag=XVID\n"
+    "[formatInfo1400]\nFormat=3gp\nFileExt=3gp\n";
+
+class JobBuilderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ofstream(Dir / "f.ini") << FormatIni;
+    Store.SetOutPutDir(Dir / "out");
+  }
+  // Writes a profile section of the settings store from key=value pairs.
+  void Profile(int code, std::initializer_list<std::pair<const char *, const char *>> values) {
+    Store.WriteString(ProfileSection(code), "Description", "test");
+    for (const auto &[key, value] : values) Store.WriteProfile(code, key, value);
+  }
+  TOutputOptions Build(int code, const TSourceInfo &src, const TlvFilesRecord &rec = {}) {
+    InitInputOptions(Input);
+    TOutputOptions out;
+    InitOutputOptions(out);
+    Builder.BuildOutputOptions(code, out, Input, src, rec);
+    return out;
+  }
+  static TlvFilesRecord Zoom(const char *mode) {
+    TlvFilesRecord r;
+    r.ZoomMode = mode;
+    return r;
+  }
+
+  fixtures::TTempDir Dir;
+  TFormatCatalogue Catalogue{Dir / "f.ini"};
+  TSettingsStore Store{Dir / "s.ini"};
+  TScriptedQuestions Questions;
+  TJobBuilder Builder{Catalogue, Store, Questions};
+  TInputOptions Input;
+  const TSourceInfo Vga{L"/in/a.avi", "", 1, 640, 480, 900000};
+};
+
+TEST(Zoom, LetterboxRows) {
+  struct Case {
+    int w, h, sw, sh;
+    const char *size, *aspect, *filter;
+  };
+  const Case cases[] = {
+      {320, 240, 640, 360, "320x180", "320:180", "pad=320:240:0:30"},
+      {320, 240, 480, 480, "240x240", "240:240", "pad=320:240:40:0"},
+      {320, 240, 320, 240, "320x240", "320:240", "pad=320:240:0:0"},
+      {640, 480, 320, 180, "640x360", "640:360", "pad=640:480:0:60"},   // both larger, wider
+      {640, 480, 200, 300, "320x480", "320:480", "pad=640:480:160:0"},  // both larger, taller
+      {320, 240, 640, 200, "320x100", "320:100", "pad=320:240:0:70"},   // case 1
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.sw) + "x" + std::to_string(c.sh));
+    const TZoomResult z = ZoomLetterbox(c.w, c.h, c.sw, c.sh, {});
+    EXPECT_EQ(z.FrameSize, c.size);
+    EXPECT_EQ(z.AspectRatio, c.aspect);
+    EXPECT_EQ(z.Filter, c.filter);
+  }
+}
+
+TEST(Zoom, LetterboxWithCropCropsThenScalesThenPads) {
+  TlvFilesRecord r;
+  r.CropLeft = 10, r.CropTop = 4, r.CropRight = 20, r.CropBottom = 6;
+  const TZoomResult z = ZoomLetterbox(320, 240, 640, 360, r);
+  EXPECT_EQ(z.FrameSize, "");
+  EXPECT_EQ(z.AspectRatio, "320:180");
+  EXPECT_EQ(z.Filter, "crop=610:350:10:4,scale=320:180,pad=320:240:0:30");
+}
+
+TEST(Zoom, PanAndScanCutsToTheFramesShape) {
+  struct Case {
+    int sw, sh, top, bottom, left, right;
+  };
+  const Case cases[] = {{640, 360, 0, 0, 80, 80}, {480, 480, 60, 60, 0, 0}, {640, 480, 0, 0, 0, 0}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.sw) + "x" + std::to_string(c.sh));
+    const TZoomResult z = ZoomPanScan(320, 240, c.sw, c.sh, {});
+    EXPECT_EQ(z.CropTop, c.top);
+    EXPECT_EQ(z.CropBottom, c.bottom);
+    EXPECT_EQ(z.CropLeft, c.left);
+    EXPECT_EQ(z.CropRight, c.right);
+    EXPECT_EQ(z.FrameSize, "320x240");
+    EXPECT_EQ(z.AspectRatio, "320:240");
+    EXPECT_EQ(z.Filter, "");
+  }
+  TlvFilesRecord r;  // the row's own crop is kept and counted in
+  r.CropTop = 20, r.CropBottom = 20;
+  const TZoomResult z = ZoomPanScan(320, 240, 640, 360, r);
+  EXPECT_EQ(z.CropTop, 20);
+  EXPECT_EQ(z.CropLeft, 106);  // 640 x 320 is left: (640 - 320 * 4 / 3) / 2, even
+  EXPECT_EQ(z.CropRight, 106);
+}
+
+TEST(Zoom, CentringPadsAtSourceSizeThenScales) {
+  struct Case {
+    int sw, sh;
+    const char *filter;
+  };
+  const Case cases[] = {{640, 360, "pad=640:480:0:60:black,scale=320:240"},
+                        {480, 480, "pad=640:480:80:0:black,scale=320:240"},
+                        {640, 480, "scale=320:240"},
+                        {160, 90, "pad=160:120:0:14:black,scale=320:240"}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.filter);
+    const TZoomResult z = ZoomCenter(320, 240, c.sw, c.sh);
+    EXPECT_EQ(z.Filter, c.filter);
+    EXPECT_EQ(z.FrameSize, "");
+    EXPECT_EQ(z.AspectRatio, "320:240");
+  }
+}
+
+TEST(Zoom, UnknownSourceSizeGivesNoFilter) {
+  const TZoomResult z = ZoomLetterbox(320, 240, 0, 0, {});
+  EXPECT_EQ(z.Filter, "");
+  EXPECT_EQ(z.FrameSize, "320x240");
+  EXPECT_EQ(ZoomCenter(320, 240, 0, 0).Filter, "");
+}
+
+TEST_F(JobBuilderTest, VideoProfileValues) {
+  Profile(401, {{"paraVideoEncoder", "mpeg4"},
+                {"paraVideoSize", "320x240"},
+                {"paraVideoBitRate", "512"},
+                {"paraFrameRate", "29.97"},
+                {"paraAudioEncoder", "libfaac"},
+                {"paraAudioBitRate", "96"},
+                {"paraSampleRate", "48000"},
+                {"paraChannel", "2"},
+                {"paraVolume", "256"}});
+  const TOutputOptions o = Build(401, {L"/in/w.mp4", "", 1, 640, 360, 0}, Zoom("lbox"));
+  EXPECT_EQ(o.VideoCodec, "mpeg4");
+  EXPECT_EQ(o.VideoPreset, "");
+  EXPECT_EQ(o.FileFormat, "psp");
+  EXPECT_EQ(o.VideoBitrate, 512000);
+  EXPECT_EQ(o.FrameRate, "29.97");
+  EXPECT_EQ(o.FrameSize, "320x180");
+  EXPECT_EQ(o.AspectRatio, "320:180");
+  EXPECT_EQ(o.VideoFilters, "pad=320:240:0:30");
+  EXPECT_EQ(o.AudioCodec, "libfaac");
+  EXPECT_EQ(o.AudioBitrate, 96000);
+  EXPECT_EQ(o.AudioSampleRate, 48000);
+  EXPECT_EQ(o.AudioChannels, 2);
+  EXPECT_EQ(o.AudioVolume, -1);
+  EXPECT_EQ(o.CropTop, 0);
+  EXPECT_FALSE(o.DisableVideo || o.DisableAudio);
+  EXPECT_EQ(Input.ExtOptions, "");
+}
+
+TEST_F(JobBuilderTest, H264PresetFollowsTheTargetKind) {
+  const std::pair<int, const char *> cases[] = {{401, "libx264-psp"}, {2304, "libx264-mp4"}};
+  for (const auto &[code, preset] : cases) {
+    Profile(code, {{"paraVideoEncoder", "libx264"}, {"paraVideoSize", "320x240"}});
+    const TOutputOptions o = Build(code, Vga, Zoom("full"));
+    EXPECT_EQ(o.VideoCodec, "libx264");
+    EXPECT_EQ(o.VideoPreset, preset);
+    EXPECT_EQ(o.VideoTag, "") << "the tag is for MPEG-4 Part 2 only";
+  }
+  Profile(2304, {{"paraVideoEncoder", "libxvid"}});
+  EXPECT_EQ(Build(2304, Vga, Zoom("full")).VideoTag, "XVID");
+  Profile(2304, {{"paraVideoEncoder", "mpeg2video"}});
+  EXPECT_EQ(Build(2304, Vga, Zoom("full")).TargetType, 3);
+  Profile(2304, {{"paraVideoEncoder", "flv"}});
+  EXPECT_EQ(Build(2304, Vga, Zoom("full")).VideoCodec, "") << "container's own codec";
+}
+
+TEST_F(JobBuilderTest, H263SizesSnapToItsPictureFormats) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"400x300", "704x576"}, {"176x144", "176x144"}, {"300x200", "352x288"},
+      {"800x600", "704x576"}, {"160x120", "176x144"}, {"100x80", "128x96"}};
+  for (const auto &[asked, used] : cases) {
+    Profile(1400, {{"paraVideoEncoder", "h263"}, {"paraVideoSize", asked}});
+    EXPECT_EQ(Build(1400, Vga, Zoom("full")).FrameSize, used) << asked;
+  }
+}
+
+TEST_F(JobBuilderTest, AudioOnlyProfile) {
+  Profile(2406, {{"paraVolume", "512"}});
+  const TOutputOptions o = Build(2406, Vga, Zoom("lbox"));
+  EXPECT_EQ(Input.ExtOptions, "vn=1");
+  EXPECT_TRUE(o.DisableVideo);
+  EXPECT_TRUE(o.DisableSubtitle);
+  EXPECT_EQ(o.AudioCodec, "libfaac");
+  EXPECT_EQ(o.AudioChannels, 2);
+  EXPECT_EQ(o.AudioSampleRate, 44100);
+  EXPECT_EQ(o.AudioBitrate, 128000);
+  EXPECT_EQ(o.AudioVolume, 512);
+  EXPECT_EQ(o.VideoFilters, "");
+  EXPECT_EQ(o.FrameSize, "");
+}
+
+TEST_F(JobBuilderTest, SourceWithoutVideo) {
+  Profile(401, {{"paraVideoEncoder", "mpeg4"},
+                {"paraVideoSize", "320x240"},
+                {"paraAudioEncoder", "libmp3lame"},
+                {"paraChannel", "1"}});
+  const TOutputOptions o = Build(401, {L"/in/a.mp3", "", 0, 0, 0, 0}, Zoom("lbox"));
+  EXPECT_TRUE(o.DisableVideo);
+  EXPECT_EQ(o.VideoFilters, "");
+  EXPECT_EQ(o.FrameSize, "");
+  EXPECT_EQ(o.FileFormat, "");
+  EXPECT_EQ(o.AudioCodec, "libmp3lame");
+  EXPECT_EQ(o.AudioChannels, 1);
+  EXPECT_TRUE(Questions.Asked.empty());
+}
+
+TEST_F(JobBuilderTest, AsSourceSizeWithLetterbox) {
+  Profile(401, {{"paraVideoEncoder", "mpeg4"},
+                {"paraVideoSize", "as source"},
+                {"paraVideoBitRate", "as source"}});
+  const TOutputOptions o = Build(401, {L"/in/b.mkv", "", 1, 720, 400, 2500000}, Zoom("lbox"));
+  EXPECT_EQ(o.FrameSize, "720x400");
+  EXPECT_EQ(o.VideoFilters, "pad=720:400:0:0");
+  EXPECT_EQ(o.VideoBitrate, 2500000) << "the source's bit rate";
+}
+
+TEST_F(JobBuilderTest, SizeQuestionWhenTheStoredSizeIsUnusable) {
+  Profile(401, {{"paraVideoEncoder", "mpeg4"}});  // paraVideoSize absent: "null"
+  EXPECT_EQ(Build(401, Vga, Zoom("full")).FrameSize, "320x240");
+  ASSERT_EQ(Questions.Asked.size(), 1u);
+  EXPECT_EQ(Questions.Asked[0], "Error output Video Size.Use the default size 320x240?");
+  EXPECT_EQ(Questions.Captions[0], "Warning");
+  Questions.Answer = false;
+  EXPECT_EQ(Build(401, Vga, Zoom("full")).FrameSize, "640x480") << "No: as source";
+}
+
+TEST_F(JobBuilderTest, PalDvdAspect) {
+  const std::tuple<const char *, const char *, const char *> cases[] = {
+      {"720x576", "orig", "16:9"}, {"720x480", "orig", "4:3"}, {"720x576", "full", "720:576"}};
+  for (const auto &[size, zoom, aspect] : cases) {
+    Profile(2301, {{"paraVideoEncoder", "mpeg2video"}, {"paraVideoSize", size}});
+    const TOutputOptions o = Build(2301, Vga, Zoom(zoom));
+    EXPECT_EQ(o.TargetType, 3);
+    EXPECT_EQ(o.TargetNorm, 1);
+    EXPECT_EQ(o.AspectRatio, aspect) << size << " " << zoom;
+  }
+}
+
+TEST_F(JobBuilderTest, FullZoomTakesTheRowsCrop) {
+  Profile(401, {{"paraVideoEncoder", "mpeg4"}, {"paraVideoSize", "320x240"}});
+  TlvFilesRecord r = Zoom("full");
+  r.CropTop = 10;
+  const TOutputOptions o = Build(401, Vga, r);
+  EXPECT_EQ(o.CropTop, 10);
+  EXPECT_EQ(o.CropBottom, 0);
+  EXPECT_EQ(o.CropLeft, 0);
+  EXPECT_EQ(o.CropRight, 0);
+  EXPECT_EQ(o.VideoFilters, "");
+  EXPECT_EQ(o.FrameSize, "320x240");
+}
+
+TEST_F(JobBuilderTest, UnusableVolumeStopsTheBatch) {
+  Profile(401,
+          {{"paraVideoEncoder", "mpeg4"}, {"paraVideoSize", "320x240"}, {"paraVolume", "loud"}});
+  EXPECT_THROW(Build(401, Vga, Zoom("full")), EJobError);
+}
+
+TEST_F(JobBuilderTest, TrimStartAndLength) {
+  Store.SetFormatCode(401);
+  TlvFilesRecord trimmed;
+  trimmed.TrimStart = 10'000'000;
+  trimmed.TrimLength = 20'000'000;
+  Builder.BeginBatch();
+  const TJob job = Builder.BuildJob(L"/in/a.avi", trimmed, Vga);
+  EXPECT_EQ(job.Input.StartTime, 10'000'000);
+  EXPECT_EQ(job.Output.Duration, 20'000'000);
+  EXPECT_EQ(job.Input.FileName, L"/in/a.avi");
+
+  TlvFilesRecord untrimmed;
+  const TJob whole = Builder.BuildJob(L"/in/a.avi", untrimmed, Vga);
+  EXPECT_EQ(whole.Input.StartTime, 0);
+  EXPECT_EQ(whole.Output.Duration, NoTimestamp);
+}
+
+TEST_F(JobBuilderTest, FirstUseSeedsTheProfileAndNamesTheDestination) {
+  Store.SetFormatCode(401);
+  std::filesystem::create_directories(Dir / "out");
+  std::ofstream(Dir / "out/a_(new).mp4") << "earlier result";
+  TlvFilesRecord r;
+  r.ZoomMode = "pan";  // replaced by the profile's zoom
+  Builder.BeginBatch();
+  const TJob job = Builder.BuildJob(L"/in/a.avi", r, Vga);
+  EXPECT_EQ(job.Destination, Dir / "out/a_(new_1).mp4");
+  EXPECT_EQ(WideToUTF8(job.Output.FileName), Dir / "out/a_(new_1).mp4");
+  EXPECT_EQ(r.ZoomMode, "full");
+  EXPECT_EQ(job.Output.VideoCodec, "mpeg4") << "seeded from the format INI, not audio-only";
+  EXPECT_EQ(job.Output.FrameSize, "320x240");
+  EXPECT_EQ(job.Output.VideoBitrate, 512000);
+  EXPECT_EQ(job.Output.AudioSampleRate, 48000);
+  EXPECT_TRUE(Questions.Asked.empty());
+  // A second row of the same source in the same batch gets a name of its own.
+  EXPECT_EQ(Builder.BuildJob(L"/in/a.avi", r, Vga).Destination, Dir / "out/a_(new_2).mp4");
+}
+
+TEST(JobBuilderHook, OnlyForEffectsOrWatermark) {
+  const auto with = [](auto change) {
+    TlvFilesRecord r;
+    change(r);
+    return TJobBuilder::HookNeeded(r);
+  };
+  EXPECT_FALSE(with([](TlvFilesRecord &) {}));
+  EXPECT_TRUE(with([](TlvFilesRecord &r) { r.Brightness = 200; }));
+  EXPECT_TRUE(with([](TlvFilesRecord &r) { r.Contrast = -5; }));
+  EXPECT_TRUE(with([](TlvFilesRecord &r) { r.Saturation = 0; }));
+  EXPECT_TRUE(with([](TlvFilesRecord &r) { r.Exposure = 10; }));
+  EXPECT_TRUE(with([](TlvFilesRecord &r) { r.MarkText = "(c)"; }));
+  EXPECT_TRUE(with([](TlvFilesRecord &r) { r.MarkImage = "/logo.png"; }));
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// The per-file job record of a conversion-list row: what the editors set for one source (trim,
+// crop, zoom, colour effects, watermark) and the job builder reads at Start.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The watermark text's font, as plain values the drawing code turns into its own font object.
+struct TMarkFont {
+  std::string Name = "MS Sans Serif";
+  int Size = 8;        // points
+  uint32_t Color = 0;  // 0x00BBGGRR; black
+  bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
+};
+
+struct TlvFilesRecord {
+  int AddIndex = 0;
+  std::string SourceFile;
+  std::string DestFile;
+  int DurationSec = 0;
+  int64_t TrimStart = 0;          // microseconds; 0 = from the beginning
+  int64_t TrimLength = 0;         // microseconds; 0 = no trim
+  std::string ZoomMode = "lbox";  // "full", "lbox", "pan" or "center"
+  int CropTop = 0, CropLeft = 0, CropBottom = 0, CropRight = 0;  // source pixels
+  int CropEditTop = 0, CropEditLeft = 0, CropEditBottom = 0, CropEditRight = 0;
+  std::string MarkText;
+  TMarkFont MarkFont;
+  int MarkTextX = 0, MarkTextY = 0;
+  int MarkTextHorzPos = 0, MarkTextVertPos = 0;
+  std::string MarkImage;
+  int MarkImageX = 0, MarkImageY = 0;
+  int MarkImageHorzPos = 0, MarkImageVertPos = 0;
+  int MarkImageAlpha = 168;
+  int MarkImageStyle = 1;
+  int Brightness = 255;  // 255 = unchanged
+  int Contrast = 0;      // 0 = unchanged
+  int Saturation = 255;  // 255 = unchanged
+  int Exposure = 0;      // 0 = unchanged
+  bool EffectOnText = false;
+  bool EffectOnImage = false;
+};

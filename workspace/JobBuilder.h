@@ -1,0 +1,93 @@
+// Turns a checked row of the conversion list into the input and output records of one encoder
+// task: the profile's definition in the format INI, the user's values for the profile in the
+// settings store, and the row's own edits (trim, crop, zoom, effects and watermark).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "services/FFUtils.h"
+#include "workspace/FilesRecord.h"
+#include "workspace/FormatCatalogue.h"
+#include "workspace/JobQuestions.h"
+#include "workspace/SettingsStore.h"
+
+// What the media probe reports about the source, filled by the caller (so the builder needs no
+// media): the probe's file name and forced format, the number of video streams and the size and
+// bit rate of the stream the probe calls its video stream.
+struct TSourceInfo {
+  std::wstring FileName;
+  std::string ForceFormat;
+  int VideoStreamCount = 0;
+  int Width = 0;
+  int Height = 0;
+  int64_t VideoBitRate = 0;  // bit/s; 0 = unknown
+};
+
+struct TJob {
+  TInputOptions Input;
+  TOutputOptions Output;
+  std::filesystem::path Destination;
+};
+
+// Raised when the stored values of a profile cannot be used (a volume that is not a number);
+// the batch is not started.
+struct EJobError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+class TJobBuilder {
+ public:
+  TJobBuilder(const TFormatCatalogue &catalogue, TSettingsStore &store, IJobQuestions &questions)
+      : FCatalogue(catalogue), FStore(store), FQuestions(questions) {}
+
+  // Forgets the destinations handed out so far; call once before the rows of a batch.
+  void BeginBatch() { FTaken.clear(); }
+
+  // The records of one checked row for the current profile (`FormatCode` of the settings
+  // store): input file and start, destination, duration, output values and the hook switch.
+  // The row's `ZoomMode` is replaced by the profile's `paraZoom`.  A profile used for the first
+  // time gets its defaults written to the settings store first.
+  TJob BuildJob(const std::wstring &caption, TlvFilesRecord &record, const TSourceInfo &source);
+
+  // Fills the output record (and the input's option text for audio-only profiles) from the
+  // profile `formatCode`, the row's record and the probe values.
+  void BuildOutputOptions(int formatCode, TOutputOptions &output, TInputOptions &input,
+                          const TSourceInfo &source, const TlvFilesRecord &record);
+
+  // Frames go through the decoration hook only when the row has colour effects or a watermark.
+  static bool HookNeeded(const TlvFilesRecord &record);
+
+ private:
+  struct TProfileValues;
+  void ApplyDiscTarget(const std::string &fmt, const std::string &videoSize, TOutputOptions &o);
+  void ApplyAudioValues(const TProfileValues &p, TOutputOptions &o, bool audioOnly);
+  void ApplyVideoCodec(const TProfileValues &p, const TFormatInfo &f, TOutputOptions &o);
+  void ApplyVideoValues(const TProfileValues &p, const TFormatInfo &f, const TSourceInfo &src,
+                        const TlvFilesRecord &r, TOutputOptions &o);
+  void TargetSize(const TProfileValues &p, const TSourceInfo &src, const TOutputOptions &o, int &w,
+                  int &h);
+
+  const TFormatCatalogue &FCatalogue;
+  TSettingsStore &FStore;
+  IJobQuestions &FQuestions;
+  std::set<std::filesystem::path> FTaken;
+};
+
+// The zoom step: from the target size W x H, the source size SW x SH and the row's crop margins,
+// the output's frame size, aspect, crop bands and the filter text (in the filter-graph syntax of
+// the media libraries).  The encoder scales the picture to the frame size first and runs the
+// filter text after that.  Sizes of 0 or less (an unknown source size) give no frame size and no
+// filter, so the picture keeps the source's size instead of failing the conversion.
+struct TZoomResult {
+  std::string FrameSize;
+  std::string AspectRatio;
+  int CropTop = 0, CropBottom = 0, CropLeft = 0, CropRight = 0;
+  std::string Filter;
+};
+TZoomResult ZoomFull(int w, int h, const TlvFilesRecord &record);
+TZoomResult ZoomLetterbox(int w, int h, int sw, int sh, const TlvFilesRecord &record);
+TZoomResult ZoomPanScan(int w, int h, int sw, int sh, const TlvFilesRecord &record);
+TZoomResult ZoomCenter(int w, int h, int sw, int sh);
