@@ -224,7 +224,9 @@ void Pass(TCustomFFmpeg &e, const std::string &, const std::string &value) {
 void VStats(TCustomFFmpeg &e, const std::string &, const std::string &) {
   const std::time_t now = std::time(nullptr);
   char stamp[16];
-  std::strftime(stamp, sizeof stamp, "%H%M%S", std::localtime(&now));
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%H%M%S", &local);
   std::string folder = paths::ExecutableFolder().string();
   if (!folder.empty() && folder.back() != '/') folder += '/';
   S(e).VStatsFileName = Printf("%svstats_%s.log", folder.c_str(), stamp);

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <mutex>
+#include <regex>
 
 #include "engine/FFmpeg.h"
 #include "services/FFmpegLoader.h"
@@ -374,4 +375,7 @@ TEST_F(OptionsTest, OptionStringsAndDirectSetters) {
   EXPECT_EQ(S().AudioSampleRate, 22050);
   EXPECT_FLOAT_EQ(S().MuxPreload, 0.25f);
   EXPECT_EQ(CodecInt(0, "bf"), 2);
+  ASSERT_EQ(Error("vstats", ""), "");
+  EXPECT_TRUE(std::regex_match(S().VStatsFileName, std::regex(".*/vstats_[0-9]{6}\\.log")))
+      << S().VStatsFileName;
 }
