@@ -29,6 +29,17 @@ int64_t PictureDuration(const TInputStreamRec &ist, const AVFrame *frame) {
   return frame1 + frame1 * frame->repeat_pict / 2;
 }
 
+// Join mode: the audio of one input ends where its container says the stream ends.  Decoders give
+// out the padding of the last coded frame as well, which would pile up at every join and move the
+// audio ahead of the video.
+void TrimToStreamEnd(const AVStream *st, int64_t offset, int64_t pts, AVFrame *frame) {
+  if (st->duration == AV_NOPTS_VALUE || st->duration <= 0 || frame->sample_rate <= 0) return;
+  const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+  const int64_t end = offset + ff::av_rescale_q(start + st->duration, st->time_base, Microseconds);
+  const int64_t keep = ff::av_rescale(end - pts, frame->sample_rate, AV_TIME_BASE);
+  if (keep < frame->nb_samples) frame->nb_samples = static_cast<int>(std::max<int64_t>(keep, 0));
+}
+
 template <class T>
 TLatePtr<T> Own(std::unique_ptr<T> p) {
   return TLatePtr<T>(p.release(), TLateDelete<T>{[](T *q) { std::default_delete<T>()(q); }});
@@ -207,6 +218,11 @@ void TCustomFFmpeg::CopyToOutputs(TInputStreamRec &ist, int istIndex, const AVPa
 
 void TCustomFFmpeg::OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFrame *frame) {
   const bool video = ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+  // A picture's own time is the clock when the decoder knows it: decoders that work on several
+  // pictures at once (frame threads) give them out later than the packet that completed them.
+  if (video && frame->best_effort_timestamp != AV_NOPTS_VALUE)
+    ist.NextPts =
+        ff::av_rescale_q(frame->best_effort_timestamp, ist.Stream->time_base, Microseconds);
   ist.Pts = ist.NextPts;
   if (video) {
     ist.Quality = static_cast<float>(frame->quality);
@@ -216,6 +232,7 @@ void TCustomFFmpeg::OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFra
     if (frame->sample_rate > 0)
       ist.NextPts += static_cast<int64_t>(frame->nb_samples) * AV_TIME_BASE / frame->sample_rate;
     ApplyVolume(frame, FSettings.AudioVolume);
+    if (FJoinMode) TrimToStreamEnd(ist.Stream, FInputTsOffsets[ist.InputFileIndex], ist.Pts, frame);
   }
   if (FSettings.RateEmu) {
     const int64_t elapsed = ff::av_gettime() - ist.Start;
