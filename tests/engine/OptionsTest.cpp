@@ -96,6 +96,8 @@ TEST_F(OptionsTest, RowsThatRefuseOrDoNothing) {
       {"loglevel", "chatty", "'chatty' is not a valid integer value"},
       {"absf", "no_such_filter", "Unknown bitstream filter no_such_filter"},
       {"streamid", "20:1", "Invalid stream index 20 for option \"streamid\" (0 to 19)"},
+      {"vhook", "/nonexistent/hook.so -x",
+       "Failed to add video hook function: /nonexistent/hook.so -x"},
   };
   for (const TCase &c : cases) EXPECT_EQ(Error(c.Name, c.Value), c.Error) << c.Name;
 
