@@ -6,6 +6,8 @@
 
 #include "engine/FFMapping.h"
 #include "engine/FFmpeg.h"
+#include "engine/StatusReport.h"
+#include "engine/VideoPath.h"
 #include "services/MediaErrors.h"
 
 namespace {
@@ -231,50 +233,55 @@ void TCustomFFmpeg::ReportStatus(bool last, int fileIndex) {
     totalSize = ff::avio_size(oc->pb);
     if (totalSize < 0) totalSize = ff::avio_seek(oc->pb, 0, SEEK_CUR);
   }
+  TStatusValues values;
+  values.Last = last;
+  values.QpHist = FSettings.QpHist;
   int frameNumber = -1, fps = -1;
   float quality = -1;
-  bool haveVideo = false;
   double ti1 = 1e10;
-  char line[1024];
-  line[0] = 0;
-  for (const TOutputStreamRec &ost : FOutputStreams) {
-    if (!haveVideo && ost.Active && ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-      if (ost.FramesWritten < 1) return;
-      haveVideo = true;
-      frameNumber = ost.FramesWritten;
-      const double elapsed = (ff::av_gettime() - FCounters.TimerStart) / 1e6;
-      fps = elapsed > 1 ? static_cast<int>(frameNumber / elapsed + 0.5) : 0;
-      quality = ost.EncodingNeeded ? ost.Quality / FF_QP2LAMBDA : -1.0f;
-      std::snprintf(line, sizeof line, "frame=%5d fps=%3d q=%3.1f %s", frameNumber, fps, quality,
-                    last ? "L" : "");
+  for (TOutputStreamRec &ost : FOutputStreams) {
+    if (ost.Active && ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+      TStatusVideo video;
+      video.FramesWritten = ost.FramesWritten;
+      video.Quality = ost.EncodingNeeded ? ost.Quality / FF_QP2LAMBDA : -1.0f;
+      if (const TOutputStreamRec &owner = PathOwner(ost); FSettings.DoPSNR && owner.Video) {
+        const TVideoFrameStats &stats = owner.Video->LastFrame();
+        video.Psnr = stats.HasError;
+        std::copy(stats.Error, stats.Error + 3, video.FrameError);
+        video.Encoder = ost.Enc;
+      }
+      if (values.Videos.empty()) {
+        if (ost.FramesWritten < 1) return;
+        frameNumber = ost.FramesWritten;
+        const double elapsed = (ff::av_gettime() - FCounters.TimerStart) / 1e6;
+        fps = elapsed > 1 ? static_cast<int>(frameNumber / elapsed + 0.5) : 0;
+        quality = video.Quality;
+        values.Fps = fps;
+      }
+      values.Videos.push_back(video);
     }
     const double t = OutputTime(ost);
     if (t > 0 && t < ti1) ti1 = t;
   }
   if (ti1 < 0.01) ti1 = 0.01;
   const double bitrate = totalSize * 8 / ti1 / 1000.0;
-  const size_t used = std::strlen(line);
-  std::snprintf(line + used, sizeof line - used, "size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s",
-                totalSize / 1024.0, ti1, bitrate);
-  if (FCounters.FramesDup || FCounters.FramesDrop) {
-    const size_t n = std::strlen(line);
-    std::snprintf(line + n, sizeof line - n, " dup=%d drop=%d", FCounters.FramesDup,
-                  FCounters.FramesDrop);
-    if (FCounters.DupDropNoticed && FSettings.Verbose >= 0 && FProgressCallback) {
-      FCounters.DupDropNoticed = false;
-      Log(TLogLevel::llVerbose, line);
-    }
+  values.TotalSize = static_cast<double>(totalSize);
+  values.Time = ti1;
+  values.Bitrate = bitrate;
+  values.FramesDup = FCounters.FramesDup;
+  values.FramesDrop = FCounters.FramesDrop;
+  const std::string line = FormatStatusLine(values);
+  if ((FCounters.FramesDup || FCounters.FramesDrop) && FCounters.DupDropNoticed &&
+      FSettings.Verbose >= 0 && FProgressCallback) {
+    FCounters.DupDropNoticed = false;
+    Log(TLogLevel::llVerbose, line);
   }
   if (FProgressCallback)
     FProgressCallback(this, fileIndex, frameNumber, fps, quality, static_cast<float>(bitrate),
                       totalSize, static_cast<int64_t>(ti1 * 1000000), FExpectedDuration);
   else if (FSettings.Verbose >= 0)
     Log(TLogLevel::llVerbose, line);
-  if (last && FSettings.Verbose >= 0) {
-    const int64_t raw = FCounters.VideoSize + FCounters.AudioSize + FCounters.ExtraSize;
-    LogFmt(TLogLevel::llVerbose,
-           "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
-           FCounters.VideoSize / 1024.0, FCounters.AudioSize / 1024.0, FCounters.ExtraSize / 1024.0,
-           raw ? (totalSize - raw) * 100.0 / raw : 0.0);
-  }
+  if (last && FSettings.Verbose >= 0)
+    Log(TLogLevel::llVerbose,
+        FormatSummary(FCounters.VideoSize, FCounters.AudioSize, FCounters.ExtraSize, totalSize));
 }

@@ -310,7 +310,7 @@ void TVideoPath::WriteStats(int frameSize) {
                         (static_cast<double>(FEncoder->width) * FEncoder->height * 255.0 * 255.0)));
   std::fprintf(f, "f_size= %6d ", frameSize);
   const double timeBase = av_q2d(FEncoder->time_base);
-  const double ti1 = std::max(FSyncOpts * timeBase, 0.01);
+  const double ti1 = std::max((FSyncOpts + 1) * timeBase, 0.01);
   const double bitrate = frameSize * 8 / timeBase / 1000.0;
   const double videoSize = FCounters.VideoSize ? static_cast<double>(*FCounters.VideoSize) : 0;
   const double average = videoSize * 8 / ti1 / 1000.0;
