@@ -103,6 +103,15 @@ const TLibraryItem LibraryItems[LibraryKindCount] = {
 };
 // clang-format on
 
+#ifdef MORVANE_SANITIZE
+// The libraries allocate a little at start-up and keep it for the process's life; once a module
+// is unmapped the leak checker can no longer see those references and reports them.  Sanitizer
+// builds therefore keep unloaded modules mapped (the tables are cleared all the same).
+constexpr int KeepMapped = RTLD_NODELETE;
+#else
+constexpr int KeepMapped = 0;
+#endif
+
 std::string DlError() {
   const char *e = dlerror();
   return e ? e : "unknown error";
@@ -147,7 +156,7 @@ void *TFFmpegLoader::LoadModule(const std::string &folder, const std::string &fi
   // A file in the private folder is loaded by its full path.  Its own dependencies are found
   // among the libraries already loaded (by soname), which is why the kinds load in order.
   const std::string path = (!folder.empty() && IsRegularFile(folder + file)) ? folder + file : file;
-  void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+  void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL | KeepMapped);
   if (!h) error = DlError();
   return h;
 }

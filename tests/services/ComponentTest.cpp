@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "platform/MainThread.h"
@@ -237,4 +238,41 @@ TEST_F(ComponentTest, ATaskWithoutOutputFailsAtStart) {
   EXPECT_TRUE(Events.Terminations[0].Exception);
   EXPECT_FALSE(Events.Terminations[0].Finished);
   EXPECT_EQ(Events.Terminations[0].ExceptionMsg, "At least one output file must be specified");
+}
+
+namespace {
+int OpenDescriptors() {
+  return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"),
+                                        fs::directory_iterator()));
+}
+long ResidentKiB() {
+  std::ifstream in("/proc/self/status");
+  std::string key;
+  while (in >> key) {
+    if (key == "VmRSS:") {
+      long kib = 0;
+      in >> kib;
+      return kib;
+    }
+    in.ignore(4096, '\n');
+  }
+  return 0;
+}
+} // namespace
+
+TEST_F(ComponentTest, ManyShortRunsLeaveNoDescriptorsOrMemoryBehind) {
+  const std::string clip = fixtures::Clip(1.0);
+  auto batch = [&](int tasks) {
+    for (int i = 0; i < tasks; ++i) AddCopyTask(clip, "out" + std::to_string(i % 4) + ".mkv");
+    Events.FinalSeen = false;
+    Vcl.StartTask(0);
+    ASSERT_TRUE(Events.FinalSeen);
+    Vcl.ClearTasks();
+  };
+  batch(20);  // warm up: libraries, caches, first allocations
+  const int fds = OpenDescriptors();
+  const long rss = ResidentKiB();
+  for (int round = 0; round < 9; ++round) batch(20);
+  EXPECT_EQ(OpenDescriptors(), fds);
+  EXPECT_LT(ResidentKiB() - rss, 8 * 1024) << "resident memory grew by more than 8 MiB";
 }
