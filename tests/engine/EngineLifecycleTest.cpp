@@ -213,3 +213,26 @@ TEST_F(EngineLifecycle, WaitingOnTheMainThreadServesCallsMarshalledToIt) {
   EXPECT_GT(served, 0);
   EXPECT_FALSE(e.Running());
 }
+
+TEST_F(EngineLifecycle, TheFinalProgressReportCarriesTheWholeRun) {
+  fixtures::TTempDir dir;
+  TCustomFFmpeg e;
+  struct TReport {
+    int FileIndex, Frame;
+    int64_t Current, Total;
+  };
+  std::vector<TReport> reports;
+  e.SetProgressCallback([&](TCustomFFmpeg *, int file, int frame, int, float, float, int64_t,
+                            int64_t current, int64_t total) {
+    reports.push_back({file, frame, current, total});
+  });
+  SetUpCopy(e, GopClip(1), dir / "out.mkv", false);
+  const int64_t expected = e.ExpectedDuration();
+  e.StartConvert(false);
+  ASSERT_FALSE(reports.empty());
+  const TReport &last = reports.back();
+  EXPECT_EQ(last.FileIndex, -1);
+  EXPECT_EQ(last.Frame, 25);
+  EXPECT_EQ(last.Total, expected);
+  EXPECT_NEAR(last.Current / 1e6, expected / 1e6, 0.05);
+}

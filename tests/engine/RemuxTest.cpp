@@ -104,3 +104,38 @@ TEST_F(Remux, JoinedCopiesFollowEachOther) {
   const auto check = fixtures::Run("ffmpeg -v error -i " + fixtures::Quote(out) + " -f null -");
   EXPECT_EQ(check.Output, "") << "timestamps must keep increasing across the joins";
 }
+
+TEST_F(Remux, BitstreamFiltersRewriteThePackets) {
+  // AVI stores the packets as they come (Matroska and MP4 would convert them back).
+  const std::string out = Dir / "annexb.avi";
+  const auto r =
+      Engine("-i " + fixtures::Quote(GopClip(1)) +
+             " -vcodec copy -vbsf h264_mp4toannexb -acodec copy " + fixtures::Quote(out));
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  // Annex B packets start with a start code instead of a length field.
+  const auto dump = fixtures::Run(
+      "ffprobe -v error -select_streams v:0 -read_intervals %+#1 "
+      "-show_entries packet=data -show_data " +
+      fixtures::Quote(out));
+  EXPECT_NE(dump.Output.find("00000000: 0000 0001"), std::string::npos) << dump.Output;
+  EXPECT_EQ(Packets(out, "v:0"), Packets(GopClip(1), "v:0"));
+}
+
+TEST_F(Remux, MetadataAndUnicodeNames) {
+  const std::filesystem::path in = Dir.Path() / "eingabe-\xc3\xbc\xc3\x9f.mp4";
+  std::filesystem::copy_file(GopClip(1), in);
+  const std::string out = (Dir.Path() / "ausgabe-\xc3\xbc\xc3\x9f.mkv").string();
+  const auto r = Engine("-i " + fixtures::Quote(in.string()) +
+                        " -metadata title=Hallo -vcodec copy -acodec copy " + fixtures::Quote(out));
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  EXPECT_EQ(fixtures::Probe(out, "format_tags=title"), "Hallo");
+}
+
+TEST_F(Remux, FirstPassWritesItsLogFile) {
+  std::filesystem::current_path(Dir.Path());
+  const auto r = Engine("-i " + fixtures::Quote(GopClip(1)) + " -vcodec mpeg4 -pass 1 -an " +
+                        fixtures::Quote(Dir / "pass1.avi"));
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  ASSERT_TRUE(std::filesystem::exists(Dir / "ffmpeg2pass-0.log"));
+  EXPECT_GT(std::filesystem::file_size(Dir / "ffmpeg2pass-0.log"), 100u);
+}
