@@ -57,7 +57,7 @@ class TFormatCatalogue {
   static constexpr int NamesTableSize = 51;
 
   explicit TFormatCatalogue(std::string formatIniPath) : FIni(std::move(formatIniPath)) {}
-  const std::string FormatIniPath() const { return FIni.Path().string(); }
+  std::string FormatIniPath() const { return FIni.Path().string(); }
 
   static const std::vector<TCatalogueCategory> &Categories();
   // Names table lookup [code div 100, code mod 100]; empty when the slot holds no profile.
