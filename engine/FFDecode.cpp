@@ -11,6 +11,7 @@
 #include "engine/VideoFilterGraph.h"
 #include "engine/VideoInput.h"
 #include "engine/VideoPath.h"
+#include "services/FFmpegLoader.h"
 
 namespace {
 
@@ -73,6 +74,25 @@ void TCustomFFmpeg::BuildVideoGraph(TOutputStreamRec &ost, TInputStreamRec &ist)
   const AVRational sar = graph->OutputSampleAspect();
   if (sar.num > 0) ost.Enc->sample_aspect_ratio = ost.Stream->sample_aspect_ratio = sar;
   ost.Graph = Own(std::move(graph));
+}
+
+// Text subtitle encoders need the styles header the decoder of the source makes; the decoder is
+// opened only after the encoders, so a short-lived one supplies it.
+void TCustomFFmpeg::PrepareSubtitleEncoder(TOutputStreamRec &ost, TInputStreamRec &ist) {
+  if (ost.Enc->time_base.num <= 0) ost.Enc->time_base = Microseconds;
+  if (ost.Enc->subtitle_header) return;
+  const AVCodec *codec = ff::avcodec_find_decoder(ist.Stream->codecpar->codec_id);
+  if (!codec) return;
+  TCodecCtxPtr dec(ff::avcodec_alloc_context3(codec));
+  if (!dec || ff::avcodec_parameters_to_context(dec.get(), ist.Stream->codecpar) < 0) return;
+  std::lock_guard lock(CodecLock());
+  if (ff::avcodec_open2(dec.get(), codec, nullptr) < 0 || !dec->subtitle_header) return;
+  auto *header = static_cast<uint8_t *>(ff::av_mallocz(dec->subtitle_header_size + 1));
+  if (!header) throw FFmpegException("av_mallocz fail");
+  std::copy(dec->subtitle_header, dec->subtitle_header + dec->subtitle_header_size, header);
+  ost.Enc->subtitle_header = header;
+  ost.Enc->subtitle_header_size = dec->subtitle_header_size;
+  dec.reset();  // closed under the codec lock as well
 }
 
 // In join mode the slices share one encoder per stream, and with it one path: the audio FIFO, the

@@ -287,8 +287,8 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStreamRec &ost, TInputStreamRec &ist)
     enc->bits_per_raw_sample = ipar->bits_per_raw_sample;
   enc->chroma_sample_location = ipar->chroma_location;
   switch (enc->codec_type) {
-    case AVMEDIA_TYPE_AUDIO:
-    case AVMEDIA_TYPE_SUBTITLE: break;
+    case AVMEDIA_TYPE_AUDIO: break;
+    case AVMEDIA_TYPE_SUBTITLE: PrepareSubtitleEncoder(ost, ist); break;
     case AVMEDIA_TYPE_VIDEO:
       if (enc->pix_fmt == AV_PIX_FMT_NONE)
         throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");

@@ -342,6 +342,7 @@ class TCustomFFmpeg {
 
   // ---- decoding and the encoded output paths (FFDecode.cpp)
   void BuildVideoGraph(TOutputStreamRec &ost, TInputStreamRec &ist);  // before the encoder opens
+  void PrepareSubtitleEncoder(TOutputStreamRec &ost, TInputStreamRec &ist);  // likewise
   void CreateOutputPaths();  // after the encoders and decoders are open
   TOutputStreamRec &PathOwner(TOutputStreamRec &ost);
   int DecodePacket(TInputStreamRec &ist, int istIndex, const AVPacket *pkt);
@@ -422,7 +423,7 @@ class TCustomFFmpeg {
 
   // Threads.
   std::unique_ptr<TConvertThread> FWorker;
-  bool FWorkerActive = false;
+  std::atomic<bool> FWorkerActive{false};
   std::unique_ptr<TConvertThread> FTerminateThread;
   TManualEvent FRunDoneEvent{true};
   TManualEvent FTerminateDoneEvent{true};

@@ -52,6 +52,10 @@ int64_t TSubtitlePath::Out(AVSubtitle *subtitle, int64_t pts, AVRational timeBas
       packet->pts += ff::av_rescale_q(at, Milliseconds, FStream->time_base);
     }
     packet->dts = packet->pts;
+    // Text formats keep how long each subtitle shows in the packet itself.
+    if (!dvb)
+      packet->duration =
+          ff::av_rescale_q(subtitle->end_display_time, Milliseconds, FStream->time_base);
     bytes += size;
     FWriter(packet.get());
   }

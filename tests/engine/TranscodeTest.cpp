@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -201,6 +202,39 @@ TEST(TranscodeRun, VariableRateInputKeepsItsTimesInAVariableRateFormat) {
   EXPECT_EQ(frames(dir / "vfr.mkv"), "50\n");  // never duplicated
   EXPECT_EQ(frames(dir / "cfr.avi"), "73\n");  // the slow half filled up to 25 fps
   EXPECT_NEAR(std::stod(Probe(dir / "vfr.mkv", "format=duration")), 2.96, 0.05);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TranscodeRun, TextSubtitlesAreDecodedAndEncodedAgain) {
+  fixtures::TTempDir dir;
+  {
+    std::ofstream srt(dir / "s.srt");
+    srt << "1\n00:00:00,500 --> 00:00:01,500\nHello\n\n2\n00:00:01,600 --> 00:00:01,900\nWorld\n";
+  }
+  const std::string input = dir / "subs.mkv";
+  ASSERT_EQ(fixtures::Run("ffmpeg -nostdin -v error -i " + Quote(Clip()) + " -i " +
+                          Quote(dir / "s.srt") + " -map 0 -map 1 -c copy " + Quote(input))
+                .ExitCode,
+            0);
+  const std::string out = dir / "out.mkv";
+  const auto r =
+      Convert("-i " + Quote(input) + " -vcodec mpeg4 -acodec libmp3lame -scodec ass", out);
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  EXPECT_EQ(DecodeErrors(out), "");
+  const auto packets = Lines(fixtures::Run("ffprobe -v error -select_streams s -show_entries "
+                                           "packet=pts,duration -of csv=p=0 " +
+                                           Quote(out))
+                                 .Output);
+  ASSERT_EQ(packets.size(), 2u);
+  const auto field = [](const std::string &line, int i) {
+    return std::stoll(i ? line.substr(line.find(',') + 1) : line.substr(0, line.find(',')));
+  };
+  EXPECT_EQ(field(packets[0], 1), 1000);  // milliseconds shown
+  EXPECT_EQ(field(packets[1], 1), 300);
+  EXPECT_EQ(field(packets[1], 0) - field(packets[0], 0), 1100);
 }
 
 }  // namespace
