@@ -2,6 +2,7 @@
 
 #include "platform/MainThread.h"
 #include "services/FFmpegLoader.h"
+#include "services/Previewer.h"
 
 // ---- TFFmpeg
 
@@ -127,6 +128,7 @@ int TCustomFFmpegVCL::AddTask(const std::wstring &fileName, TInputOptions *optio
     task->SetVerbose(FVerbosity);
     task->SetThreadCount(FCodecThreads);
     task->SetPreviewFlags((FPreview ? 1 : 0) | (FPreviewBitmap ? 2 : 0));
+    task->SetPreviewerFactory(CreateSDLPreviewer);
     task->SetPreviewBitmapCallback(
         [this](TCustomFFmpeg *sender, TBitmap &bitmap, int32_t frame, int64_t pts) {
           DoPreviewBitmap(sender, bitmap, frame, pts);

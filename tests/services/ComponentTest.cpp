@@ -9,7 +9,9 @@
 
 #include "platform/MainThread.h"
 #include "services/FFmpegLoader.h"
+#include "services/FFmpegApi.h"
 #include "services/FFmpegVCL.h"
+#include "services/Previewer.h"
 #include "services/UnicodeProtocol.h"
 #include "tests/support/Fixtures.h"
 
@@ -275,4 +277,93 @@ TEST_F(ComponentTest, ManyShortRunsLeaveNoDescriptorsOrMemoryBehind) {
   for (int round = 0; round < 9; ++round) batch(20);
   EXPECT_EQ(OpenDescriptors(), fds);
   EXPECT_LT(ResidentKiB() - rss, 8 * 1024) << "resident memory grew by more than 8 MiB";
+}
+
+TEST(Previewer, ShowsPicturesWithTheirTimeUntilTheWindowIsClosed) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  ASSERT_TRUE(FFLoader().LoadLibs(PlayerLibs)) << FFLoader().LastErrMsg();
+  auto previewer = CreateSDLPreviewer();
+  ASSERT_NE(previewer, nullptr);
+  auto &window = static_cast<TSDLPreviewer &>(*previewer);
+  TBitmap bitmap;
+  bitmap.SetSize(33, 17);  // odd sizes: rows padded to four bytes
+  EXPECT_TRUE(window.Show(bitmap, 1, 3723004000));
+  EXPECT_EQ(window.Caption(), "01:02:03.004");
+  EXPECT_TRUE(window.Show(bitmap, 2, -1));
+  EXPECT_EQ(window.Caption(), "N/A");
+
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  close.window.windowID = 1;  // the only window
+  ASSERT_EQ(ff::SDL_PushEvent(&close), 1);
+  EXPECT_FALSE(window.Show(bitmap, 3, 0));
+  EXPECT_TRUE(window.Closed());
+  EXPECT_FALSE(window.Show(bitmap, 4, 0));
+}
+
+namespace {
+// Average luma of the first frame of a video file.
+double FirstFrameLuma(const std::string &file) {
+  const std::string out =
+      fixtures::Run("ffprobe -v error -f lavfi -i " + fixtures::Quote("movie=" + file + ",signalstats") +
+                    " -read_intervals %+#1 -show_entries frame_tags=lavfi.signalstats.YAVG"
+                    " -of default=noprint_wrappers=1:nokey=1")
+          .Output;
+  return std::atof(out.c_str());
+}
+} // namespace
+
+TEST_F(ComponentTest, HookDrawsOnFramesUntilItStopsItself) {
+  struct TCase {
+    bool Update;
+    int StopAfter;
+    bool ExpectBlack;
+  };
+  for (const TCase c : {TCase{true, 1000, true}, TCase{false, 1000, false}, TCase{true, 5, false}}) {
+    std::atomic<int> calls{0};
+    Vcl.SetOnCustomHook([&](TCustomFFmpegVCL *, PHookInfo info) {
+      ++calls;
+      for (int y = 0; y < info->Bitmap->Height(); ++y)
+        std::fill_n(info->Bitmap->ScanLine(y), info->Bitmap->Width() * 3, 0);
+      info->Update = c.Update;
+      if (calls == c.StopAfter) info->StopHook = true;
+    });
+    TInputOptions in;
+    InitInputOptions(in);
+    const int task = Vcl.AddTask(UTF8ToWide(fixtures::Clip(1.0)), &in);
+    ASSERT_GE(task, 0) << Vcl.LastErrMsg();
+    TOutputOptions out;
+    InitOutputOptions(out);
+    out.VideoCodec = "mpeg4";
+    out.DisableAudio = true;
+    out.HookEnabled = true;
+    const std::string file = Dir / "hooked.avi";
+    ASSERT_TRUE(Vcl.SetOutputFile(task, UTF8ToWide(file), &out)) << Vcl.LastErrMsg();
+    Events.FinalSeen = false;
+    Vcl.StartTask(0);
+    ASSERT_TRUE(Events.FinalSeen);
+    EXPECT_EQ(calls, std::min(c.StopAfter, 25));
+    const double luma = FirstFrameLuma(file);
+    if (c.StopAfter > 25) {
+      if (c.ExpectBlack) {
+        EXPECT_LT(luma, 20) << "hook drawing did not reach the encoder";
+      } else {
+        EXPECT_GT(luma, 40) << "frame changed although Update was cleared";
+      }
+    }
+    Vcl.ClearTasks();
+  }
+}
+
+TEST_F(ComponentTest, PreviewWindowFollowsTheRun) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  Vcl.SetPreview(true);
+  const int task = Vcl.AddTask(UTF8ToWide(fixtures::Clip(1.0)));
+  ASSERT_GE(task, 0) << Vcl.LastErrMsg();
+  ASSERT_TRUE(Vcl.SetOutputFile(task, UTF8ToWide(Dir / "preview.avi"))) << Vcl.LastErrMsg();
+  Vcl.StartTask(0);
+  ASSERT_TRUE(Events.FinalSeen);
+  EXPECT_FALSE(Events.Terminations[0].Exception) << Events.Terminations[0].ExceptionMsg;
+  EXPECT_TRUE(FFLoader().LibLoaded(TLibraryKind::SDL));  // loaded when the window was needed
 }
