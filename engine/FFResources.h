@@ -13,34 +13,54 @@
 namespace engine_detail {
 
 struct TCodecCtxFree {
-  void operator()(AVCodecContext *c) const { ff::avcodec_free_context(&c); }
+  void operator()(AVCodecContext *c) const {
+    if (c && ff::avcodec_free_context) ff::avcodec_free_context(&c);
+  }
 };
 struct TFrameFree {
-  void operator()(AVFrame *f) const { ff::av_frame_free(&f); }
+  void operator()(AVFrame *f) const {
+    if (f && ff::av_frame_free) ff::av_frame_free(&f);
+  }
 };
 struct TPacketFree {
-  void operator()(AVPacket *p) const { ff::av_packet_free(&p); }
+  void operator()(AVPacket *p) const {
+    if (p && ff::av_packet_free) ff::av_packet_free(&p);
+  }
 };
 struct TBsfFree {
-  void operator()(AVBSFContext *b) const { ff::av_bsf_free(&b); }
+  void operator()(AVBSFContext *b) const {
+    if (b && ff::av_bsf_free) ff::av_bsf_free(&b);
+  }
 };
 struct TSwsFree {
-  void operator()(SwsContext *s) const { ff::sws_freeContext(s); }
+  void operator()(SwsContext *s) const {
+    if (s && ff::sws_freeContext) ff::sws_freeContext(s);
+  }
 };
 struct TSwrFree {
-  void operator()(SwrContext *s) const { ff::swr_free(&s); }
+  void operator()(SwrContext *s) const {
+    if (s && ff::swr_free) ff::swr_free(&s);
+  }
 };
 struct TAudioFifoFree {
-  void operator()(AVAudioFifo *f) const { ff::av_audio_fifo_free(f); }
+  void operator()(AVAudioFifo *f) const {
+    if (f && ff::av_audio_fifo_free) ff::av_audio_fifo_free(f);
+  }
 };
 struct TFilterGraphFree {
-  void operator()(AVFilterGraph *g) const { ff::avfilter_graph_free(&g); }
+  void operator()(AVFilterGraph *g) const {
+    if (g && ff::avfilter_graph_free) ff::avfilter_graph_free(&g);
+  }
 };
 struct TFormatCtxFree {  // a context that was never opened as an input (generic options, muxers)
-  void operator()(AVFormatContext *c) const { ff::avformat_free_context(c); }
+  void operator()(AVFormatContext *c) const {
+    if (c && ff::avformat_free_context) ff::avformat_free_context(c);
+  }
 };
 struct TAvFree {
-  void operator()(void *p) const { ff::av_free(p); }
+  void operator()(void *p) const {
+    if (p && ff::av_free) ff::av_free(p);
+  }
 };
 
 }  // namespace engine_detail

@@ -37,7 +37,7 @@ void CloseOutputFile(TOutputFile &file) {
 }  // namespace
 
 void TInputCtxClose::operator()(AVFormatContext *c) const {
-  CloseInputURL(&c);
+  if (c && ff::avformat_close_input) CloseInputURL(&c);
 }
 
 std::mutex &PreviewLock() {

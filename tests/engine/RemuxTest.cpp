@@ -139,3 +139,12 @@ TEST_F(Remux, FirstPassWritesItsLogFile) {
   ASSERT_TRUE(std::filesystem::exists(Dir / "ffmpeg2pass-0.log"));
   EXPECT_GT(std::filesystem::file_size(Dir / "ffmpeg2pass-0.log"), 100u);
 }
+
+TEST_F(Remux, AFrameLimitEndsTheRun) {
+  const std::string out = Dir / "ten.mkv";
+  const auto r = Engine("-i " + fixtures::Quote(GopClip(2)) +
+                        " -vframes 10 -vcodec copy -acodec copy " + fixtures::Quote(out));
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  EXPECT_EQ(Packets(out, "v:0"), 10);
+  EXPECT_LT(ProbeDouble(out, "format=duration"), 0.6);
+}
