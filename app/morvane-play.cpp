@@ -1,11 +1,12 @@
 // morvane-play: a small player window on the player component, for trying playback by hand.
 //
-//   morvane-play [--once] FILE
+//   morvane-play [--once] [--window X11-WINDOW-ID] FILE
 //
 // Space pauses and resumes, the left and right arrows seek by 10 seconds, q quits; with --once the
 // program quits when the file has been played to its end.
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -55,15 +56,18 @@ class TKeyQueue {
 
 int main(int argc, char **argv) {
   bool once = false;
+  uintptr_t window = 0;  // draw into this X11 window instead of a window of our own
   const char *file = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--once") == 0)
       once = true;
+    else if (std::strcmp(argv[i], "--window") == 0 && i + 1 < argc)
+      window = std::strtoull(argv[++i], nullptr, 0);
     else
       file = argv[i];
   }
   if (!file) {
-    std::fprintf(stderr, "usage: morvane-play [--once] FILE\n");
+    std::fprintf(stderr, "usage: morvane-play [--once] [--window X11-WINDOW-ID] FILE\n");
     return 2;
   }
   InitFloatingPoint();
@@ -72,7 +76,6 @@ int main(int argc, char **argv) {
 
   TKeyQueue keys;
   bool quit = false;
-  int exitCode = 0;
   {
     TFFPlayer player;
     if (!player.AVLibLoaded() && !player.LoadAVLib(UTF8ToWide(ExecutableFolder() + "/LibAV")) &&
@@ -91,7 +94,7 @@ int main(int argc, char **argv) {
     };
     player.OnKeyDown = [&](TCustomPlayer *, int key) { keys.Push(key); };
 
-    if (!player.Open(UTF8ToWide(file))) {
+    if (!player.Open(UTF8ToWide(file), window)) {
       std::fprintf(stderr, "%s\n", player.LastErrMsg().c_str());
       SetMainThreadDispatcher(nullptr);
       return 1;
@@ -111,5 +114,5 @@ int main(int argc, char **argv) {
     player.Stop(true);
   }
   SetMainThreadDispatcher(nullptr);
-  return exitCode;
+  return 0;
 }

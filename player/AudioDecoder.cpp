@@ -1,6 +1,7 @@
 #include "player/AudioDecoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "player/FFPlay.h"
@@ -128,8 +129,18 @@ int TAudioDecoder::Decode() {
     if (received >= 0) {
       if (FFrame->best_effort_timestamp != AV_NOPTS_VALUE)
         FClock = FFrame->best_effort_timestamp * av_q2d(FStream->time_base);
-      const int bytes = Convert(FFrame);
+      const int skip = SamplesBeforeSeekTarget(FFrame);
+      int bytes = skip < FFrame->nb_samples ? Convert(FFrame) : 0;
       ff::av_frame_unref(FFrame);
+      if (bytes > 0 && skip > 0) {
+        // Start at the sample the seek asked for.
+        const int skipBytes = std::min(
+            bytes, static_cast<int>(std::lround(skip * double(FSampleRate) / FCodec->sample_rate)) *
+                       2 * FChannels);
+        FData += skipBytes;
+        bytes -= skipBytes;
+        FClock = FClock + static_cast<double>(skipBytes) / (2.0 * FChannels * FSampleRate);
+      }
       if (bytes <= 0) continue;
       FClock = FClock + static_cast<double>(bytes) / (2.0 * FChannels * FSampleRate);
       return bytes;
@@ -142,12 +153,23 @@ int TAudioDecoder::Decode() {
     if (FPlayback.AudioQ.Get(item, false) <= 0) return -1;
     if (item.Kind == TPacketKind::pkFlush) {
       ff::avcodec_flush_buffers(FCodec);
+      FSeekTarget = FPlayback.AudioSeekTargetTime.exchange(-1);
       continue;
     }
     if (item.Kind != TPacketKind::pkData) continue;
     if (ff::avcodec_send_packet(FCodec, item.Packet.get()) < 0)
       FFLogger().Log(&FPlayback.Owner, TLogLevel::llInfo, "avcodec_decode_audio2() failed");
   }
+}
+
+// After a seek to an exact time: how many samples of the frame come before it.
+int TAudioDecoder::SamplesBeforeSeekTarget(const AVFrame *frame) {
+  if (FSeekTarget < 0 || frame->best_effort_timestamp == AV_NOPTS_VALUE || frame->sample_rate <= 0)
+    return 0;
+  const double start = frame->best_effort_timestamp * av_q2d(FStream->time_base);
+  const int64_t before = std::llround((FSeekTarget - start) * frame->sample_rate);
+  if (before < frame->nb_samples) FSeekTarget = -1;
+  return static_cast<int>(std::clamp<int64_t>(before, 0, frame->nb_samples));
 }
 
 // Converts one decoded frame to interleaved signed 16-bit at the device's channel count.

@@ -46,6 +46,7 @@ class TAudioDecoder {
  private:
   void Fill(uint8_t *stream, int len);
   int Decode();
+  int SamplesBeforeSeekTarget(const AVFrame *frame);
   int Convert(AVFrame *frame);
   void StoreWave(const uint8_t *data, int bytes);
 
@@ -60,6 +61,7 @@ class TAudioDecoder {
   int FSrcFormat = -1;
   int FSrcRate = 0;
   uint64_t FSrcLayoutKey = 0;
+  double FSeekTarget = -1;  // seconds: sound before it is not played (after a seek)
 
   std::vector<uint8_t> FBuffer;
   const uint8_t *FData = nullptr;

@@ -113,6 +113,9 @@ bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, b
   FOutput = std::make_unique<TVideoOutput>(*this);
   FSeekDone.Set();
   FFrameReady.Set();
+  // Reset before the decoder starts: the hook converter is used on its thread.
+  if (FSnapshot) FSnapshot->Reset();
+  if (FHookConverter) FHookConverter->Reset();
   auto playback = std::make_shared<TPlayback>(*this, fileName, startPaused);
   if (!playback->Start()) {
     FOutput.reset();
@@ -122,8 +125,6 @@ bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, b
   SetCurrent(playback);
   FFileName = fileName;
   FProbe.AttachContext(playback->Format);
-  if (FSnapshot) FSnapshot->Reset();
-  if (FHookConverter) FHookConverter->Reset();
   FireFileOpen(*playback);
 
   FEvents.Clear();

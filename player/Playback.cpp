@@ -377,18 +377,23 @@ void TPlayback::DoSeek() {
     Owner.ReportError(Name() + ": error while seeking", false);
     if (HasVideo()) Owner.FFrameReady.Set();
   } else {
+    // Everything the decoders must know about the seek is in place before they can take the
+    // flush marker; otherwise the first picture after it could find stale flags.
+    const bool exact = !(SeekFlags & AVSEEK_FLAG_BYTE);
+    if (HasAudio()) AudioSeekTargetTime = exact ? target / 1000000.0 : -1.0;
+    if (HasVideo()) {
+      FlushSeen = false;
+      Owner.FFrameReady.Reset();
+      // Pictures before the wanted time are decoded but not shown.
+      SeekTargetTime = exact ? target / 1000000.0 : -1.0;
+    }
+    AfterSeekDrop = true;
     for (TPacketQueue *queue : {&AudioQ, &VideoQ, &SubtitleQ}) {
       const bool open = (queue == &AudioQ && HasAudio()) || (queue == &VideoQ && HasVideo()) ||
                         (queue == &SubtitleQ && HasSubtitles());
       if (!open) continue;
       queue->Flush();
       queue->PutFlush();
-    }
-    if (HasVideo()) {
-      FlushSeen = false;
-      Owner.FFrameReady.Reset();
-      // Pictures before the wanted time are decoded but not shown.
-      SeekTargetTime = (SeekFlags & AVSEEK_FLAG_BYTE) ? -1.0 : target / 1000000.0;
     }
   }
   FEofReported = false;

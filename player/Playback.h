@@ -73,8 +73,10 @@ class TPlayback : public std::enable_shared_from_this<TPlayback> {
   std::atomic<bool> EndReached{false};
   std::atomic<bool> EndSignalled{false};
   int ReadPauseResult = 0;
-  // Decoded pictures earlier than this (seconds) are not shown after a seek; -1 when unset.
+  // The time (seconds) the last seek asked for, handed to each decoder with its flush marker:
+  // what comes before it is decoded but not shown or played.  -1 when unset.
   std::atomic<double> SeekTargetTime{-1};
+  std::atomic<double> AudioSeekTargetTime{-1};
 
   bool IsImage2 = false;
   bool IsCapture = false;

@@ -99,8 +99,10 @@ void TVideoDecoder::Main() {
       FPlayback.AfterSeekDrop = false;
       FPlayback.PausedAtSeek = false;
     }
+    // A picture without a time stamp gets the decoder's clock; time 0 is a time like any other
+    // (a seek back to the start must not take the clock's time after the previous picture).
     const double pts = picture->pts == AV_NOPTS_VALUE
-                           ? 0
+                           ? std::nan("")
                            : picture->pts * av_q2d(ff::av_buffersink_get_time_base(FSink));
     picture->pkt_pos = pos;
     const int queued = OutputPicture(picture, pts);
@@ -168,9 +170,9 @@ void TVideoDecoder::FreeGraph() {
 int TVideoDecoder::GetPicture(AVFrame *frame) {
   const int received = ff::avcodec_receive_frame(FCodec, frame);
   if (received >= 0) return Deliver(frame);
-  if (received == AVERROR_EOF && FPlayback.SeekTargetTime >= 0 && FHeld->buf[0]) {
+  if (received == AVERROR_EOF && FSeekTarget >= 0 && FHeld->buf[0]) {
     // The file ended before the exact seek target: show its last picture instead.
-    FPlayback.SeekTargetTime = -1;
+    FSeekTarget = -1;
     ff::av_frame_move_ref(frame, FHeld);
     return 1;
   }
@@ -197,15 +199,15 @@ int TVideoDecoder::GetPicture(AVFrame *frame) {
 
 // Applies the exact-seek skipping and the skip factor to a decoded picture.
 int TVideoDecoder::Deliver(AVFrame *frame) {
-  frame->pts = frame->best_effort_timestamp == AV_NOPTS_VALUE ? 0 : frame->best_effort_timestamp;
-  const double target = FPlayback.SeekTargetTime;
-  if (target >= 0) {
-    if (frame->pts * av_q2d(FStream->time_base) + FFrameDuration / 2 < target) {
+  frame->pts = frame->best_effort_timestamp;
+  if (FSeekTarget >= 0 && frame->pts != AV_NOPTS_VALUE) {
+    // Skip the pictures that end before the target; the one covering it is shown.
+    if (frame->pts * av_q2d(FStream->time_base) + FFrameDuration <= FSeekTarget + 0.001) {
       ff::av_frame_unref(FHeld);
       ff::av_frame_move_ref(FHeld, frame);
       return 0;
     }
-    FPlayback.SeekTargetTime = -1;
+    FSeekTarget = -1;
     ff::av_frame_unref(FHeld);
   }
   std::lock_guard lock(PictLock);
@@ -223,6 +225,7 @@ void TVideoDecoder::Flush() {
   ff::avcodec_flush_buffers(FCodec);
   FDraining = false;
   ff::av_frame_unref(FHeld);
+  FSeekTarget = FPlayback.SeekTargetTime.exchange(-1);
   std::unique_lock lock(PictLock);
   for (auto &picture : Pictures) picture.TargetClock = 0;
   PictCond.wait(lock, [this] { return Count == 0 || Aborted(); });
@@ -236,7 +239,7 @@ void TVideoDecoder::Flush() {
 }
 
 int TVideoDecoder::OutputPicture(AVFrame *frame, double pts) {
-  if (pts != 0)
+  if (!std::isnan(pts))
     FVideoClock = pts;
   else
     pts = FVideoClock;

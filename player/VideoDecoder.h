@@ -90,6 +90,7 @@ class TVideoDecoder {
   std::atomic<int> FSinkHeight{0};
   double FFrameDuration = 0.04;
   std::atomic<double> FVideoClock{0};
+  double FSeekTarget = -1;   // seconds: pictures ending before it are not shown
   AVFrame *FHeld = nullptr;  // newest picture skipped while seeking to an exact time
   bool FDraining = false;
   std::thread FThread;

@@ -176,3 +176,42 @@ TEST_F(PlayerTest, StopReturnsWithinASecondWhileTheReaderIsBlocked) {
   writer.join();
   std::this_thread::sleep_for(200ms);  // the left-behind reader finishes its read and closes
 }
+
+// Opened paused, the player shows its first pictures and holds there.
+TEST_F(PlayerTest, OpenPausedShowsTheFirstPicturesAndHolds) {
+  ASSERT_TRUE(Open(NumberedClip(1.0), true)) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psPause, 2s));
+  std::this_thread::sleep_for(300ms);
+  int64_t pts = -1;
+  const TBitmap *snapshot = Player.FrameSnapshot(pts);
+  ASSERT_EQ(snapshot->Width(), 320);
+  EXPECT_LE(FrameNumberOf(*snapshot), 1);
+  EXPECT_LE(pts, 40000);
+  EXPECT_TRUE(Player.IsPaused());
+  Player.Resume();
+  EXPECT_TRUE(Events.WaitFor(TPlayState::psEnd, 3s));
+}
+
+// A different aspect ratio while playing re-creates the output; playback goes on.
+TEST_F(PlayerTest, AspectRatioChangeWhilePlayingKeepsPlaying) {
+  ASSERT_TRUE(Open(fixtures::Clip(1.0))) << Player.LastErrMsg();
+  std::this_thread::sleep_for(200ms);
+  Player.SetAspectRatio(-1);
+  Player.SetAspectRatio(2.35f);
+  EXPECT_TRUE(Events.WaitFor(TPlayState::psEnd, 3s));
+}
+
+TEST_F(PlayerTest, SeekRelativeMovesThePositionAndClearsTheEnd) {
+  ASSERT_TRUE(Open(fixtures::Clip(2.0))) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psEnd, 4s));
+  Player.Seek(skAny, true, 0);
+  std::this_thread::sleep_for(300ms);
+  const int64_t before = Player.CurrentPosition();
+  EXPECT_LT(before, 500000);
+  Player.SeekRelative(0, true, 1.0);
+  std::this_thread::sleep_for(200ms);
+  // One second on from the sound's clock, which runs up to a buffer ahead of the picture, plus
+  // the 200 ms played since.
+  EXPECT_NEAR(Player.CurrentPosition(), before + 1300000, 200000);
+  EXPECT_TRUE(Events.WaitFor(TPlayState::psEnd, 3s, 2));
+}
