@@ -95,7 +95,7 @@ void TFFLogger::InstallLibraryCallback() {
 }
 
 void TFFLogger::LibraryCallback(void *avcl, int level, const char *fmt, va_list vl) {
-  if (level > GLibraryLevel) return;
+  if (level > GLibraryLevel || !fmt) return;
   if (TFFLogger *logger = GInstance) logger->HandleLibraryText(avcl, level, fmt, vl);
 }
 

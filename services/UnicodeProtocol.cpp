@@ -192,8 +192,13 @@ std::wstring URLToFileName(const std::string &url) {
 int OpenInputURL(AVFormatContext **ic, const char *url, const AVInputFormat *fmt,
                  AVDictionary **options) {
   if (!IsUnicodeURL(url)) return ff::avformat_open_input(ic, url, fmt, options);
+  // Like the library's own open, a failure frees a context the caller allocated beforehand.
   AVIOContext *pb = nullptr;
-  if (const int err = OpenUnicodeIO(&pb, url, AVIO_FLAG_READ); err < 0) return err;
+  if (const int err = OpenUnicodeIO(&pb, url, AVIO_FLAG_READ); err < 0) {
+    if (*ic) ff::avformat_free_context(*ic);
+    *ic = nullptr;
+    return err;
+  }
   if (!*ic) *ic = ff::avformat_alloc_context();
   if (!*ic) {
     CloseUnicodeIO(&pb);
