@@ -195,7 +195,7 @@ bool TAudioPath::Synchronise(const AVFrame *samples, int64_t syncPts, bool &isSt
   const double expected = (syncPts - FOptions.StartTime) / 1000000.0 * encRate;
   const auto buffered = static_cast<double>(BufferedSamples());
   if (FOptions.Async == 0) {
-    FSyncOpts = std::llround(expected) - static_cast<int64_t>(buffered);
+    FSyncOpts = std::llrint(expected) - static_cast<int64_t>(buffered);
     return true;
   }
   const double delta = expected - FSyncOpts - buffered;
