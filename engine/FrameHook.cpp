@@ -58,6 +58,8 @@ int TFrameHookList::Add(const std::vector<std::string> &words) {
     argv.push_back(nullptr);
     if (hook.Configure(&hook.Context, static_cast<int>(words.size()), argv.data()) != 0) {
       FFLogger().LogFmt(nullptr, TLogLevel::llError, "Failed to Configure %s\n", words[0].c_str());
+      // Whatever context the refusing hook made is still its own to free.
+      if (hook.Context && hook.Release) hook.Release(hook.Context);
       return -22;
     }
   }
