@@ -215,3 +215,17 @@ TEST_F(PlayerTest, SeekRelativeMovesThePositionAndClearsTheEnd) {
   EXPECT_NEAR(Player.CurrentPosition(), before + 1300000, 200000);
   EXPECT_TRUE(Events.WaitFor(TPlayState::psEnd, 3s, 2));
 }
+
+// A still picture ("image2") is shown without positions, end or end-of-file reports.
+TEST_F(PlayerTest, StillImageShowsItsPictureWithoutPositionsOrEnd) {
+  const std::string still =
+      fixtures::Make("still-320x240.jpg", "-f lavfi -i testsrc=s=320x240 -frames:v 1");
+  int64_t duration = -1;
+  Player.OnFileOpen = [&](TCustomPlayer *, int64_t d, int, int, int &, int &) { duration = d; };
+  ASSERT_TRUE(Open(still)) << Player.LastErrMsg();
+  EXPECT_EQ(duration, 0);
+  std::this_thread::sleep_for(600ms);
+  EXPECT_EQ(Player.FrameSnapshot()->Width(), 320);
+  EXPECT_TRUE(Events.Positions().empty());
+  EXPECT_EQ(Events.StateCount(TPlayState::psEnd), 0);
+}
