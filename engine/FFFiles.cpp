@@ -14,6 +14,36 @@
 
 namespace {
 
+// The pixel format an encoder is opened with: the requested one when the encoder lists it, else
+// the first it lists.  Two encoders need more than the list says:
+// - the MJPEG encoder lists the limited-range formats too but refuses them at normal
+//   strictness; the full-range ("j") counterpart is taken and the scaler converts the range;
+// - the DV encoder picks its profile from size and format, and only 4:1:1 at 480 lines, 4:2:0 at
+//   576 lines (consumer DV) and 4:2:2 (DV50) exist.
+AVPixelFormat EncoderPixelFormat(const AVCodec *codec, AVPixelFormat requested, int strict,
+                                 int height) {
+  bool listed = false;
+  for (const AVPixelFormat *p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+    listed = listed || *p == requested;
+  if (codec->id == AV_CODEC_ID_MJPEG) {
+    if (strict < 0 && (requested == AV_PIX_FMT_YUV420P || requested == AV_PIX_FMT_YUV422P))
+      return requested;
+    switch (requested) {
+      case AV_PIX_FMT_YUV420P: return AV_PIX_FMT_YUVJ420P;
+      case AV_PIX_FMT_YUV422P: return AV_PIX_FMT_YUVJ422P;
+      case AV_PIX_FMT_YUV444P: return AV_PIX_FMT_YUVJ444P;
+      default: break;
+    }
+  }
+  if (codec->id == AV_CODEC_ID_DVVIDEO) {
+    const bool fits = requested == AV_PIX_FMT_YUV422P ||
+                      (requested == AV_PIX_FMT_YUV411P && height == 480) ||
+                      (requested == AV_PIX_FMT_YUV420P && height == 576);
+    if (!fits) return height == 480 ? AV_PIX_FMT_YUV411P : AV_PIX_FMT_YUV420P;
+  }
+  return listed ? requested : codec->pix_fmts[0];
+}
+
 std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char *fmt, ...) {
   char text[1024];
@@ -626,15 +656,9 @@ void TCustomFFmpeg::AddVideoStream(TOutputFile &file) {
     enc->height = FSettings.FrameHeight;
     st->sample_aspect_ratio = enc->sample_aspect_ratio = sar;
     enc->pix_fmt = static_cast<AVPixelFormat>(FSettings.FramePixFmt);
-    if (codec && codec->pix_fmts) {
-      bool listed = false;
-      for (const AVPixelFormat *p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
-        listed = listed || *p == enc->pix_fmt;
-      const bool mjpegKeeps =
-          codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance < 0 &&
-          (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);
-      if (!listed && !mjpegKeeps) enc->pix_fmt = codec->pix_fmts[0];
-    }
+    if (codec && codec->pix_fmts)
+      enc->pix_fmt = EncoderPixelFormat(codec, enc->pix_fmt, enc->strict_std_compliance,
+                                        enc->height);
     if (FSettings.IntraOnly) enc->gop_size = 0;
     if (FSettings.VideoQScale != 0 || FSettings.SameQuant) {
       enc->flags |= AV_CODEC_FLAG_QSCALE;

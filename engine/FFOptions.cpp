@@ -524,6 +524,16 @@ void TCustomFFmpeg::ApplyPreset(const std::string &kind, const std::string &valu
   // 2. Otherwise a preset file.
   if (!builtIn) shownName = value;
   const std::string text = builtIn ? builtIn->Options : ReadPresetFile(value, value);
+  // The built-in H.264 presets were written for an encoder wrapper that took every switch they
+  // leave out from the codec context's defaults: no B-frames, no 8x8 transform, no B-pyramid, no
+  // weighted prediction, no mixed references.  Today's wrapper leaves such switches at
+  // libx264's own defaults (all on), which turns "libx264-ipod" into High profile that an iPod
+  // cannot play.  Pin the old defaults first; the preset's own lines then override them.
+  if (builtIn && !strncasecmp(builtIn->Name, "libx264-", 8)) {
+    ApplyGenericOption("bf", "0");
+    ApplyGenericOption("flags2", "-dct8x8-bpyramid-wpred-mixed_refs");
+    ApplyGenericOption("wpredp", "0");
+  }
   // 3. One key=value pair per line.
   std::istringstream lines(NormalizeLineBreaks(TrimText(text)));
   for (std::string raw; std::getline(lines, raw);) {

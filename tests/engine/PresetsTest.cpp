@@ -106,7 +106,8 @@ std::string Kilo(const std::string &bits) {
 // lossless mode no B-frames, no fast P-skip and, with CAVLC, no 8x8 transform; no B-frame settings
 // without B-frames.  "partitions" names the partitions analysed in P and B macroblocks (the second
 // "analyse" field); libx264 chooses the I-frame ones (the first) itself: 4x4, and 8x8 with the 8x8
-// transform.
+// transform.  A switch the preset leaves out has the value the presets were written for: off for
+// the 8x8 transform, B-pyramid, weighted prediction and mixed references, and no B-frames.
 TSettings Expected(const TOptionsPreset &preset, int &level) {
   std::map<std::string, std::string> keys;
   for (const TOptionLine &line : SplitOptionString(preset.Options)) keys[line.Name] = line.Value;
@@ -116,8 +117,8 @@ TSettings Expected(const TOptionsPreset &preset, int &level) {
   const bool cabac = !has("coder") || keys["coder"] == "1";
   const bool lossless = has("cqp") && keys["cqp"] == "0";
   const int refs = has("refs") ? std::stoi(keys["refs"]) : 3;
-  const int bframes = lossless ? 0 : has("bf") ? std::stoi(keys["bf"]) : 3;
-  const bool dct8x8 = flag("dct8x8", true) && !(lossless && !cabac);
+  const int bframes = lossless ? 0 : has("bf") ? std::stoi(keys["bf"]) : 0;
+  const bool dct8x8 = flag("dct8x8", false) && !(lossless && !cabac);
   TSettings e;
   e["cabac"] = cabac ? "1" : "0";
   if (has("refs")) e["ref"] = keys["refs"];
@@ -130,15 +131,14 @@ TSettings Expected(const TOptionsPreset &preset, int &level) {
   if (has("flags")) e["deblock"] = keys["flags"] == "-loop" ? "0:0:0" : "1:0:0";
   if (has("cmp")) e["chroma_me"] = "1";
   e["8x8dct"] = dct8x8 ? "1" : "0";
-  if (flags2.count("mixed_refs")) e["mixed_ref"] = flag("mixed_refs", true) && refs > 1 ? "1" : "0";
+  e["mixed_ref"] = flag("mixed_refs", false) && refs > 1 ? "1" : "0";
   if (flags2.count("fastpskip") && !lossless) e["fast_pskip"] = flag("fastpskip", true) ? "1" : "0";
   if (flags2.count("mbtree") && !has("cqp")) e["mbtree"] = flag("mbtree", true) ? "1" : "0";
-  if (has("wpredp")) e["weightp"] = keys["wpredp"];
-  if (has("bf") || lossless) e["bframes"] = std::to_string(bframes);
+  e["weightp"] = has("wpredp") ? keys["wpredp"] : "0";
+  e["bframes"] = std::to_string(bframes);
   if (bframes > 0) {
-    if (flags2.count("wpred")) e["weightb"] = flag("wpred", true) ? "1" : "0";
-    if (flags2.count("bpyramid"))
-      e["b_pyramid"] = flag("bpyramid", true) && bframes > 1 ? "2" : "0";
+    e["weightb"] = flag("wpred", false) ? "1" : "0";
+    e["b_pyramid"] = flag("bpyramid", false) && bframes > 1 ? "2" : "0";
     if (has("b_strategy")) e["b_adapt"] = keys["b_strategy"];
     if (has("directpred")) e["direct"] = keys["directpred"];
   }
@@ -223,7 +223,7 @@ TEST(PresetsReference, DefaultPresetSettings) {
   const TSettings s = EncodeWith(engine).Settings;
   const TSettings want = {{"subme", "7"},           {"ref", "3"},     {"bframes", "3"},
                           {"8x8dct", "1"},          {"weightp", "2"}, {"mixed_ref", "1"},
-                          {"b_pyramid", "2"},       {"direct", "1"},  {"trellis", "1"},
+                          {"b_pyramid", "0"},       {"direct", "1"},  {"trellis", "1"},
                           {"deblock", "1:0:0"},     {"me", "hex"},    {"weightb", "1"},
                           {"analyse", "0x3:0x113"}, {"cabac", "1"}};
   for (const auto &[k, v] : want) EXPECT_EQ(s.count(k) ? s.at(k) : "(missing)", v) << k;
@@ -237,6 +237,10 @@ TEST(PresetsReference, IpodTurnsCabacOffAndKeepsLevel) {
   engine.SetOption("vpre", "ipod");
   const TEncoded e = EncodeWith(engine);
   EXPECT_EQ(e.Settings.at("cabac"), "0");
+  // Baseline, as an iPod needs: no B-frames, no 8x8 transform, no weighted prediction.
+  EXPECT_EQ(e.Settings.at("bframes"), "0");
+  EXPECT_EQ(e.Settings.at("8x8dct"), "0");
+  EXPECT_EQ(e.Settings.at("weightp"), "0");
   EXPECT_EQ(e.Settings.at("bitrate"), "1000");
   EXPECT_EQ(e.LevelIdc, 30);
 }
