@@ -278,6 +278,12 @@ void TCustomPlayer::JoinThreads() {
     FPlayThread.join();
   }
   if (FEventThread.joinable()) {
+    if (FHandlerThread.load() == std::this_thread::get_id()) {
+      // Stop called from an OnState or OnPosition handler: the event thread is waiting for that
+      // very handler, so it cannot be waited for; it ends by itself after delivering psStop.
+      FEventThread.detach();
+      return;
+    }
     while (!WaitServing([this] { return FEventThreadDone.load(); }, 10ms)) {
     }
     FEventThread.join();
@@ -347,10 +353,12 @@ void TCustomPlayer::EventThreadMain() {
 
 void TCustomPlayer::Deliver(const TPlayerEvent &event) {
   auto call = [&] {
+    FHandlerThread = std::this_thread::get_id();
     if (event.Kind == TPlayerEventKind::ekPosition && OnPosition)
       OnPosition(this, event.PTS);
     else if (event.Kind == TPlayerEventKind::ekState && OnState)
       OnState(this, event.State);
+    FHandlerThread = std::thread::id();
   };
   try {
     if (FTriggerEventInMainThread)
@@ -358,6 +366,7 @@ void TCustomPlayer::Deliver(const TPlayerEvent &event) {
     else
       call();
   } catch (const std::exception &e) {
+    FHandlerThread = std::thread::id();
     FFLogger().Log(this, TLogLevel::llError, std::string("event handler failed: ") + e.what());
   }
 }

@@ -63,6 +63,7 @@ class TCustomPlayer {
   void Resume();
   void Seek(TSeekFlagSet flags, bool wait, int64_t position);
   void SeekRelative(TSeekFlagSet flags, bool wait, double offset);
+  // Must not be called from OnHook or OnKeyDown (they run on threads that Stop waits for).
   void Stop(bool wait);
   TBitmap *FrameSnapshot();
   TBitmap *FrameSnapshot(int64_t &pts);
@@ -180,6 +181,8 @@ class TCustomPlayer {
   TManualResetEvent FPlayStopped{true};
   TEventRing FEvents;
   std::atomic<bool> FEventThreadDone{true};
+  // The thread running an OnState or OnPosition handler now (none: the default id).
+  std::atomic<std::thread::id> FHandlerThread{};
   std::thread FPlayThread;
   std::thread FEventThread;
 };

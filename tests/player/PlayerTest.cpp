@@ -229,3 +229,20 @@ TEST_F(PlayerTest, StillImageShowsItsPictureWithoutPositionsOrEnd) {
   EXPECT_TRUE(Events.Positions().empty());
   EXPECT_EQ(Events.StateCount(TPlayState::psEnd), 0);
 }
+
+// A host may stop the player from its own state handler, for example at the end of the file.
+TEST_F(PlayerTest, StopFromTheStateHandlerReturns) {
+  std::atomic<bool> stopped{false};
+  auto record = Player.OnState;
+  Player.OnState = [&](TCustomPlayer *sender, TPlayState state) {
+    record(sender, state);
+    if (state == TPlayState::psEnd) {
+      sender->Stop(true);
+      stopped = true;
+    }
+  };
+  ASSERT_TRUE(Open(fixtures::Clip(1.0))) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psStop, 4s));
+  EXPECT_TRUE(stopped);
+  EXPECT_FALSE(Player.Playing());
+}
