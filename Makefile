@@ -20,7 +20,7 @@ run: build
 	bash scripts/run.sh $(BUILD)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE timing
 
 clean:
 	rm -rf $(BUILD)

@@ -57,6 +57,8 @@ bool TAudioDecoder::Open(AVStream *stream) {
                                 false);
     return false;
   }
+  FDeviceBufferSeconds = obtained.freq > 0 ? static_cast<double>(obtained.samples) / obtained.freq
+                                           : 0.0;
   FStream = stream;
   FPlayback.AudioStreamStart =
       stream->start_time != AV_NOPTS_VALUE
@@ -85,7 +87,16 @@ double TAudioDecoder::Clock() const {
   const int bytesPerSecond = FSampleRate * 2 * FChannels;
   if (bytesPerSecond <= 0) return 0;
   const int pending = FBufSize - FBufIndex;
-  return FClock - static_cast<double>(std::max(pending, 0)) / bytesPerSecond;
+  double clock = FClock - static_cast<double>(std::max(pending, 0)) / bytesPerSecond;
+  // The device takes a whole buffer at each callback and plays it until the next one: between
+  // two callbacks the sound moves on with the wall clock.  Without this the clock would stand
+  // still for a buffer and then jump, and pictures would be paced against a stale time.
+  const int64_t callbackTime = FCallbackTime;
+  if (!FPlayback.Paused && callbackTime > 0) {
+    const double since = (ff::av_gettime_relative() - callbackTime) / 1e6;
+    clock += std::clamp(since, 0.0, FDeviceBufferSeconds.load());
+  }
+  return clock;
 }
 
 void TAudioDecoder::Callback(void *opaque, uint8_t *stream, int len) {

@@ -69,6 +69,7 @@ class TAudioDecoder {
   std::atomic<int> FBufIndex{0};
   std::atomic<double> FClock{0};
   std::atomic<int64_t> FCallbackTime{0};
+  std::atomic<double> FDeviceBufferSeconds{0};  // length of one device buffer
 
   std::mutex FWaveLock;
   std::vector<int16_t> FWave;

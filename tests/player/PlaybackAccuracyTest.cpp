@@ -133,6 +133,7 @@ TEST_F(PlaybackAccuracyTest, PicturesFollowTheWallClockAndClicksSitWhereTheVideo
     const double clickTime = clicks + 0.5;
     EXPECT_NEAR(videoTime, clickTime, 0.04) << "click " << clicks;
     worstClick = std::max(worstClick, std::fabs(videoTime - clickTime));
+    std::printf("click %d: video %+.1f ms\n", clicks, (videoTime - clickTime) * 1000);
     ++clicks;
     frame += SampleRate / 2;  // past this click
   }
