@@ -10,6 +10,7 @@
 #include "engine/FFmpeg.h"
 #include "services/FFmpegLoader.h"
 #include "services/MediaErrors.h"
+#include "services/TextFormat.h"
 #include "services/UnicodeProtocol.h"
 
 namespace {
@@ -42,16 +43,6 @@ AVPixelFormat EncoderPixelFormat(const AVCodec *codec, AVPixelFormat requested, 
     if (!fits) return height == 480 ? AV_PIX_FMT_YUV411P : AV_PIX_FMT_YUV420P;
   }
   return listed ? requested : codec->pix_fmts[0];
-}
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  char text[1024];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(text, sizeof text, fmt, args);
-  va_end(args);
-  return text;
 }
 
 bool IsExperimental(const AVCodec *codec) {
@@ -119,22 +110,22 @@ bool FindCodecByName(const std::string &name, AVMediaType type, bool encoder, in
     if (alias != name) found = FindByName(alias, encoder);
   }
   if (!found) {
-    message = Format("Unknown %s '%s'", kind, name.c_str());
+    message = FormatText("Unknown %s '%s'", kind, name.c_str());
     return false;
   }
   if (found->type != type) {
-    message = Format("Invalid %s type '%s'", kind, name.c_str());
+    message = FormatText("Invalid %s type '%s'", kind, name.c_str());
     return false;
   }
   if (IsExperimental(found) && strictness > FF_COMPLIANCE_EXPERIMENTAL) {
-    message = Format(
+    message = FormatText(
         "%s '%s' is experimental and might produce bad results.\r\nAdd '-strict experimental' "
         "if you want to use it.",
         kind, found->name);
     const AVCodec *other =
         encoder ? ff::avcodec_find_encoder(found->id) : ff::avcodec_find_decoder(found->id);
     if (other && !IsExperimental(other))
-      message += Format("\r\nOr use the non experimental %s '%s'.", kind, other->name);
+      message += FormatText("\r\nOr use the non experimental %s '%s'.", kind, other->name);
     return false;
   }
   codec = found;
@@ -196,7 +187,7 @@ bool TCustomFFmpeg::AddInputFile(const std::wstring &fileName) {
     FSettings.VideoChannel = 0;
     return false;
   };
-  if (InputCount() >= MaxFiles) return fail(Format("max input files %d reached", MaxFiles));
+  if (InputCount() >= MaxFiles) return fail(FormatText("max input files %d reached", MaxFiles));
   std::string url;
   try {
     url = FileNameToURL(fileName);
@@ -424,7 +415,7 @@ int TCustomFFmpeg::AddOutputFile(const std::wstring &fileName, bool join) {
     return -1;
   }
   if (OutputCount() >= MaxFiles) {
-    FLastError = Format("max output files %d reached", MaxFiles);
+    FLastError = FormatText("max output files %d reached", MaxFiles);
     return -1;
   }
   const std::string shown = WideToUTF8(fileName);
@@ -445,15 +436,15 @@ int TCustomFFmpeg::AddOutputFile(const std::wstring &fileName, bool join) {
   if (!FSettings.ForceFormat.empty()) {
     format = ff::av_guess_format(FSettings.ForceFormat.c_str(), nullptr, nullptr);
     if (!format) {
-      FLastError = Format("Requested output format '%s' is not a suitable output format",
-                          FSettings.ForceFormat.c_str());
+      FLastError = FormatText("Requested output format '%s' is not a suitable output format",
+                              FSettings.ForceFormat.c_str());
       return -1;
     }
     FSettings.ForceFormat.clear();
   } else {
     format = ff::av_guess_format(nullptr, url.c_str(), nullptr);
     if (!format) {
-      FLastError = Format("Unable to find a suitable output format for '%s'", shown.c_str());
+      FLastError = FormatText("Unable to find a suitable output format for '%s'", shown.c_str());
       return -1;
     }
   }
@@ -474,7 +465,7 @@ int TCustomFFmpeg::AddOutputFile(const std::wstring &fileName, bool join) {
     try {
       (this->*c.Add)(*file);
     } catch (const FFmpegException &e) {
-      FLastError = Format(c.Failure, e.what());
+      FLastError = FormatText(c.Failure, e.what());
       return -1;
     }
   }
@@ -529,7 +520,7 @@ void TCustomFFmpeg::ChooseOutputStreams(TOutputFile &file, bool join, bool &vide
     try {
       kinds = CheckInputKinds(join);
     } catch (const FFmpegException &e) {
-      throw FFmpegException(Format("check_audio_video_sub_inputs fail: %s", e.what()));
+      throw FFmpegException(FormatText("check_audio_video_sub_inputs fail: %s", e.what()));
     }
     video = video && kinds.HasVideo;
     audio = audio && kinds.HasAudio;
@@ -657,8 +648,8 @@ void TCustomFFmpeg::AddVideoStream(TOutputFile &file) {
     st->sample_aspect_ratio = enc->sample_aspect_ratio = sar;
     enc->pix_fmt = static_cast<AVPixelFormat>(FSettings.FramePixFmt);
     if (codec && codec->pix_fmts)
-      enc->pix_fmt = EncoderPixelFormat(codec, enc->pix_fmt, enc->strict_std_compliance,
-                                        enc->height);
+      enc->pix_fmt =
+          EncoderPixelFormat(codec, enc->pix_fmt, enc->strict_std_compliance, enc->height);
     if (FSettings.IntraOnly) enc->gop_size = 0;
     if (FSettings.VideoQScale != 0 || FSettings.SameQuant) {
       enc->flags |= AV_CODEC_FLAG_QSCALE;

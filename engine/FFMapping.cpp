@@ -9,18 +9,9 @@
 
 #include "engine/FFmpeg.h"
 #include "services/MediaErrors.h"
+#include "services/TextFormat.h"
 
 namespace {
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  char text[1024];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(text, sizeof text, fmt, args);
-  va_end(args);
-  return text;
-}
 
 // A stream belongs to the program with that id of its file.
 bool InProgram(const AVFormatContext *ic, int streamIndex, int programId) {
@@ -116,7 +107,7 @@ void TCustomFFmpeg::BuildOutputTables() {
     AVFormatContext *oc = FOutputFiles[i]->Ctx.get();
     if (oc->nb_streams == 0) {
       ff::av_dump_format(oc, i, oc->url, 1);
-      throw FFmpegException(Format("Output file #%d does not contain any stream", i));
+      throw FFmpegException(FormatText("Output file #%d does not contain any stream", i));
     }
     total += static_cast<int>(oc->nb_streams);
   }
@@ -128,11 +119,11 @@ void TCustomFFmpeg::BuildOutputTables() {
       if (m.FileIndex < 0 || m.FileIndex >= InputCount() || m.StreamIndex < 0 ||
           m.StreamIndex >= FInputFileRecs[m.FileIndex].StreamCount)
         throw FFmpegException(
-            Format("Could not find input stream #%d.%d", m.FileIndex, m.StreamIndex));
+            FormatText("Could not find input stream #%d.%d", m.FileIndex, m.StreamIndex));
       if (m.SyncFileIndex < 0 || m.SyncFileIndex >= InputCount() || m.SyncStreamIndex < 0 ||
           m.SyncStreamIndex >= FInputFileRecs[m.SyncFileIndex].StreamCount)
         throw FFmpegException(
-            Format("Could not find sync stream #%d.%d", m.SyncFileIndex, m.SyncStreamIndex));
+            FormatText("Could not find sync stream #%d.%d", m.SyncFileIndex, m.SyncStreamIndex));
     }
   }
   FOutputStreams.clear();
@@ -191,10 +182,10 @@ void TCustomFFmpeg::ChooseSources() {
       const int inType = FInputStreams[ost.SourceIndex].Stream->codecpar->codec_type;
       if (inType != outType) {
         ff::av_dump_format(ost.File->Ctx.get(), ost.OutputFileIndex, ost.File->Ctx->url, 1);
-        throw FFmpegException(Format("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)",
-                                     m.FileIndex, m.StreamIndex, MediaTypeName(inType),
-                                     ost.OutputFileIndex, ost.OutputStreamIndex,
-                                     MediaTypeName(outType)));
+        throw FFmpegException(
+            FormatText("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", m.FileIndex,
+                       m.StreamIndex, MediaTypeName(inType), ost.OutputFileIndex,
+                       ost.OutputStreamIndex, MediaTypeName(outType)));
       }
       ost.SyncInput = FInputFileRecs[m.SyncFileIndex].FirstStream + m.SyncStreamIndex;
     } else {
@@ -202,8 +193,8 @@ void TCustomFFmpeg::ChooseSources() {
       if (ost.SourceIndex < 0) {
         ff::av_dump_format(ost.File->Ctx.get(), ost.OutputFileIndex, ost.File->Ctx->url, 1);
         throw FFmpegException(
-            Format("Could not find input stream matching output stream #%d.%d (%s)",
-                   ost.OutputFileIndex, ost.OutputStreamIndex, MediaTypeName(outType)));
+            FormatText("Could not find input stream matching output stream #%d.%d (%s)",
+                       ost.OutputFileIndex, ost.OutputStreamIndex, MediaTypeName(outType)));
       }
       ost.SyncInput = ost.SourceIndex;
     }
@@ -307,20 +298,21 @@ void TCustomFFmpeg::OpenPassLog(TOutputStreamRec &ost, int index) {
   if (ost.Enc->flags & AV_CODEC_FLAG_PASS1) {
     ost.LogFile.reset(std::fopen(name.c_str(), "wb"));
     if (!ost.LogFile)
-      throw FFmpegException(Format("Cannot write log file %s for pass-1 encoding", name.c_str()));
+      throw FFmpegException(
+          FormatText("Cannot write log file %s for pass-1 encoding", name.c_str()));
     return;
   }
   std::ifstream in(name, std::ios::binary);
   std::stringstream text;
   if (!in || !(text << in.rdbuf()))
-    throw FFmpegException(Format(
+    throw FFmpegException(FormatText(
         "Cannot read file: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
   const std::string stats = text.str();
   char *buffer = static_cast<char *>(ff::av_malloc(stats.size() + 1));
   if (!buffer)
-    throw FFmpegException(
-        Format("Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding",
-               name.c_str()));
+    throw FFmpegException(FormatText(
+        "Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding",
+        name.c_str()));
   std::memcpy(buffer, stats.c_str(), stats.size() + 1);
   ff::av_freep(&ost.Enc->stats_in);
   ost.Enc->stats_in = buffer;
@@ -343,10 +335,11 @@ void TCustomFFmpeg::OpenEncoders() {
         ost.Setup->Encoder ? ost.Setup->Encoder : ff::avcodec_find_encoder(ost.Enc->codec_id);
     const char *type = MediaTypeName(ost.Enc->codec_type);
     if (!codec)
-      FailAfterDump(Format("Encoder (codec id %d) not found for output stream #%d.%d (%s)",
-                           ost.Enc->codec_id, ost.OutputFileIndex, ost.OutputStreamIndex, type));
+      FailAfterDump(FormatText("Encoder (codec id %d) not found for output stream #%d.%d (%s)",
+                               ost.Enc->codec_id, ost.OutputFileIndex, ost.OutputStreamIndex,
+                               type));
     if (OpenEncoder(ost, codec, nullptr) < 0)
-      FailAfterDump(Format(
+      FailAfterDump(FormatText(
           "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect "
           "parameters such as bit_rate, rate, width or height. Please check error log message "
           "to find out more detail information.",
@@ -367,13 +360,13 @@ void TCustomFFmpeg::OpenDecoders() {
                                : ff::avcodec_find_decoder(ist.Stream->codecpar->codec_id);
     const char *type = MediaTypeName(ist.Stream->codecpar->codec_type);
     if (!codec || !ist.Dec)
-      FailAfterDump(Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
-                           ist.Stream->codecpar->codec_id, ist.InputFileIndex, ist.InputStreamIndex,
-                           type));
+      FailAfterDump(FormatText("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
+                               ist.Stream->codecpar->codec_id, ist.InputFileIndex,
+                               ist.InputStreamIndex, type));
     ist.Decoder = codec;
     if (OpenDecoder(ist, codec, nullptr) < 0)
-      FailAfterDump(Format("Error while opening decoder for input stream #%d.%d (%s)",
-                           ist.InputFileIndex, ist.InputStreamIndex, type));
+      FailAfterDump(FormatText("Error while opening decoder for input stream #%d.%d (%s)",
+                               ist.InputFileIndex, ist.InputStreamIndex, type));
   }
 }
 
@@ -399,9 +392,9 @@ void TCustomFFmpeg::InitBitstreamFilters() {
       bsf->time_base_in = tb;
       const int ret = ff::av_bsf_init(bsf.get());
       if (ret < 0)
-        throw FFmpegException(Format("%s failed for stream %d, codec %s: %s", bsf->filter->name,
-                                     ost.OutputStreamIndex, ff::avcodec_get_name(par->codec_id),
-                                     MediaErrorText(ret).c_str()));
+        throw FFmpegException(FormatText("%s failed for stream %d, codec %s: %s", bsf->filter->name,
+                                         ost.OutputStreamIndex, ff::avcodec_get_name(par->codec_id),
+                                         MediaErrorText(ret).c_str()));
       par = bsf->par_out;
       tb = bsf->time_base_out;
     }
@@ -415,11 +408,11 @@ void TCustomFFmpeg::InitBitstreamFilters() {
 void TCustomFFmpeg::ApplyMetadataMaps() {
   for (const TMetaDataMapRec &m : FMetaDataMaps) {
     if (m.OutFile < 0 || m.OutFile >= OutputCount())
-      FailAfterDump(Format("Invalid output file index %d map_meta_data(%d,%d)", m.OutFile,
-                           m.OutFile, m.InFile));
+      FailAfterDump(FormatText("Invalid output file index %d map_meta_data(%d,%d)", m.OutFile,
+                               m.OutFile, m.InFile));
     if (m.InFile < 0 || m.InFile >= InputCount())
-      FailAfterDump(Format("Invalid input file index %d map_meta_data(%d,%d)", m.InFile, m.OutFile,
-                           m.InFile));
+      FailAfterDump(FormatText("Invalid input file index %d map_meta_data(%d,%d)", m.InFile,
+                               m.OutFile, m.InFile));
     ff::av_dict_copy(&FOutputFiles[m.OutFile]->Ctx->metadata, FInputFiles[m.InFile]->Ctx->metadata,
                      AV_DICT_DONT_OVERWRITE);
   }
@@ -474,8 +467,8 @@ void TCustomFFmpeg::WriteHeaders() {
     ff::av_dict_free(&options);
     if (ret < 0) {
       const std::string msg =
-          Format("Could not write header for output file #%d (incorrect codec parameters ?)",
-                 static_cast<int>(i));
+          FormatText("Could not write header for output file #%d (incorrect codec parameters ?)",
+                     static_cast<int>(i));
       Log(TLogLevel::llError, msg);
       throw FFmpegException(msg);
     }

@@ -23,7 +23,7 @@
 #include "engine/EngineSettings.h"
 #include "engine/FFResources.h"
 #include "engine/FFmpegException.h"
-#include "engine/ManualEvent.h"
+#include "platform/ManualEvent.h"
 #include "platform/ThreadPriority.h"
 #include "services/FFmpegLogger.h"
 

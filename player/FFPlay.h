@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "player/FrameConverter.h"
-#include "player/ManualResetEvent.h"
+#include "platform/ManualEvent.h"
 #include "player/PlayerEvents.h"
 #include "services/AVProbe.h"
 
@@ -176,9 +176,9 @@ class TCustomPlayer {
   std::unique_ptr<TFrameConverter> FHookConverter;
 
   std::timed_mutex FEventLoopLock;
-  TManualResetEvent FSeekDone{true};
-  TManualResetEvent FFrameReady{true};
-  TManualResetEvent FPlayStopped{true};
+  TManualEvent FSeekDone{true};
+  TManualEvent FFrameReady{true};
+  TManualEvent FPlayStopped{true};
   TEventRing FEvents;
   std::atomic<bool> FEventThreadDone{true};
   // The thread running an OnState or OnPosition handler now (none: the default id).

@@ -139,7 +139,7 @@ int64_t TPlayback::BytePosition() const {
 // --- pause --------------------------------------------------------------------------------
 
 void TPlayback::TogglePause() {
-  if (!Owner.FSeekDone.Wait(250ms)) Owner.FSeekDone.Set();
+  if (!Owner.FSeekDone.WaitFor(250ms)) Owner.FSeekDone.Set();
   if (AbortRequest) return;
   if (Paused) {
     const double now = NowSeconds();
@@ -151,7 +151,7 @@ void TPlayback::TogglePause() {
     VideoCurrentPtsDrift = VideoCurrentPts - now;
     Paused = false;
   } else {
-    if (HasVideo() && !Owner.FFrameReady.Wait(250ms)) Owner.FFrameReady.Set();
+    if (HasVideo() && !Owner.FFrameReady.WaitFor(250ms)) Owner.FFrameReady.Set();
     if (AbortRequest) return;
     Paused = true;
   }

@@ -19,19 +19,10 @@
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegLogger.h"
 #include "services/MediaErrors.h"
+#include "services/TextFormat.h"
 #include "services/UnicodeProtocol.h"
 
 namespace {
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  char buf[512];
-  va_list ap;
-  va_start(ap, fmt);
-  vsnprintf(buf, sizeof buf, fmt, ap);
-  va_end(ap);
-  return buf;
-}
 
 std::string Trim(const std::string &text) {
   const auto notSpace = [](unsigned char c) { return c > ' '; };
@@ -58,7 +49,8 @@ int ClampToInt(int64_t value) {
 std::string FormatSeconds(int64_t us) {
   const char *sign = us < 0 ? "-" : "";
   const int64_t a = us < 0 ? -us : us;
-  return Format("%s%d.%.6d", sign, static_cast<int>(a / 1000000), static_cast<int>(a % 1000000));
+  return FormatText("%s%d.%.6d", sign, static_cast<int>(a / 1000000),
+                    static_cast<int>(a % 1000000));
 }
 
 // A stream time base that can be used for rescaling: 0/0 becomes 1/1, n/0 becomes n/n.
@@ -84,8 +76,8 @@ std::string FormatLocalTimestamp(int64_t seconds) {
   const time_t local = static_cast<time_t>(seconds - int64_t(TimeZoneBias()) * 60);
   struct tm t = {};
   gmtime_r(&local, &t);
-  return Format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-                t.tm_hour, t.tm_min, t.tm_sec);
+  return FormatText("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                    t.tm_hour, t.tm_min, t.tm_sec);
 }
 
 // One rate item of a video stream line: "29.97 fps", "25 tbr", "90k tbn".
@@ -93,9 +85,9 @@ std::string RateItem(AVRational rate, const char *name) {
   if (rate.num == 0 || rate.den == 0) return "";
   const double v = static_cast<double>(rate.num) / rate.den;
   const long long hundredths = llrint(v * 100);
-  if (hundredths % 100 != 0) return Format(", %3.2f %s", v, name);
-  if (hundredths % 100000 != 0) return Format(", %1.0f %s", v, name);
-  return Format(", %1.0fk %s", v / 1000, name);
+  if (hundredths % 100 != 0) return FormatText(", %3.2f %s", v, name);
+  if (hundredths % 100000 != 0) return FormatText(", %1.0f %s", v, name);
+  return FormatText(", %1.0fk %s", v / 1000, name);
 }
 
 struct TCodecContextFree {
@@ -132,7 +124,7 @@ std::string CodecNameOf(const AVStream *st) {
   const AVCodecParameters *par = st->codecpar;
   if (const AVCodec *dec = ff::avcodec_find_decoder(par->codec_id)) {
     const std::string longName = Trim(dec->long_name ? dec->long_name : "");
-    return longName.empty() ? dec->name : Format("%s(%s)", dec->name, longName.c_str());
+    return longName.empty() ? dec->name : FormatText("%s(%s)", dec->name, longName.c_str());
   }
   if (par->codec_id == AV_CODEC_ID_MPEG2TS) return "mpeg2ts";
   // Codecs without a decoder: the name the library knows the codec id by.
@@ -144,22 +136,22 @@ std::string CodecNameOf(const AVStream *st) {
   const char c[4] = {char(tag & 0xFF), char((tag >> 8) & 0xFF), char((tag >> 16) & 0xFF),
                      char((tag >> 24) & 0xFF)};
   if (std::all_of(c, c + 4, [](char ch) { return isprint(static_cast<unsigned char>(ch)); }))
-    return Format("%c%c%c%c / 0x%04X", c[0], c[1], c[2], c[3], tag);
-  return Format("0x%04x", tag);
+    return FormatText("%c%c%c%c / 0x%04X", c[0], c[1], c[2], c[3], tag);
+  return FormatText("0x%04x", tag);
 }
 
 std::string FormatMediaTime(int64_t us) {
   if (us < 0) return "N/A";
-  return Format("%.2d:%.2d:%.2d.%.3d", static_cast<int>(us / 3600000000LL),
-                static_cast<int>(us / 60000000 % 60), static_cast<int>(us / 1000000 % 60),
-                static_cast<int>(us / 1000 % 1000));
+  return FormatText("%.2d:%.2d:%.2d.%.3d", static_cast<int>(us / 3600000000LL),
+                    static_cast<int>(us / 60000000 % 60), static_cast<int>(us / 1000000 % 60),
+                    static_cast<int>(us / 1000 % 1000));
 }
 
 std::string FormatFileSize(int64_t bytes) {
-  if (bytes <= 1024) return Format("%d Byte", static_cast<int>(bytes));
-  if (bytes <= 1048576) return Format("%.2f KB", bytes / 1024.0);
-  if (bytes <= 1073741824) return Format("%.2f MB", bytes / 1048576.0);
-  return Format("%.2f GB", bytes / 1073741824.0);
+  if (bytes <= 1024) return FormatText("%d Byte", static_cast<int>(bytes));
+  if (bytes <= 1048576) return FormatText("%.2f KB", bytes / 1024.0);
+  if (bytes <= 1073741824) return FormatText("%.2f MB", bytes / 1048576.0);
+  return FormatText("%.2f GB", bytes / 1073741824.0);
 }
 
 void TCustomAVProbe::TInputClose::operator()(AVFormatContext *ic) const {
@@ -349,17 +341,17 @@ AVStream *TCustomAVProbe::CheckedStream(int &index, bool audio) {
   if (index < 0) {
     index = audio ? FAudioStreamIndex : FVideoStreamIndex;
     if (index < 0) {
-      ReportError(Format("no %s stream.", kind));
+      ReportError(FormatText("no %s stream.", kind));
       return nullptr;
     }
   }
   if (index >= FStreamCount) {
-    ReportError(Format("stream index #%d is invalid.", index));
+    ReportError(FormatText("stream index #%d is invalid.", index));
     return nullptr;
   }
   AVStream *st = FContext->streams[index];
   if (st->codecpar->codec_type != (audio ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO)) {
-    ReportError(Format("stream #%d is not %s stream.", index, kind));
+    ReportError(FormatText("stream #%d is not %s stream.", index, kind));
     return nullptr;
   }
   return st;
@@ -416,7 +408,7 @@ bool TCustomAVProbe::IsAudioStream(int index) {
     return false;
   }
   if (index < 0 || index >= FStreamCount) {
-    ReportError(Format("stream index #%d is invalid.", index));
+    ReportError(FormatText("stream index #%d is invalid.", index));
     return false;
   }
   return FContext->streams[index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
@@ -428,7 +420,7 @@ bool TCustomAVProbe::IsVideoStream(int index) {
     return false;
   }
   if (index < 0 || index >= FStreamCount) {
-    ReportError(Format("stream index #%d is invalid.", index));
+    ReportError(FormatText("stream index #%d is invalid.", index));
     return false;
   }
   return FContext->streams[index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
@@ -438,32 +430,32 @@ void TCustomAVProbe::AppendTagBlock(std::string &text, const AVDictionary *tags,
                                     const char *prefix) {
   const int count = ff::av_dict_count(tags);
   if (count == 0 || (count == 1 && ff::av_dict_get(tags, "language", nullptr, 0))) return;
-  text += Format("%sMetadata:\r\n", prefix);
+  text += FormatText("%sMetadata:\r\n", prefix);
   const AVDictionaryEntry *e = nullptr;
   while ((e = ff::av_dict_get(tags, "", e, AV_DICT_IGNORE_SUFFIX)))
     if (strcmp(e->key, "language") != 0)
-      text += Format("%s  %-16s: ", prefix, DisplayedKey(e->key)) + e->value + "\r\n";
+      text += FormatText("%s  %-16s: ", prefix, DisplayedKey(e->key)) + e->value + "\r\n";
 }
 
 std::string TCustomAVProbe::StreamLine(int index) const {
   const AVStream *st = FContext->streams[index];
   const AVCodecParameters *par = st->codecpar;
-  std::string line = Format("Stream #%d", index);
+  std::string line = FormatText("Stream #%d", index);
   if (FContext->iformat && (FContext->iformat->flags & AVFMT_SHOW_IDS))
-    line += Format("[0x%x]", st->id);
+    line += FormatText("[0x%x]", st->id);
   const std::string language = Tag(st->metadata, "language");
   if (!language.empty()) line += "(" + language + ")";
   int64_t divisor = ff::av_gcd(st->time_base.num, st->time_base.den);
   if (divisor == 0) divisor = 1;
-  line += Format(", %d/%d", static_cast<int>(st->time_base.num / divisor),
-                 static_cast<int>(st->time_base.den / divisor));
+  line += FormatText(", %d/%d", static_cast<int>(st->time_base.num / divisor),
+                     static_cast<int>(st->time_base.den / divisor));
   line += ": " + CodecDescription(st);
   const AVRational sar = st->sample_aspect_ratio;
   if (sar.num != 0 && av_cmp_q(sar, par->sample_aspect_ratio) != 0) {
     int darNum = 0, darDen = 0;
     ff::av_reduce(&darNum, &darDen, int64_t(par->width) * sar.num, int64_t(par->height) * sar.den,
                   1024 * 1024);
-    line += Format(", PAR %d:%d DAR %d:%d", sar.num, sar.den, darNum, darDen);
+    line += FormatText(", PAR %d:%d DAR %d:%d", sar.num, sar.den, darNum, darDen);
   }
   if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
     line += RateItem(st->avg_frame_rate, "fps");
@@ -501,14 +493,14 @@ std::string TCustomAVProbe::FileInfoText() {
   GetFileStreamInfo(info);
   add(info.Duration < 0 ? "Duration: N/A" : "Duration: " + FormatMediaTime(info.Duration));
   if (info.StartTime >= 0) add("StartTime: " + FormatSeconds(info.StartTime));
-  add(info.BitRate < 1 ? "Bit Rate: N/A" : Format("Bit Rate: %d kb/s", info.BitRate / 1000));
+  add(info.BitRate < 1 ? "Bit Rate: N/A" : FormatText("Bit Rate: %d kb/s", info.BitRate / 1000));
   if (info.Timestamp > 0) add("Time Stamp: " + FormatLocalTimestamp(info.Timestamp));
   AppendTagBlock(text, ic->metadata, "");
 
   std::vector<bool> listed(ic->nb_streams, false);
   for (unsigned p = 0; p < ic->nb_programs; ++p) {
     const AVProgram *program = ic->programs[p];
-    add(Format("Program %d ", program->id) + ProgramName(program));
+    add(FormatText("Program %d ", program->id) + ProgramName(program));
     AppendTagBlock(text, program->metadata, "  ");
     for (unsigned k = 0; k < program->nb_stream_indexes; ++k) {
       const unsigned s = program->stream_index[k];
