@@ -8,7 +8,7 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev libavutil-dev
   libswscale-dev libswresample-dev libsdl2-dev
   libsimpleini-dev qt6-base-dev libgtest-dev
-  ffmpeg xvfb xauth
+  ffmpeg xvfb xauth time bc
 )
 
 missing=()
