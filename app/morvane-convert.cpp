@@ -86,6 +86,14 @@ std::string Clock2(int64_t us) {
   return buf;
 }
 
+// "1.25x", or "-" while the speed is not known yet.
+std::string SpeedText(double speed) {
+  if (speed <= 0) return "-";
+  char buf[32];
+  snprintf(buf, sizeof buf, "%.2fx", speed);
+  return buf;
+}
+
 // Questions on the terminal when there is one; otherwise the default answer with a notice.
 class TTerminalQuestions : public IJobQuestions {
  public:
@@ -168,12 +176,12 @@ class TProgressDisplay {
       const double fraction = std::min(1.0, double(p.CurrentDuration) / p.TotalDuration);
       const int64_t left =
           speed > 0 ? int64_t((p.TotalDuration - p.CurrentDuration) / speed) : int64_t(-1);
-      snprintf(buf, sizeof buf, "%5.1f%%  %4d fps  %5.2fx  ETA %s  %s", fraction * 100,
-               std::max(p.FPS, 0), speed, Clock2(left).c_str(),
+      snprintf(buf, sizeof buf, "%5.1f%%  %4d fps  %6s  ETA %s  %s", fraction * 100,
+               std::max(p.FPS, 0), SpeedText(speed).c_str(), Clock2(left).c_str(),
                fs::path(f.Source).filename().c_str());
     } else {
-      snprintf(buf, sizeof buf, "%s  %4d fps  %5.2fx  %s", Clock2(p.CurrentDuration).c_str(),
-               std::max(p.FPS, 0), speed, fs::path(f.Source).filename().c_str());
+      snprintf(buf, sizeof buf, "%s  %4d fps  %6s  %s", Clock2(p.CurrentDuration).c_str(),
+               std::max(p.FPS, 0), SpeedText(speed).c_str(), fs::path(f.Source).filename().c_str());
     }
     return buf;
   }
@@ -499,6 +507,7 @@ class TConvertCommand {
 
 int main(int argc, char **argv) {
   setlocale(LC_ALL, "");
+  setvbuf(stdout, nullptr, _IOLBF, 0);  // results and progress lines keep their order
   InitFloatingPoint();
   const TArguments args = ParseArguments(argc, argv);
   if (args.ListProfiles) {

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# morvane-convert as a user runs it: a bad file does not stop the batch and makes the exit status
+# non-zero; Ctrl-C stops cleanly and leaves no partial file under a finished file's name.
+set -uo pipefail
+build="$1"
+convert="$build/app/morvane-convert"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export MORVANE_SETTINGS_INI="$work/settings.ini"
+export MORVANE_FORMAT_INI="$build/data/morvanemp4format.ini"
+fail() { echo "FAIL: $*"; exit 1; }
+
+ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=320x240:rate=25:duration=2 \
+  -f lavfi -i sine=duration=2 -c:v libx264 -preset ultrafast -c:a aac -shortest "$work/good.mp4"
+echo "not a video" > "$work/bad.mp4"
+
+# 1. One bad file among good ones.
+"$convert" --yes --profile 2307 --output-dir "$work/out" "$work/bad.mp4" "$work/good.mp4" \
+  > "$work/log1" 2>&1
+rc=$?
+[ $rc -eq 1 ] || fail "exit status $rc with a bad file (expected 1)"
+grep -q "bad.mp4: Invalid data found when processing input" "$work/log1" ||
+  fail "no error text for the bad file: $(cat "$work/log1")"
+[ -s "$work/out/good_(new).avi" ] || fail "the good file was not converted"
+grep -q "1 converted, 1 failed" "$work/log1" || fail "no summary"
+
+# 2. Ctrl-C while a long conversion runs.
+ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=1280x720:rate=25:duration=120 \
+  -c:v libx264 -preset ultrafast "$work/long.mp4"
+"$convert" --yes --profile 2307 --output-dir "$work/out2" "$work/long.mp4" > "$work/log2" 2>&1 &
+pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$work/out2/long_(new).avi" ] && break
+  sleep 0.1
+done
+sleep 0.5
+kill -INT $pid
+wait $pid
+rc=$?
+[ $rc -eq 130 ] || fail "exit status $rc after Ctrl-C (expected 130): $(tail -3 "$work/log2")"
+[ ! -e "$work/out2/long_(new).avi" ] || fail "a partial file kept the finished file's name"
+[ -s "$work/out2/long_(new).avi.part" ] || fail "no partial file set aside"
+ffprobe -v error "$work/out2/long_(new).avi.part" || fail "the partial file is not readable"
+echo "2 passed, 0 failed"
