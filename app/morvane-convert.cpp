@@ -35,7 +35,9 @@ namespace {
 
 std::atomic<bool> GInterrupted{false};
 
-void OnInterrupt(int) { GInterrupted = true; }
+void OnInterrupt(int) {
+  GInterrupted = true;
+}
 
 const char Usage[] =
     "Usage: morvane-convert [options] FILE...\n"
@@ -238,8 +240,8 @@ TArguments ParseArguments(int argc, char **argv) {
     } else if (arg == "--crop") {
       std::array<int, 4> c{};
       const std::string text = value(i);
-      if (std::sscanf(text.c_str(), "%d,%d,%d,%d", &c[0], &c[1], &c[2], &c[3]) != 4 ||
-          c[0] < 0 || c[1] < 0 || c[2] < 0 || c[3] < 0)
+      if (std::sscanf(text.c_str(), "%d,%d,%d,%d", &c[0], &c[1], &c[2], &c[3]) != 4 || c[0] < 0 ||
+          c[1] < 0 || c[2] < 0 || c[3] < 0)
         Fail("--crop wants four margins T,L,B,R: " + text);
       a.Crop = c;
     } else if (arg == "--zoom") {
@@ -322,7 +324,8 @@ class TConvertCommand {
     TParameterPanel(catalogue, userStore, questions).EnsureSeeded(code);
 
     // This run's values go into a private copy of the store, so the user's stays as it was.
-    FRunStore = fs::temp_directory_path() / ("morvane-convert-" + std::to_string(getpid()) + ".ini");
+    FRunStore =
+        fs::temp_directory_path() / ("morvane-convert-" + std::to_string(getpid()) + ".ini");
     std::error_code ec;
     fs::copy_file(userStore.Path(), FRunStore, fs::copy_options::overwrite_existing, ec);
     TSettingsStore store(FRunStore);
@@ -422,8 +425,8 @@ class TConvertCommand {
                 o.DisableVideo ? 1 : 0, o.VideoCodec.c_str(), o.FrameSize.c_str(),
                 o.FrameRate.c_str());
     std::printf("job: an=%d\njob: acodec=%s\njob: ar=%d\njob: ac=%d\njob: vf=%s\n",
-                o.DisableAudio ? 1 : 0, o.AudioCodec.c_str(), o.AudioSampleRate,
-                o.AudioChannels, o.VideoFilters.c_str());
+                o.DisableAudio ? 1 : 0, o.AudioCodec.c_str(), o.AudioSampleRate, o.AudioChannels,
+                o.VideoFilters.c_str());
     std::fflush(stdout);
   }
 
@@ -476,7 +479,7 @@ class TConvertCommand {
       });
     });
 
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -503,7 +506,7 @@ class TConvertCommand {
   std::vector<TFileState> FFiles;
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv) {
   setlocale(LC_ALL, "");

@@ -21,7 +21,7 @@ void Report(TLibraryKind kind, unsigned version, const char *configuration) {
               version & 0xff, FFLoader().LoadedFrom(kind).c_str(), configuration);
 }
 
-} // namespace
+}  // namespace
 
 int main() {
   InitFloatingPoint();

@@ -6,8 +6,12 @@ namespace {
 std::atomic<IMainThreadDispatcher *> GDispatcher{nullptr};
 }
 
-void SetMainThreadDispatcher(IMainThreadDispatcher *dispatcher) { GDispatcher = dispatcher; }
-IMainThreadDispatcher *MainThreadDispatcher() { return GDispatcher; }
+void SetMainThreadDispatcher(IMainThreadDispatcher *dispatcher) {
+  GDispatcher = dispatcher;
+}
+IMainThreadDispatcher *MainThreadDispatcher() {
+  return GDispatcher;
+}
 
 void RunInMainThread(const std::function<void()> &fn) {
   IMainThreadDispatcher *d = GDispatcher;

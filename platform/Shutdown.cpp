@@ -18,7 +18,7 @@ class TSystemShutdown : public IShutdownService {
 std::mutex GLock;
 std::unique_ptr<IShutdownService> GService;
 
-} // namespace
+}  // namespace
 
 IShutdownService &ShutdownService() {
   std::lock_guard lock(GLock);

@@ -1,7 +1,15 @@
 // Priorities of worker threads, mapped to Linux nice values.
 #pragma once
 
-enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+enum class TThreadPriority {
+  tpIdle,
+  tpLowest,
+  tpLower,
+  tpNormal,
+  tpHigher,
+  tpHighest,
+  tpTimeCritical
+};
 
 // The nice value a priority stands for (tpNormal = 0; higher priorities are negative).
 int NiceValueOf(TThreadPriority priority);

@@ -10,13 +10,12 @@
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLogger.h"
 
-const TLibraries EncoderLibs = {TLibraryKind::avutil,  TLibraryKind::swresample,
-                                TLibraryKind::swscale, TLibraryKind::avcodec,
+const TLibraries EncoderLibs = {TLibraryKind::avutil,   TLibraryKind::swresample,
+                                TLibraryKind::swscale,  TLibraryKind::avcodec,
                                 TLibraryKind::avformat, TLibraryKind::avfilter};
-const TLibraries PlayerLibs = {TLibraryKind::avutil,   TLibraryKind::swresample,
-                               TLibraryKind::swscale,  TLibraryKind::avcodec,
-                               TLibraryKind::avformat, TLibraryKind::avfilter,
-                               TLibraryKind::SDL};
+const TLibraries PlayerLibs = {
+    TLibraryKind::avutil,   TLibraryKind::swresample, TLibraryKind::swscale, TLibraryKind::avcodec,
+    TLibraryKind::avformat, TLibraryKind::avfilter,   TLibraryKind::SDL};
 
 namespace {
 
@@ -118,11 +117,11 @@ std::string DlError() {
 }
 
 bool IsRegularFile(const std::string &path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-} // namespace
+}  // namespace
 
 TFFmpegLoader::TFFmpegLoader() {
   InitFloatingPoint();
@@ -135,7 +134,9 @@ const TLibraryItem &TFFmpegLoader::Item(TLibraryKind kind) {
   return LibraryItems[static_cast<int>(kind)];
 }
 
-std::string TFFmpegLoader::LibraryFileName(TLibraryKind kind) { return Item(kind).FileName; }
+std::string TFFmpegLoader::LibraryFileName(TLibraryKind kind) {
+  return Item(kind).FileName;
+}
 
 void *TFFmpegLoader::BindSymbol(void *handle, const char *symbol, const std::string &fileName,
                                 bool isVariable) {
@@ -254,4 +255,6 @@ std::recursive_mutex &CodecLock() {
   return lock;
 }
 
-void InitFloatingPoint() { std::fesetround(FE_TONEAREST); }
+void InitFloatingPoint() {
+  std::fesetround(FE_TONEAREST);
+}

@@ -16,8 +16,8 @@ using TLibraries = std::set<TLibraryKind>;
 
 struct TLibraryItem {
   TLibraryKind Library;
-  const char *Name;    // base name ("avcodec")
-  int Version;         // major version of the headers we were compiled against; -1 = none
+  const char *Name;      // base name ("avcodec")
+  int Version;           // major version of the headers we were compiled against; -1 = none
   const char *FileName;  // the soname
   void (*Bind)(const std::string &fileName, void *handle);
   void (*Unbind)();

@@ -20,9 +20,11 @@ std::atomic<TFFLogger *> GInstance{nullptr};
 const char *const LevelNames[] = {"quiet",   "panic", "fatal",   "error",
                                   "warning", "info",  "verbose", "debug"};
 
-} // namespace
+}  // namespace
 
-int LogLevelToLibrary(TLogLevel level) { return (static_cast<int>(level) - 1) * 8; }
+int LogLevelToLibrary(TLogLevel level) {
+  return (static_cast<int>(level) - 1) * 8;
+}
 
 TLogLevel LibraryToLogLevel(int libraryLevel) {
   if (libraryLevel <= -8) return TLogLevel::llQuiet;
@@ -30,9 +32,13 @@ TLogLevel LibraryToLogLevel(int libraryLevel) {
   return static_cast<TLogLevel>(ordinal);
 }
 
-const char *LogLevelName(TLogLevel level) { return LevelNames[static_cast<int>(level)]; }
+const char *LogLevelName(TLogLevel level) {
+  return LevelNames[static_cast<int>(level)];
+}
 
-uint32_t CurrentThreadId() { return static_cast<uint32_t>(gettid()); }
+uint32_t CurrentThreadId() {
+  return static_cast<uint32_t>(gettid());
+}
 
 TFFLogger::TFFLogger() {
   TFFLogger *expected = nullptr;
@@ -46,7 +52,9 @@ TFFLogger::~TFFLogger() {
   GInstance.compare_exchange_strong(self, nullptr);
 }
 
-TFFLogger *TFFLogger::Instance() { return GInstance; }
+TFFLogger *TFFLogger::Instance() {
+  return GInstance;
+}
 
 TFFLogger &FFLogger() {
   static std::unique_ptr<TFFLogger> holder;
@@ -147,8 +155,8 @@ void TFFLogger::Deliver(const void *sender, uint32_t threadId, TLogLevel level,
 void TFFLogger::Log(const void *sender, TLogLevel level, const std::string &msg) {
   if (!OnLog) return;
   // Verbose notices (status lines) reach a handler whenever the logger is not quiet.
-  const bool wanted = level <= FLogLevel ||
-                      (level == TLogLevel::llVerbose && FLogLevel != TLogLevel::llQuiet);
+  const bool wanted =
+      level <= FLogLevel || (level == TLogLevel::llVerbose && FLogLevel != TLogLevel::llQuiet);
   if (wanted) Deliver(sender, CurrentThreadId(), level, msg);
 }
 

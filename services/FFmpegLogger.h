@@ -57,7 +57,7 @@ class TFFLogger {
   void Deliver(const void *sender, uint32_t threadId, TLogLevel level, const std::string &line);
 
   TLogLevel FLogLevel = TLogLevel::llInfo;
-  std::mutex FListLock;                                 // the line list's own lock
+  std::mutex FListLock;                                // the line list's own lock
   std::unordered_map<uint32_t, std::string> FPending;  // per thread: the line received so far
 };
 

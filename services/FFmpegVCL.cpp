@@ -34,7 +34,9 @@ void TFFmpegList::Delete(int index) {
   FItems.erase(FItems.begin() + index);
 }
 
-void TFFmpegList::Clear() { FItems.clear(); }
+void TFFmpegList::Clear() {
+  FItems.clear();
+}
 
 TFFmpeg &TFFmpegList::Get(int index) const {
   if (index < 0 || index >= Count())
@@ -110,10 +112,9 @@ bool TCustomFFmpegVCL::LoadAVLib(const std::string &libPath) {
 }
 
 void TCustomFFmpegVCL::InstallHook(TFFmpeg &task) {
-  task.SetCustomHookCallback([this](TCustomFFmpeg *sender, TBitmap &bitmap, int32_t frame,
-                                    int64_t pts, bool &update, bool &stopHook) {
-    DoCustomHook(sender, bitmap, frame, pts, update, stopHook);
-  });
+  task.SetCustomHookCallback(
+      [this](TCustomFFmpeg *sender, TBitmap &bitmap, int32_t frame, int64_t pts, bool &update,
+             bool &stopHook) { DoCustomHook(sender, bitmap, frame, pts, update, stopHook); });
 }
 
 int TCustomFFmpegVCL::AddTask(const std::wstring &fileName, TInputOptions *options) {
@@ -144,11 +145,10 @@ int TCustomFFmpegVCL::AddTask(const std::wstring &fileName, TInputOptions *optio
       return -1;
     }
     task->InputProbe(0).AttachContext(task->InputFiles()[0]->Ctx.get());
-    task->SetProgressCallback([this](TCustomFFmpeg *sender, int32_t file, int32_t frame,
-                                     int32_t fps, float q, float br, int64_t size, int64_t dur,
-                                     int64_t total) {
-      DoProgress(sender, file, frame, fps, q, br, size, dur, total);
-    });
+    task->SetProgressCallback(
+        [this](TCustomFFmpeg *sender, int32_t file, int32_t frame, int32_t fps, float q, float br,
+               int64_t size, int64_t dur,
+               int64_t total) { DoProgress(sender, file, frame, fps, q, br, size, dur, total); });
     task->SetTerminateCallback([this](TCustomFFmpeg *sender) { DoTerminate(sender); });
     return FTasks.Add(std::move(task));
   } catch (const std::exception &e) {
@@ -223,8 +223,12 @@ void TCustomFFmpegVCL::StartNextTask() {
   if (TConvertThread *thread = task.StartConvert(FThreaded, FThreadPriority)) thread->Resume();
 }
 
-void TCustomFFmpegVCL::PauseTask() { FTasks.SuspendThreads(); }
-void TCustomFFmpegVCL::ResumeTask() { FTasks.ResumeThreads(); }
+void TCustomFFmpegVCL::PauseTask() {
+  FTasks.SuspendThreads();
+}
+void TCustomFFmpegVCL::ResumeTask() {
+  FTasks.ResumeThreads();
+}
 
 void TCustomFFmpegVCL::StopTask(bool wait) {
   {
@@ -290,8 +294,8 @@ void TCustomFFmpegVCL::DoProgress(TCustomFFmpeg *task, int32_t fileIndex, int32_
                                   int64_t currentDuration, int64_t totalDuration) {
   std::lock_guard lock(FProgressLock);
   if (!FOnProgress) return;
-  FProgressInfo = {FTasks.IndexOf(task), fileIndex,   frameNumber,     fps,          quality,
-                   bitRate,              currentSize, currentDuration, totalDuration};
+  FProgressInfo = {FTasks.IndexOf(task), fileIndex,       frameNumber,  fps, quality, bitRate,
+                   currentSize,          currentDuration, totalDuration};
   auto call = [this] { FOnProgress(this, &FProgressInfo); };
   if (FTriggerEventInMainThread)
     RunInMainThread(call);

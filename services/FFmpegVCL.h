@@ -135,12 +135,12 @@ class TCustomFFmpegVCL {
   int RunningTaskCount() const;
 
  protected:
-  virtual void DoCustomHook(TCustomFFmpeg *task, TBitmap &bitmap, int32_t frameNumber,
-                            int64_t pts, bool &update, bool &stopHook);
+  virtual void DoCustomHook(TCustomFFmpeg *task, TBitmap &bitmap, int32_t frameNumber, int64_t pts,
+                            bool &update, bool &stopHook);
   virtual void DoPreviewBitmap(TCustomFFmpeg *task, TBitmap &bitmap, int32_t frameNumber,
                                int64_t pts);
-  virtual void DoProgress(TCustomFFmpeg *task, int32_t fileIndex, int32_t frameNumber,
-                          int32_t fps, float quality, float bitRate, int64_t currentSize,
+  virtual void DoProgress(TCustomFFmpeg *task, int32_t fileIndex, int32_t frameNumber, int32_t fps,
+                          float quality, float bitRate, int64_t currentSize,
                           int64_t currentDuration, int64_t totalDuration);
   virtual void DoTerminate(TCustomFFmpeg *task);
 

@@ -69,9 +69,8 @@ void TSDLPreviewer::Display() {
   ff::SDL_SetWindowTitle(FWindow, FormatMediaTime(FPts).c_str());
   if (!FTexture || FTextureWidth != FBitmap.Width() || FTextureHeight != FBitmap.Height()) {
     if (FTexture) ff::SDL_DestroyTexture(FTexture);
-    FTexture = ff::SDL_CreateTexture(FRenderer, SDL_PIXELFORMAT_BGR24,
-                                     SDL_TEXTUREACCESS_STREAMING, FBitmap.Width(),
-                                     FBitmap.Height());
+    FTexture = ff::SDL_CreateTexture(FRenderer, SDL_PIXELFORMAT_BGR24, SDL_TEXTUREACCESS_STREAMING,
+                                     FBitmap.Width(), FBitmap.Height());
     FTextureWidth = FBitmap.Width();
     FTextureHeight = FBitmap.Height();
   }

@@ -48,7 +48,9 @@ bool LocaleToWide(const std::string &text, std::wstring &out) {
 }
 
 // The stream's opaque pointer carries the file descriptor itself.
-int FdOf(void *opaque) { return static_cast<int>(reinterpret_cast<intptr_t>(opaque)); }
+int FdOf(void *opaque) {
+  return static_cast<int>(reinterpret_cast<intptr_t>(opaque));
+}
 
 int UnicodeRead(void *opaque, uint8_t *buf, int size) {
   const ssize_t n = read(FdOf(opaque), buf, size);
@@ -64,7 +66,7 @@ int UnicodeWrite(void *opaque, uint8_t *buf, int size) {
 int64_t UnicodeSeek(void *opaque, int64_t pos, int whence) {
   const int fd = FdOf(opaque);
   if (whence & AVSEEK_SIZE) {
-    struct stat st{};
+    struct stat st {};
     return fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
   }
   const off_t r = lseek(fd, pos, whence & ~AVSEEK_FORCE);
@@ -76,7 +78,9 @@ bool IsUnicodeURL(const char *url) {
          strncmp(url, UnicodeURLPrefix, strlen(UnicodeURLPrefix)) == 0;
 }
 
-bool IsOurs(const AVIOContext *pb) { return pb && pb->seek == &UnicodeSeek; }
+bool IsOurs(const AVIOContext *pb) {
+  return pb && pb->seek == &UnicodeSeek;
+}
 
 int OpenUnicodeIO(AVIOContext **pb, const char *url, int flags) {
   const std::string path = FileNameToPath(URLToFileName(url));
@@ -91,9 +95,8 @@ int OpenUnicodeIO(AVIOContext **pb, const char *url, int flags) {
   void *file = reinterpret_cast<void *>(static_cast<intptr_t>(fd));
   auto *buffer = static_cast<unsigned char *>(ff::av_malloc(IOBufferSize));
   const bool writing = (flags & AVIO_FLAG_WRITE) != 0;
-  *pb = buffer ? ff::avio_alloc_context(buffer, IOBufferSize, writing ? 1 : 0, file,
-                                        &UnicodeRead, writing ? &UnicodeWrite : nullptr,
-                                        &UnicodeSeek)
+  *pb = buffer ? ff::avio_alloc_context(buffer, IOBufferSize, writing ? 1 : 0, file, &UnicodeRead,
+                                        writing ? &UnicodeWrite : nullptr, &UnicodeSeek)
                : nullptr;
   if (!*pb) {
     ff::av_free(buffer);
@@ -111,7 +114,7 @@ void CloseUnicodeIO(AVIOContext **pb) {
   close(fd);
 }
 
-} // namespace
+}  // namespace
 
 std::string WideToUTF8(const std::wstring &text) {
   std::string out;
@@ -152,7 +155,9 @@ std::wstring UTF8ToWide(const std::string &text) {
   return out;
 }
 
-std::string FileNameToPath(const std::wstring &name) { return WideToUTF8(name); }
+std::string FileNameToPath(const std::wstring &name) {
+  return WideToUTF8(name);
+}
 
 bool NeedsUnicodeURL(const std::wstring &name) {
   if (const auto colon = name.find(L':'); colon != std::wstring::npos) {

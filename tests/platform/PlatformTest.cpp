@@ -71,7 +71,7 @@ class TRecordingShutdown : public IShutdownService {
  private:
   int &FCalls;
 };
-} // namespace
+}  // namespace
 
 TEST(Shutdown, ATestServiceReplacesTheSystem) {
   int calls = 0;

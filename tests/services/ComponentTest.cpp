@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "platform/MainThread.h"
-#include "services/FFmpegLoader.h"
 #include "services/FFmpegApi.h"
+#include "services/FFmpegLoader.h"
 #include "services/FFmpegVCL.h"
 #include "services/Previewer.h"
 #include "services/UnicodeProtocol.h"
@@ -72,8 +72,7 @@ class ComponentTest : public ::testing::Test {
 
   void WaitForFinal() {
     const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (!Events.FinalSeen && std::chrono::steady_clock::now() < deadline)
-      ServeMainThread(5ms);
+    while (!Events.FinalSeen && std::chrono::steady_clock::now() < deadline) ServeMainThread(5ms);
     ASSERT_TRUE(Events.FinalSeen);
   }
 
@@ -82,7 +81,7 @@ class ComponentTest : public ::testing::Test {
   TFFmpegVCL Vcl;
 };
 
-} // namespace
+}  // namespace
 
 TEST(Component, ProgressIntervalHasAFloorOf100ms) {
   TFFmpegVCL vcl;
@@ -244,8 +243,8 @@ TEST_F(ComponentTest, ATaskWithoutOutputFailsAtStart) {
 
 namespace {
 int OpenDescriptors() {
-  return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"),
-                                        fs::directory_iterator()));
+  return static_cast<int>(
+      std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
 }
 long ResidentKiB() {
   std::ifstream in("/proc/self/status");
@@ -260,7 +259,7 @@ long ResidentKiB() {
   }
   return 0;
 }
-} // namespace
+}  // namespace
 
 TEST_F(ComponentTest, ManyShortRunsLeaveNoDescriptorsOrMemoryBehind) {
   const std::string clip = fixtures::Clip(1.0);
@@ -306,13 +305,14 @@ namespace {
 // Average luma of the first frame of a video file.
 double FirstFrameLuma(const std::string &file) {
   const std::string out =
-      fixtures::Run("ffprobe -v error -f lavfi -i " + fixtures::Quote("movie=" + file + ",signalstats") +
+      fixtures::Run("ffprobe -v error -f lavfi -i " +
+                    fixtures::Quote("movie=" + file + ",signalstats") +
                     " -read_intervals %+#1 -show_entries frame_tags=lavfi.signalstats.YAVG"
                     " -of default=noprint_wrappers=1:nokey=1")
           .Output;
   return std::atof(out.c_str());
 }
-} // namespace
+}  // namespace
 
 TEST_F(ComponentTest, HookDrawsOnFramesUntilItStopsItself) {
   struct TCase {
@@ -320,7 +320,8 @@ TEST_F(ComponentTest, HookDrawsOnFramesUntilItStopsItself) {
     int StopAfter;
     bool ExpectBlack;
   };
-  for (const TCase c : {TCase{true, 1000, true}, TCase{false, 1000, false}, TCase{true, 5, false}}) {
+  for (const TCase c :
+       {TCase{true, 1000, true}, TCase{false, 1000, false}, TCase{true, 5, false}}) {
     std::atomic<int> calls{0};
     Vcl.SetOnCustomHook([&](TCustomFFmpegVCL *, PHookInfo info) {
       ++calls;

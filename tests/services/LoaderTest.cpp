@@ -26,14 +26,18 @@ void CopyLib(const std::string &from, const fixtures::TTempDir &dir, const std::
   fs::copy_file(fs::canonical(SystemLibDir + from), dir.Path() / to);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Loader, FileNamesAreTheSonamesOfTheHeaders) {
   const std::pair<TLibraryKind, const char *> cases[] = {
-      {TLibraryKind::avutil, "libavutil.so.57"},   {TLibraryKind::swresample, "libswresample.so.4"},
-      {TLibraryKind::swscale, "libswscale.so.6"},  {TLibraryKind::avcodec, "libavcodec.so.59"},
-      {TLibraryKind::avformat, "libavformat.so.59"}, {TLibraryKind::avfilter, "libavfilter.so.8"},
-      {TLibraryKind::avdevice, "libavdevice.so.59"}, {TLibraryKind::SDL, "libSDL2-2.0.so.0"},
+      {TLibraryKind::avutil, "libavutil.so.57"},
+      {TLibraryKind::swresample, "libswresample.so.4"},
+      {TLibraryKind::swscale, "libswscale.so.6"},
+      {TLibraryKind::avcodec, "libavcodec.so.59"},
+      {TLibraryKind::avformat, "libavformat.so.59"},
+      {TLibraryKind::avfilter, "libavfilter.so.8"},
+      {TLibraryKind::avdevice, "libavdevice.so.59"},
+      {TLibraryKind::SDL, "libSDL2-2.0.so.0"},
   };
   for (const auto &[kind, name] : cases) EXPECT_EQ(TFFmpegLoader::LibraryFileName(kind), name);
 }
@@ -117,9 +121,9 @@ TEST(Loader, MissingVariableHasItsOwnMessage) {
     TFFmpegLoader::BindSymbol(handle, "av_no_such_table", "libavutil.so.57", true);
     FAIL() << "no exception";
   } catch (const std::exception &e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Load variable av_no_such_table@libavutil.so.57 error: ",
-                                          0),
-              0u)
+    EXPECT_EQ(
+        std::string(e.what()).rfind("Load variable av_no_such_table@libavutil.so.57 error: ", 0),
+        0u)
         << e.what();
   }
   dlclose(handle);

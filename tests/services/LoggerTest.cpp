@@ -48,7 +48,9 @@ void Library(void *avcl, int level, const char *fmt, ...) {
   va_end(vl);
 }
 
-const char *ItemName(void *) { return "demuxer"; }
+const char *ItemName(void *) {
+  return "demuxer";
+}
 const AVClass TestClass = [] {
   AVClass c{};
   c.class_name = "test";
@@ -60,7 +62,7 @@ struct TContext {
   const AVClass *Class = &TestClass;
 };
 
-} // namespace
+}  // namespace
 
 TEST(LogLevels, MapBothWays) {
   EXPECT_EQ(LogLevelToLibrary(TLogLevel::llQuiet), -8);
@@ -71,13 +73,15 @@ TEST(LogLevels, MapBothWays) {
       {24, TLogLevel::llWarning}, {39, TLogLevel::llInfo},    {40, TLogLevel::llVerbose},
       {48, TLogLevel::llDebug},   {1000, TLogLevel::llDebug},
   };
-  for (const auto &[library, level] : cases) EXPECT_EQ(LibraryToLogLevel(library), level) << library;
+  for (const auto &[library, level] : cases)
+    EXPECT_EQ(LibraryToLogLevel(library), level) << library;
 }
 
 TEST_F(LoggerTest, LevelNamesAndNumbers) {
   const std::pair<const char *, TLogLevel> cases[] = {
-      {"Warning", TLogLevel::llWarning}, {"QUIET", TLogLevel::llQuiet}, {"20", TLogLevel::llError},
-      {"-8", TLogLevel::llQuiet},        {"99", TLogLevel::llDebug},    {"verbose", TLogLevel::llVerbose},
+      {"Warning", TLogLevel::llWarning}, {"QUIET", TLogLevel::llQuiet},
+      {"20", TLogLevel::llError},        {"-8", TLogLevel::llQuiet},
+      {"99", TLogLevel::llDebug},        {"verbose", TLogLevel::llVerbose},
   };
   for (const auto &[name, level] : cases) {
     FFLogger().SetLogLevelName(name);

@@ -22,7 +22,7 @@ class UnicodeProtocolTest : public ::testing::Test {
   fixtures::TTempDir Dir;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(UnicodeProtocolTest, AddressesOfNames) {
   struct TCase {
@@ -82,9 +82,7 @@ TEST_F(UnicodeProtocolTest, WritesSeeksAndReadsAFileThroughItsAddress) {
 
 TEST_F(UnicodeProtocolTest, SizeQueryOfALargeFileIsSixtyFourBits) {
   const std::string path = Dir / "большой.bin";
-  {
-    std::ofstream create(path);
-  }
+  { std::ofstream create(path); }
   ASSERT_EQ(truncate(path.c_str(), 5LL * 1024 * 1024 * 1024), 0);  // sparse: no disk used
   AVIOContext *pb = nullptr;
   ASSERT_EQ(OpenIO(&pb, FileNameToURL(UTF8ToWide(path)).c_str(), AVIO_FLAG_READ), 0);

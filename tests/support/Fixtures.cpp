@@ -67,8 +67,7 @@ std::string AudioMp3(double seconds) {
   return Make(name, args);
 }
 
-std::string Probe(const std::string &file, const std::string &entries,
-                  const std::string &streams) {
+std::string Probe(const std::string &file, const std::string &entries, const std::string &streams) {
   std::string cmd = "ffprobe -v error ";
   if (!streams.empty()) cmd += "-select_streams " + streams + " ";
   cmd += "-show_entries " + entries + " -of default=noprint_wrappers=1:nokey=1 " + Quote(file);
@@ -80,8 +79,8 @@ std::string Probe(const std::string &file, const std::string &entries,
 
 TTempDir::TTempDir() {
   std::random_device rd;
-  FPath = fs::temp_directory_path() / ("morvane-test-" + std::to_string(getpid()) + "-" +
-                                       std::to_string(rd()));
+  FPath = fs::temp_directory_path() /
+          ("morvane-test-" + std::to_string(getpid()) + "-" + std::to_string(rd()));
   fs::create_directories(FPath);
 }
 
@@ -90,4 +89,4 @@ TTempDir::~TTempDir() {
   fs::remove_all(FPath, ec);
 }
 
-} // namespace fixtures
+}  // namespace fixtures

@@ -22,7 +22,8 @@ std::string Quote(const std::string &text);
 std::string Make(const std::string &name, const std::string &ffmpegArgs);
 
 // Common clips.  Each takes about a second or less to make.
-std::string Clip(double seconds = 2.0, int width = 320, int height = 240, int rate = 25);  // H.264+AAC MP4
+std::string Clip(double seconds = 2.0, int width = 320, int height = 240,
+                 int rate = 25);             // H.264+AAC MP4
 std::string AudioMp3(double seconds = 2.0);  // stereo 44.1 kHz MP3 with ID3v2 tags
 
 // ffprobe's view of one value, for example Probe(file, "format=duration").
@@ -43,4 +44,4 @@ class TTempDir {
   std::filesystem::path FPath;
 };
 
-} // namespace fixtures
+}  // namespace fixtures
