@@ -9,6 +9,7 @@
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegLogger.h"
+#include "player/StreamDecoder.h"
 
 TAudioDecoder::TAudioDecoder(TPlayback &playback)
     : FPlayback(playback), FBuffer(BufferSize), FWave(WaveSamples, 0) {}
@@ -18,23 +19,9 @@ TAudioDecoder::~TAudioDecoder() {
 }
 
 bool TAudioDecoder::Open(AVStream *stream) {
-  const AVCodec *codec = ff::avcodec_find_decoder(stream->codecpar->codec_id);
-  FCodec = ff::avcodec_alloc_context3(codec);
-  if (!codec || !FCodec || ff::avcodec_parameters_to_context(FCodec, stream->codecpar) < 0) {
+  if (!OpenStreamDecoder(stream, FCodec, true)) {
     FPlayback.Owner.ReportError("avcodec_open() failed.", false);
     return false;
-  }
-  FCodec->pkt_timebase = stream->time_base;
-  FCodec->workaround_bugs = 1;
-  FCodec->err_recognition = AV_EF_CAREFUL;
-  FCodec->error_concealment = 3;
-  FCodec->thread_count = 1;
-  {
-    std::lock_guard lock(CodecLock());
-    if (ff::avcodec_open2(FCodec, codec, nullptr) < 0) {
-      FPlayback.Owner.ReportError("avcodec_open() failed.", false);
-      return false;
-    }
   }
   // At most two channels go to the device; swresample mixes the others down.
   const int streamChannels = FCodec->ch_layout.nb_channels;

@@ -6,6 +6,7 @@
 #include "player/Playback.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
+#include "player/StreamDecoder.h"
 
 TSubtitleDecoder::TSubtitleDecoder(TPlayback &playback) : FPlayback(playback) {}
 
@@ -14,15 +15,7 @@ TSubtitleDecoder::~TSubtitleDecoder() {
 }
 
 bool TSubtitleDecoder::Open(AVStream *stream) {
-  const AVCodec *codec = ff::avcodec_find_decoder(stream->codecpar->codec_id);
-  FCodec = ff::avcodec_alloc_context3(codec);
-  if (!codec || !FCodec || ff::avcodec_parameters_to_context(FCodec, stream->codecpar) < 0)
-    return false;
-  FCodec->pkt_timebase = stream->time_base;
-  {
-    std::lock_guard lock(CodecLock());
-    if (ff::avcodec_open2(FCodec, codec, nullptr) < 0) return false;
-  }
+  if (!OpenStreamDecoder(stream, FCodec, false)) return false;
   FStream = stream;
   FPlayback.SubtitleQ.Start();
   FThread = std::thread(&TSubtitleDecoder::Main, this);
