@@ -402,7 +402,7 @@ void TCustomAVProbe::GetVideoStreamInfo(int index, TVideoStreamInfo &info) {
   info.FrameRateDen = st->r_frame_rate.den;
 }
 
-bool TCustomAVProbe::IsAudioStream(int index) {
+bool TCustomAVProbe::IsStreamOfType(int index, int type) {
   if (!FContext) {
     ReportWarning("file not loaded.");
     return false;
@@ -411,19 +411,15 @@ bool TCustomAVProbe::IsAudioStream(int index) {
     ReportError(FormatText("stream index #%d is invalid.", index));
     return false;
   }
-  return FContext->streams[index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+  return FContext->streams[index]->codecpar->codec_type == type;
+}
+
+bool TCustomAVProbe::IsAudioStream(int index) {
+  return IsStreamOfType(index, AVMEDIA_TYPE_AUDIO);
 }
 
 bool TCustomAVProbe::IsVideoStream(int index) {
-  if (!FContext) {
-    ReportWarning("file not loaded.");
-    return false;
-  }
-  if (index < 0 || index >= FStreamCount) {
-    ReportError(FormatText("stream index #%d is invalid.", index));
-    return false;
-  }
-  return FContext->streams[index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+  return IsStreamOfType(index, AVMEDIA_TYPE_VIDEO);
 }
 
 void TCustomAVProbe::AppendTagBlock(std::string &text, const AVDictionary *tags,

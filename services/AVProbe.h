@@ -110,6 +110,8 @@ class TCustomAVProbe {
  private:
   void CheckLibraries() const;
   void ReportError(const std::string &msg);
+  // The checks and messages shared by IsAudioStream and IsVideoStream (type: AVMediaType).
+  bool IsStreamOfType(int index, int type);
   void ReportWarning(const std::string &msg);
   void ReleaseContext();
   int64_t ContextFileSize() const;
