@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/MainThread.h"
+#include "platform/Paths.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegVCL.h"
 #include "services/UnicodeProtocol.h"
@@ -283,17 +284,9 @@ int ResolveProfile(const std::string &text, const TSettingsStore &store) {
 }
 
 void ListProfiles() {
-  const auto &categories = TFormatCatalogue::Categories();
   for (int code : TFormatCatalogue::AllCodes())
     std::printf("%5d  %-28s %s\n", code, TFormatCatalogue::CategoryName(code / 100).c_str(),
                 TFormatCatalogue::ProfileName(code).c_str());
-  (void)categories;
-}
-
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const auto exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
 }
 
 // A stopped or failed conversion may leave a readable but partial file: give it a name that
@@ -519,7 +512,7 @@ int main(int argc, char **argv) {
   }
   TFFmpegVCL vcl;
   vcl.SetCodecThreads(args.Threads);
-  if (!vcl.LoadAVLib(ExecutableFolder() + "/LibAV")) {
+  if (!vcl.LoadAVLib(paths::LibAVFolder().string())) {
     std::fprintf(stderr, "morvane-convert: %s\n", vcl.LastErrMsg().c_str());
     return 1;
   }

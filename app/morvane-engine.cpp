@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "engine/FFmpeg.h"
+#include "platform/Paths.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegLogger.h"
 #include "services/UnicodeProtocol.h"
@@ -39,12 +40,6 @@ const std::set<std::string> &Switches() {
       "benchmark", "vstats",    "L",         "h",          "version",  "formats",  "codecs",
       "bsfs",      "protocols", "filters",   "join"};
   return names;
-}
-
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
 }
 
 bool IsStatusLine(const std::string &line) {
@@ -118,7 +113,7 @@ int main(int argc, char **argv) {
   InitFloatingPoint();
   InstallLogPrinter();
   TFFmpegLoader &loader = FFLoader();
-  loader.SetLibraryPath(ExecutableFolder() + "/LibAV");
+  loader.SetLibraryPath(paths::LibAVFolder().string());
   if (!loader.LoadLibs(EncoderLibs)) {
     std::fprintf(stderr, "%s\n", loader.LastErrMsg().c_str());
     return 1;

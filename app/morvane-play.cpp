@@ -14,18 +14,13 @@
 #include <string>
 
 #include "platform/MainThread.h"
+#include "platform/Paths.h"
 #include "player/FFPlay.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/UnicodeProtocol.h"
 
 namespace {
-
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
-}
 
 const char *StateName(TPlayState state) {
   static const char *const names[] = {"play", "pause", "resume", "step", "stop", "end"};
@@ -78,7 +73,7 @@ int main(int argc, char **argv) {
   bool quit = false;
   {
     TFFPlayer player;
-    if (!player.AVLibLoaded() && !player.LoadAVLib(UTF8ToWide(ExecutableFolder() + "/LibAV")) &&
+    if (!player.AVLibLoaded() && !player.LoadAVLib(UTF8ToWide(paths::LibAVFolder().string())) &&
         !player.LoadAVLib(L"")) {
       std::fprintf(stderr, "%s\n", player.LastErrMsg().c_str());
       return 1;

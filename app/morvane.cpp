@@ -2,18 +2,12 @@
 //
 // Loads the player's library set through the loader and reports what it found.
 #include <cstdio>
-#include <filesystem>
 
+#include "platform/Paths.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 
 namespace {
-
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
-}
 
 void Report(TLibraryKind kind, unsigned version, const char *configuration) {
   std::printf("%-20s %u.%u.%u  %s\n  configuration: %s\n",
@@ -26,7 +20,7 @@ void Report(TLibraryKind kind, unsigned version, const char *configuration) {
 int main() {
   InitFloatingPoint();
   TFFmpegLoader &loader = FFLoader();
-  loader.SetLibraryPath(ExecutableFolder() + "/LibAV");
+  loader.SetLibraryPath(paths::LibAVFolder().string());
   if (!loader.LoadLibs(PlayerLibs)) {
     std::fprintf(stderr, "%s\n", loader.LastErrMsg().c_str());
     return 1;

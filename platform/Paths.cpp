@@ -38,6 +38,10 @@ fs::path ExecutableFolder() {
   return ec ? fs::path() : exe.parent_path();
 }
 
+fs::path LibAVFolder() {
+  return ExecutableFolder() / "LibAV";
+}
+
 fs::path DefaultOutputFolder() {
   return HomeFolder() / "videoconverter";
 }

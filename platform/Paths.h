@@ -18,6 +18,9 @@ std::filesystem::path ConfigFolder();
 // The folder of the running executable (from /proc/self/exe); empty when it cannot be read.
 std::filesystem::path ExecutableFolder();
 
+// The private set of media libraries, preferred over the system's: "LibAV" beside the executable.
+std::filesystem::path LibAVFolder();
+
 // The folder converted files go to when the user has not chosen one: ~/videoconverter.
 std::filesystem::path DefaultOutputFolder();
 
