@@ -16,10 +16,12 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
+#include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegVCL.h"
 #include "services/UnicodeProtocol.h"
@@ -59,23 +61,12 @@ const char Usage[] =
     "  --show-job            print the output values each file is converted with\n"
     "  --help                this text\n";
 
-// Parses seconds ("12.5") or "[hh:]mm:ss[.fff]" into microseconds.
+// A time as the libraries read durations: seconds ("12.5") or "[hh:]mm:ss[.fff]"; negative
+// times are refused.
 std::optional<int64_t> ParseTime(const std::string &text) {
-  double seconds = 0;
-  size_t pos = 0;
-  int fields = 0;
-  while (pos <= text.size()) {
-    const size_t colon = text.find(':', pos);
-    const std::string part = text.substr(pos, colon == std::string::npos ? colon : colon - pos);
-    char *end = nullptr;
-    const double v = std::strtod(part.c_str(), &end);
-    if (part.empty() || *end != '\0' || v < 0) return std::nullopt;
-    seconds = seconds * 60 + v;
-    if (++fields > 3) return std::nullopt;
-    if (colon == std::string::npos) break;
-    pos = colon + 1;
-  }
-  return static_cast<int64_t>(std::llround(seconds * 1e6));
+  int64_t us = 0;
+  if (ff::av_parse_time(&us, text.c_str(), 1) < 0 || us < 0) return std::nullopt;
+  return us;
 }
 
 std::string Clock2(int64_t us) {
@@ -198,6 +189,7 @@ struct TArguments {
   std::string Info;
   std::string Profile;
   std::string OutputDir;
+  std::string StartText, LengthText;
   std::optional<int64_t> Start, Length;
   std::optional<std::array<int, 4>> Crop;
   std::string Zoom;
@@ -234,10 +226,7 @@ TArguments ParseArguments(int argc, char **argv) {
     } else if (arg == "--output-dir") {
       a.OutputDir = value(i);
     } else if (arg == "--start" || arg == "--length") {
-      const std::string text = value(i);
-      const auto t = ParseTime(text);
-      if (!t) Fail("invalid time for " + arg + ": " + text);
-      (arg == "--start" ? a.Start : a.Length) = t;
+      (arg == "--start" ? a.StartText : a.LengthText) = value(i);  // read once libraries load
     } else if (arg == "--crop") {
       std::array<int, 4> c{};
       const std::string text = value(i);
@@ -505,7 +494,7 @@ int main(int argc, char **argv) {
   setlocale(LC_ALL, "");
   setvbuf(stdout, nullptr, _IOLBF, 0);  // results and progress lines keep their order
   InitFloatingPoint();
-  const TArguments args = ParseArguments(argc, argv);
+  TArguments args = ParseArguments(argc, argv);
   if (args.ListProfiles) {
     ListProfiles();
     return 0;
@@ -515,6 +504,12 @@ int main(int argc, char **argv) {
   if (!vcl.LoadAVLib(paths::LibAVFolder().string())) {
     std::fprintf(stderr, "morvane-convert: %s\n", vcl.LastErrMsg().c_str());
     return 1;
+  }
+  for (auto [text, time, name] : {std::tuple{&args.StartText, &args.Start, "--start"},
+                                  std::tuple{&args.LengthText, &args.Length, "--length"}}) {
+    if (text->empty()) continue;
+    *time = ParseTime(*text);
+    if (!*time) Fail(std::string("invalid time for ") + name + ": " + *text);
   }
   if (!args.Info.empty()) {
     if (!vcl.Probe().LoadFile(UTF8ToWide(args.Info))) {
