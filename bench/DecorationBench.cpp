@@ -132,7 +132,7 @@ int main(int argc, char **argv) {
   image.MarkImageAlpha = all.MarkImageAlpha;
 
   auto report = [](const std::string &m) { std::fprintf(stderr, "%s\n", m.c_str()); };
-  TFrameDecoration decorateAll(all, report), decorateEffects(effects, report),
+  TRowDecoration decorateAll(all, report), decorateEffects(effects, report),
       decorateText(text, report), decorateImage(image, report);
   std::vector<TCase> cases = {
       {"peer: picture to bitmap and back",

@@ -89,7 +89,7 @@ bool LoadMarkPicture(const std::string &fileName, TBitmap &picture, std::string 
   return true;
 }
 
-TFrameDecoration::TFrameDecoration(const TlvFilesRecord &record, TReportEvent report)
+TRowDecoration::TRowDecoration(const TlvFilesRecord &record, TReportEvent report)
     : FParams(ParamsOf(record)), FReport(std::move(report)) {
   if (record.MarkImage.empty()) return;
   std::string error;
@@ -97,18 +97,18 @@ TFrameDecoration::TFrameDecoration(const TlvFilesRecord &record, TReportEvent re
     FParams.MarkImage = &FPicture;
   else
     Report("Cannot read the watermark picture \"" + record.MarkImage + "\" (" + error +
-           "): the video is converted without it.");
+           "); the frames are decorated without it.");
 }
 
-void TFrameDecoration::Decorate(TBitmap &frame) {
+void TRowDecoration::Decorate(TBitmap &frame) {
   if (DecorateFrame(frame, FParams) || FTextReported) return;
   FTextReported = true;
   Report(
-      "Cannot draw the watermark text without a QGuiApplication: the video is converted "
+      "Cannot draw the watermark text without a QGuiApplication; the frames are decorated "
       "without it.");
 }
 
-void TFrameDecoration::Report(const std::string &message) const {
+void TRowDecoration::Report(const std::string &message) const {
   if (FReport)
     FReport(message);
   else
@@ -116,5 +116,5 @@ void TFrameDecoration::Report(const std::string &message) const {
 }
 
 void DecorateFrame(TBitmap &frame, const TlvFilesRecord &record) {
-  TFrameDecoration(record).Decorate(frame);
+  TRowDecoration(record).Decorate(frame);
 }

@@ -37,17 +37,18 @@ bool DecorateFrame(TBitmap &frame, const TDecorationParams &params);
 // with the reason in `error`.
 bool LoadMarkPicture(const std::string &fileName, TBitmap &picture, std::string &error);
 
-// The decoration of one conversion (the frame hook's object): the row's values, copied when the
-// conversion starts, and its picture, decoded once instead of for every frame.  A picture that
+// The decoration of one row's conversion (what the conversion's frame hook keeps per task): the
+// row's values, copied when the conversion starts, and its picture, decoded once instead of for
+// every frame.  A picture that
 // cannot be read, or a text that cannot be drawn, is reported once; the frames go on without it.
-class TFrameDecoration {
+class TRowDecoration {
  public:
   using TReportEvent = std::function<void(const std::string &message)>;
 
   // Reports through `report`, or when none is given as a warning through the logger.
-  explicit TFrameDecoration(const TlvFilesRecord &record, TReportEvent report = {});
-  TFrameDecoration(const TFrameDecoration &) = delete;
-  TFrameDecoration &operator=(const TFrameDecoration &) = delete;
+  explicit TRowDecoration(const TlvFilesRecord &record, TReportEvent report = {});
+  TRowDecoration(const TRowDecoration &) = delete;
+  TRowDecoration &operator=(const TRowDecoration &) = delete;
 
   // Decorates one frame in place.  Called on the conversion thread, one frame at a time.
   void Decorate(TBitmap &frame);
@@ -62,5 +63,5 @@ class TFrameDecoration {
 };
 
 // Decorates one frame with a row's values, reading the picture for this frame alone (single
-// frames and reference pictures; a conversion keeps a TFrameDecoration instead).
+// frames and reference pictures; a conversion keeps a TRowDecoration instead).
 void DecorateFrame(TBitmap &frame, const TlvFilesRecord &record);

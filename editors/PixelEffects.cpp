@@ -37,7 +37,7 @@ void MapRow(uint8_t *__restrict p, int count, const uint8_t *__restrict table) {
 }
 
 TByteTable ExposureTable(float exposure) {
-  const long double e = std::clamp(exposure, -255.0f, 512.0f);
+  const long double e = std::isnan(exposure) ? 0.0f : std::clamp(exposure, -255.0f, 512.0f);
   TByteTable table;
   for (int i = 0; i < 256; ++i) {
     const long double t = (i / -128.0L) * (e / 128.0L);
@@ -50,8 +50,9 @@ TByteTable ExposureTable(float exposure) {
 
 // Brightness followed by contrast around 170, as one table.
 TByteTable ColorTable(int brightness, int contrast) {
-  // The two constants differ on purpose: the darkening side uses 0.015708, which makes -100
-  // land a hair past a right angle (a tiny negative factor), so every value rounds to 170.
+  // The two constants differ on purpose: the darkening side keeps the rounded 0.015708 of the
+  // established look.  At -100 it lands a hair past the right angle (a tiny negative factor),
+  // and every value still rounds to 170.
   const long double f = contrast > 0 ? 1.0L / std::cos(contrast * 0.015707963267948967L)
                                      : std::cos(contrast * 0.015708L);
   TByteTable contrastTable;

@@ -49,7 +49,7 @@ TEST(FrameDecorationTest, NeutralValuesLeaveEveryByteUnchanged) {
 
   DecorateFrame(frame, TDecorationParams{});
   EXPECT_EQ(bitmaps::Bytes(frame), before);
-  TFrameDecoration(TlvFilesRecord{}).Decorate(frame);
+  TRowDecoration(TlvFilesRecord{}).Decorate(frame);
   EXPECT_EQ(bitmaps::Bytes(frame), before);
 }
 
@@ -181,7 +181,7 @@ TEST(FrameDecorationTest, DecoratesOnAnotherThreadAsOnTheMainThread) {
   record.MarkTextY = 4;
   record.Contrast = 30;
   record.EffectOnText = true;
-  TFrameDecoration decoration(record);
+  TRowDecoration decoration(record);
   TBitmap here = Grey(120, 40, 60);
   decoration.Decorate(here);
   TBitmap there = Grey(120, 40, 60);
@@ -212,7 +212,7 @@ TEST_F(MarkPictureTest, PictureIsReadOnceWithItsColoursInFrameOrder) {
   record.MarkImageY = 1;
   record.MarkImageStyle = 2;  // over white the frame takes the picture's own values
   int reports = 0;
-  TFrameDecoration decoration(record, [&](const std::string &) { ++reports; });
+  TRowDecoration decoration(record, [&](const std::string &) { ++reports; });
 
   TBitmap frame = Grey(5, 4, 255);
   decoration.Decorate(frame);
@@ -231,7 +231,7 @@ TEST_F(MarkPictureTest, PictureIsReadOnceWithItsColoursInFrameOrder) {
   record.MarkImageAlpha = 168;
   record.Exposure = 100;
   record.EffectOnImage = true;
-  TFrameDecoration mixed(record, [&](const std::string &) { ++reports; });
+  TRowDecoration mixed(record, [&](const std::string &) { ++reports; });
   TBitmap reloaded = Grey(5, 4, 90);
   DecorateFrame(reloaded, record);
   TBitmap once = Grey(5, 4, 90);
@@ -244,6 +244,20 @@ TEST_F(MarkPictureTest, PictureIsReadOnceWithItsColoursInFrameOrder) {
   EXPECT_EQ(reports, 0);
 }
 
+// A picture with an alpha channel keeps its stored colours, as a 32-bit bitmap made 24-bit does.
+TEST_F(MarkPictureTest, AlphaChannelIsDropped) {
+  QImage image(2, 1, QImage::Format_ARGB32);
+  image.setPixel(0, 0, qRgba(255, 0, 0, 0));
+  image.setPixel(1, 0, qRgba(0, 200, 100, 128));
+  const std::string path = Dir / "alpha.png";
+  ASSERT_TRUE(image.save(QString::fromStdString(path), "PNG"));
+  TBitmap picture;
+  std::string error;
+  ASSERT_TRUE(LoadMarkPicture(path, picture, error)) << error;
+  EXPECT_EQ(At(picture, 0, 0), (TPixel{0, 0, 255}));
+  EXPECT_EQ(At(picture, 1, 0), (TPixel{100, 200, 0}));
+}
+
 TEST_F(MarkPictureTest, UnreadablePictureIsReportedOnceAndTheOtherStepsStillApply) {
   const std::string notAPicture = Dir / "notes.bmp";
   std::ofstream(notAPicture) << "not a picture";
@@ -253,7 +267,7 @@ TEST_F(MarkPictureTest, UnreadablePictureIsReportedOnceAndTheOtherStepsStillAppl
     record.MarkImage = file;
     record.Brightness = 0;  // every byte becomes 1
     std::vector<std::string> reports;
-    TFrameDecoration decoration(record, [&](const std::string &m) { reports.push_back(m); });
+    TRowDecoration decoration(record, [&](const std::string &m) { reports.push_back(m); });
     for (int i = 0; i < 3; ++i) {
       TBitmap frame = Grey(4, 2, 90);
       decoration.Decorate(frame);
