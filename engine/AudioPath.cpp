@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/FFmpegException.h"
+#include "services/MediaErrors.h"
 #include "services/FFmpegLogger.h"
 
 namespace {
@@ -334,7 +335,8 @@ int64_t TAudioPath::SendFrame(int count, bool padToFrame) {
   frame->pts = ff::av_rescale_q(start, AVRational{1, FEncoder->sample_rate}, FEncoder->time_base);
   FNextPts = start + frame->nb_samples;
   FSyncOpts = start + count;
-  if (ff::avcodec_send_frame(FEncoder, frame) < 0) throw FFmpegException("Audio encoding failed");
+  if (const int err = ff::avcodec_send_frame(FEncoder, frame); err < 0)
+    throw FFmpegException(WithMediaError("Audio encoding failed", err));
   return ReceivePackets();
 }
 
@@ -343,7 +345,7 @@ int64_t TAudioPath::ReceivePackets() {
   for (;;) {
     const int err = ff::avcodec_receive_packet(FEncoder, FPacket.get());
     if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) break;
-    if (err < 0) throw FFmpegException("Audio encoding failed");
+    if (err < 0) throw FFmpegException(WithMediaError("Audio encoding failed", err));
     FPacket->stream_index = FStream->index;
     ff::av_packet_rescale_ts(FPacket.get(), FEncoder->time_base, FStream->time_base);
     FPacket->flags |= AV_PKT_FLAG_KEY;
@@ -365,7 +367,8 @@ int64_t TAudioPath::Flush() {
         caps & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
     bytes += SendFrame(left, !shortAllowed);
   }
-  if (ff::avcodec_send_frame(FEncoder, nullptr) < 0) throw FFmpegException("Audio encoding failed");
+  if (const int err = ff::avcodec_send_frame(FEncoder, nullptr); err < 0)
+    throw FFmpegException(WithMediaError("Audio encoding failed", err));
   bytes += ReceivePackets();
   FDrained = true;
   return bytes;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 
 // Settings the path reads; they are fixed for a run.

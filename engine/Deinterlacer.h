@@ -1,7 +1,7 @@
 // Deinterlacing of decoded pictures through a small filter graph (buffer -> yadif -> buffersink).
 #pragma once
 
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 
 class TDeinterlacer {

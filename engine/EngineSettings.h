@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 
 // Stream kinds by the libraries' media type numbers (video 0, audio 1, data 2, subtitle 3,
 // attachment 4).

@@ -6,7 +6,7 @@
 #include "engine/AudioPath.h"
 #include "engine/FFmpeg.h"
 #include "engine/Preview.h"
-#include "engine/RgbConverter.h"
+#include "services/RgbConverter.h"
 #include "engine/SubtitlePath.h"
 #include "engine/VideoFilterGraph.h"
 #include "engine/VideoInput.h"

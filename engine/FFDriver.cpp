@@ -9,10 +9,18 @@
 #include "engine/StatusReport.h"
 #include "engine/VideoPath.h"
 #include "services/MediaErrors.h"
+#include "services/UnicodeProtocol.h"
 
 namespace {
 
 constexpr int TryAgain = AVERROR(EAGAIN);
+
+// The error behind a failed read, 0 when the input simply ended.  Demuxers often report a failing
+// byte stream as the end of the file, so the stream's own error counts too.
+int ReadError(const AVFormatContext *is, int ret) {
+  if (is->pb && is->pb->error < 0 && is->pb->error != AVERROR_EOF) return is->pb->error;
+  return ret == AVERROR_EOF ? 0 : ret;
+}
 
 double OutputTime(const TOutputStreamRec &ost) {
   return static_cast<double>(ost.CurrentTs) * av_q2d(ost.Stream->time_base);
@@ -37,8 +45,10 @@ void TCustomFFmpeg::RunTranscode() {
   FCounters.TimerStart = FCounters.LastReportTime = ff::av_gettime();
   FCurrentInput = 0;
   for (auto &f : FInputFileRecs) f.NoPacket = false;
+  FReadError.clear();
   MainLoop();
   FinishRun();
+  if (!FReadError.empty()) throw FFmpegException(FReadError);
 }
 
 int TCustomFFmpeg::ChooseInputFile() const {
@@ -99,6 +109,13 @@ void TCustomFFmpeg::MainLoop() {
       continue;
     }
     if (ret < 0) {
+      if (FStopRequested) break;
+      // Only the end of the file ends an input; a failing read ends the run as a failure (the
+      // output is still finished, so that what was converted stays readable).
+      if (const int error = ReadError(is, ret)) {
+        FReadError = WithMediaError(WideToUTF8(URLToFileName(is->url)), error);
+        break;
+      }
       FInputFileRecs[fileIndex].EofReached = true;
       if (FJoinMode) {
         if (HandleEndOfInput(fileIndex)) break;
@@ -221,7 +238,7 @@ void TCustomFFmpeg::FinishRun() {
   }
   ReportStatus(true, -1);
   CloseOpenedCodecs();
-  FRanToEnd = !FStopRequested;
+  FRanToEnd = !FStopRequested && FReadError.empty();
   FreeRunTables();
 }
 

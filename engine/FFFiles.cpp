@@ -326,7 +326,9 @@ void TCustomFFmpeg::SetUpInputStreams(TInputFile &file, const AVCodec *const for
         kind >= 0 && forced[kind] ? forced[kind] : ff::avcodec_find_decoder(par->codec_id);
     TCodecCtxPtr ctx(ff::avcodec_alloc_context3(decoder));
     if (!ctx) throw FFmpegException("avcodec_alloc_context failed");
-    ff::avcodec_parameters_to_context(ctx.get(), par);
+    if (const int err = ff::avcodec_parameters_to_context(ctx.get(), par); err < 0)
+      throw FFmpegException(WithMediaError(
+          FormatText("Cannot read the parameters of input stream #%d.%d", InputCount(), i), err));
     ctx->pkt_timebase = st->time_base;
     ctx->thread_count = FSettings.ThreadCount;
     switch (par->codec_type) {
@@ -449,7 +451,8 @@ int TCustomFFmpeg::AddOutputFile(const std::wstring &fileName, bool join) {
     }
   }
   oc->oformat = format;
-  oc->url = ff::av_strdup(url.substr(0, 1023).c_str());
+  // The whole address: FileNameToURL has refused any that the libraries could not take.
+  oc->url = ff::av_strdup(url.c_str());
 
   bool video = false, audio = false, subtitle = false;
   ChooseOutputStreams(*file, join, video, audio, subtitle);

@@ -71,6 +71,15 @@ AVRational StreamCopyTimeBase(AVRational streamTb, AVRational codecTb, int ticks
   return streamTb;
 }
 
+// A failed copy of stream parameters (out of memory for extradata, in practice) ends the run.
+static void CheckParameters(int err, const TOutputStreamRec &ost) {
+  if (err < 0)
+    throw FFmpegException(WithMediaError(
+        FormatText("Cannot set the parameters of output stream #%d.%d", ost.OutputFileIndex,
+                   ost.OutputStreamIndex),
+        err));
+}
+
 std::string PassLogFileName(const std::string &prefix, int index) {
   std::string name =
       (prefix.empty() ? std::string("ffmpeg2pass") : prefix) + "-" + std::to_string(index) + ".log";
@@ -268,7 +277,8 @@ void TCustomFFmpeg::PrepareStreamCopy(TOutputStreamRec &ost, TInputStreamRec &is
   ost.Stream->avg_frame_rate = ist.Stream->avg_frame_rate;
   ost.Stream->r_frame_rate = ist.Stream->r_frame_rate;
   ost.Stream->sample_aspect_ratio = ist.Stream->sample_aspect_ratio;
-  if (ost.Setup->Codec) ff::avcodec_parameters_to_context(ost.Setup->Codec.get(), opar);
+  if (ost.Setup->Codec)
+    CheckParameters(ff::avcodec_parameters_to_context(ost.Setup->Codec.get(), opar), ost);
 }
 
 void TCustomFFmpeg::PrepareEncoding(TOutputStreamRec &ost, TInputStreamRec &ist) {
@@ -345,7 +355,7 @@ void TCustomFFmpeg::OpenEncoders() {
           "to find out more detail information.",
           ost.OutputFileIndex, ost.OutputStreamIndex, type));
     FCounters.ExtraSize += ost.Enc->extradata_size;
-    ff::avcodec_parameters_from_context(ost.Stream->codecpar, ost.Enc);
+    CheckParameters(ff::avcodec_parameters_from_context(ost.Stream->codecpar, ost.Enc), ost);
     ost.Stream->time_base = ost.Enc->time_base;
     if (ost.Enc->codec_type == AVMEDIA_TYPE_VIDEO) ost.Stream->avg_frame_rate = ost.Enc->framerate;
   }
@@ -388,7 +398,7 @@ void TCustomFFmpeg::InitBitstreamFilters() {
     const AVCodecParameters *par = ost.Stream->codecpar;
     AVRational tb = ost.Stream->time_base;
     for (TBsfPtr &bsf : ost.Setup->Filters) {
-      ff::avcodec_parameters_copy(bsf->par_in, par);
+      CheckParameters(ff::avcodec_parameters_copy(bsf->par_in, par), ost);
       bsf->time_base_in = tb;
       const int ret = ff::av_bsf_init(bsf.get());
       if (ret < 0)
@@ -399,7 +409,8 @@ void TCustomFFmpeg::InitBitstreamFilters() {
       tb = bsf->time_base_out;
     }
     // The muxer must see what the last filter puts out (extradata, codec tag).
-    if (!ost.Setup->Filters.empty()) ff::avcodec_parameters_copy(ost.Stream->codecpar, par);
+    if (!ost.Setup->Filters.empty())
+      CheckParameters(ff::avcodec_parameters_copy(ost.Stream->codecpar, par), ost);
   }
 }
 

@@ -36,10 +36,6 @@ void CloseOutputFile(TOutputFile &file) {
 
 }  // namespace
 
-void TInputCtxClose::operator()(AVFormatContext *c) const {
-  if (c && ff::avformat_close_input) CloseInputURL(&c);
-}
-
 std::mutex &PreviewLock() {
   static std::mutex lock;
   return lock;

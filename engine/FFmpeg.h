@@ -21,7 +21,7 @@
 
 #include "engine/ConvertThread.h"
 #include "engine/EngineSettings.h"
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 #include "engine/FFmpegException.h"
 #include "platform/ManualEvent.h"
 #include "platform/ThreadPriority.h"
@@ -58,11 +58,8 @@ struct TMetaDataMapRec {
 
 // An opened input file and the decoder context of each of its streams (made when the file is
 // added, with the generic decoding options already copied in; opened when the run needs it).
-struct TInputCtxClose {
-  void operator()(AVFormatContext *c) const;
-};
 struct TInputFile {
-  std::unique_ptr<AVFormatContext, TInputCtxClose> Ctx;
+  TInputCtxPtr Ctx;
   std::vector<TCodecCtxPtr> Codecs;  // one per stream
 };
 
@@ -410,6 +407,7 @@ class TCustomFFmpeg {
   std::atomic<bool> FTerminated{false};
   bool FErrorOccurred = false;
   std::string FErrorMessage;
+  std::string FReadError;  // why an input could not be read to its end (empty: it could)
   std::string FLastError;
   int64_t FExpectedDuration = -1;
 

@@ -1,6 +1,6 @@
 #include "engine/Preview.h"
 
-#include "engine/RgbConverter.h"
+#include "services/RgbConverter.h"
 #include "services/FFmpegLogger.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "engine/Bitmap.h"
+#include "services/Bitmap.h"
 #include "services/FFmpegApi.h"
 
 class TRgbConverter;

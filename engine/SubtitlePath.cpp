@@ -1,6 +1,7 @@
 #include "engine/SubtitlePath.h"
 
 #include "engine/FFmpegException.h"
+#include "services/MediaErrors.h"
 #include "services/FFmpegLogger.h"
 
 namespace {
@@ -39,10 +40,10 @@ int64_t TSubtitlePath::Out(AVSubtitle *subtitle, int64_t pts, AVRational timeBas
     const int size = ff::avcodec_encode_subtitle(FEncoder, FBuffer.data(),
                                                  static_cast<int>(FBuffer.size()), subtitle);
     subtitle->num_rects = rects;
-    if (size < 0) throw FFmpegException("Subtitle encoding failed");
+    if (size < 0) throw FFmpegException(WithMediaError("Subtitle encoding failed", size));
     TPacketPtr packet(ff::av_packet_alloc());
     if (!packet || ff::av_new_packet(packet.get(), size) < 0)
-      throw FFmpegException("Subtitle encoding failed");
+      throw FFmpegException(WithMediaError("Subtitle encoding failed", AVERROR(ENOMEM)));
     std::copy(FBuffer.begin(), FBuffer.begin() + size, packet->data);
     packet->stream_index = FStream->index;
     packet->pts = ff::av_rescale_q(subtitle->pts, Microseconds, FStream->time_base);

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 
 struct TSubtitlePathOptions {

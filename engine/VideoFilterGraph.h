@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 
 struct TVideoGraphSetup {

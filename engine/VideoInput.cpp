@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/FrameHook.h"
-#include "engine/RgbConverter.h"
+#include "services/RgbConverter.h"
 #include "services/FFmpegLogger.h"
 
 // Hooks must never write into the decoder's buffers (the decoder may still refer to them), so the

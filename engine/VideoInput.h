@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "engine/Bitmap.h"
+#include "services/Bitmap.h"
 #include "engine/Deinterlacer.h"
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 
 class TFrameHookList;

@@ -10,6 +10,7 @@ extern "C" {
 
 #include "engine/FFmpegException.h"
 #include "engine/StatusReport.h"
+#include "services/MediaErrors.h"
 #include "services/FFmpegLogger.h"
 
 namespace {
@@ -238,7 +239,8 @@ int TVideoPath::Encode(const AVFrame *picture, int copies, float inputQuality,
     if (FOptions.StopRequested && *FOptions.StopRequested) break;
     AVFrame *send = FSend.get();
     ff::av_frame_unref(send);
-    if (ff::av_frame_ref(send, picture) < 0) throw FFmpegException("Video encoding failed");
+    if (const int err = ff::av_frame_ref(send, picture); err < 0)
+      throw FFmpegException(WithMediaError("Video encoding failed", err));
     send->width = FEncoder->width;
     send->height = FEncoder->height;
     if (FEncoder->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME))
@@ -250,7 +252,7 @@ int TVideoPath::Encode(const AVFrame *picture, int copies, float inputQuality,
     send->pts = FSyncOpts;
     const int err = ff::avcodec_send_frame(FEncoder, send);
     ff::av_frame_unref(send);
-    if (err < 0) throw FFmpegException("Video encoding failed");
+    if (err < 0) throw FFmpegException(WithMediaError("Video encoding failed", err));
     const int got = ReceivePackets(picture, preview);
     if (got > 0) size = got;
     ++FSyncOpts;
@@ -273,7 +275,7 @@ int TVideoPath::ReceivePackets(const AVFrame *picture, const TPreviewStep &previ
   for (;;) {
     const int err = ff::avcodec_receive_packet(FEncoder, FPacket.get());
     if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) break;
-    if (err < 0) throw FFmpegException("Video encoding failed");
+    if (err < 0) throw FFmpegException(WithMediaError("Video encoding failed", err));
     AVPacket *pkt = FPacket.get();
     size_t sideSize = 0;
     if (const uint8_t *q = ff::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &sideSize);

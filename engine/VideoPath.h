@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 #include "engine/FFmpegException.h"
 #include "engine/VideoFilterGraph.h"
 #include "services/FFmpegApi.h"

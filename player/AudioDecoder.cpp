@@ -27,7 +27,8 @@ bool TAudioDecoder::Open(AVStream *stream) {
   const int streamChannels = FCodec->ch_layout.nb_channels;
   FChannels = (streamChannels == 1 || streamChannels == 2) ? streamChannels : 2;
   FSampleRate = FCodec->sample_rate;
-  FFrame = ff::av_frame_alloc();
+  FFrame.reset(ff::av_frame_alloc());
+  if (!FFrame) return false;
 
   SDL_AudioSpec wanted{};
   SDL_AudioSpec obtained{};
@@ -61,12 +62,9 @@ bool TAudioDecoder::Open(AVStream *stream) {
 void TAudioDecoder::Close() {
   if (FDevice) ff::SDL_CloseAudioDevice(FDevice);
   FDevice = 0;
-  if (FSwr) ff::swr_free(&FSwr);
-  if (FFrame) ff::av_frame_free(&FFrame);
-  if (FCodec) {
-    std::lock_guard lock(CodecLock());
-    ff::avcodec_free_context(&FCodec);
-  }
+  FSwr.reset();
+  FFrame.reset();
+  CloseStreamDecoder(FCodec);
   FStream = nullptr;
 }
 
@@ -123,13 +121,13 @@ void TAudioDecoder::Fill(uint8_t *stream, int len) {
 // Returns the number of bytes ready at FData, or -1 when there is nothing to play now.
 int TAudioDecoder::Decode() {
   for (;;) {
-    const int received = ff::avcodec_receive_frame(FCodec, FFrame);
+    const int received = ff::avcodec_receive_frame(FCodec.get(), FFrame.get());
     if (received >= 0) {
       if (FFrame->best_effort_timestamp != AV_NOPTS_VALUE)
         FClock = FFrame->best_effort_timestamp * av_q2d(FStream->time_base);
-      const int skip = SamplesBeforeSeekTarget(FFrame);
-      int bytes = skip < FFrame->nb_samples ? Convert(FFrame) : 0;
-      ff::av_frame_unref(FFrame);
+      const int skip = SamplesBeforeSeekTarget(FFrame.get());
+      int bytes = skip < FFrame->nb_samples ? Convert(FFrame.get()) : 0;
+      ff::av_frame_unref(FFrame.get());
       if (bytes > 0 && skip > 0) {
         // Start at the sample the seek asked for.
         const int skipBytes = std::min(
@@ -143,19 +141,30 @@ int TAudioDecoder::Decode() {
       FClock = FClock + static_cast<double>(bytes) / (2.0 * FChannels * FSampleRate);
       return bytes;
     }
+    if (received == AVERROR_EOF && FDraining) FEnded = true;
     if (received != AVERROR(EAGAIN) && received != AVERROR_EOF)
       FFLogger().Log(&FPlayback.Owner, TLogLevel::llInfo, "avcodec_decode_audio2() failed");
 
     if (FPlayback.Paused || FPlayback.AudioQ.Aborted()) return -1;
+    // Read before the queue: once the reader is at the end, an empty queue stays empty.
+    const bool readerAtEnd = FPlayback.ReaderAtEnd;
     TQueuedPacket item;
-    if (FPlayback.AudioQ.Get(item, false) <= 0) return -1;
+    if (FPlayback.AudioQ.Get(item, false) <= 0) {
+      if (!readerAtEnd || FDraining) return -1;
+      // The file's last packet has been decoded: the decoder gives up the sound it holds back.
+      ff::avcodec_send_packet(FCodec.get(), nullptr);
+      FDraining = true;
+      continue;
+    }
     if (item.Kind == TPacketKind::pkFlush) {
-      ff::avcodec_flush_buffers(FCodec);
+      ff::avcodec_flush_buffers(FCodec.get());
+      FDraining = false;
+      FEnded = false;
       FSeekTarget = FPlayback.AudioSeekTargetTime.exchange(-1);
       continue;
     }
     if (item.Kind != TPacketKind::pkData) continue;
-    if (ff::avcodec_send_packet(FCodec, item.Packet.get()) < 0)
+    if (ff::avcodec_send_packet(FCodec.get(), item.Packet.get()) < 0)
       FFLogger().Log(&FPlayback.Owner, TLogLevel::llInfo, "avcodec_decode_audio2() failed");
   }
 }
@@ -177,14 +186,16 @@ int TAudioDecoder::Convert(AVFrame *frame) {
                                  : static_cast<uint64_t>(frame->ch_layout.nb_channels);
   if (!FSwr || frame->format != FSrcFormat || frame->sample_rate != FSrcRate ||
       layoutKey != FSrcLayoutKey) {
-    if (FSwr) ff::swr_free(&FSwr);
+    FSwr.reset();
     AVChannelLayout outLayout{};
     ff::av_channel_layout_default(&outLayout, FChannels);
+    SwrContext *swr = nullptr;
     const int err = ff::swr_alloc_set_opts2(
-        &FSwr, &outLayout, AV_SAMPLE_FMT_S16, FSampleRate, &frame->ch_layout,
+        &swr, &outLayout, AV_SAMPLE_FMT_S16, FSampleRate, &frame->ch_layout,
         static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
-    if (err < 0 || ff::swr_init(FSwr) < 0) {
-      if (FSwr) ff::swr_free(&FSwr);
+    FSwr.reset(swr);
+    if (err < 0 || ff::swr_init(FSwr.get()) < 0) {
+      FSwr.reset();
       const char *from = ff::av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame->format));
       FPlayback.Owner.ReportError(std::string("Cannot convert ") + (from ? from : "?") +
                                       " sample format to s16 sample format",
@@ -199,7 +210,7 @@ int TAudioDecoder::Convert(AVFrame *frame) {
   const int bytesPerSample = 2 * FChannels;
   uint8_t *out[1] = {FBuffer.data()};
   const int got =
-      ff::swr_convert(FSwr, out, BufferSize / bytesPerSample,
+      ff::swr_convert(FSwr.get(), out, BufferSize / bytesPerSample,
                       const_cast<const uint8_t **>(frame->extended_data), frame->nb_samples);
   if (got < 0) {
     FPlayback.Owner.ReportError("av_audio_convert() failed", false);

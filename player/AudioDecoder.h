@@ -9,10 +9,8 @@
 #include <mutex>
 #include <vector>
 
-struct AVCodecContext;
-struct AVFrame;
-struct AVStream;
-struct SwrContext;
+#include "services/FFResources.h"
+
 class TPlayback;
 
 class TAudioDecoder {
@@ -32,6 +30,8 @@ class TAudioDecoder {
 
   // Seconds of the sound being handed to the device now.
   double Clock() const;
+  // The file's sound has all been handed to the device (until the next seek).
+  bool Ended() const { return FEnded; }
   int Channels() const { return FChannels; }
   int SampleRate() const { return FSampleRate; }
 
@@ -52,9 +52,9 @@ class TAudioDecoder {
 
   TPlayback &FPlayback;
   AVStream *FStream = nullptr;
-  AVCodecContext *FCodec = nullptr;
-  SwrContext *FSwr = nullptr;
-  AVFrame *FFrame = nullptr;
+  TCodecCtxPtr FCodec;
+  TSwrPtr FSwr;
+  TFramePtr FFrame;
   uint32_t FDevice = 0;
   int FChannels = 0;
   int FSampleRate = 0;
@@ -62,6 +62,8 @@ class TAudioDecoder {
   int FSrcRate = 0;
   uint64_t FSrcLayoutKey = 0;
   double FSeekTarget = -1;  // seconds: sound before it is not played (after a seek)
+  bool FDraining = false;   // the decoder has been told that no more packets come
+  std::atomic<bool> FEnded{false};
 
   std::vector<uint8_t> FBuffer;
   const uint8_t *FData = nullptr;

@@ -11,6 +11,7 @@
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegLogger.h"
+#include "services/RgbConverter.h"
 #include "services/UnicodeProtocol.h"
 
 using namespace std::chrono_literals;
@@ -39,7 +40,6 @@ TCustomPlayer::~TCustomPlayer() {
   OnState = nullptr;
   OnKeyDown = nullptr;
   Stop(true);
-  if (FShownFrame) ff::av_frame_free(&FShownFrame);
 }
 
 bool TCustomPlayer::AVLibLoaded() const {
@@ -91,7 +91,6 @@ bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, b
   }
   Stop(true);
   FLastErrMsg.clear();
-  SetDriverEnvironment();
   if (!StartSDL(screenHandle)) {
     char text[512];
     std::snprintf(text, sizeof text, "Could not initialize SDL with ScreenHandle(%u): %s",
@@ -135,11 +134,70 @@ bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, b
   return true;
 }
 
-// SDL 2 knows only its own driver names; the default leaves SDL's choice untouched.
-void TCustomPlayer::SetDriverEnvironment() {
-  if (FAudioDriver == TAudioDriver::adDirectSound) setenv("SDL_AUDIODRIVER", "directsound", 1);
-  if (FAudioDriver == TAudioDriver::adWaveOut) setenv("SDL_AUDIODRIVER", "winmm", 1);
-  if (FVideoDriver != TVideoDriver::vdDefault) setenv("SDL_VIDEODRIVER", "windows", 1);
+// --- drivers ------------------------------------------------------------------------------
+
+namespace {
+
+// What the other platform's drivers stand for here: its sound server and its plain device
+// interface; for pictures there is one window system, whatever the drawing method was.
+const std::pair<TAudioDriver, const char *> AudioDriverNames[] = {
+    {TAudioDriver::adDefault, ""},
+    {TAudioDriver::adDirectSound, "pulseaudio"},
+    {TAudioDriver::adWaveOut, "alsa"}};
+const std::pair<TVideoDriver, const char *> VideoDriverNames[] = {
+    {TVideoDriver::vdDefault, ""},
+    {TVideoDriver::vdDirectDraw, "x11"},
+    {TVideoDriver::vdGDI, "x11"}};
+
+template <typename E, size_t N>
+E DriverOf(const std::pair<E, const char *> (&table)[N], const std::string &name) {
+  for (const auto &[driver, text] : table)
+    if (name == text) return driver;
+  return table[0].first;
+}
+
+template <typename E, size_t N>
+const char *NameOf(const std::pair<E, const char *> (&table)[N], E driver) {
+  for (const auto &[d, text] : table)
+    if (d == driver) return text;
+  return "";
+}
+
+// The driver SDL is to start with, for the start-up only: SDL reads it from its hints (which
+// override the environment) while it initialises, and the hint is taken back afterwards, so that
+// nothing is left behind for a later Open or for another SDL user in the process.
+class TDriverChoice {
+ public:
+  TDriverChoice(const char *hint, const std::string &name) : FHint(hint), FSet(!name.empty()) {
+    if (FSet) ff::SDL_SetHintWithPriority(FHint, name.c_str(), SDL_HINT_OVERRIDE);
+  }
+  ~TDriverChoice() {
+    if (FSet) ff::SDL_ResetHint(FHint);
+  }
+  TDriverChoice(const TDriverChoice &) = delete;
+  TDriverChoice &operator=(const TDriverChoice &) = delete;
+
+ private:
+  const char *FHint;
+  bool FSet;
+};
+
+}  // namespace
+
+TAudioDriver TCustomPlayer::AudioDriver() const {
+  return DriverOf(AudioDriverNames, FAudioDriverName);
+}
+
+void TCustomPlayer::SetAudioDriver(TAudioDriver value) {
+  FAudioDriverName = NameOf(AudioDriverNames, value);
+}
+
+TVideoDriver TCustomPlayer::VideoDriver() const {
+  return DriverOf(VideoDriverNames, FVideoDriverName);
+}
+
+void TCustomPlayer::SetVideoDriver(TVideoDriver value) {
+  FVideoDriverName = NameOf(VideoDriverNames, value);
 }
 
 bool TCustomPlayer::StartSDL(uintptr_t handle) {
@@ -148,7 +206,11 @@ bool TCustomPlayer::StartSDL(uintptr_t handle) {
   ff::SDL_SetHint("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1");
   Uint32 flags = SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_EVENTS;
   if (!FDisableDisplay) flags |= SDL_INIT_VIDEO;  // sound only needs no display at all
-  if (ff::SDL_Init(flags) != 0) return false;
+  {
+    const TDriverChoice audio(SDL_HINT_AUDIODRIVER, FAudioDriverName);
+    const TDriverChoice video(SDL_HINT_VIDEODRIVER, FVideoDriverName);
+    if (ff::SDL_Init(flags) != 0) return false;
+  }
   if (handle) {
     const char *audio = ff::SDL_GetCurrentAudioDriver();
     const char *video = ff::SDL_GetCurrentVideoDriver();
@@ -305,12 +367,13 @@ void TCustomPlayer::ResetRuntimeState() {
   FCurrentPosition = -1;
   FSeekDone.Set();
   std::lock_guard lock(FShownLock);
-  if (FShownFrame) ff::av_frame_unref(FShownFrame);
+  if (FShownFrame) ff::av_frame_unref(FShownFrame.get());
 }
 
 // --- threads ------------------------------------------------------------------------------
 
 void TCustomPlayer::PlayThreadMain() {
+  const TSdlThreadState sdl;
   ReportState(TPlayState::psPlay);
   try {
     for (;;) {
@@ -410,7 +473,10 @@ void TCustomPlayer::ReportPosition(TPlayback &pb) {
     FLastPosition = position;
     if (OnPosition) Post({TPlayerEventKind::ekPosition, TPlayState::psPlay, position});
   }
-  if (!pb.IsCapture && !pb.EndSignalled && pb.EndReached) {
+  // The end is the end of the pictures as well: the reader finds the end of the file while the
+  // last pictures still wait in the decoder and the display queue.
+  const bool picturesDone = !pb.HasVideo() || pb.Video->Finished();
+  if (!pb.IsCapture && !pb.EndSignalled && pb.EndReached && picturesDone) {
     // Audio-only playbacks keep reporting the end until the host seeks away from it.
     if (pb.HasVideo()) pb.EndSignalled = true;
     ReportState(TPlayState::psEnd);
@@ -419,34 +485,16 @@ void TCustomPlayer::ReportPosition(TPlayback &pb) {
 
 // --- pictures for the host ----------------------------------------------------------------
 
-namespace {
-
-TPicturePlanes PlanesOf(const AVFrame *frame) {
-  TPicturePlanes planes;
-  for (int i = 0; i < 4; ++i) {
-    planes.Data[i] = frame->data[i];
-    planes.Linesize[i] = frame->linesize[i];
-  }
-  planes.Width = frame->width;
-  planes.Height = frame->height;
-  planes.Format = static_cast<AVPixelFormat>(frame->format);
-  return planes;
-}
-
-}  // namespace
-
 void TCustomPlayer::RunHook(AVFrame *picture, int64_t pts) {
-  if (!FHookConverter) FHookConverter = std::make_unique<TFrameConverter>();
-  const TPicturePlanes planes = PlanesOf(picture);
-  if (!FHookConverter->ToBitmap(planes)) {
+  if (!FHookConverter) FHookConverter = std::make_unique<TRgbConverter>();
+  if (!FHookConverter->ToBitmap(picture)) {
     FFLogger().Log(this, TLogLevel::llError, "Cannot initialize the toRGB conversion context");
     return;
   }
-  TBitmap &bitmap = FHookConverter->Bitmap;
   {
-    std::lock_guard canvas(FHookConverter->Canvas);
+    std::lock_guard canvas(FHookCanvas);
     try {
-      OnHook(this, &bitmap, pts);
+      OnHook(this, &FHookConverter->Bitmap(), pts);
     } catch (const std::exception &e) {
       FFLogger().Log(this, TLogLevel::llError, std::string("Error occurs OnHook: ") + e.what());
       return;
@@ -455,16 +503,16 @@ void TCustomPlayer::RunHook(AVFrame *picture, int64_t pts) {
       return;
     }
   }
-  if (!FHookConverter->FromBitmap(planes))
+  if (!FHookConverter->FromBitmap(picture))
     FFLogger().Log(this, TLogLevel::llError, "Cannot initialize the fromRGB conversion context");
 }
 
 void TCustomPlayer::RememberShown(const AVFrame *picture, double pts) {
   std::lock_guard lock(FShownLock);
-  if (!FShownFrame) FShownFrame = ff::av_frame_alloc();
+  if (!FShownFrame) FShownFrame.reset(ff::av_frame_alloc());
   if (!FShownFrame) return;
-  ff::av_frame_unref(FShownFrame);
-  ff::av_frame_ref(FShownFrame, picture);
+  ff::av_frame_unref(FShownFrame.get());
+  ff::av_frame_ref(FShownFrame.get(), picture);
   FShownPts = pts;
 }
 
@@ -474,8 +522,8 @@ TBitmap *TCustomPlayer::FrameSnapshot() {
 }
 
 TBitmap *TCustomPlayer::FrameSnapshot(int64_t &pts) {
-  if (!FSnapshot) FSnapshot = std::make_unique<TFrameConverter>();
-  TBitmap &bitmap = FSnapshot->Bitmap;
+  if (!FSnapshot) FSnapshot = std::make_unique<TRgbConverter>();
+  TBitmap &bitmap = FSnapshot->Bitmap();
   const auto pb = Current();
   if (!pb || !pb->HasVideo()) {
     bitmap.SetSize(0, 0);
@@ -489,11 +537,11 @@ TBitmap *TCustomPlayer::FrameSnapshot(int64_t &pts) {
     std::lock_guard pictures(pb->Video->PictLock);
     const TVideoPicture &vp = pb->Video->Pictures[pb->Video->RIndex];
     pts = std::llround(vp.Pts * 1000000.0) - pb->StartTime;
-    if (pb->Video->Count > 0 && vp.Frame->data[0] && !FSnapshot->ToBitmap(PlanesOf(vp.Frame)))
+    if (pb->Video->Count > 0 && vp.Frame->data[0] && !FSnapshot->ToBitmap(vp.Frame.get()))
       bitmap.SetSize(0, 0);
     return &bitmap;
   }
   pts = std::llround(FShownPts * 1000000.0) - pb->StartTime;
-  if (!FSnapshot->ToBitmap(PlanesOf(FShownFrame))) bitmap.SetSize(0, 0);
+  if (!FSnapshot->ToBitmap(FShownFrame.get())) bitmap.SetSize(0, 0);
   return &bitmap;
 }

@@ -12,11 +12,14 @@
 #include <string>
 #include <thread>
 
-#include "player/FrameConverter.h"
 #include "platform/ManualEvent.h"
 #include "player/PlayerEvents.h"
 #include "services/AVProbe.h"
+#include "services/Bitmap.h"
+#include "services/FFResources.h"
 
+// The drivers as hosts written for the other platform name them; on Linux they stand for SDL's
+// drivers named in FFPlay.cpp.  Hosts may also give SDL's own driver names.
 enum class TAudioDriver { adDefault, adDirectSound, adWaveOut };
 enum class TVideoDriver { vdDefault, vdDirectDraw, vdGDI };
 
@@ -29,6 +32,7 @@ using TSeekFlagSet = uint8_t;
 
 class TCustomPlayer;
 class TPlayback;
+class TRgbConverter;
 class TVideoOutput;
 
 using TFileOpenEvent =
@@ -80,8 +84,12 @@ class TCustomPlayer {
  protected:
   float AspectRatio() const { return FAspectRatio; }
   void SetAspectRatio(float value);
-  TAudioDriver AudioDriver() const { return FAudioDriver; }
-  void SetAudioDriver(TAudioDriver value) { FAudioDriver = value; }
+  TAudioDriver AudioDriver() const;
+  void SetAudioDriver(TAudioDriver value);
+  // SDL's name of the sound driver ("pipewire", "pulseaudio", "alsa", "disk", "dummy", ...);
+  // empty: SDL's own choice.  It applies to the next Open only and never outlives it.
+  const std::string &AudioDriverName() const { return FAudioDriverName; }
+  void SetAudioDriver(const std::string &name) { FAudioDriverName = name; }
   TAudioVolume AudioVolume() const { return FAudioVolume; }
   void SetAudioVolume(TAudioVolume value);
   bool DisableAudio() const { return FDisableAudio; }
@@ -104,8 +112,12 @@ class TCustomPlayer {
   void SetScreenHeight(int value) { FScreenHeight = value; }
   bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
   void SetTriggerEventInMainThread(bool value) { FTriggerEventInMainThread = value; }
-  TVideoDriver VideoDriver() const { return FVideoDriver; }
-  void SetVideoDriver(TVideoDriver value) { FVideoDriver = value; }
+  TVideoDriver VideoDriver() const;
+  void SetVideoDriver(TVideoDriver value);
+  // SDL's name of the display driver ("x11", "wayland", "dummy", ...); empty: SDL's own choice.
+  // A host window (Open's handle) is an X11 window and needs "x11" or SDL's choice.
+  const std::string &VideoDriverName() const { return FVideoDriverName; }
+  void SetVideoDriver(const std::string &name) { FVideoDriverName = name; }
 
  private:
   friend class TPlayback;
@@ -118,7 +130,6 @@ class TCustomPlayer {
   std::shared_ptr<TPlayback> Current() const;
   void SetCurrent(std::shared_ptr<TPlayback> playback);
   bool StartSDL(uintptr_t handle);
-  void SetDriverEnvironment();
   void FireFileOpen(TPlayback &playback);
   void RequestSeek(TPlayback &playback, int64_t target, int64_t relative, TSeekFlagSet flags,
                    bool wait);
@@ -145,7 +156,7 @@ class TCustomPlayer {
   uintptr_t FScreenHandle = 0;
 
   std::atomic<float> FAspectRatio{0};
-  TAudioDriver FAudioDriver = TAudioDriver::adDefault;
+  std::string FAudioDriverName;
   std::atomic<int> FAudioVolume{MaxAudioVolume};
   bool FDisableAudio = false;
   bool FDisableVideo = false;
@@ -157,7 +168,7 @@ class TCustomPlayer {
   std::atomic<int> FScreenWidth{0};
   std::atomic<int> FScreenHeight{0};
   bool FTriggerEventInMainThread = true;
-  TVideoDriver FVideoDriver = TVideoDriver::vdDefault;
+  std::string FVideoDriverName;
 
   mutable std::mutex FPlaybackLock;
   std::shared_ptr<TPlayback> FPlayback;
@@ -169,11 +180,13 @@ class TCustomPlayer {
 
   // The picture on screen, kept for snapshots.
   std::mutex FShownLock;
-  struct AVFrame *FShownFrame = nullptr;
+  TFramePtr FShownFrame;
   double FShownPts = 0;
 
-  std::unique_ptr<TFrameConverter> FSnapshot;
-  std::unique_ptr<TFrameConverter> FHookConverter;
+  std::unique_ptr<TRgbConverter> FSnapshot;
+  std::unique_ptr<TRgbConverter> FHookConverter;
+  // Held while the host draws on the hook's bitmap, so that no one else touches its pixels.
+  std::mutex FHookCanvas;
 
   std::timed_mutex FEventLoopLock;
   TManualEvent FSeekDone{true};
@@ -192,6 +205,7 @@ class TFFPlayer : public TCustomPlayer {
  public:
   using TCustomPlayer::AspectRatio;
   using TCustomPlayer::AudioDriver;
+  using TCustomPlayer::AudioDriverName;
   using TCustomPlayer::AudioVolume;
   using TCustomPlayer::DisableAudio;
   using TCustomPlayer::DisableDisplay;
@@ -218,4 +232,5 @@ class TFFPlayer : public TCustomPlayer {
   using TCustomPlayer::SetVideoDriver;
   using TCustomPlayer::TriggerEventInMainThread;
   using TCustomPlayer::VideoDriver;
+  using TCustomPlayer::VideoDriverName;
 };

@@ -2,10 +2,6 @@
 
 #include "services/FFmpegApi.h"
 
-void TPacketFree::operator()(AVPacket *pkt) const {
-  ff::av_packet_free(&pkt);
-}
-
 void TPacketQueue::Start() {
   {
     std::lock_guard lock(FLock);

@@ -10,12 +10,7 @@
 #include <memory>
 #include <mutex>
 
-struct AVPacket;
-
-struct TPacketFree {
-  void operator()(AVPacket *pkt) const;
-};
-using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
+#include "services/FFResources.h"
 
 enum class TPacketKind { pkData, pkFlush, pkEndOfStream };
 

@@ -103,6 +103,7 @@ void TPlayback::PushEvent(uint32_t type) {
 }
 
 void TPlayback::RefreshTickerMain() {
+  const TSdlThreadState sdl;
   while (!AbortRequest) {
     if (!RefreshPending.exchange(true)) PushEvent(FF_REFRESH_EVENT);
     std::this_thread::sleep_for(HasAudio() && DisplayMode == 1 ? 20ms : 5ms);
@@ -123,7 +124,8 @@ double TPlayback::VideoClock() const {
 }
 
 double TPlayback::MasterClock() const {
-  return HasAudio() ? AudioClock() : VideoClock();
+  const bool soundEnded = HasVideo() && Audio && Audio->Ended();
+  return HasAudio() && !soundEnded ? AudioClock() : VideoClock();
 }
 
 int64_t TPlayback::BitRate() const {
@@ -160,6 +162,7 @@ void TPlayback::TogglePause() {
 // --- reader -------------------------------------------------------------------------------
 
 void TPlayback::ReaderMain(std::shared_ptr<TPlayback> self) {
+  const TSdlThreadState sdl;  // the sound device is opened here
   int result = OpenInput();
   if (result == 0) {
     OpenedState = 1;
@@ -297,7 +300,9 @@ bool TPlayback::QueuesFull() {
 }
 
 int TPlayback::ReadLoop() {
-  AVPacket *pkt = ff::av_packet_alloc();
+  TPacketPtr packet(ff::av_packet_alloc());
+  AVPacket *pkt = packet.get();
+  if (!pkt) return AVERROR(ENOMEM);
   while (!AbortRequest) {
     if (Paused != FLastPaused) {
       FLastPaused = Paused;
@@ -333,14 +338,14 @@ int TPlayback::ReadLoop() {
           Owner.ReportError("error #" + std::to_string(err) + " while reading file: " + Name(),
                             false);
       }
-      if (err == AVERROR_EOF) FEofMark = true;
+      if (err == AVERROR_EOF) FEofMark = ReaderAtEnd = true;
       if (Format->pb && Format->pb->error) break;
       std::this_thread::sleep_for(ReaderErrorSleep);
       continue;
     }
     ReadOne(pkt);
   }
-  ff::av_packet_free(&pkt);
+  packet.reset();
   while (!AbortRequest) std::this_thread::sleep_for(ReaderErrorSleep);
   return 0;
 }
@@ -358,6 +363,7 @@ void TPlayback::ReadOne(AVPacket *pkt) {
 // At the end the video decoder gets empty packets so that it gives up its delayed pictures;
 // the end is reached once every queue has run dry.
 void TPlayback::HandleEndOfFile() {
+  ReaderAtEnd = true;
   if (HasVideo()) {
     if (VideoQ.Count() == 0) VideoQ.PutEndOfStream();
     Owner.FFrameReady.Set();
@@ -379,6 +385,7 @@ void TPlayback::DoSeek() {
   } else {
     // Everything the decoders must know about the seek is in place before they can take the
     // flush marker; otherwise the first picture after it could find stale flags.
+    ReaderAtEnd = false;
     const bool exact = !(SeekFlags & AVSEEK_FLAG_BYTE);
     if (HasAudio()) AudioSeekTargetTime = exact ? target / 1000000.0 : -1.0;
     if (HasVideo()) {
@@ -401,7 +408,7 @@ void TPlayback::DoSeek() {
   SeekRequest = false;
   AfterSeekDrop = true;
   Owner.FSeekDone.Set();
-  FEofMark = false;
+  FEofMark = ReaderAtEnd = false;
   if (Format->pb) Format->pb->eof_reached = 0;
 }
 

@@ -47,6 +47,8 @@ class TPlayback : public std::enable_shared_from_this<TPlayback> {
 
   double AudioClock() const;
   double VideoClock() const;
+  // The sound's clock; once the sound has ended, the pictures that remain keep time with the wall
+  // clock (the video clock runs on from the picture on screen).
   double MasterClock() const;
   bool HasAudio() const { return AudioIndex >= 0; }
   bool HasVideo() const { return VideoIndex >= 0; }
@@ -71,6 +73,7 @@ class TPlayback : public std::enable_shared_from_this<TPlayback> {
   std::atomic<int> StartPaused{0};
   std::atomic<bool> Reading{false};
   std::atomic<bool> EndReached{false};
+  std::atomic<bool> ReaderAtEnd{false};  // every packet of the file is in the queues
   std::atomic<bool> EndSignalled{false};
   int ReadPauseResult = 0;
   // The time (seconds) the last seek asked for, handed to each decoder with its flush marker:

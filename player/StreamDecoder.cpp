@@ -5,10 +5,10 @@
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 
-bool OpenStreamDecoder(AVStream *stream, AVCodecContext *&context, bool tolerant) {
+bool OpenStreamDecoder(AVStream *stream, TCodecCtxPtr &context, bool tolerant) {
   const AVCodec *codec = ff::avcodec_find_decoder(stream->codecpar->codec_id);
-  context = ff::avcodec_alloc_context3(codec);
-  if (!codec || !context || ff::avcodec_parameters_to_context(context, stream->codecpar) < 0)
+  context.reset(ff::avcodec_alloc_context3(codec));
+  if (!codec || !context || ff::avcodec_parameters_to_context(context.get(), stream->codecpar) < 0)
     return false;
   context->pkt_timebase = stream->time_base;
   if (tolerant) {
@@ -18,5 +18,11 @@ bool OpenStreamDecoder(AVStream *stream, AVCodecContext *&context, bool tolerant
     context->thread_count = 1;
   }
   std::lock_guard lock(CodecLock());
-  return ff::avcodec_open2(context, codec, nullptr) >= 0;
+  return ff::avcodec_open2(context.get(), codec, nullptr) >= 0;
+}
+
+void CloseStreamDecoder(TCodecCtxPtr &context) {
+  if (!context) return;
+  std::lock_guard lock(CodecLock());
+  context.reset();
 }

@@ -34,10 +34,7 @@ void TSubtitleDecoder::Close() {
     std::lock_guard lock(SubLock);
     while (Count > 0) PopLocked();
   }
-  if (FCodec) {
-    std::lock_guard lock(CodecLock());
-    ff::avcodec_free_context(&FCodec);
-  }
+  CloseStreamDecoder(FCodec);
 }
 
 void TSubtitleDecoder::PopLocked() {
@@ -54,7 +51,7 @@ void TSubtitleDecoder::Main() {
     TQueuedPacket item;
     if (FPlayback.SubtitleQ.Get(item, true) < 0) break;
     if (item.Kind == TPacketKind::pkFlush) {
-      ff::avcodec_flush_buffers(FCodec);
+      ff::avcodec_flush_buffers(FCodec.get());
       continue;
     }
     if (item.Kind != TPacketKind::pkData) continue;
@@ -65,7 +62,7 @@ void TSubtitleDecoder::Main() {
     }
     TSubPicture &sp = Subs[WIndex];
     int got = 0;
-    if (ff::avcodec_decode_subtitle2(FCodec, &sp.Sub, &got, item.Packet.get()) < 0 || !got)
+    if (ff::avcodec_decode_subtitle2(FCodec.get(), &sp.Sub, &got, item.Packet.get()) < 0 || !got)
       continue;
     if (sp.Sub.format != 0) {  // only bitmap subtitles are drawn
       ff::avsubtitle_free(&sp.Sub);

@@ -9,11 +9,8 @@
 #include <mutex>
 #include <thread>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
+#include "services/FFResources.h"
 
-struct AVStream;
 class TPlayback;
 
 struct TSubPicture {
@@ -47,7 +44,7 @@ class TSubtitleDecoder {
 
   TPlayback &FPlayback;
   AVStream *FStream = nullptr;
-  AVCodecContext *FCodec = nullptr;
+  TCodecCtxPtr FCodec;
   std::thread FThread;
 };
 

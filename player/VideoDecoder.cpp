@@ -16,14 +16,12 @@ constexpr double SyncThreshold = 0.01;
 }  // namespace
 
 TVideoDecoder::TVideoDecoder(TPlayback &playback) : FPlayback(playback) {
-  for (auto &picture : Pictures) picture.Frame = ff::av_frame_alloc();
-  FHeld = ff::av_frame_alloc();
+  for (auto &picture : Pictures) picture.Frame.reset(ff::av_frame_alloc());
+  FHeld.reset(ff::av_frame_alloc());
 }
 
 TVideoDecoder::~TVideoDecoder() {
   Close();
-  for (auto &picture : Pictures) ff::av_frame_free(&picture.Frame);
-  ff::av_frame_free(&FHeld);
 }
 
 bool TVideoDecoder::Open(AVStream *stream) {
@@ -43,10 +41,7 @@ void TVideoDecoder::Close() {
   FPlayback.VideoQ.Abort();
   WakePictures();
   if (FThread.joinable()) FThread.join();
-  if (FCodec) {
-    std::lock_guard lock(CodecLock());
-    ff::avcodec_free_context(&FCodec);
-  }
+  CloseStreamDecoder(FCodec);
   FStream = nullptr;
 }
 
@@ -55,6 +50,11 @@ int TVideoDecoder::FrameWidth() const {
 }
 int TVideoDecoder::FrameHeight() const {
   return FCodec ? FCodec->height : -1;
+}
+
+bool TVideoDecoder::Finished() {
+  std::lock_guard lock(PictLock);
+  return FDrained && Count == 0;
 }
 
 void TVideoDecoder::WakePictures() {
@@ -68,9 +68,13 @@ bool TVideoDecoder::Aborted() const {
 
 // The decoder thread.
 void TVideoDecoder::Main() {
-  AVFrame *frame = ff::av_frame_alloc();
-  AVFrame *picture = ff::av_frame_alloc();
+  const TSdlThreadState sdl;
+  const TFramePtr decoded(ff::av_frame_alloc());
+  const TFramePtr filtered(ff::av_frame_alloc());
+  AVFrame *frame = decoded.get();
+  AVFrame *picture = filtered.get();
   TCustomPlayer &owner = FPlayback.Owner;
+  if (!frame || !picture) return;
   for (;;) {
     while (FPlayback.Paused && !Aborted() && !FPlayback.PausedAtSeek && FPlayback.StartPaused == 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -106,8 +110,6 @@ void TVideoDecoder::Main() {
     }
   }
   FreeGraph();
-  ff::av_frame_free(&frame);
-  ff::av_frame_free(&picture);
 }
 
 // (Re)builds "src" -> [automatic scaler] -> "out" (planar YUV 4:2:0) for the frame's geometry.
@@ -116,7 +118,7 @@ bool TVideoDecoder::BuildGraph(const AVFrame *frame) {
       frame->format == FGraphFormat)
     return true;
   FreeGraph();
-  FGraph = ff::avfilter_graph_alloc();
+  FGraph.reset(ff::avfilter_graph_alloc());
   if (!FGraph) return false;
   char options[32];
   std::snprintf(options, sizeof options, "flags=%d", SWS_BICUBIC);
@@ -129,13 +131,13 @@ bool TVideoDecoder::BuildGraph(const AVFrame *frame) {
                 FStream->time_base.den, sar.num, sar.den);
   const AVPixelFormat formats[] = {AV_PIX_FMT_YUV420P};
   if (ff::avfilter_graph_create_filter(&FSource, ff::avfilter_get_by_name("buffer"), "src", args,
-                                       nullptr, FGraph) < 0 ||
+                                       nullptr, FGraph.get()) < 0 ||
       ff::avfilter_graph_create_filter(&FSink, ff::avfilter_get_by_name("buffersink"), "out",
-                                       nullptr, nullptr, FGraph) < 0 ||
+                                       nullptr, nullptr, FGraph.get()) < 0 ||
       ff::av_opt_set_bin(FSink, "pix_fmts", reinterpret_cast<const uint8_t *>(formats),
                          sizeof formats, AV_OPT_SEARCH_CHILDREN) < 0 ||
       ff::avfilter_link(FSource, 0, FSink, 0) < 0 ||
-      ff::avfilter_graph_config(FGraph, nullptr) < 0) {
+      ff::avfilter_graph_config(FGraph.get(), nullptr) < 0) {
     FreeGraph();
     return false;
   }
@@ -148,19 +150,20 @@ bool TVideoDecoder::BuildGraph(const AVFrame *frame) {
 }
 
 void TVideoDecoder::FreeGraph() {
-  if (FGraph) ff::avfilter_graph_free(&FGraph);
+  FGraph.reset();
   FSource = FSink = nullptr;
   FGraphFormat = -1;
 }
 
 // One step of decoding: 1 with a picture to show in `frame`, 0 without, -1 when aborted.
 int TVideoDecoder::GetPicture(AVFrame *frame) {
-  const int received = ff::avcodec_receive_frame(FCodec, frame);
+  const int received = ff::avcodec_receive_frame(FCodec.get(), frame);
   if (received >= 0) return Deliver(frame);
+  if (received == AVERROR_EOF && FDraining) FDrained = true;
   if (received == AVERROR_EOF && FSeekTarget >= 0 && FHeld->buf[0]) {
     // The file ended before the exact seek target: show its last picture instead.
     FSeekTarget = -1;
-    ff::av_frame_move_ref(frame, FHeld);
+    ff::av_frame_move_ref(frame, FHeld.get());
     return 1;
   }
 
@@ -169,16 +172,17 @@ int TVideoDecoder::GetPicture(AVFrame *frame) {
   switch (item.Kind) {
     case TPacketKind::pkFlush: Flush(); return 0;
     case TPacketKind::pkEndOfStream:
-      if (!FDraining) ff::avcodec_send_packet(FCodec, nullptr);
+      if (!FDraining) ff::avcodec_send_packet(FCodec.get(), nullptr);
       FDraining = true;
       if (!FPlayback.EndSignalled) FPlayback.Owner.ReportPosition(FPlayback);
       return 0;
     case TPacketKind::pkData:
       if (FDraining) {  // new data after the end (a seek without its flush): start over
-        ff::avcodec_flush_buffers(FCodec);
+        ff::avcodec_flush_buffers(FCodec.get());
         FDraining = false;
+        FDrained = false;
       }
-      ff::avcodec_send_packet(FCodec, item.Packet.get());
+      ff::avcodec_send_packet(FCodec.get(), item.Packet.get());
       return 0;
   }
   return 0;
@@ -190,12 +194,12 @@ int TVideoDecoder::Deliver(AVFrame *frame) {
   if (FSeekTarget >= 0 && frame->pts != AV_NOPTS_VALUE) {
     // Skip the pictures that end before the target; the one covering it is shown.
     if (frame->pts * av_q2d(FStream->time_base) + FFrameDuration <= FSeekTarget + 0.001) {
-      ff::av_frame_unref(FHeld);
-      ff::av_frame_move_ref(FHeld, frame);
+      ff::av_frame_unref(FHeld.get());
+      ff::av_frame_move_ref(FHeld.get(), frame);
       return 0;
     }
     FSeekTarget = -1;
-    ff::av_frame_unref(FHeld);
+    ff::av_frame_unref(FHeld.get());
   }
   std::lock_guard lock(PictLock);
   SkipCounter += 1;
@@ -209,9 +213,10 @@ int TVideoDecoder::Deliver(AVFrame *frame) {
 
 // The flush marker: forget everything decoded before the seek and restart the timing.
 void TVideoDecoder::Flush() {
-  ff::avcodec_flush_buffers(FCodec);
+  ff::avcodec_flush_buffers(FCodec.get());
   FDraining = false;
-  ff::av_frame_unref(FHeld);
+  FDrained = false;
+  ff::av_frame_unref(FHeld.get());
   FSeekTarget = FPlayback.SeekTargetTime.exchange(-1);
   std::unique_lock lock(PictLock);
   for (auto &picture : Pictures) picture.TargetClock = 0;
@@ -253,11 +258,11 @@ int TVideoDecoder::QueuePicture(AVFrame *frame, double pts, int64_t pos) {
   lock.unlock();
 
   // The slot is ours until it is counted in.
-  ff::av_frame_unref(vp.Frame);
-  ff::av_frame_ref(vp.Frame, frame);
+  ff::av_frame_unref(vp.Frame.get());
+  ff::av_frame_ref(vp.Frame.get(), frame);
   TCustomPlayer &owner = FPlayback.Owner;
-  if (owner.FHook && owner.OnHook && ff::av_frame_make_writable(vp.Frame) >= 0)
-    owner.RunHook(vp.Frame, std::llround(pts * 1000000.0) - FPlayback.StartTime);
+  if (owner.FHook && owner.OnHook && ff::av_frame_make_writable(vp.Frame.get()) >= 0)
+    owner.RunHook(vp.Frame.get(), std::llround(pts * 1000000.0) - FPlayback.StartTime);
   vp.Pts = pts;
   vp.Pos = pos;
   WIndex = (WIndex + 1) % PictureQueueSize;

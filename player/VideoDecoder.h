@@ -9,22 +9,15 @@
 #include <mutex>
 #include <thread>
 
-extern "C" {
-#include <libavutil/rational.h>
-}
+#include "services/FFResources.h"
 
-struct AVCodecContext;
-struct AVFilterContext;
-struct AVFilterGraph;
-struct AVFrame;
-struct AVStream;
 class TPlayback;
 
 struct TVideoPicture {
   double Pts = 0;          // seconds
   double TargetClock = 0;  // monotonic seconds at which it is due
   int64_t Pos = -1;
-  AVFrame *Frame = nullptr;
+  TFramePtr Frame;
   int Width = 0;
   int Height = 0;
   bool Allocated = false;
@@ -64,6 +57,8 @@ class TVideoDecoder {
   float SkipCounter = 0;
 
   void WakePictures();
+  // Every picture of the file has been decoded and shown (until the next seek).
+  bool Finished();
 
  private:
   void Main();
@@ -79,8 +74,8 @@ class TVideoDecoder {
 
   TPlayback &FPlayback;
   AVStream *FStream = nullptr;
-  AVCodecContext *FCodec = nullptr;
-  AVFilterGraph *FGraph = nullptr;
+  TCodecCtxPtr FCodec;
+  TFilterGraphPtr FGraph;
   AVFilterContext *FSource = nullptr;
   AVFilterContext *FSink = nullptr;
   int FGraphWidth = 0;
@@ -91,7 +86,8 @@ class TVideoDecoder {
   double FFrameDuration = 0.04;
   std::atomic<double> FVideoClock{0};
   double FSeekTarget = -1;   // seconds: pictures ending before it are not shown
-  AVFrame *FHeld = nullptr;  // newest picture skipped while seeking to an exact time
+  TFramePtr FHeld;  // newest picture skipped while seeking to an exact time
   bool FDraining = false;
+  std::atomic<bool> FDrained{false};  // the decoder has given up its last picture
   std::thread FThread;
 };

@@ -18,11 +18,7 @@ constexpr double LateDropMargin = 0.5;
 
 TVideoOutput::TVideoOutput(TCustomPlayer &owner) : FOwner(owner) {}
 
-TVideoOutput::~TVideoOutput() {
-  if (FTexture) ff::SDL_DestroyTexture(FTexture);
-  if (FRenderer) ff::SDL_DestroyRenderer(FRenderer);
-  if (FWindow) ff::SDL_DestroyWindow(FWindow);
-}
+TVideoOutput::~TVideoOutput() = default;
 
 bool TVideoOutput::HandleEvent(const SDL_Event &event, const std::shared_ptr<TPlayback> &playback) {
   TPlayback &pb = *playback;
@@ -37,7 +33,7 @@ bool TVideoOutput::HandleEvent(const SDL_Event &event, const std::shared_ptr<TPl
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         FOwner.FScreenWidth = event.window.data1;
         FOwner.FScreenHeight = event.window.data2;
-        if (FRenderer) ff::SDL_GetRendererOutputSize(FRenderer, &FAreaWidth, &FAreaHeight);
+        if (FRenderer) ff::SDL_GetRendererOutputSize(FRenderer.get(), &FAreaWidth, &FAreaHeight);
         Refresh(pb, false);
       } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
         Refresh(pb, false);
@@ -76,22 +72,22 @@ bool TVideoOutput::OpenOutput(TPlayback &pb, bool forced) {
   }
   if (!forced && FRenderer && FAreaWidth == w && FAreaHeight == h) return true;
   if (!FWindow) {
-    FWindow = FOwner.FScreenHandle
-                  ? ff::SDL_CreateWindowFrom(reinterpret_cast<void *>(FOwner.FScreenHandle))
-                  : ff::SDL_CreateWindow("FFPlayer", SDL_WINDOWPOS_UNDEFINED,
-                                         SDL_WINDOWPOS_UNDEFINED, w, h, SDL_WINDOW_RESIZABLE);
+    FWindow.reset(FOwner.FScreenHandle
+                      ? ff::SDL_CreateWindowFrom(reinterpret_cast<void *>(FOwner.FScreenHandle))
+                      : ff::SDL_CreateWindow("FFPlayer", SDL_WINDOWPOS_UNDEFINED,
+                                             SDL_WINDOWPOS_UNDEFINED, w, h, SDL_WINDOW_RESIZABLE));
   } else if (!FOwner.FScreenHandle) {
-    ff::SDL_SetWindowSize(FWindow, w, h);
+    ff::SDL_SetWindowSize(FWindow.get(), w, h);
   }
   if (FWindow && !FRenderer) {
-    FRenderer = ff::SDL_CreateRenderer(FWindow, -1, 0);
-    if (!FRenderer) FRenderer = ff::SDL_CreateRenderer(FWindow, -1, SDL_RENDERER_SOFTWARE);
+    FRenderer.reset(ff::SDL_CreateRenderer(FWindow.get(), -1, 0));
+    if (!FRenderer) FRenderer.reset(ff::SDL_CreateRenderer(FWindow.get(), -1, SDL_RENDERER_SOFTWARE));
   }
   if (!FWindow || !FRenderer) {
     FOwner.ReportError("SDL: could not set video mode.", false);
     return false;
   }
-  ff::SDL_GetRendererOutputSize(FRenderer, &FAreaWidth, &FAreaHeight);
+  ff::SDL_GetRendererOutputSize(FRenderer.get(), &FAreaWidth, &FAreaHeight);
   // Our own window may not get the size we asked for; the host's window has its own size.
   if (FOwner.FScreenHandle || FOwner.FScreenWidth <= 0) {
     FOwner.FScreenWidth = FAreaWidth;
@@ -189,7 +185,7 @@ void TVideoOutput::BlendSubtitles(TPlayback &pb, TVideoPicture &vp) {
   if (subs.Count == 0) return;
   const TSubPicture &sp = subs.Subs[subs.RIndex];
   if (vp.Pts < sp.Pts + sp.Sub.start_display_time / 1000.0) return;
-  if (ff::av_frame_make_writable(vp.Frame) < 0) return;
+  if (ff::av_frame_make_writable(vp.Frame.get()) < 0) return;
   for (unsigned i = 0; i < sp.Sub.num_rects; ++i)
     BlendSubtitleRect(vp.Frame->data, vp.Frame->linesize, vp.Frame->width, vp.Frame->height,
                       *sp.Sub.rects[i]);
@@ -197,17 +193,16 @@ void TVideoOutput::BlendSubtitles(TPlayback &pb, TVideoPicture &vp) {
 
 void TVideoOutput::ShowPicture(TPlayback &pb, TVideoPicture &vp) {
   BlendSubtitles(pb, vp);
-  FOwner.RememberShown(vp.Frame, vp.Pts);
+  FOwner.RememberShown(vp.Frame.get(), vp.Pts);
   if (!FRenderer && !OpenOutput(pb, false)) return;
   if (!FTexture || FTextureWidth != vp.Width || FTextureHeight != vp.Height) {
-    if (FTexture) ff::SDL_DestroyTexture(FTexture);
-    FTexture = ff::SDL_CreateTexture(FRenderer, SDL_PIXELFORMAT_IYUV, SDL_TEXTUREACCESS_STREAMING,
-                                     vp.Width, vp.Height);
+    FTexture.reset(ff::SDL_CreateTexture(FRenderer.get(), SDL_PIXELFORMAT_IYUV,
+                                         SDL_TEXTUREACCESS_STREAMING, vp.Width, vp.Height));
     FTextureWidth = vp.Width;
     FTextureHeight = vp.Height;
   }
   if (!FTexture || !vp.Frame->data[0]) return;
-  ff::SDL_UpdateYUVTexture(FTexture, nullptr, vp.Frame->data[0], vp.Frame->linesize[0],
+  ff::SDL_UpdateYUVTexture(FTexture.get(), nullptr, vp.Frame->data[0], vp.Frame->linesize[0],
                            vp.Frame->data[1], vp.Frame->linesize[1], vp.Frame->data[2],
                            vp.Frame->linesize[2]);
   FPictureSar = vp.Frame->sample_aspect_ratio;
@@ -245,13 +240,13 @@ SDL_Rect TVideoOutput::FitRect(int areaWidth, int areaHeight, double aspect) {
 
 void TVideoOutput::PresentPicture() {
   if (!FRenderer) return;
-  ff::SDL_SetRenderDrawColor(FRenderer, 0, 0, 0, 255);
-  ff::SDL_RenderClear(FRenderer);
+  ff::SDL_SetRenderDrawColor(FRenderer.get(), 0, 0, 0, 255);
+  ff::SDL_RenderClear(FRenderer.get());
   if (FHavePicture && FTexture) {
     const SDL_Rect rect = FitRect(FAreaWidth, FAreaHeight, DisplayAspect());
-    ff::SDL_RenderCopy(FRenderer, FTexture, nullptr, &rect);
+    ff::SDL_RenderCopy(FRenderer.get(), FTexture.get(), nullptr, &rect);
   }
-  ff::SDL_RenderPresent(FRenderer);
+  ff::SDL_RenderPresent(FRenderer.get());
 }
 
 // An oscilloscope trace of the sound being played, one band per channel.
@@ -286,9 +281,9 @@ void TVideoOutput::DrawWaveform(TPlayback &pb) {
     }
     FWaveStart = start;
   }
-  ff::SDL_SetRenderDrawColor(FRenderer, 0, 0, 0, 255);
-  ff::SDL_RenderClear(FRenderer);
-  ff::SDL_SetRenderDrawColor(FRenderer, 255, 255, 255, 255);
+  ff::SDL_SetRenderDrawColor(FRenderer.get(), 0, 0, 0, 255);
+  ff::SDL_RenderClear(FRenderer.get());
+  ff::SDL_SetRenderDrawColor(FRenderer.get(), 255, 255, 255, 255);
   const int band = FAreaHeight / channels;
   const int factor = band * 9 / 20;
   for (int ch = 0; ch < channels; ++ch) {
@@ -296,11 +291,11 @@ void TVideoOutput::DrawWaveform(TPlayback &pb) {
     int index = FWaveStart + ch;
     for (int x = 0; x < FAreaWidth; ++x) {
       const int y = (at(index) * factor) >> 15;
-      ff::SDL_RenderDrawLine(FRenderer, x, centre, x, centre + y);
+      ff::SDL_RenderDrawLine(FRenderer.get(), x, centre, x, centre + y);
       index += channels;
     }
   }
   for (int ch = 1; ch < channels; ++ch)
-    ff::SDL_RenderDrawLine(FRenderer, 0, band * ch, FAreaWidth - 1, band * ch);
-  ff::SDL_RenderPresent(FRenderer);
+    ff::SDL_RenderDrawLine(FRenderer.get(), 0, band * ch, FAreaWidth - 1, band * ch);
+  ff::SDL_RenderPresent(FRenderer.get());
 }

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "services/FFmpegApi.h"
+#include "services/FFResources.h"
 
 class TCustomPlayer;
 class TPlayback;
@@ -39,9 +39,10 @@ class TVideoOutput {
   double DisplayAspect() const;
 
   TCustomPlayer &FOwner;
-  SDL_Window *FWindow = nullptr;
-  SDL_Renderer *FRenderer = nullptr;
-  SDL_Texture *FTexture = nullptr;
+  // Released in the reverse order: texture, renderer, window.
+  TSdlWindowPtr FWindow;
+  TSdlRendererPtr FRenderer;
+  TSdlTexturePtr FTexture;
   int FTextureWidth = 0;
   int FTextureHeight = 0;
   AVRational FPictureSar{0, 1};

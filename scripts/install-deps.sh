@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake make pkg-config
   libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev libavutil-dev
   libswscale-dev libswresample-dev libsdl2-dev
-  libsimpleini-dev qt6-base-dev libgtest-dev fonts-dejavu-core
+  libsimpleini-dev qt6-base-dev libgtest-dev fonts-dejavu-core libx11-dev
   ffmpeg xvfb xauth time bc
 )
 

@@ -90,13 +90,9 @@ std::string RateItem(AVRational rate, const char *name) {
   return FormatText(", %1.0fk %s", v / 1000, name);
 }
 
-struct TCodecContextFree {
-  void operator()(AVCodecContext *c) const { ff::avcodec_free_context(&c); }
-};
-
 // The library's one-line description of a stream's codec ("Video: h264 (High) ...").
 std::string CodecDescription(const AVStream *st) {
-  std::unique_ptr<AVCodecContext, TCodecContextFree> ctx(ff::avcodec_alloc_context3(nullptr));
+  TCodecCtxPtr ctx(ff::avcodec_alloc_context3(nullptr));
   if (!ctx || ff::avcodec_parameters_to_context(ctx.get(), st->codecpar) < 0) return "";
   char buf[256] = {};
   ff::avcodec_string(buf, sizeof buf, ctx.get(), 0);
@@ -152,10 +148,6 @@ std::string FormatFileSize(int64_t bytes) {
   if (bytes <= 1048576) return FormatText("%.2f KB", bytes / 1024.0);
   if (bytes <= 1073741824) return FormatText("%.2f MB", bytes / 1048576.0);
   return FormatText("%.2f GB", bytes / 1073741824.0);
-}
-
-void TCustomAVProbe::TInputClose::operator()(AVFormatContext *ic) const {
-  CloseInputURL(&ic);
 }
 
 TCustomAVProbe::TCustomAVProbe() {

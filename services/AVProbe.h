@@ -8,9 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-struct AVFormatContext;
-struct AVStream;
-struct AVDictionary;
+#include "services/FFResources.h"
 
 // Raised by LoadFile and AttachContext when a library the probe needs is not loaded.
 struct EAVProbeError : std::runtime_error {
@@ -122,11 +120,8 @@ class TCustomAVProbe {
   std::string StreamLine(int index) const;
   static void AppendTagBlock(std::string &text, const AVDictionary *tags, const char *prefix);
 
-  struct TInputClose {
-    void operator()(AVFormatContext *ic) const;
-  };
-  AVFormatContext *FContext = nullptr;                   // the file, owned or not
-  std::unique_ptr<AVFormatContext, TInputClose> FOwned;  // set when LoadFile opened it
+  AVFormatContext *FContext = nullptr;  // the file, owned or not
+  TInputCtxPtr FOwned;                  // set when LoadFile opened it
   std::string FLastErrMsg;
   std::string FForceFormat;
   int64_t FFileSize = -1;

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Bitmap.h"
+#include "services/Bitmap.h"
 #include "engine/FFmpeg.h"
 #include "platform/ThreadPriority.h"
 #include "services/AVProbe.h"

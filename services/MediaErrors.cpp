@@ -30,3 +30,7 @@ std::string MediaErrorText(int err) {
   snprintf(text, sizeof text, "Error number %d occurred", err);
   return text;
 }
+
+std::string WithMediaError(const std::string &what, int err) {
+  return what + ": " + MediaErrorText(err);
+}

@@ -10,9 +10,9 @@ TSDLPreviewer::TSDLPreviewer() = default;
 TSDLPreviewer::~TSDLPreviewer() {
   // Windows belong to the thread that made them: tear down there too.
   RunInMainThread([this] {
-    if (FTexture) ff::SDL_DestroyTexture(FTexture);
-    if (FRenderer) ff::SDL_DestroyRenderer(FRenderer);
-    if (FWindow) ff::SDL_DestroyWindow(FWindow);
+    FTexture.reset();
+    FRenderer.reset();
+    FWindow.reset();
     if (FVideoStarted) ff::SDL_QuitSubSystem(SDL_INIT_VIDEO);
   });
 }
@@ -30,7 +30,7 @@ bool TSDLPreviewer::Show(const TBitmap &bitmap, int32_t frameNumber, int64_t pts
 }
 
 std::string TSDLPreviewer::Caption() const {
-  return FWindow ? ff::SDL_GetWindowTitle(FWindow) : std::string();
+  return FWindow ? ff::SDL_GetWindowTitle(FWindow.get()) : std::string();
 }
 
 void TSDLPreviewer::CreateWindow(int width, int height) {
@@ -41,9 +41,9 @@ void TSDLPreviewer::CreateWindow(int width, int height) {
     }
     FVideoStarted = true;
   }
-  FWindow = ff::SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                                 SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_UTILITY);
-  if (FWindow) FRenderer = ff::SDL_CreateRenderer(FWindow, -1, 0);
+  FWindow.reset(ff::SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                                     height, SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_UTILITY));
+  if (FWindow) FRenderer.reset(ff::SDL_CreateRenderer(FWindow.get(), -1, 0));
   if (!FWindow || !FRenderer) FClosed = true;
 }
 
@@ -52,7 +52,7 @@ void TSDLPreviewer::PollClose() {
   SDL_Event events[16];
   ff::SDL_PumpEvents();
   const int n = ff::SDL_PeepEvents(events, 16, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
-  const uint32_t id = ff::SDL_GetWindowID(FWindow);
+  const uint32_t id = ff::SDL_GetWindowID(FWindow.get());
   for (int i = 0; i < n; ++i)
     if (events[i].window.windowID == id && events[i].window.event == SDL_WINDOWEVENT_CLOSE)
       FClosed = true;
@@ -66,18 +66,18 @@ void TSDLPreviewer::Display() {
   if (FClosed || !FWindow) return;
   PollClose();
   if (FClosed) return;
-  ff::SDL_SetWindowTitle(FWindow, FormatMediaTime(FPts).c_str());
+  ff::SDL_SetWindowTitle(FWindow.get(), FormatMediaTime(FPts).c_str());
   if (!FTexture || FTextureWidth != FBitmap.Width() || FTextureHeight != FBitmap.Height()) {
-    if (FTexture) ff::SDL_DestroyTexture(FTexture);
-    FTexture = ff::SDL_CreateTexture(FRenderer, SDL_PIXELFORMAT_BGR24, SDL_TEXTUREACCESS_STREAMING,
-                                     FBitmap.Width(), FBitmap.Height());
+    FTexture.reset(ff::SDL_CreateTexture(FRenderer.get(), SDL_PIXELFORMAT_BGR24,
+                                         SDL_TEXTUREACCESS_STREAMING, FBitmap.Width(),
+                                         FBitmap.Height()));
     FTextureWidth = FBitmap.Width();
     FTextureHeight = FBitmap.Height();
   }
   if (!FTexture) return;
-  ff::SDL_UpdateTexture(FTexture, nullptr, FBitmap.ScanLine(0), FBitmap.LineSize());
-  ff::SDL_RenderCopy(FRenderer, FTexture, nullptr, nullptr);
-  ff::SDL_RenderPresent(FRenderer);
+  ff::SDL_UpdateTexture(FTexture.get(), nullptr, FBitmap.ScanLine(0), FBitmap.LineSize());
+  ff::SDL_RenderCopy(FRenderer.get(), FTexture.get(), nullptr, nullptr);
+  ff::SDL_RenderPresent(FRenderer.get());
 }
 
 std::unique_ptr<TPreviewer> CreateSDLPreviewer() {

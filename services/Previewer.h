@@ -7,12 +7,9 @@
 #include <mutex>
 #include <string>
 
-#include "engine/Bitmap.h"
+#include "services/Bitmap.h"
 #include "engine/Preview.h"
-
-struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
+#include "services/FFResources.h"
 
 class TSDLPreviewer : public TPreviewer {
  public:
@@ -38,9 +35,9 @@ class TSDLPreviewer : public TPreviewer {
   int32_t FFrameNumber = 0;
   int64_t FPts = -1;
   bool FVideoStarted = false;
-  SDL_Window *FWindow = nullptr;
-  SDL_Renderer *FRenderer = nullptr;
-  SDL_Texture *FTexture = nullptr;
+  TSdlWindowPtr FWindow;
+  TSdlRendererPtr FRenderer;
+  TSdlTexturePtr FTexture;
   int FTextureWidth = 0, FTextureHeight = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 
 namespace {
@@ -16,6 +17,34 @@ namespace {
 // Schemes that are addresses already and pass unchanged (compared with letter case).
 constexpr const char PassThroughSchemes[] = ":unicode:stream:gopher:http:pipe:rtp:tcp:udp:";
 constexpr int IOBufferSize = 32768;
+// What a local file may open besides itself (a playlist's segments, keys or inline data): never a
+// network address, whatever the file says.
+constexpr const char LocalFileProtocols[] = "file,crypto,data";
+
+// The length of the scheme the libraries would read at the start of `text` ("take" in
+// "take:1.mp4"), 0 when they would read it as a plain file name.
+size_t SchemeLength(const std::string &text) {
+  static const char SchemeChars[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.";
+  const size_t n = strspn(text.c_str(), SchemeChars);
+  return n > 0 && n < text.size() && text[n] == ':' ? n : 0;
+}
+
+constexpr const char LocalFilePrefix[] = "file:";
+
+// Addresses the user means as such: our pass-through schemes and anything written "scheme://".
+bool IsAddress(const std::string &text) {
+  const size_t n = SchemeLength(text);
+  if (n == 0) return false;
+  if (strstr(PassThroughSchemes, (":" + text.substr(0, n) + ":").c_str())) return true;
+  return text.compare(n, 3, "://") == 0;
+}
+
+// A URL that names a local file: no scheme at all, or the file protocol's own.
+bool IsLocalFileURL(const std::string &url) {
+  const size_t n = SchemeLength(url);
+  return n == 0 || url.compare(0, n, "file") == 0;
+}
 
 // Converts through the locale; false when some character has no representation.
 bool WideToLocale(const std::wstring &text, std::string &out) {
@@ -52,25 +81,27 @@ int FdOf(void *opaque) {
   return static_cast<int>(reinterpret_cast<intptr_t>(opaque));
 }
 
+// The system's reason travels on as the library's error code (permission denied, is a directory,
+// no space left), so that the message the user sees names it.
 int UnicodeRead(void *opaque, uint8_t *buf, int size) {
   const ssize_t n = read(FdOf(opaque), buf, size);
-  if (n < 0) return -1;
+  if (n < 0) return AVERROR(errno);
   return n == 0 ? AVERROR_EOF : static_cast<int>(n);
 }
 
 int UnicodeWrite(void *opaque, uint8_t *buf, int size) {
   const ssize_t n = write(FdOf(opaque), buf, size);
-  return n < 0 ? -1 : static_cast<int>(n);
+  return n < 0 ? AVERROR(errno) : static_cast<int>(n);
 }
 
 int64_t UnicodeSeek(void *opaque, int64_t pos, int whence) {
   const int fd = FdOf(opaque);
   if (whence & AVSEEK_SIZE) {
     struct stat st {};
-    return fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+    return fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : AVERROR(errno);
   }
   const off_t r = lseek(fd, pos, whence & ~AVSEEK_FORCE);
-  return r < 0 ? -1 : static_cast<int64_t>(r);
+  return r < 0 ? AVERROR(errno) : static_cast<int64_t>(r);
 }
 
 bool IsUnicodeURL(const char *url) {
@@ -90,7 +121,13 @@ int OpenUnicodeIO(AVIOContext **pb, const char *url, int flags) {
   else if (flags & AVIO_FLAG_WRITE)
     mode = O_WRONLY | O_CREAT | O_TRUNC;
   const int fd = open(path.c_str(), mode | O_CLOEXEC, 0644);
-  if (fd < 0) return AVERROR(ENOENT);
+  if (fd < 0) return AVERROR(errno);
+  // A folder opens for reading like a file; say what it is before anyone reads from it.
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd);
+    return AVERROR(EISDIR);
+  }
 
   void *file = reinterpret_cast<void *>(static_cast<intptr_t>(fd));
   auto *buffer = static_cast<unsigned char *>(ff::av_malloc(IOBufferSize));
@@ -175,6 +212,8 @@ std::string FileNameToURL(const std::wstring &name) {
     url = UnicodeURLPrefix + WideToUTF8(name);
   else if (!WideToLocale(name, url))
     url = WideToUTF8(name);  // an address of another scheme: its bytes as UTF-8
+  // A local name such as "take:1.mp4" would be read as an address of the scheme "take".
+  if (!IsAddress(url) && SchemeLength(url) > 0) url = LocalFilePrefix + url;
   if (url.size() > MaxURLBytes)
     throw EFileNameTooLong("File name is too long (" + std::to_string(url.size()) +
                            " bytes, at most " + std::to_string(MaxURLBytes) +
@@ -183,6 +222,8 @@ std::string FileNameToURL(const std::wstring &name) {
 }
 
 std::wstring URLToFileName(const std::string &url) {
+  if (url.rfind(LocalFilePrefix, 0) == 0 && !IsAddress(url.substr(strlen(LocalFilePrefix))))
+    return URLToFileName(url.substr(strlen(LocalFilePrefix)));
   if (IsUnicodeURL(url.c_str())) {
     const std::wstring wide = UTF8ToWide(url);
     // Drop "unicode:utf8:", i.e. everything up to and including the second colon.
@@ -194,8 +235,11 @@ std::wstring URLToFileName(const std::string &url) {
   return wide;
 }
 
-int OpenInputURL(AVFormatContext **ic, const char *url, const AVInputFormat *fmt,
-                 AVDictionary **options) {
+namespace {
+
+// avformat_open_input for our own addresses as well as the libraries' ones.
+int OpenInput(AVFormatContext **ic, const char *url, const AVInputFormat *fmt,
+              AVDictionary **options) {
   if (!IsUnicodeURL(url)) return ff::avformat_open_input(ic, url, fmt, options);
   // Like the library's own open, a failure frees a context the caller allocated beforehand.
   AVIOContext *pb = nullptr;
@@ -214,6 +258,24 @@ int OpenInputURL(AVFormatContext **ic, const char *url, const AVInputFormat *fmt
   const int err = ff::avformat_open_input(ic, url, fmt, options);
   if (err < 0) CloseUnicodeIO(&pb);  // the library freed the context but not our stream
   return err;
+}
+
+}  // namespace
+
+int OpenInputURL(AVFormatContext **ic, const char *url, const AVInputFormat *fmt,
+                 AVDictionary **options) {
+  AVDictionary *own = nullptr;
+  if (!options) options = &own;
+  const bool local = IsUnicodeURL(url) || IsLocalFileURL(url);
+  if (local && !ff::av_dict_get(*options, "protocol_whitelist", nullptr, 0))
+    ff::av_dict_set(options, "protocol_whitelist", LocalFileProtocols, 0);
+  const int err = OpenInput(ic, url, fmt, options);
+  ff::av_dict_free(&own);
+  return err;
+}
+
+void ff_handles::TInputCtxClose::operator()(AVFormatContext *c) const {
+  if (c && ff::avformat_close_input) CloseInputURL(&c);
 }
 
 void CloseInputURL(AVFormatContext **ic) {

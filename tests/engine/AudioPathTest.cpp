@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/AudioPath.h"
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "engine/Bitmap.h"
+#include "services/Bitmap.h"
 #include "engine/Preview.h"
 #include "tests/engine/EngineTestSupport.h"
 

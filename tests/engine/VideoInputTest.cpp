@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "engine/FrameHook.h"
-#include "engine/RgbConverter.h"
+#include "services/RgbConverter.h"
 #include "engine/VideoInput.h"
 #include "tests/engine/VideoTestSupport.h"
 

@@ -222,3 +222,22 @@ TEST_F(VideoPath, PassOneStatisticsAndFlushReachTheWriter) {
 }
 
 }  // namespace
+
+namespace {
+
+// An encoder that refuses a picture says why: the library's reason follows the message.
+TEST_F(VideoPath, EncodingFailureCarriesTheLibrarysReason) {
+  auto enc = OpenVideoEncoder("rawvideo", 64, 48);
+  auto path = MakePath(enc.get(), TVideoPathOptions{}, 64, 48);
+  auto picture = Picture(64, 48, AV_PIX_FMT_YUV420P, 60, 128, 128);
+  path->Out(picture.get(), 0, 0);
+  path->Flush();  // the encoder takes nothing after its flush
+  try {
+    path->Out(picture.get(), FrameUs, 0);
+    FAIL() << "no failure";
+  } catch (const FFmpegException &e) {
+    EXPECT_STREQ(e.what(), "Video encoding failed: End of file");
+  }
+}
+
+}  // namespace

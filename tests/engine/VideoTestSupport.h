@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "engine/FFResources.h"
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 

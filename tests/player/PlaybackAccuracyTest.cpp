@@ -219,3 +219,22 @@ TEST_F(PlaybackAccuracyTest, StaysWithinItsMemoryAndProcessorLimits) {
   EXPECT_LT(load, 1.0);
   std::printf("peak resident %ld KiB, 720p processor load %.2f\n", peak, load);
 }
+
+// When the sound ends before the pictures, the rest of the pictures keep time with the wall
+// clock, and the end is reported once.
+TEST_F(PlaybackAccuracyTest, KeepsTimeAfterTheSoundEndsAndReportsTheEndOnce) {
+  const std::string clip = fixtures::Make(
+      "video-4s-sound-1.5s.mkv",
+      "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
+      "-f lavfi -i sine=frequency=440:sample_rate=32000:duration=1.5 "
+      "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a pcm_s16le");
+  ASSERT_TRUE(Open(clip)) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psPlay, 2s));
+  const auto start = TClock::now();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psEnd, 10s));
+  const double took = SecondsSince(start);
+  std::this_thread::sleep_for(1s);
+  EXPECT_NEAR(took, 4.0, 0.4);
+  EXPECT_EQ(Events.StateCount(TPlayState::psEnd), 1);
+  EXPECT_EQ(Player.CurrentPosition(), 4000000);
+}

@@ -246,3 +246,61 @@ TEST_F(PlayerTest, StopFromTheStateHandlerReturns) {
   EXPECT_TRUE(stopped);
   EXPECT_FALSE(Player.Playing());
 }
+
+// The hook's bitmap of an odd-width picture is whole: its last column is not left black.
+TEST_F(PlayerTest, HookBitmapOfAnOddWidthIsFilledToTheLastColumn) {
+  const std::string white = fixtures::Make(
+      "white-321x240.mkv",
+      "-f lavfi -i color=c=white:s=322x240:r=25:d=1,format=yuv444p,crop=321:240:0:0 -c:v ffv1");
+  std::atomic<int> calls{0}, blackEdges{0};
+  Player.SetDisableAudio(true);
+  Player.SetHook(true);
+  Player.OnHook = [&](TCustomPlayer *, TBitmap *bitmap, int64_t) {
+    ++calls;
+    const int last = bitmap->Width() - 1;
+    if (last != 320 || bitmap->ScanLine(bitmap->Height() / 2)[last * 3 + 1] < 200) ++blackEdges;
+  };
+  ASSERT_TRUE(Open(white)) << Player.LastErrMsg();
+  ASSERT_TRUE(Events.WaitFor(TPlayState::psEnd, 4s));
+  EXPECT_GT(calls, 10);
+  EXPECT_EQ(blackEdges, 0);
+}
+
+// Drivers are SDL's own names here.  A choice holds for the Open it is made for and leaves
+// nothing in the environment: after a driver that cannot start, the default opens again.
+TEST_F(PlayerTest, DriverChoicesLeaveNothingBehindForLaterOpens) {
+  const std::string clip = fixtures::Clip(1.0);
+  struct TCase {
+    const char *Audio;
+    const char *Video;
+    bool Opens;
+  };
+  const TCase cases[] = {
+      {"dummy", "dummy", true},
+      {"", "no-such-display", false},
+      {"no-such-sound", "", false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.Audio) + "/" + c.Video);
+    Player.SetAudioDriver(std::string(c.Audio));
+    Player.SetVideoDriver(std::string(c.Video));
+    EXPECT_EQ(Open(clip), c.Opens) << Player.LastErrMsg();
+    Player.Stop(true);
+    EXPECT_STREQ(getenv("SDL_VIDEODRIVER"), "dummy");
+    EXPECT_STREQ(getenv("SDL_AUDIODRIVER"), "disk");
+    Player.SetAudioDriver(TAudioDriver::adDefault);
+    Player.SetVideoDriver(TVideoDriver::vdDefault);
+    EXPECT_TRUE(Open(clip)) << Player.LastErrMsg();
+    Player.Stop(true);
+  }
+  // The other platform's choices, as hosts written for it set them, then the default again.
+  Player.SetVideoDriver(TVideoDriver::vdGDI);
+  Player.SetAudioDriver(TAudioDriver::adWaveOut);
+  EXPECT_EQ(Player.VideoDriverName(), "x11");
+  EXPECT_EQ(Player.AudioDriverName(), "alsa");
+  Open(clip);  // may or may not start here (no display, no sound card)
+  Player.Stop(true);
+  Player.SetVideoDriver(TVideoDriver::vdDefault);
+  Player.SetAudioDriver(TAudioDriver::adDefault);
+  EXPECT_TRUE(Open(clip)) << Player.LastErrMsg();
+}

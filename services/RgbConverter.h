@@ -1,11 +1,12 @@
-// Conversion of decoded pictures to the 24-bit BGR bitmap the hooks and the preview draw on, and
-// back.  The buffer and the scaling contexts are kept across frames.
+// Conversion of decoded pictures to the 24-bit BGR bitmap that hosts draw on, and back: one
+// converter for the engine's custom hook and preview and for the player's hook and snapshot.  The
+// buffer and the scaling contexts are kept across frames.
 #pragma once
 
 #include <cstdint>
 
-#include "engine/Bitmap.h"
-#include "engine/FFResources.h"
+#include "services/Bitmap.h"
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 
 class TRgbConverter {

@@ -1,4 +1,4 @@
-#include "engine/RgbConverter.h"
+#include "services/RgbConverter.h"
 
 #include <algorithm>
 #include <cstring>

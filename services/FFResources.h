@@ -1,8 +1,9 @@
-// Owning handles for the media libraries' objects used by the engine.
+// Owning handles for the media libraries' objects and SDL's, used by the engine, the encoder
+// component and the player alike.
 //
 // Every deleter calls the run-time bound function (ff::), so the handles may only be released while
-// the libraries are loaded; the engine frees everything it holds in ClearAll, before that can
-// change.
+// the libraries are loaded: the engine frees everything it holds in ClearAll, the player when its
+// playback closes, before that can change.
 #pragma once
 
 #include <memory>
@@ -10,7 +11,7 @@
 
 #include "services/FFmpegApi.h"
 
-namespace engine_detail {
+namespace ff_handles {
 
 struct TCodecCtxFree {
   void operator()(AVCodecContext *c) const {
@@ -57,25 +58,59 @@ struct TFormatCtxFree {  // a context that was never opened as an input (generic
     if (c && ff::avformat_free_context) ff::avformat_free_context(c);
   }
 };
+struct TInputCtxClose {  // an opened input, whatever address it was opened by
+  void operator()(AVFormatContext *c) const;
+};
 struct TAvFree {
   void operator()(void *p) const {
     if (p && ff::av_free) ff::av_free(p);
   }
 };
+struct TSdlWindowFree {
+  void operator()(SDL_Window *w) const {
+    if (w && ff::SDL_DestroyWindow) ff::SDL_DestroyWindow(w);
+  }
+};
+struct TSdlRendererFree {
+  void operator()(SDL_Renderer *r) const {
+    if (r && ff::SDL_DestroyRenderer) ff::SDL_DestroyRenderer(r);
+  }
+};
+struct TSdlTextureFree {
+  void operator()(SDL_Texture *t) const {
+    if (t && ff::SDL_DestroyTexture) ff::SDL_DestroyTexture(t);
+  }
+};
 
-}  // namespace engine_detail
+}  // namespace ff_handles
 
-using TCodecCtxPtr = std::unique_ptr<AVCodecContext, engine_detail::TCodecCtxFree>;
-using TFramePtr = std::unique_ptr<AVFrame, engine_detail::TFrameFree>;
-using TPacketPtr = std::unique_ptr<AVPacket, engine_detail::TPacketFree>;
-using TBsfPtr = std::unique_ptr<AVBSFContext, engine_detail::TBsfFree>;
-using TSwsPtr = std::unique_ptr<SwsContext, engine_detail::TSwsFree>;
-using TSwrPtr = std::unique_ptr<SwrContext, engine_detail::TSwrFree>;
-using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, engine_detail::TAudioFifoFree>;
-using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, engine_detail::TFilterGraphFree>;
-using TFormatCtxPtr = std::unique_ptr<AVFormatContext, engine_detail::TFormatCtxFree>;
+using TCodecCtxPtr = std::unique_ptr<AVCodecContext, ff_handles::TCodecCtxFree>;
+using TFramePtr = std::unique_ptr<AVFrame, ff_handles::TFrameFree>;
+using TPacketPtr = std::unique_ptr<AVPacket, ff_handles::TPacketFree>;
+using TBsfPtr = std::unique_ptr<AVBSFContext, ff_handles::TBsfFree>;
+using TSwsPtr = std::unique_ptr<SwsContext, ff_handles::TSwsFree>;
+using TSwrPtr = std::unique_ptr<SwrContext, ff_handles::TSwrFree>;
+using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, ff_handles::TAudioFifoFree>;
+using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, ff_handles::TFilterGraphFree>;
+using TFormatCtxPtr = std::unique_ptr<AVFormatContext, ff_handles::TFormatCtxFree>;
+using TInputCtxPtr = std::unique_ptr<AVFormatContext, ff_handles::TInputCtxClose>;
 template <class T>
-using TAvMemPtr = std::unique_ptr<T, engine_detail::TAvFree>;
+using TAvMemPtr = std::unique_ptr<T, ff_handles::TAvFree>;
+using TSdlWindowPtr = std::unique_ptr<SDL_Window, ff_handles::TSdlWindowFree>;
+using TSdlRendererPtr = std::unique_ptr<SDL_Renderer, ff_handles::TSdlRendererFree>;
+using TSdlTexturePtr = std::unique_ptr<SDL_Texture, ff_handles::TSdlTextureFree>;
+
+// SDL keeps per-thread state (its error text) that it frees only for threads it made itself: a
+// thread of ours that calls SDL holds one of these for its whole life.
+class TSdlThreadState {
+ public:
+  TSdlThreadState() = default;
+  TSdlThreadState(const TSdlThreadState &) = delete;
+  TSdlThreadState &operator=(const TSdlThreadState &) = delete;
+  ~TSdlThreadState() {
+    if (ff::SDL_TLSCleanup) ff::SDL_TLSCleanup();
+  }
+};
 
 // A chain of bitstream filters for one output stream, applied in order.  The filters are allocated
 // when the option is given; their input parameters are set and they are initialised when the run

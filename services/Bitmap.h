@@ -1,5 +1,5 @@
-// The 24-bit bitmap the engine hands to the custom hook and to the preview.  The bitmap belongs to
-// the engine and is valid only during a call.
+// The 24-bit bitmap that the engine hands to its custom hook and preview and the player to its hook
+// and snapshot.  The bitmap belongs to the one that hands it out and is valid only during a call.
 #pragma once
 
 #include <cstddef>
