@@ -1,8 +1,13 @@
 // Conversions end to end through morvane-engine, each output checked with ffprobe and decoded
 // in full with the ffmpeg tool.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
+#include <thread>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -235,6 +240,75 @@ TEST(TranscodeRun, TextSubtitlesAreDecodedAndEncodedAgain) {
   EXPECT_EQ(field(packets[0], 1), 1000);  // milliseconds shown
   EXPECT_EQ(field(packets[1], 1), 300);
   EXPECT_EQ(field(packets[1], 0) - field(packets[0], 0), 1100);
+}
+
+}  // namespace
+
+namespace {
+
+// A path of about `bytes` bytes in `dir`, made of folders of at most 200 bytes.
+std::string LongPath(const std::filesystem::path &dir, size_t bytes) {
+  std::filesystem::path path = dir;
+  while (path.string().size() + 210 < bytes) path /= std::string(200, 'd');
+  std::filesystem::create_directories(path);
+  const size_t left = bytes - path.string().size() - 1;
+  return (path / (std::string(left - 4, 'n') + ".mkv")).string();
+}
+
+TEST(TranscodeRun, LongOutputNamesConvertToTheFullNameOrAreRefused) {
+  fixtures::TTempDir dir;
+  const std::string fits = LongPath(dir.Path(), 1100);
+  const auto ok = Convert("-v -1 -i " + Quote(Clip()), fits);
+  EXPECT_EQ(ok.ExitCode, 0) << ok.Output;
+  EXPECT_EQ(Probe(fits, "stream=codec_type", "v:0"), "video");
+  const std::string tooLong = LongPath(dir.Path(), 2100);
+  const auto refused = Convert("-v -1 -i " + Quote(Clip()), tooLong);
+  EXPECT_NE(refused.ExitCode, 0);
+  EXPECT_NE(refused.Output.find("File name is too long"), std::string::npos) << refused.Output;
+}
+
+TEST(TranscodeRun, RelativeInputNameWithAColonIsALocalFile) {
+  fixtures::TTempDir dir;
+  std::filesystem::copy_file(Clip(), dir / "take:1.mp4");
+  const auto r = fixtures::Run("cd " + Quote(dir.Path()) + " && " + MORVANE_ENGINE_EXE +
+                               " -v -1 -i take:1.mp4 out.mkv");
+  EXPECT_EQ(r.ExitCode, 0) << r.Output;
+  EXPECT_EQ(Probe(dir / "out.mkv", "stream=codec_type", "v:0"), "video");
+}
+
+// An input whose reads fail half-way (a terminal whose other side went away answers reads with
+// an I/O error) ends the run as a failure with that reason; what was converted stays readable.
+TEST(TranscodeRun, ReadErrorHalfWayIsAFailureWithItsReason) {
+  fixtures::TTempDir dir;
+  const std::string ts = fixtures::Make(
+      "engine-4s.ts", "-f lavfi -i testsrc=size=160x120:rate=25:duration=4 -c:v mpeg2video");
+  std::ifstream in(ts, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const int reader = posix_openpt(O_RDWR | O_NOCTTY);  // inherited by the engine
+  ASSERT_GE(reader, 0);
+  ASSERT_EQ(grantpt(reader), 0);
+  ASSERT_EQ(unlockpt(reader), 0);
+  const int writer = open(ptsname(reader), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  termios raw{};
+  tcgetattr(writer, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(writer, TCSANOW, &raw);
+  std::thread feed([&] {
+    for (size_t done = 0; done < bytes.size() / 2;) {
+      const ssize_t n = write(writer, bytes.data() + done, std::min<size_t>(4096, bytes.size() / 2 - done));
+      if (n <= 0) break;
+      done += n;
+    }
+    close(writer);
+  });
+  const std::string out = dir / "out.mkv";
+  const auto r = Convert("-v -1 -i pipe:" + std::to_string(reader), out);
+  feed.join();
+  close(reader);
+  EXPECT_NE(r.ExitCode, 0) << r.Output;
+  EXPECT_NE(r.Output.find("I/O error"), std::string::npos) << r.Output;
+  EXPECT_EQ(DecodeErrors(out), "");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -36,6 +37,10 @@ TEST_F(UnicodeProtocolTest, AddressesOfNames) {
       {L"udp://127.0.0.1:1234", "udp://127.0.0.1:1234"},
       {L"HTTP://host/clip.avi", "HTTP://host/clip.avi"},  // not a scheme, but plain ASCII
       {L"HTTP://host/клип.avi", "unicode:utf8:HTTP://host/клип.avi"},
+      {L"take:1.mp4", "file:take:1.mp4"},  // a local name, not the scheme "take"
+      {L"/video/take:1.mp4", "/video/take:1.mp4"},
+      {L"pipe:0", "pipe:0"},
+      {L"rtsp://host/clip", "rtsp://host/clip"},  // typed as an address
   };
   for (const auto &c : cases) {
     EXPECT_EQ(FileNameToURL(c.Name), c.Url);
@@ -109,6 +114,62 @@ TEST_F(UnicodeProtocolTest, MissingFileIsNoSuchFile) {
   const int err = OpenInputURL(&ic, url.c_str(), nullptr, nullptr);
   EXPECT_EQ(MediaErrorText(err), "No such file or directory");
   EXPECT_EQ(ic, nullptr);  // freed, as the library frees it on its own failures
+}
+
+TEST_F(UnicodeProtocolTest, RelativeNameWithAColonOpensTheLocalFile) {
+  std::filesystem::copy_file(fixtures::Clip(1.0), Dir / "take:1.mp4");
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(Dir.Path());
+  AVFormatContext *ic = nullptr;
+  const int err = OpenInputURL(&ic, FileNameToURL(L"take:1.mp4").c_str(), nullptr, nullptr);
+  std::filesystem::current_path(previous);
+  ASSERT_EQ(err, 0) << MediaErrorText(err);
+  EXPECT_EQ(URLToFileName(ic->url), L"take:1.mp4");
+  CloseInputURL(&ic);
+}
+
+// The system's reason for a failed open, read or write reaches the caller.
+TEST_F(UnicodeProtocolTest, FailuresKeepTheSystemsReason) {
+  const std::string folder = Dir / "папка";
+  std::filesystem::create_directory(folder);
+  const std::string locked = Dir / "закрыт.bin";
+  std::ofstream(locked) << "secret";
+  ASSERT_EQ(chmod(locked.c_str(), 0600), 0);
+  auto address = [](const std::string &path) { return UnicodeURLPrefix + path; };
+  struct TCase {
+    const char *What;
+    std::string Url;
+    int Flags;
+    int Expected;
+  } cases[] = {
+      {"missing", address(Dir / "нет.bin"), AVIO_FLAG_READ, AVERROR(ENOENT)},
+      {"folder read", address(folder), AVIO_FLAG_READ, AVERROR(EISDIR)},
+      {"folder written", address(folder), AVIO_FLAG_WRITE, AVERROR(EISDIR)},
+      {"not ours", address(locked), AVIO_FLAG_READ, AVERROR(EACCES)},
+  };
+  // As root every file is readable: look at it as nobody.
+  const bool root = geteuid() == 0;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.What);
+    if (root) ASSERT_EQ(seteuid(65534), 0);
+    AVIOContext *pb = nullptr;
+    const int err = OpenIO(&pb, c.Url.c_str(), c.Flags);
+    if (root) ASSERT_EQ(seteuid(0), 0);
+    EXPECT_EQ(err, c.Expected);
+    if (pb) CloseIO(&pb);
+  }
+  // A full disk, and a read that fails after the open.
+  AVIOContext *pb = nullptr;
+  ASSERT_EQ(OpenIO(&pb, address("/dev/full").c_str(), AVIO_FLAG_WRITE), 0);
+  const std::vector<unsigned char> block(65536, 'x');
+  ff::avio_write(pb, block.data(), static_cast<int>(block.size()));
+  ff::avio_flush(pb);
+  EXPECT_EQ(pb->error, AVERROR(ENOSPC));
+  CloseIO(&pb);
+  ASSERT_EQ(OpenIO(&pb, address("/proc/self/mem").c_str(), AVIO_FLAG_READ), 0);
+  unsigned char byte;
+  EXPECT_EQ(ff::avio_read(pb, &byte, 1), AVERROR(EIO));  // address 0 is never mapped
+  CloseIO(&pb);
 }
 
 TEST(MediaErrors, Texts) {
