@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "engine/FFmpegException.h"
-#include "services/MediaErrors.h"
 #include "services/FFmpegLogger.h"
+#include "services/MediaErrors.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include "engine/AudioPath.h"
 #include "engine/FFmpeg.h"
 #include "engine/Preview.h"
-#include "services/RgbConverter.h"
 #include "engine/SubtitlePath.h"
 #include "engine/VideoFilterGraph.h"
 #include "engine/VideoInput.h"
 #include "engine/VideoPath.h"
 #include "services/FFmpegLoader.h"
+#include "services/RgbConverter.h"
 
 namespace {
 

@@ -74,10 +74,10 @@ AVRational StreamCopyTimeBase(AVRational streamTb, AVRational codecTb, int ticks
 // A failed copy of stream parameters (out of memory for extradata, in practice) ends the run.
 static void CheckParameters(int err, const TOutputStreamRec &ost) {
   if (err < 0)
-    throw FFmpegException(WithMediaError(
-        FormatText("Cannot set the parameters of output stream #%d.%d", ost.OutputFileIndex,
-                   ost.OutputStreamIndex),
-        err));
+    throw FFmpegException(
+        WithMediaError(FormatText("Cannot set the parameters of output stream #%d.%d",
+                                  ost.OutputFileIndex, ost.OutputStreamIndex),
+                       err));
 }
 
 std::string PassLogFileName(const std::string &prefix, int index) {

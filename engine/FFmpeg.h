@@ -21,10 +21,10 @@
 
 #include "engine/ConvertThread.h"
 #include "engine/EngineSettings.h"
-#include "services/FFResources.h"
 #include "engine/FFmpegException.h"
 #include "platform/ManualEvent.h"
 #include "platform/ThreadPriority.h"
+#include "services/FFResources.h"
 #include "services/FFmpegLogger.h"
 
 // Defined by the audio and video path units; the engine holds them through TLatePtr.
@@ -32,11 +32,11 @@ class TAudioPath;     // one per encoded audio output stream
 class TVideoPath;     // one per encoded video output stream (scaling, filter graph, sync, encoding)
 class TSubtitlePath;  // one per encoded subtitle output stream
 class TVideoInput;    // one per decoded video input stream (pre-processing: deinterlace, hooks)
-class TFrameHookList;  // external video hook libraries
-class TRgbConverter;   // frame -> 24-bit BGR bitmap
-class TPreviewer;      // the preview window object
+class TFrameHookList;     // external video hook libraries
+class TRgbConverter;      // frame -> 24-bit BGR bitmap
+class TPreviewer;         // the preview window object
 class TVideoFilterGraph;  // the user's video filter chain of one output (built at set-up)
-class TBitmap;         // 24-bit BGR bitmap handed to the hook and preview callbacks
+class TBitmap;            // 24-bit BGR bitmap handed to the hook and preview callbacks
 
 class TCustomFFmpeg;
 

@@ -1,7 +1,7 @@
 #include "engine/Preview.h"
 
-#include "services/RgbConverter.h"
 #include "services/FFmpegLogger.h"
+#include "services/RgbConverter.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "engine/SubtitlePath.h"
 
 #include "engine/FFmpegException.h"
-#include "services/MediaErrors.h"
 #include "services/FFmpegLogger.h"
+#include "services/MediaErrors.h"
 
 namespace {
 

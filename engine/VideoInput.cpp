@@ -4,8 +4,8 @@
 #include <string>
 
 #include "engine/FrameHook.h"
-#include "services/RgbConverter.h"
 #include "services/FFmpegLogger.h"
+#include "services/RgbConverter.h"
 
 // Hooks must never write into the decoder's buffers (the decoder may still refer to them), so the
 // work picture is either the deinterlacer's output or a private copy of the decoded one.

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "services/Bitmap.h"
 #include "engine/Deinterlacer.h"
+#include "services/Bitmap.h"
 #include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 

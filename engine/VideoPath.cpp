@@ -10,8 +10,8 @@ extern "C" {
 
 #include "engine/FFmpegException.h"
 #include "engine/StatusReport.h"
-#include "services/MediaErrors.h"
 #include "services/FFmpegLogger.h"
+#include "services/MediaErrors.h"
 
 namespace {
 

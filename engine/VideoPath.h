@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "services/FFResources.h"
 #include "engine/FFmpegException.h"
 #include "engine/VideoFilterGraph.h"
+#include "services/FFResources.h"
 #include "services/FFmpegApi.h"
 
 // Opens the statistics file `name` into `holder` on first use ("fopen fail: <name>" when it

@@ -6,10 +6,10 @@
 
 #include "player/FFPlay.h"
 #include "player/Playback.h"
+#include "player/StreamDecoder.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegLogger.h"
-#include "player/StreamDecoder.h"
 
 TAudioDecoder::TAudioDecoder(TPlayback &playback)
     : FPlayback(playback), FBuffer(BufferSize), FWave(WaveSamples, 0) {}
@@ -45,8 +45,8 @@ bool TAudioDecoder::Open(AVStream *stream) {
                                 false);
     return false;
   }
-  FDeviceBufferSeconds = obtained.freq > 0 ? static_cast<double>(obtained.samples) / obtained.freq
-                                           : 0.0;
+  FDeviceBufferSeconds =
+      obtained.freq > 0 ? static_cast<double>(obtained.samples) / obtained.freq : 0.0;
   FStream = stream;
   FPlayback.AudioStreamStart =
       stream->start_time != AV_NOPTS_VALUE

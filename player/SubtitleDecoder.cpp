@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "player/Playback.h"
+#include "player/StreamDecoder.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
-#include "player/StreamDecoder.h"
 
 TSubtitleDecoder::TSubtitleDecoder(TPlayback &playback) : FPlayback(playback) {}
 

@@ -5,10 +5,10 @@
 
 #include "player/FFPlay.h"
 #include "player/Playback.h"
+#include "player/StreamDecoder.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegLogger.h"
-#include "player/StreamDecoder.h"
 
 namespace {
 constexpr double NoSyncThreshold = 10.0;

@@ -85,8 +85,8 @@ class TVideoDecoder {
   std::atomic<int> FSinkHeight{0};
   double FFrameDuration = 0.04;
   std::atomic<double> FVideoClock{0};
-  double FSeekTarget = -1;   // seconds: pictures ending before it are not shown
-  TFramePtr FHeld;  // newest picture skipped while seeking to an exact time
+  double FSeekTarget = -1;  // seconds: pictures ending before it are not shown
+  TFramePtr FHeld;          // newest picture skipped while seeking to an exact time
   bool FDraining = false;
   std::atomic<bool> FDrained{false};  // the decoder has given up its last picture
   std::thread FThread;

@@ -81,7 +81,8 @@ bool TVideoOutput::OpenOutput(TPlayback &pb, bool forced) {
   }
   if (FWindow && !FRenderer) {
     FRenderer.reset(ff::SDL_CreateRenderer(FWindow.get(), -1, 0));
-    if (!FRenderer) FRenderer.reset(ff::SDL_CreateRenderer(FWindow.get(), -1, SDL_RENDERER_SOFTWARE));
+    if (!FRenderer)
+      FRenderer.reset(ff::SDL_CreateRenderer(FWindow.get(), -1, SDL_RENDERER_SOFTWARE));
   }
   if (!FWindow || !FRenderer) {
     FOwner.ReportError("SDL: could not set video mode.", false);

@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "services/Bitmap.h"
 #include "engine/FFmpeg.h"
 #include "platform/ThreadPriority.h"
 #include "services/AVProbe.h"
+#include "services/Bitmap.h"
 #include "services/FFUtils.h"
 
 class TCustomFFmpegVCL;

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <string>
 
-#include "services/Bitmap.h"
 #include "engine/Preview.h"
+#include "services/Bitmap.h"
 #include "services/FFResources.h"
 
 class TSDLPreviewer : public TPreviewer {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "services/Bitmap.h"
 #include "engine/Preview.h"
+#include "services/Bitmap.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace {

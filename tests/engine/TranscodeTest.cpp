@@ -6,12 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <iterator>
-#include <thread>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "tests/support/Fixtures.h"
@@ -296,7 +296,8 @@ TEST(TranscodeRun, ReadErrorHalfWayIsAFailureWithItsReason) {
   tcsetattr(writer, TCSANOW, &raw);
   std::thread feed([&] {
     for (size_t done = 0; done < bytes.size() / 2;) {
-      const ssize_t n = write(writer, bytes.data() + done, std::min<size_t>(4096, bytes.size() / 2 - done));
+      const ssize_t n =
+          write(writer, bytes.data() + done, std::min<size_t>(4096, bytes.size() / 2 - done));
       if (n <= 0) break;
       done += n;
     }

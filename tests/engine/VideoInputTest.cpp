@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "engine/FrameHook.h"
-#include "services/RgbConverter.h"
 #include "engine/VideoInput.h"
+#include "services/RgbConverter.h"
 #include "tests/engine/VideoTestSupport.h"
 
 namespace {

@@ -19,9 +19,7 @@ void Stamp(TBitmap *bitmap) {
 
 TEST(HostProgram, ComponentAndPlayerHandOutTheSameBitmap) {
   static_assert(std::is_same_v<decltype(THookInfo::Bitmap), TBitmap *>);
-  TCustomHookEvent conversionHook = [](TCustomFFmpegVCL *, PHookInfo info) {
-    Stamp(info->Bitmap);
-  };
+  TCustomHookEvent conversionHook = [](TCustomFFmpegVCL *, PHookInfo info) { Stamp(info->Bitmap); };
   THookEvent previewHook = [](TCustomPlayer *, TBitmap *bitmap, int64_t) { Stamp(bitmap); };
   TBitmap bitmap;
   bitmap.SetSize(3, 2);

@@ -223,11 +223,11 @@ TEST_F(PlaybackAccuracyTest, StaysWithinItsMemoryAndProcessorLimits) {
 // When the sound ends before the pictures, the rest of the pictures keep time with the wall
 // clock, and the end is reported once.
 TEST_F(PlaybackAccuracyTest, KeepsTimeAfterTheSoundEndsAndReportsTheEndOnce) {
-  const std::string clip = fixtures::Make(
-      "video-4s-sound-1.5s.mkv",
-      "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
-      "-f lavfi -i sine=frequency=440:sample_rate=32000:duration=1.5 "
-      "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a pcm_s16le");
+  const std::string clip =
+      fixtures::Make("video-4s-sound-1.5s.mkv",
+                     "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
+                     "-f lavfi -i sine=frequency=440:sample_rate=32000:duration=1.5 "
+                     "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a pcm_s16le");
   ASSERT_TRUE(Open(clip)) << Player.LastErrMsg();
   ASSERT_TRUE(Events.WaitFor(TPlayState::psPlay, 2s));
   const auto start = TClock::now();

@@ -25,8 +25,8 @@ class PlayerWindowTest : public PlayerTest {
     FDisplay = XOpenDisplay(nullptr);
     ASSERT_NE(FDisplay, nullptr) << "no X server: run under xvfb-run";
     XSetErrorHandler(RecordError);
-    HostWindow = XCreateSimpleWindow(FDisplay, DefaultRootWindow(FDisplay), 0, 0, Width, Height, 0, 0,
-                                 BlackPixel(FDisplay, DefaultScreen(FDisplay)));
+    HostWindow = XCreateSimpleWindow(FDisplay, DefaultRootWindow(FDisplay), 0, 0, Width, Height, 0,
+                                     0, BlackPixel(FDisplay, DefaultScreen(FDisplay)));
     XSelectInput(FDisplay, HostWindow, StructureNotifyMask);
     XMapWindow(FDisplay, HostWindow);
     for (XEvent event; XNextEvent(FDisplay, &event), event.type != MapNotify;) {
@@ -110,12 +110,12 @@ TEST_F(PlayerWindowTest, DrawsIntoTheHostWindowSeeksAndLeavesTheWindowWhenClosed
 // and choosing one leaves nothing behind that a later Open would trip over.
 TEST_F(PlayerWindowTest, VideoDriverChoicesOpenIntoTheWindow) {
   const std::string clip = NumberedClip(10.0);
-  for (const TVideoDriver driver : {TVideoDriver::vdGDI, TVideoDriver::vdDirectDraw,
-                                    TVideoDriver::vdDefault}) {
+  for (const TVideoDriver driver :
+       {TVideoDriver::vdGDI, TVideoDriver::vdDirectDraw, TVideoDriver::vdDefault}) {
     SCOPED_TRACE(static_cast<int>(driver));
     Player.SetVideoDriver(driver);
-    EXPECT_EQ(Player.VideoDriver(), driver == TVideoDriver::vdGDI ? TVideoDriver::vdDirectDraw
-                                                                    : driver);
+    EXPECT_EQ(Player.VideoDriver(),
+              driver == TVideoDriver::vdGDI ? TVideoDriver::vdDirectDraw : driver);
     if (driver == TVideoDriver::vdDefault) Player.SetVideoDriver("x11");
     ASSERT_TRUE(Player.Open(UTF8ToWide(clip), HostWindow, true)) << Player.LastErrMsg();
     EXPECT_GE(WaitForPicture([](int n) { return n >= 0; }, 2s), 0);

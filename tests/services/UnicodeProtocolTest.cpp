@@ -1,6 +1,13 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 #include <clocale>
 #include <fstream>
@@ -170,6 +177,39 @@ TEST_F(UnicodeProtocolTest, FailuresKeepTheSystemsReason) {
   unsigned char byte;
   EXPECT_EQ(ff::avio_read(pb, &byte, 1), AVERROR(EIO));  // address 0 is never mapped
   CloseIO(&pb);
+}
+
+// A local file may open local files only: a playlist on disk naming a web address does not make
+// the libraries connect anywhere (here: a listener on the loopback address counts connections).
+TEST_F(UnicodeProtocolTest, LocalPlaylistDoesNotReachTheNetwork) {
+  const int server = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(server, 4), 0);
+  ASSERT_EQ(getsockname(server, reinterpret_cast<sockaddr *>(&address), &length), 0);
+  std::atomic<bool> done{false};
+  std::atomic<int> connections{0};
+  std::thread listener([&] {
+    pollfd wait{server, POLLIN, 0};
+    while (!done)
+      if (poll(&wait, 1, 50) > 0) {
+        close(accept(server, nullptr, nullptr));  // answer nothing: the reader gives up
+        ++connections;
+      }
+  });
+  const std::string playlist = Dir / "list.m3u8";
+  std::ofstream(playlist) << "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\nhttp://127.0.0.1:"
+                          << ntohs(address.sin_port) << "/segment.ts\n#EXT-X-ENDLIST\n";
+  AVFormatContext *ic = nullptr;
+  const int err = OpenInputURL(&ic, FileNameToURL(UTF8ToWide(playlist)).c_str(), nullptr, nullptr);
+  if (err >= 0) CloseInputURL(&ic);
+  done = true;
+  listener.join();
+  close(server);
+  EXPECT_EQ(connections, 0);
 }
 
 TEST(MediaErrors, Texts) {
