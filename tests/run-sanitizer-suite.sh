@@ -11,7 +11,6 @@ cmake --build "$build_dir" -j "$jobs" --target services_tests component_tests de
   morvane-play
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-export LSAN_OPTIONS="suppressions=$source_dir/tests/sanitizer-suppressions.txt:print_suppressions=0"
 (cd "$build_dir" && ctest -L sanitize --output-on-failure -j "$jobs")
 
 clip="$build_dir/play-once.mp4"
