@@ -17,8 +17,8 @@
 
 #include "editors/FrameDecoration.h"
 #include "editors/OffscreenGui.h"
-#include "engine/RgbConverter.h"
 #include "services/FFmpegLoader.h"
+#include "services/RgbConverter.h"
 
 namespace {
 

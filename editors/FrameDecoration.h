@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/Bitmap.h"
+#include "services/Bitmap.h"
 #include "workspace/FilesRecord.h"
 
 // What one decoration draws: a row's values, or the effects editor's controls while it previews.

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/Bitmap.h"
+#include "services/Bitmap.h"
 #include "workspace/FilesRecord.h"
 
 class QFont;

@@ -4,7 +4,7 @@
 // its look-up tables on the stack and walks the rows by scan line.
 #pragma once
 
-#include "engine/Bitmap.h"
+#include "services/Bitmap.h"
 
 // Lifts (positive) or darkens (negative) every value between 0 and 255, most strongly in the
 // lower half; 0 and 255 stay as they are.  Exposure runs from -255 to 512 (0 = unchanged).

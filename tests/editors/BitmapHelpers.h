@@ -5,7 +5,7 @@
 #include <ostream>
 #include <vector>
 
-#include "engine/Bitmap.h"
+#include "services/Bitmap.h"
 
 namespace bitmaps {
 
