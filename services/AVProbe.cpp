@@ -136,6 +136,18 @@ std::string CodecNameOf(const AVStream *st) {
   return FormatText("0x%04x", tag);
 }
 
+int DisplayRotationOf(const AVStream *st) {
+  size_t size = 0;
+  const uint8_t *matrix =
+      ff::av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  if (!matrix || size < 9 * sizeof(int32_t)) return 0;
+  // The library gives the counter-clockwise angle of the matrix; a degenerate matrix gives NaN.
+  const double ccw = ff::av_display_rotation_get(reinterpret_cast<const int32_t *>(matrix));
+  if (std::isnan(ccw)) return 0;
+  const long quarters = lround(-ccw / 90.0);
+  return static_cast<int>(((quarters % 4) + 4) % 4 * 90);
+}
+
 std::string FormatMediaTime(int64_t us) {
   if (us < 0) return "N/A";
   return FormatText("%.2d:%.2d:%.2d.%.3d", static_cast<int>(us / 3600000000LL),
@@ -392,6 +404,7 @@ void TCustomAVProbe::GetVideoStreamInfo(int index, TVideoStreamInfo &info) {
   info.PixelFormat = par->format;
   info.FrameRateNum = st->r_frame_rate.num;
   info.FrameRateDen = st->r_frame_rate.den;
+  info.Rotation = DisplayRotationOf(st);
 }
 
 bool TCustomAVProbe::IsStreamOfType(int index, int type) {

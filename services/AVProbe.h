@@ -52,11 +52,18 @@ struct TVideoStreamInfo {
   int PixelFormat = -1;  // AVPixelFormat
   int FrameRateNum = -1;
   int FrameRateDen = -1;
+  // Clockwise turn in degrees (0, 90, 180 or 270) that shows the picture upright, from the
+  // stream's display matrix; 0 when the stream has none.
+  int Rotation = -1;
 };
 
 // Name of a stream's codec as descriptions show it: "name(long name)" of the decoder, or what the
 // stream itself says about its codec.  Shared with the engine's stream descriptions.
 std::string CodecNameOf(const AVStream *st);
+
+// Clockwise turn in degrees (0, 90, 180 or 270) that a stream's display matrix asks for, to the
+// nearest quarter turn; 0 without a display matrix.  Shared with the engine, which applies it.
+int DisplayRotationOf(const AVStream *st);
 
 // "%.2d:%.2d:%.2d.%.3d" of a time in microseconds, "N/A" when it is negative.
 std::string FormatMediaTime(int64_t us);

@@ -123,6 +123,7 @@ TEST_F(ProbeTest, AnEmptyProbeAnswersWithUnknownValues) {
   EXPECT_EQ(video.Height, -1);
   EXPECT_EQ(video.FrameRateNum, -1);
   EXPECT_EQ(video.DisplayAspectRatio, -1.0f);
+  EXPECT_EQ(video.Rotation, -1);
   EXPECT_TRUE(video.CodecName.empty());
 
   TFileStreamInfo file;
@@ -262,6 +263,21 @@ TEST_F(ProbeTest, VideoRatesAndProgramsOfATransportStream) {
   Probe.GetVideoStreamInfo(-1, info);
   EXPECT_EQ(info.FrameRateNum, 30000);
   EXPECT_EQ(info.FrameRateDen, 1001);
+}
+
+TEST_F(ProbeTest, DisplayRotationAsAClockwiseTurn) {
+  // The ffmpeg tool's "rotate" tag turns counter-clockwise; the probe reports the clockwise turn
+  // that shows the picture upright, as players apply it.
+  const struct {
+    int Tag, Clockwise;
+  } cases[] = {{0, 0}, {90, 270}, {180, 180}, {270, 90}};
+  for (const auto &c : cases) {
+    Load(fixtures::CornerClip(c.Tag));
+    TVideoStreamInfo info;
+    Probe.GetVideoStreamInfo(-1, info);
+    EXPECT_EQ(info.Rotation, c.Clockwise) << "rotate=" << c.Tag;
+    EXPECT_EQ(info.Width, 64) << "the coded size stays as stored";
+  }
 }
 
 TEST_F(ProbeTest, WholeRatesAndTheirThousands) {

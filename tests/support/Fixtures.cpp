@@ -67,6 +67,18 @@ std::string AudioMp3(double seconds) {
   return Make(name, args);
 }
 
+std::string CornerClip(int rotateTag) {
+  const std::string upright = Make(
+      "corner.mp4",
+      "-f lavfi -i color=black:size=64x36:rate=10:duration=1 "
+      "-vf drawbox=x=0:y=0:w=16:h=12:color=white:t=fill -c:v libx264 -preset ultrafast "
+      "-pix_fmt yuv420p");
+  if (rotateTag == 0) return upright;
+  return Make("corner-rotate" + std::to_string(rotateTag) + ".mp4",
+              "-i " + Quote(upright) + " -c copy -metadata:s:v rotate=" +
+                  std::to_string(rotateTag));
+}
+
 std::string Probe(const std::string &file, const std::string &entries, const std::string &streams) {
   std::string cmd = "ffprobe -v error ";
   if (!streams.empty()) cmd += "-select_streams " + streams + " ";

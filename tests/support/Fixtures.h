@@ -26,6 +26,12 @@ std::string Clip(double seconds = 2.0, int width = 320, int height = 240,
                  int rate = 25);             // H.264+AAC MP4
 std::string AudioMp3(double seconds = 2.0);  // stereo 44.1 kHz MP3 with ID3v2 tags
 
+// A 64x36 H.264 MP4 (1 s, 10 fps) with a white 16x12 block in the top left corner of a black
+// picture, whose display matrix turns it by `rotateTag` degrees as the ffmpeg tool's "rotate"
+// metadata sets it (the matrix is written by a stream copy, since the tool writes none when it
+// encodes).  0 gives no display matrix.
+std::string CornerClip(int rotateTag);
+
 // ffprobe's view of one value, for example Probe(file, "format=duration").
 std::string Probe(const std::string &file, const std::string &entries,
                   const std::string &streams = "");
