@@ -136,10 +136,14 @@ std::string CodecNameOf(const AVStream *st) {
   return FormatText("0x%04x", tag);
 }
 
+int StreamKindOf(const AVStream *st) {
+  if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) return AVMEDIA_TYPE_ATTACHMENT;
+  return st->codecpar->codec_type;
+}
+
 int DisplayRotationOf(const AVStream *st) {
   size_t size = 0;
-  const uint8_t *matrix =
-      ff::av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  const uint8_t *matrix = ff::av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
   if (!matrix || size < 9 * sizeof(int32_t)) return 0;
   // The library gives the counter-clockwise angle of the matrix; a degenerate matrix gives NaN.
   const double ccw = ff::av_display_rotation_get(reinterpret_cast<const int32_t *>(matrix));
@@ -279,7 +283,7 @@ void TCustomAVProbe::ParseStreams() {
   FProgramCount = static_cast<int>(FContext->nb_programs);
   FAudioStreamCount = FVideoStreamCount = FSubtitleStreamCount = 0;
   for (int i = 0; i < FStreamCount; ++i) {
-    switch (FContext->streams[i]->codecpar->codec_type) {
+    switch (StreamKindOf(FContext->streams[i])) {
       case AVMEDIA_TYPE_VIDEO:
         ++FVideoStreamCount;
         if (FVideoStreamIndex < 0) FVideoStreamIndex = i;
@@ -354,7 +358,7 @@ AVStream *TCustomAVProbe::CheckedStream(int &index, bool audio) {
     return nullptr;
   }
   AVStream *st = FContext->streams[index];
-  if (st->codecpar->codec_type != (audio ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO)) {
+  if (StreamKindOf(st) != (audio ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO)) {
     ReportError(FormatText("stream #%d is not %s stream.", index, kind));
     return nullptr;
   }
@@ -416,7 +420,7 @@ bool TCustomAVProbe::IsStreamOfType(int index, int type) {
     ReportError(FormatText("stream index #%d is invalid.", index));
     return false;
   }
-  return FContext->streams[index]->codecpar->codec_type == type;
+  return StreamKindOf(FContext->streams[index]) == type;
 }
 
 bool TCustomAVProbe::IsAudioStream(int index) {
@@ -451,6 +455,8 @@ std::string TCustomAVProbe::StreamLine(int index) const {
   line += FormatText(", %d/%d", static_cast<int>(st->time_base.num / divisor),
                      static_cast<int>(st->time_base.den / divisor));
   line += ": " + CodecDescription(st);
+  if (StreamKindOf(st) == AVMEDIA_TYPE_ATTACHMENT && par->codec_type == AVMEDIA_TYPE_VIDEO)
+    line += " (cover art)";
   const AVRational sar = st->sample_aspect_ratio;
   if (sar.num != 0 && av_cmp_q(sar, par->sample_aspect_ratio) != 0) {
     int darNum = 0, darDen = 0;
@@ -465,6 +471,9 @@ std::string TCustomAVProbe::StreamLine(int index) const {
     const AVRational codecTb = ff::av_stream_get_codec_timebase(st);
     line += RateItem(AVRational{codecTb.den, codecTb.num}, "tbc");
   }
+  if (const int rotation = DisplayRotationOf(st);
+      rotation != 0 && par->codec_type == AVMEDIA_TYPE_VIDEO)
+    line += FormatText(", Rotation: %d", rotation);
   // Rescaling needs a usable time base even where nobody repaired the stream's own.
   const AVRational tb = RepairedTimeBase(st->time_base);
   if (st->start_time != AV_NOPTS_VALUE)

@@ -61,6 +61,10 @@ struct TVideoStreamInfo {
 // stream itself says about its codec.  Shared with the engine's stream descriptions.
 std::string CodecNameOf(const AVStream *st);
 
+// The kind of a stream as hosts and the engine's mapping see it: the stream's media type, except
+// that a picture attached to a sound file (cover art) is an attachment, not a video stream.
+int StreamKindOf(const AVStream *st);  // AVMediaType
+
 // Clockwise turn in degrees (0, 90, 180 or 270) that a stream's display matrix asks for, to the
 // nearest quarter turn; 0 without a display matrix.  Shared with the engine, which applies it.
 int DisplayRotationOf(const AVStream *st);

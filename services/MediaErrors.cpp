@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -25,6 +26,11 @@ std::string MediaErrorText(int err) {
     case AVERROR_PROTOCOL_NOT_FOUND: return "Unsupported network protocol";
     case AVERROR_PATCHWELCOME: return "Not yet implemented in FFmpeg";
     default: break;
+  }
+  // Any other system error number: the system's own words ("Is a directory").
+  if (err < 0 && err > -4096 && strerrorname_np(-err)) {
+    char buf[256];
+    return strerror_r(-err, buf, sizeof buf);
   }
   char text[64];
   snprintf(text, sizeof text, "Error number %d occurred", err);

@@ -12,6 +12,7 @@
 #include "services/AVProbe.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
+#include "services/TextFormat.h"
 #include "services/UnicodeProtocol.h"
 #include "tests/support/Fixtures.h"
 
@@ -268,16 +269,34 @@ TEST_F(ProbeTest, VideoRatesAndProgramsOfATransportStream) {
 TEST_F(ProbeTest, DisplayRotationAsAClockwiseTurn) {
   // The ffmpeg tool's "rotate" tag turns counter-clockwise; the probe reports the clockwise turn
   // that shows the picture upright, as players apply it.
-  const struct {
-    int Tag, Clockwise;
-  } cases[] = {{0, 0}, {90, 270}, {180, 180}, {270, 90}};
+  const struct { int Tag, Clockwise; } cases[] = {{0, 0}, {90, 270}, {180, 180}, {270, 90}};
   for (const auto &c : cases) {
     Load(fixtures::CornerClip(c.Tag));
     TVideoStreamInfo info;
     Probe.GetVideoStreamInfo(-1, info);
     EXPECT_EQ(info.Rotation, c.Clockwise) << "rotate=" << c.Tag;
     EXPECT_EQ(info.Width, 64) << "the coded size stays as stored";
+    const std::string line = LineStarting(Probe.FileInfoText(), "Stream #0");
+    EXPECT_EQ(Contains(line, ", Rotation: "), c.Clockwise != 0) << line;
+    if (c.Clockwise) {
+      EXPECT_TRUE(Contains(line, FormatText(", Rotation: %d,", c.Clockwise))) << line;
+    }
   }
+}
+
+TEST_F(ProbeTest, CoverArtIsNotAVideoStream) {
+  Load(fixtures::CoverArtMp3());
+  EXPECT_EQ(Probe.StreamCount(), 2);
+  EXPECT_EQ(Probe.AudioStreamCount(), 1);
+  EXPECT_EQ(Probe.VideoStreamCount(), 0);
+  EXPECT_EQ(Probe.VideoStreamIndex(), -1);
+  EXPECT_FALSE(Probe.IsVideoStream(1));
+  TVideoStreamInfo video;
+  Probe.GetVideoStreamInfo(1, video);
+  EXPECT_EQ(Probe.LastErrMsg(), "stream #1 is not video stream.");
+  const std::string line = LineStarting(Probe.FileInfoText(), "Stream #1");
+  EXPECT_TRUE(Contains(line, "Video: mjpeg")) << line;
+  EXPECT_TRUE(Contains(line, " (cover art)")) << line;
 }
 
 TEST_F(ProbeTest, WholeRatesAndTheirThousands) {

@@ -219,6 +219,8 @@ TEST(MediaErrors, Texts) {
       {AVERROR_EOF, "End of file"},
       {AVERROR_DEMUXER_NOT_FOUND, "Unknown format"},
       {AVERROR_PATCHWELCOME, "Not yet implemented in FFmpeg"},
+      {AVERROR(EISDIR), "Is a directory"},
+      {AVERROR(EACCES), "Permission denied"},
       {-1234, "Error number -1234 occurred"},
   };
   for (const auto &[err, text] : cases) EXPECT_EQ(MediaErrorText(err), text);
