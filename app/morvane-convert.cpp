@@ -118,6 +118,7 @@ struct TFileState {
   bool Running = false;
   bool Done = false;
   bool Failed = false;
+  int DecodeErrors = 0;  // of a file converted as far as its source could be read
   std::string Error;
   TProgressInfo Last{};
   int64_t FirstMedia = 0;  // output time at the first progress report
@@ -322,9 +323,14 @@ class TConvertCommand {
     const int failedRuns = RunTasks();
     fs::remove(FRunStore, ec);
 
-    int converted = 0;
-    for (const auto &f : FFiles) converted += f.Done && !f.Failed;
-    std::printf("%d converted, %d failed\n", converted, failedSetup + failedRuns);
+    int converted = 0, damaged = 0;
+    for (const auto &f : FFiles) {
+      converted += f.Done && !f.Failed;
+      damaged += f.Done && !f.Failed && f.DecodeErrors > 0;
+    }
+    std::printf("%d converted, %d failed", converted, failedSetup + failedRuns);
+    if (damaged > 0) std::printf(", %d with decode errors (warning)", damaged);
+    std::printf("\n");
     if (GInterrupted) return 130;
     return failedSetup + failedRuns > 0 ? 1 : 0;
   }
@@ -455,6 +461,12 @@ class TConvertCommand {
           f->Error = info.Exception ? info.ExceptionMsg : "stopped";
           display.Note(f->Source + ": " + f->Error);
           SetAsidePartial(*f, display);
+        } else if (info.DecodeErrors > 0) {
+          f->DecodeErrors = info.DecodeErrors;
+          display.Note(f->Source + " -> " + f->Destination +
+                       " (warning: " + std::to_string(info.DecodeErrors) +
+                       (info.DecodeErrors == 1 ? " decode error" : " decode errors") +
+                       ", the source is damaged or cut short)");
         } else {
           display.Note(f->Source + " -> " + f->Destination);
         }

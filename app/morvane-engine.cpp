@@ -13,9 +13,12 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/FFmpeg.h"
 #include "platform/Paths.h"
@@ -42,6 +45,25 @@ const std::set<std::string> &Switches() {
   return names;
 }
 
+// The current tool's spellings, as the engine's own names: "-c" sets every kind of stream.
+std::vector<std::string> EngineNames(const std::string &name) {
+  static const std::map<std::string, std::vector<std::string>> aliases = {
+      {"c", {"vcodec", "acodec", "scodec"}},
+      {"codec", {"vcodec", "acodec", "scodec"}},
+      {"c:v", {"vcodec"}},
+      {"codec:v", {"vcodec"}},
+      {"c:a", {"acodec"}},
+      {"codec:a", {"acodec"}},
+      {"c:s", {"scodec"}},
+      {"codec:s", {"scodec"}},
+      {"b:v", {"b"}},
+      {"b:a", {"ab"}},
+      {"filter:v", {"vf"}},
+  };
+  const auto alias = aliases.find(name);
+  return alias != aliases.end() ? alias->second : std::vector<std::string>{name};
+}
+
 bool IsStatusLine(const std::string &line) {
   return line.rfind("frame=", 0) == 0 || line.rfind("size=", 0) == 0;
 }
@@ -53,6 +75,13 @@ void InstallLogPrinter() {
   logger.OnLog = [](const void *, uint32_t, TLogLevel, const std::string &msg) {
     std::string line = msg;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    // A failure is logged where it happens and again as the text that ended the run: a reader
+    // of the terminal needs it once.
+    static std::mutex lock;
+    static std::string previous;
+    std::lock_guard guard(lock);
+    if (line == previous && !IsStatusLine(line)) return;
+    previous = line;
     const char end = tty && IsStatusLine(line) ? '\r' : '\n';
     std::fprintf(stderr, "%s%c", line.c_str(), end);
   };
@@ -96,7 +125,14 @@ bool Configure(TCustomFFmpeg &engine, int argc, char **argv) {
     } else if (name == "threads") {
       engine.SetThreadCount(std::stoi(value));
     } else {
-      engine.SetOption(name, value);
+      for (const std::string &engineName : EngineNames(name)) {
+        const TOptionResult result = engine.SetKnownOption(engineName, value);
+        if (result == TOptionResult::Unknown) {
+          std::fprintf(stderr, "Unrecognized option '%s'\n", name.c_str());
+          return false;
+        }
+        if (result == TOptionResult::InvalidValue) return false;  // the library said why
+      }
     }
   }
   if (outputs == 0) {

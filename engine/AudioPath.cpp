@@ -194,6 +194,13 @@ void TAudioPath::BuildConverter(const AVFrame *samples) {
 bool TAudioPath::Synchronise(const AVFrame *samples, int64_t syncPts, bool &isStart, int &skip) {
   const double encRate = FEncoder->sample_rate;
   const double expected = (syncPts - FOptions.StartTime) / 1000000.0 * encRate;
+  const bool first = !FStarted;
+  FStarted = true;
+  if (first && FOptions.PadLateStart && FOptions.Async == 0) {
+    const double late = expected - FSyncOpts - static_cast<double>(BufferedSamples());
+    if (late > MinSyncGap)
+      InsertSilence(static_cast<int64_t>(std::trunc(late * samples->sample_rate / encRate)));
+  }
   const auto buffered = static_cast<double>(BufferedSamples());
   if (FOptions.Async == 0) {
     FSyncOpts = std::llrint(expected) - static_cast<int64_t>(buffered);

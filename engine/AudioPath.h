@@ -16,6 +16,9 @@ struct TAudioPathOptions {
   int64_t StartTime = 0;         // `ss` in microseconds
   int Verbosity = 1;
   bool XError = false;
+  // The container drops the timestamps of the sound (AVI): sound that starts after the picture
+  // is preceded by silence, or it would play early.
+  bool PadLateStart = false;
 };
 
 // Multiplies every decoded sample by volume / 256 with clipping (256 leaves the data untouched).
@@ -90,4 +93,5 @@ class TAudioPath {
   int64_t FSyncOpts = 0;
   int64_t FNextPts = INT64_MIN;  // first timestamp the next frame may carry (keeps them rising)
   bool FDrained = false;
+  bool FStarted = false;  // the first samples arrived
 };

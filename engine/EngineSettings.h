@@ -136,6 +136,11 @@ struct TEngineSettings {
   float DtsDeltaThreshold = 10.0f;  // dts_delta_threshold (s)
   int ScalerFlags = 4;              // SWS_BICUBIC
 
+  // ar, ac and sample_fmt still hold what the last input's audio stream wrote into them (no
+  // option set them since): an encoded audio stream then takes them from its own source stream,
+  // which need not be that last one.
+  bool AudioRateFromInput = false, AudioChannelsFromInput = false, AudioFormatFromInput = false;
+
   TGenericOptions Generic;
 
  private:

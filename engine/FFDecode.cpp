@@ -10,12 +10,16 @@
 #include "engine/VideoFilterGraph.h"
 #include "engine/VideoInput.h"
 #include "engine/VideoPath.h"
+#include "services/AVProbe.h"
 #include "services/FFmpegLoader.h"
 #include "services/RgbConverter.h"
 
 namespace {
 
 constexpr AVRational Microseconds{1, AV_TIME_BASE};
+
+// Failed pictures in a row after which a decoder is taken to have given up.
+constexpr int MaxDecodeErrorsInRow = 64;
 
 // Duration of one decoded picture in µs: the packet's own duration when the container gives one,
 // else the stream's frame rate with the picture's repeat count.
@@ -41,6 +45,39 @@ void TrimToStreamEnd(const AVStream *st, int64_t offset, int64_t pts, AVFrame *f
   if (keep < frame->nb_samples) frame->nb_samples = static_cast<int>(std::max<int64_t>(keep, 0));
 }
 
+// The filter chain that turns a picture clockwise by a multiple of 90 degrees.
+const char *TurnChain(int degrees) {
+  switch (degrees) {
+    case 90: return "transpose=dir=clock";
+    case 180: return "hflip,vflip";
+    case 270: return "transpose=dir=cclock";
+    default: return nullptr;
+  }
+}
+
+// Size and sample aspect of a video stream's pictures as shown, that is, turned upright.
+struct TShownPicture {
+  int Width, Height;
+  AVRational SampleAspect;
+};
+TShownPicture ShownPicture(const AVStream *st) {
+  const AVCodecParameters *par = st->codecpar;
+  const AVRational sar = par->sample_aspect_ratio;
+  if (DisplayRotationOf(st) % 180 == 0) return {par->width, par->height, sar};
+  return {par->height, par->width, sar.num > 0 ? AVRational{sar.den, sar.num} : sar};
+}
+
+// Whether a container keeps the time at which each stream starts.  AVI keeps none for sound.
+bool CarriesStartOffset(const AVOutputFormat *format) {
+  return !(format->flags & AVFMT_NOTIMESTAMPS) && std::string(format->name) != "avi";
+}
+
+bool HasVideo(const TOutputFile &file) {
+  for (unsigned i = 0; i < file.Ctx->nb_streams; ++i)
+    if (file.Ctx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) return true;
+  return false;
+}
+
 template <class T>
 TLatePtr<T> Own(std::unique_ptr<T> p) {
   return TLatePtr<T>(p.release(), TLateDelete<T>{[](T *q) { std::default_delete<T>()(q); }});
@@ -52,11 +89,12 @@ TLatePtr<T> Own(std::unique_ptr<T> p) {
 
 void TCustomFFmpeg::BuildVideoGraph(TOutputStreamRec &ost, TInputStreamRec &ist) {
   const AVCodecParameters *in = ist.Stream->codecpar;
+  const TShownPicture shown = ShownPicture(ist.Stream);
   TVideoGraphSetup setup;
-  setup.InputWidth = in->width;
-  setup.InputHeight = in->height;
+  setup.InputWidth = shown.Width;
+  setup.InputHeight = shown.Height;
   setup.InputFormat = static_cast<AVPixelFormat>(in->format);
-  setup.SampleAspect = in->sample_aspect_ratio;
+  setup.SampleAspect = shown.SampleAspect;
   setup.CropTop = FSettings.CropTop;
   setup.CropBottom = FSettings.CropBottom;
   setup.CropLeft = FSettings.CropLeft;
@@ -106,8 +144,10 @@ void TCustomFFmpeg::CreateOutputPaths() {
   if (!FHookConverter) FHookConverter = MakeLate<TRgbConverter>();
   if (!FPreviewConverter) FPreviewConverter = MakeLate<TRgbConverter>();
   for (TInputStreamRec &ist : FInputStreams)
-    if (ist.DecodingNeeded && ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+    if (ist.DecodingNeeded && ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
       ist.VideoIn = MakeLate<TVideoInput>();
+      if (DisplayRotationOf(ist.Stream) != 0) ist.Rotation = MakeLate<TVideoFilterGraph>();
+    }
   const size_t count = FJoinMode ? FStreamsPerOutput : FOutputStreams.size();
   for (size_t k = 0; k < count; ++k) {
     TOutputStreamRec &ost = FOutputStreams[k];
@@ -129,6 +169,7 @@ void TCustomFFmpeg::CreateOutputPaths() {
         o.StartTime = FSettings.StartTime;
         o.Verbosity = FSettings.Verbose;
         o.XError = FSettings.ExitOnError;
+        o.PadLateStart = !CarriesStartOffset(ost.File->Ctx->oformat) && HasVideo(*ost.File);
         ost.Audio = MakeLate<TAudioPath>(ost.Enc, ost.Stream, o, writer);
         break;
       }
@@ -144,6 +185,7 @@ void TCustomFFmpeg::CreateOutputPaths() {
             (format->flags & AVFMT_VARIABLE_FPS) && std::string(format->name) != "avi";
         o.StartTime = FSettings.StartTime;
         o.FrameLimit = FSettings.MaxVideoFrames;
+        o.DiscontinuityThreshold = UndeclaredJumpThreshold();
         o.Verbosity = FSettings.Verbose;
         o.XError = FSettings.ExitOnError;
         o.CropTop = FSettings.CropTop;
@@ -163,9 +205,9 @@ void TCustomFFmpeg::CreateOutputPaths() {
         o.StopRequested = &FStopRequested;
         TVideoCounters c{&FCounters.VideoSize, &FCounters.FramesDup, &FCounters.FramesDrop,
                          &FCounters.DupDropNoticed};
-        const AVCodecParameters *in = ist.Stream->codecpar;
-        TVideoPath::TInputFormat input{in->width, in->height,
-                                       static_cast<AVPixelFormat>(in->format)};
+        const TShownPicture shown = ShownPicture(ist.Stream);
+        TVideoPath::TInputFormat input{shown.Width, shown.Height,
+                                       static_cast<AVPixelFormat>(ist.Stream->codecpar->format)};
         std::unique_ptr<TVideoFilterGraph> graph;
         if (ost.Graph) graph.reset(ost.Graph.release());
         ost.Video =
@@ -196,25 +238,42 @@ int TCustomFFmpeg::DecodePacket(TInputStreamRec &ist, int istIndex, const AVPack
 
   int err = ff::avcodec_send_packet(ist.Dec, pkt);
   if (err == AVERROR_EOF) err = 0;  // already drained (join mode)
-  if (err < 0 && err != AVERROR(EAGAIN)) return -1;
-  int frames = 0;
+  // A refusal by a decoder that works on several pictures at once belongs to a picture sent
+  // earlier: the packet was taken, and the pictures that did decode must still be fetched, above
+  // all when draining at the end of a damaged file.
+  int errors = 0;
+  if (err < 0 && err != AVERROR(EAGAIN)) {
+    ++errors;
+    err = 0;
+  }
+  int frames = 0, errorsInRow = 0;
   for (;;) {
     if (!ist.Frame) ist.Frame.reset(ff::av_frame_alloc());
     const int got = ff::avcodec_receive_frame(ist.Dec, ist.Frame.get());
     if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) break;
-    if (got < 0) return -1;
+    if (got < 0) {
+      // One picture failed; the next may not.  A decoder that fails for good stops the loop.
+      ++errors;
+      if (++errorsInRow > MaxDecodeErrorsInRow) break;
+      continue;
+    }
+    errorsInRow = 0;
     if (pkt && ++frames == 2) WarnMultipleFrames(ist);
     OutputDecodedFrame(ist, istIndex, ist.Frame.get());
     ff::av_frame_unref(ist.Frame.get());
     // A decoder that was full takes the packet once it has given its frames out.
     if (err == AVERROR(EAGAIN)) {
       err = ff::avcodec_send_packet(ist.Dec, pkt);
-      if (err < 0 && err != AVERROR(EAGAIN)) return -1;
+      if (err < 0 && err != AVERROR(EAGAIN)) {
+        ++errors;
+        err = 0;
+      }
     }
   }
   if (pkt && IsPastStart(ist)) CopyToOutputs(ist, istIndex, pkt);
   if (!pkt) FlushOutputs(istIndex);
-  return 0;
+  FCounters.DecodeErrors += errors;
+  return errors ? -1 : 0;
 }
 
 void TCustomFFmpeg::WarnMultipleFrames(TInputStreamRec &ist) {
@@ -247,6 +306,7 @@ void TCustomFFmpeg::OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFra
   if (video) {
     ist.Quality = static_cast<float>(frame->quality);
     ist.NextPts += PictureDuration(ist, frame);
+    if (ist.Rotation) frame = TurnUpright(ist, frame);
     PreprocessPicture(ist, frame);
   } else {
     if (frame->sample_rate > 0)
@@ -278,6 +338,27 @@ void TCustomFFmpeg::OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFra
       throw FFmpegException("invalid codec_type");
     }
   }
+}
+
+// Hooks, crop, scale and filters all work on the picture as it is shown, so the display rotation
+// is applied first; the output streams carry none.
+AVFrame *TCustomFFmpeg::TurnUpright(TInputStreamRec &ist, AVFrame *frame) {
+  TVideoFilterGraph &graph = *ist.Rotation;
+  const TVideoGraphSetup &now = graph.Setup();
+  if (now.InputWidth != frame->width || now.InputHeight != frame->height ||
+      now.InputFormat != frame->format) {
+    TVideoGraphSetup setup;
+    setup.InputWidth = setup.EncoderWidth = frame->width;
+    setup.InputHeight = setup.EncoderHeight = frame->height;
+    setup.InputFormat = setup.EncoderFormat = static_cast<AVPixelFormat>(frame->format);
+    setup.SampleAspect = frame->sample_aspect_ratio;
+    setup.Filters = TurnChain(DisplayRotationOf(ist.Stream));
+    graph.Build(setup);
+  }
+  if (!ist.Rotated) ist.Rotated.reset(ff::av_frame_alloc());
+  ff::av_frame_unref(ist.Rotated.get());
+  if (!ist.Rotated || !graph.Push(frame) || !graph.Pull(ist.Rotated.get())) return frame;
+  return ist.Rotated.get();
 }
 
 void TCustomFFmpeg::PreprocessPicture(TInputStreamRec &ist, AVFrame *frame) {
@@ -328,8 +409,10 @@ int TCustomFFmpeg::DecodeSubtitle(TInputStreamRec &ist, int istIndex, const AVPa
   if (!pkt) return 0;  // subtitle decoders hold nothing back
   AVSubtitle subtitle{};
   int got = 0;
-  if (ff::avcodec_decode_subtitle2(ist.Dec, &subtitle, &got, const_cast<AVPacket *>(pkt)) < 0)
+  if (ff::avcodec_decode_subtitle2(ist.Dec, &subtitle, &got, const_cast<AVPacket *>(pkt)) < 0) {
+    ++FCounters.DecodeErrors;
     return -1;
+  }
   ist.Pts = ist.NextPts;
   if (pkt->duration > 0)
     ist.NextPts += ff::av_rescale_q(pkt->duration, ist.Stream->time_base, Microseconds);

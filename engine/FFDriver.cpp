@@ -172,6 +172,8 @@ void TCustomFFmpeg::PrepareAndProcessPacket(int fileIndex, AVPacket *pkt) {
       pkt->dts -= d;
       if (pkt->pts != AV_NOPTS_VALUE) pkt->pts -= d;
     }
+  } else if (!FSettings.CopyTs) {
+    BridgeTimestampJump(fileIndex, ist, pkt);
   }
   if (FSettings.RecordingTime != INT64_MAX && pkt->pts != AV_NOPTS_VALUE &&
       ff::av_compare_ts(pkt->pts, tb, FSettings.RecordingTime + FSettings.StartTime,
@@ -191,6 +193,57 @@ void TCustomFFmpeg::PrepareAndProcessPacket(int fileIndex, AVPacket *pkt) {
       LogFmt(TLogLevel::llVerbose, "Error while decoding stream #%d.%d (%s)", fileIndex,
              pkt->stream_index, type);
   }
+}
+
+int64_t TCustomFFmpeg::UndeclaredJumpThreshold() const {
+  // Far beyond any pause a real recording has, so that long stills and late streams keep their
+  // times; a jump beyond it is a broken clock.
+  constexpr int64_t Hour = 3600LL * AV_TIME_BASE;
+  return std::max(Hour, static_cast<int64_t>(FSettings.DtsDeltaThreshold * AV_TIME_BASE));
+}
+
+// Other formats do not declare timestamp jumps, yet some files have them (a stream that starts
+// a thousand hours after the others, a clock that leaps): a stream that leaves the file's other
+// streams by more than the threshold is moved back to them, so that the gap is neither filled
+// with copies nor waited for.  Gaps within a file's only stream are left to the video path.
+void TCustomFFmpeg::BridgeTimestampJump(int fileIndex, TInputStreamRec &ist, AVPacket *pkt) {
+  const AVRational tb = ist.Stream->time_base;
+  if (ist.TsShift != 0) {
+    const int64_t d = ff::av_rescale_q(ist.TsShift, AV_TIME_BASE_Q, tb);
+    if (pkt->dts != AV_NOPTS_VALUE) pkt->dts += d;
+    if (pkt->pts != AV_NOPTS_VALUE) pkt->pts += d;
+  }
+  if (pkt->dts == AV_NOPTS_VALUE) return;
+  TInputFileRec &file = FInputFileRecs[fileIndex];
+  int64_t clock = AV_NOPTS_VALUE;  // where the file's other streams in use are
+  for (int i = file.FirstStream; i < file.FirstStream + file.StreamCount; ++i) {
+    const TInputStreamRec &other = FInputStreams[i];
+    if (&other != &ist && !other.Discard && other.LastDts != AV_NOPTS_VALUE)
+      clock = clock == AV_NOPTS_VALUE ? other.LastDts : std::max(clock, other.LastDts);
+  }
+  const int64_t t = ff::av_rescale_q(pkt->dts, tb, AV_TIME_BASE_Q);
+  const int64_t threshold = UndeclaredJumpThreshold();
+  int64_t delta = 0;
+  if (file.FirstDts == AV_NOPTS_VALUE) {
+    file.FirstDts = t;  // the file's first packet sets where it starts
+  } else if (ist.LastDts == AV_NOPTS_VALUE) {
+    // A stream's first packet belongs where the file starts.
+    if (std::llabs(t - file.FirstDts) > threshold) delta = t - file.FirstDts;
+  } else if (clock != AV_NOPTS_VALUE && std::llabs(t - ist.LastDts) > threshold &&
+             std::llabs(t - clock) > threshold) {
+    delta = t - (ist.LastDts + std::max<int64_t>(ist.LastDuration, 1));
+  }
+  if (delta != 0) {
+    ist.TsShift -= delta;
+    if (FSettings.Verbose >= 3)
+      LogFmt(TLogLevel::llVerbose, "timestamp discontinuity %lld, new offset= %lld",
+             static_cast<long long>(delta), static_cast<long long>(ist.TsShift));
+    const int64_t d = ff::av_rescale_q(delta, AV_TIME_BASE_Q, tb);
+    pkt->dts -= d;
+    if (pkt->pts != AV_NOPTS_VALUE) pkt->pts -= d;
+  }
+  ist.LastDts = ff::av_rescale_q(pkt->dts, tb, AV_TIME_BASE_Q);
+  ist.LastDuration = pkt->duration > 0 ? ff::av_rescale_q(pkt->duration, tb, AV_TIME_BASE_Q) : 0;
 }
 
 bool TCustomFFmpeg::HandleEndOfInput(int fileIndex) {

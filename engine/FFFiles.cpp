@@ -8,6 +8,7 @@
 
 #include "engine/FFMapping.h"
 #include "engine/FFmpeg.h"
+#include "services/AVProbe.h"
 #include "services/FFmpegLoader.h"
 #include "services/MediaErrors.h"
 #include "services/TextFormat.h"
@@ -136,6 +137,22 @@ bool FrameRateDiffers(AVRational codecTb, int ticks, AVRational rate) {
   if (codecTb.num == 0 || rate.num == 0) return false;  // nothing known to compare
   return static_cast<int64_t>(codecTb.den) != static_cast<int64_t>(rate.num) * ticks ||
          codecTb.num != rate.den;
+}
+
+// The layout of an encoder's list nearest to the one asked for: that one itself, else one with
+// as many channels, else the one with most channels below it, else the first.  Null when the
+// encoder takes any layout or already takes the one asked for.
+const AVChannelLayout *NearestChannelLayout(const AVChannelLayout *list,
+                                            const AVChannelLayout &want) {
+  if (!list || !list[0].nb_channels) return nullptr;
+  const AVChannelLayout *sameCount = nullptr, *below = nullptr;
+  for (const AVChannelLayout *p = list; p->nb_channels; ++p) {
+    if (ff::av_channel_layout_compare(p, &want) == 0) return nullptr;
+    if (!sameCount && p->nb_channels == want.nb_channels) sameCount = p;
+    if (p->nb_channels < want.nb_channels && (!below || p->nb_channels > below->nb_channels))
+      below = p;
+  }
+  return sameCount ? sameCount : below ? below : list;
 }
 
 int NearestSampleRate(const int *list, int rate) {
@@ -333,6 +350,11 @@ void TCustomFFmpeg::SetUpInputStreams(TInputFile &file, const AVCodec *const for
     ctx->thread_count = FSettings.ThreadCount;
     switch (par->codec_type) {
       case AVMEDIA_TYPE_VIDEO: {
+        // A cover picture says nothing about the video the next output gets.
+        if (StreamKindOf(st) == AVMEDIA_TYPE_ATTACHMENT) {
+          FInputCodecs.push_back(nullptr);
+          break;
+        }
         if (FSettings.Generic.Codec[0])
           CopyGenericOptions(ctx.get(), FSettings.Generic.Codec[0].get(), 18);
         FSettings.FrameWidth = par->width;
@@ -349,6 +371,12 @@ void TCustomFFmpeg::SetUpInputStreams(TInputFile &file, const AVCodec *const for
         if (ctx->lowres) {
           FSettings.FrameWidth >>= ctx->lowres;
           FSettings.FrameHeight >>= ctx->lowres;
+        }
+        // The engine turns the pictures upright: the output shows them as players do.
+        if (DisplayRotationOf(st) % 180 != 0) {
+          std::swap(FSettings.FrameWidth, FSettings.FrameHeight);
+          if (FSettings.FrameAspectRatio > 0)
+            FSettings.FrameAspectRatio = 1.0f / FSettings.FrameAspectRatio;
         }
         const AVRational codecTb = ff::av_stream_get_codec_timebase(st);
         const int ticks = CodecTicksPerFrame(par->codec_id);
@@ -374,6 +402,8 @@ void TCustomFFmpeg::SetUpInputStreams(TInputFile &file, const AVCodec *const for
         FSettings.AudioChannels = par->ch_layout.nb_channels;
         FSettings.AudioSampleRate = par->sample_rate;
         FSettings.AudioSampleFmt = par->format;
+        FSettings.AudioRateFromInput = FSettings.AudioChannelsFromInput =
+            FSettings.AudioFormatFromInput = true;
         FInputCodecs.push_back(forced[1]);
         if (FSettings.AudioDisable) st->discard = AVDISCARD_ALL;
         break;
@@ -396,7 +426,7 @@ TCustomFFmpeg::TInputKinds TCustomFFmpeg::CheckInputKinds(bool firstInputOnly) c
   for (size_t i = 0; i < count; ++i) {
     const AVFormatContext *ic = FInputFiles[i]->Ctx.get();
     for (unsigned k = 0; k < ic->nb_streams; ++k) {
-      switch (ic->streams[k]->codecpar->codec_type) {
+      switch (StreamKindOf(ic->streams[k])) {
         case AVMEDIA_TYPE_VIDEO: kinds.HasVideo = true; break;
         case AVMEDIA_TYPE_AUDIO: kinds.HasAudio = true; break;
         case AVMEDIA_TYPE_SUBTITLE: kinds.HasSubtitle = true; break;
@@ -532,6 +562,68 @@ void TCustomFFmpeg::ChooseOutputStreams(TOutputFile &file, bool join, bool &vide
   if (FSettings.AudioDisable) audio = false;
   if (FSettings.VideoDisable) video = false;
   if (FSettings.SubtitleDisable) subtitle = false;
+  // The PSP's MP4 variant is refused by the muxer without a sound track: a source without sound
+  // gets a silent one in the profile's sound format.
+  if (video && !audio && !FSettings.AudioDisable && !join && InputCount() > 0 &&
+      std::string(format->name) == "psp")
+    audio = AddSilentInput();
+}
+
+namespace {
+
+struct TSilenceSource {
+  const TCustomFFmpeg *Engine;
+  int FileIndex;
+};
+
+int ReadSilence(void *opaque, uint8_t *buf, int size) {
+  const auto *source = static_cast<const TSilenceSource *>(opaque);
+  if (source->Engine->OtherInputsEnded(source->FileIndex)) return AVERROR_EOF;
+  std::memset(buf, 0, size);
+  return size;
+}
+
+}  // namespace
+
+bool TCustomFFmpeg::OtherInputsEnded(int fileIndex) const {
+  // Before the run (probing) the others have not started: the silence goes on.
+  if (FInputFileRecs.size() != FInputFiles.size()) return false;
+  for (size_t i = 0; i < FInputFileRecs.size(); ++i)
+    if (static_cast<int>(i) != fileIndex && !FInputFileRecs[i].EofReached) return false;
+  return true;
+}
+
+bool TCustomFFmpeg::AddSilentInput() {
+  if (InputCount() >= MaxFiles) return false;
+  auto file = std::make_unique<TInputFile>();
+  auto source = std::make_shared<TSilenceSource>(TSilenceSource{this, InputCount()});
+  file->SourceState = source;
+  constexpr int BufferSize = 4096;
+  auto *buffer = static_cast<uint8_t *>(ff::av_malloc(BufferSize));
+  if (!buffer) return false;
+  file->CustomIO.reset(
+      ff::avio_alloc_context(buffer, BufferSize, 0, source.get(), ReadSilence, nullptr, nullptr));
+  if (!file->CustomIO) {
+    ff::av_free(buffer);
+    return false;
+  }
+  AVFormatContext *ic = ff::avformat_alloc_context();
+  if (!ic) throw FFmpegException("avformat_alloc_context failed");
+  ic->pb = file->CustomIO.get();
+  ic->flags |= AVFMT_FLAG_CUSTOM_IO;
+  AVDictionary *params = nullptr;
+  ff::av_dict_set_int(&params, "sample_rate", FSettings.AudioSampleRate, 0);
+  ff::av_dict_set(&params, "ch_layout", FSettings.AudioChannels == 1 ? "mono" : "stereo", 0);
+  const int ret = ff::avformat_open_input(&ic, "", ff::av_find_input_format("s16le"), &params);
+  ff::av_dict_free(&params);
+  if (ret < 0) return false;  // the library freed the context
+  file->Ctx.reset(ic);
+  const AVCodec *noForcedDecoders[3] = {};
+  SetUpInputStreams(*file, noForcedDecoders);
+  FInputTsOffsets[InputCount()] = 0;
+  if (FSettings.Verbose >= 0) ff::av_dump_format(ic, InputCount(), "silence", 0);
+  FInputFiles.push_back(std::move(file));
+  return true;
 }
 
 void TCustomFFmpeg::ApplyOutputMetadata(TOutputFile &file) {
@@ -717,33 +809,71 @@ void TCustomFFmpeg::AddAudioStream(TOutputFile &file) {
       setup.Quality = FF_QP2LAMBDA * FSettings.AudioQScale;
       enc->global_quality = static_cast<int>(setup.Quality);
     }
-    ff::av_channel_layout_uninit(&enc->ch_layout);
+    AVChannelLayout layout{};
     const uint64_t mask = FSettings.ChannelLayout;
     if (mask && __builtin_popcountll(mask) == channels)
-      ff::av_channel_layout_from_mask(&enc->ch_layout, mask);
+      ff::av_channel_layout_from_mask(&layout, mask);
     else
-      ff::av_channel_layout_default(&enc->ch_layout, channels);
-    enc->sample_fmt = static_cast<AVSampleFormat>(FSettings.AudioSampleFmt);
-    if (codec && codec->sample_fmts) {
-      bool listed = false;
-      for (const AVSampleFormat *p = codec->sample_fmts; *p != AV_SAMPLE_FMT_NONE; ++p)
-        listed = listed || *p == enc->sample_fmt;
-      if (!listed) enc->sample_fmt = codec->sample_fmts[0];
+      ff::av_channel_layout_default(&layout, channels);
+    // Settled when the mapping has chosen the source (SetAudioFromSource); reported then.
+    SetAudioEncoderFormat(enc, FSettings.AudioSampleRate, layout, FSettings.AudioSampleFmt, false);
+    ff::av_channel_layout_uninit(&layout);
+    if (!FSettings.AudioRateFromInput) setup.AudioRate = FSettings.AudioSampleRate;
+    if (!FSettings.AudioChannelsFromInput) {
+      setup.AudioChannels = channels;
+      setup.AudioLayoutMask = mask && __builtin_popcountll(mask) == channels ? mask : 0;
     }
-    enc->sample_rate = FSettings.AudioSampleRate;
-    if (codec && codec->supported_samplerates) {
-      const int best = NearestSampleRate(codec->supported_samplerates, enc->sample_rate);
-      if (best != enc->sample_rate)
-        LogFmt(TLogLevel::llWarning,
-               "Requested sampling rate unsupported using closest supported (%d)", best);
-      enc->sample_rate = best;
-    }
-    enc->time_base = AVRational{1, enc->sample_rate};
+    if (!FSettings.AudioFormatFromInput) setup.AudioFormat = FSettings.AudioSampleFmt;
     st->codecpar->codec_id = enc->codec_id;
   }
   if (!FSettings.AudioLanguage.empty())
     ff::av_dict_set(&st->metadata, "language", FSettings.AudioLanguage.c_str(), 0);
   FSettings.ConsumeStream(AVMEDIA_TYPE_AUDIO);
+}
+
+void TCustomFFmpeg::SetAudioFromSource(TOutputStreamRec &ost, const TInputStreamRec &ist) {
+  const TOutputStreamSetup &setup = *ost.Setup;
+  const AVCodecParameters *par = ist.Stream->codecpar;
+  AVChannelLayout layout{};
+  if (setup.AudioChannels > 0 && setup.AudioLayoutMask)
+    ff::av_channel_layout_from_mask(&layout, setup.AudioLayoutMask);
+  else if (setup.AudioChannels > 0)
+    ff::av_channel_layout_default(&layout, setup.AudioChannels);
+  else if (par->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
+    ff::av_channel_layout_copy(&layout, &par->ch_layout);
+  else
+    ff::av_channel_layout_default(&layout, par->ch_layout.nb_channels);
+  SetAudioEncoderFormat(ost.Enc, setup.AudioRate > 0 ? setup.AudioRate : par->sample_rate, layout,
+                        setup.AudioFormat >= 0 ? setup.AudioFormat : par->format, true);
+  ff::av_channel_layout_uninit(&layout);
+}
+
+void TCustomFFmpeg::SetAudioEncoderFormat(AVCodecContext *enc, int rate,
+                                          const AVChannelLayout &layout, int sampleFormat,
+                                          bool report) {
+  const AVCodec *codec = enc->codec ? enc->codec : ff::avcodec_find_encoder(enc->codec_id);
+  ff::av_channel_layout_uninit(&enc->ch_layout);
+  const AVChannelLayout *taken = codec ? NearestChannelLayout(codec->ch_layouts, layout) : nullptr;
+  ff::av_channel_layout_copy(&enc->ch_layout, taken ? taken : &layout);
+  if (report && taken && taken->nb_channels != layout.nb_channels && FSettings.Verbose >= 0)
+    LogFmt(TLogLevel::llWarning, "%s takes no %d-channel sound: mixed down to %d channels",
+           codec->name, layout.nb_channels, taken->nb_channels);
+  enc->sample_fmt = static_cast<AVSampleFormat>(sampleFormat);
+  if (codec && codec->sample_fmts) {
+    bool listed = false;
+    for (const AVSampleFormat *p = codec->sample_fmts; *p != AV_SAMPLE_FMT_NONE; ++p)
+      listed = listed || *p == enc->sample_fmt;
+    if (!listed) enc->sample_fmt = codec->sample_fmts[0];
+  }
+  enc->sample_rate = rate;
+  if (codec && codec->supported_samplerates) {
+    const int best = NearestSampleRate(codec->supported_samplerates, rate);
+    if (report && best != rate)
+      LogFmt(TLogLevel::llWarning,
+             "Requested sampling rate unsupported using closest supported (%d)", best);
+    enc->sample_rate = best;
+  }
+  enc->time_base = AVRational{1, enc->sample_rate};
 }
 
 void TCustomFFmpeg::AddSubtitleStream(TOutputFile &file) {

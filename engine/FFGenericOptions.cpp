@@ -176,8 +176,13 @@ bool Listed(const TGenericOptions &g, const std::string &name) {
 }  // namespace
 
 bool TCustomFFmpeg::ApplyGenericOption(const std::string &name, const std::string &value) {
+  return TryGenericOption(name, value) == TOptionResult::Set;
+}
+
+TOptionResult TCustomFFmpeg::TryGenericOption(const std::string &name, const std::string &value) {
   const std::string n = TrimText(name), v = TrimText(value);
-  if (n.empty() || v.empty()) return false;
+  if (n.empty()) return TOptionResult::Unknown;
+  if (v.empty()) return TOptionResult::InvalidValue;
   TGenericOptions &g = FSettings.Generic;
   if (!g.Created()) g.Create(FSettings.ScalerFlags);
   // An old name may stand for several current options; all of them must be taken.
@@ -208,11 +213,11 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string &name, const std::strin
         isPrivate = true;
       }
     }
-    if (!found.Option) return false;
+    if (!found.Option) return TOptionResult::Unknown;
     if (found.Failed) {
       ff::av_log(nullptr, AV_LOG_ERROR, "Invalid value \"%s\" for option \"%s\"\n",
                  option.Value.c_str(), option.Name.c_str());
-      return false;
+      return TOptionResult::InvalidValue;
     }
     if (isPrivate)
       KeepPrivate(g, found.Option, option.Name, option.Value);
@@ -221,7 +226,7 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string &name, const std::strin
   }
   if ((g.Codec[0] && g.Codec[0]->debug) || (g.Format && g.Format->debug))
     FFLogger().SetLogLevel(TLogLevel::llDebug);
-  return true;
+  return TOptionResult::Set;
 }
 
 void TCustomFFmpeg::CopyGenericOptions(void *target, void *source, int flags) {

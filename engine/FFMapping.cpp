@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "engine/FFmpeg.h"
+#include "services/AVProbe.h"
 #include "services/MediaErrors.h"
 #include "services/TextFormat.h"
 
@@ -159,8 +160,7 @@ int TCustomFFmpeg::FindSourceStream(int fileIndex, const AVStream *st) const {
   for (size_t j = 0; j < FInputStreams.size(); ++j) {
     const TInputStreamRec &ist = FInputStreams[j];
     const AVFormatContext *ic = FInputFiles[ist.InputFileIndex]->Ctx.get();
-    if (!ist.Discard || ist.Stream->discard == AVDISCARD_ALL ||
-        ist.Stream->codecpar->codec_type != type)
+    if (!ist.Discard || ist.Stream->discard == AVDISCARD_ALL || StreamKindOf(ist.Stream) != type)
       continue;
     if (FSettings.ProgramId && !InProgram(ic, ist.InputStreamIndex, FSettings.ProgramId)) continue;
     if (FJoinMode && ist.InputFileIndex != fileIndex) continue;
@@ -174,7 +174,7 @@ int TCustomFFmpeg::FindSourceStream(int fileIndex, const AVStream *st) const {
     // Reuse: an output of a kind no untaken stream is left for shares the last one of its kind.
     for (size_t j = 0; j < FInputStreams.size(); ++j) {
       const TInputStreamRec &ist = FInputStreams[j];
-      if (ist.Stream->discard != AVDISCARD_ALL && ist.Stream->codecpar->codec_type == type)
+      if (ist.Stream->discard != AVDISCARD_ALL && StreamKindOf(ist.Stream) == type)
         best = static_cast<int>(j);
     }
   }
@@ -276,7 +276,17 @@ void TCustomFFmpeg::PrepareStreamCopy(TOutputStreamRec &ost, TInputStreamRec &is
       StreamCopyTimeBase(ist.Stream->time_base, codecTb, CodecTicksPerFrame(ipar->codec_id));
   ost.Stream->avg_frame_rate = ist.Stream->avg_frame_rate;
   ost.Stream->r_frame_rate = ist.Stream->r_frame_rate;
-  ost.Stream->sample_aspect_ratio = ist.Stream->sample_aspect_ratio;
+  // Muxers refuse a stream aspect that disagrees with the codec's: the codec's is what decoders
+  // show, the container's counts only where the codec has none.
+  ost.Stream->sample_aspect_ratio = opar->sample_aspect_ratio.num > 0
+                                        ? opar->sample_aspect_ratio
+                                        : ist.Stream->sample_aspect_ratio;
+  // Side data such as the display matrix tells players how to show the copied pictures.
+  for (int i = 0; i < ist.Stream->nb_side_data; ++i) {
+    const AVPacketSideData &sd = ist.Stream->side_data[i];
+    if (uint8_t *data = ff::av_stream_new_side_data(ost.Stream, sd.type, sd.size))
+      std::memcpy(data, sd.data, sd.size);
+  }
   if (ost.Setup->Codec)
     CheckParameters(ff::avcodec_parameters_to_context(ost.Setup->Codec.get(), opar), ost);
 }
@@ -288,7 +298,7 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStreamRec &ost, TInputStreamRec &ist)
     enc->bits_per_raw_sample = ipar->bits_per_raw_sample;
   enc->chroma_sample_location = ipar->chroma_location;
   switch (enc->codec_type) {
-    case AVMEDIA_TYPE_AUDIO: break;
+    case AVMEDIA_TYPE_AUDIO: SetAudioFromSource(ost, ist); break;
     case AVMEDIA_TYPE_SUBTITLE: PrepareSubtitleEncoder(ost, ist); break;
     case AVMEDIA_TYPE_VIDEO:
       if (enc->pix_fmt == AV_PIX_FMT_NONE)

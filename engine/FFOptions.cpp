@@ -72,12 +72,6 @@ THandler Duration(int64_t TEngineSettings::*field) {
     S(e).*field = ParseDuration(n, v);
   };
 }
-THandler PositiveInteger(int TEngineSettings::*field) {
-  return [field](TCustomFFmpeg &e, const std::string &, const std::string &v) {
-    const int value = ParseInteger(v);
-    if (value > 0) S(e).*field = value;
-  };
-}
 
 void DoNothing(TCustomFFmpeg &e, const std::string &name, const std::string &) {
   e.Log(TLogLevel::llInfo, "Do nothing: option - " + name);
@@ -191,6 +185,15 @@ void SampleFormat(TCustomFFmpeg &e, const std::string &, const std::string &valu
     return;
   }
   S(e).AudioSampleFmt = ff::av_get_sample_fmt(value.c_str());
+  S(e).AudioFormatFromInput = false;
+}
+
+void AudioRate(TCustomFFmpeg &e, const std::string &, const std::string &value) {
+  e.SetAudioRate(ParseInteger(value));
+}
+
+void AudioChannels(TCustomFFmpeg &e, const std::string &, const std::string &value) {
+  e.SetAudioChannels(ParseInteger(value));
 }
 
 // Crop bands cut into the frame size the last input set.
@@ -410,8 +413,8 @@ const std::unordered_map<std::string, THandler> &OptionTable() {
     t["force_fps"] = Switch(&S_::ForceFps);
     t["streamid"] = StreamId;
     t["aq"] = Float(&S_::AudioQScale);
-    t["ar"] = PositiveInteger(&S_::AudioSampleRate);
-    t["ac"] = PositiveInteger(&S_::AudioChannels);
+    t["ar"] = AudioRate;
+    t["ac"] = AudioChannels;
     t["an"] = Switch(&S_::AudioDisable);
     t["sn"] = Switch(&S_::SubtitleDisable);
     t["acodec"] = CodecName(&S_::AudioCodecName, &S_::AudioStreamCopy);
@@ -474,6 +477,14 @@ void TCustomFFmpeg::SetOption(const std::string &name, const std::string &value)
     Generic(*this, name, value);
 }
 
+TOptionResult TCustomFFmpeg::SetKnownOption(const std::string &name, const std::string &value) {
+  const auto &table = OptionTable();
+  const auto row = table.find(name);
+  if (row == table.end()) return TryGenericOption(name, value);
+  row->second(*this, name, value);
+  return TOptionResult::Set;
+}
+
 void TCustomFFmpeg::SetOptions(const std::string &text) {
   for (const TOptionLine &line : SplitOptionString(text)) SetOption(line.Name, line.Value);
 }
@@ -494,9 +505,9 @@ void TCustomFFmpeg::ApplyTarget(const std::string &type, const std::string &norm
   if (!setup->PixelFormat.empty()) SetOption("pix_fmt", setup->PixelFormat);
   SetOption("r", setup->FrameRate);
   for (const auto &[name, value] : setup->GenericOptions) ApplyGenericOption(name, value);
-  FSettings.AudioSampleRate = setup->SampleRate;
-  if (setup->Channels) FSettings.AudioChannels = setup->Channels;
-  if (setup->MonoBecomesStereo && FSettings.AudioChannels == 1) FSettings.AudioChannels = 2;
+  SetAudioRate(setup->SampleRate);
+  if (setup->Channels) SetAudioChannels(setup->Channels);
+  if (setup->MonoBecomesStereo && FSettings.AudioChannels == 1) SetAudioChannels(2);
   if (setup->MuxPreload) FSettings.MuxPreload = setup->MuxPreload;
   if (setup->DefaultAspect && FSettings.FrameAspectRatio == 0) {
     FSettings.FrameAspectRatio = setup->DefaultAspect;
@@ -592,11 +603,15 @@ void TCustomFFmpeg::SetMuxPreload(float seconds) {
 }
 
 void TCustomFFmpeg::SetAudioRate(int rate) {
-  if (rate > 0) FSettings.AudioSampleRate = rate;
+  if (rate <= 0) return;
+  FSettings.AudioSampleRate = rate;
+  FSettings.AudioRateFromInput = false;
 }
 
 void TCustomFFmpeg::SetAudioChannels(int channels) {
-  if (channels > 0) FSettings.AudioChannels = channels;
+  if (channels <= 0) return;
+  FSettings.AudioChannels = channels;
+  FSettings.AudioChannelsFromInput = false;
 }
 
 void TCustomFFmpeg::SetIntGenericOption(const std::string &name, int64_t value) {

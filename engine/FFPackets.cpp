@@ -55,6 +55,14 @@ int TCustomFFmpeg::ProcessPacket(TInputStreamRec &ist, int istIndex, const AVPac
 }
 
 void TCustomFFmpeg::CopyPacket(TOutputStreamRec &ost, TInputStreamRec &ist, const AVPacket *pkt) {
+  // Pictures the source's edit list hides, the library marks for discarding.  A container that
+  // takes negative times hides them again (MP4 writes an edit list); anywhere else they would be
+  // shown, and everything after them would come late.  Sound keeps its hidden lead-in (encoder
+  // priming), which decoders need and which lasts a few milliseconds.
+  if ((pkt->flags & AV_PKT_FLAG_DISCARD) &&
+      ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+      !(ost.File->Ctx->oformat->flags & AVFMT_TS_NEGATIVE))
+    return;
   if (ost.FramesWritten == 0 && !(pkt->flags & AV_PKT_FLAG_KEY) &&
       !FSettings.CopyInitialNonKeyframes)
     return;

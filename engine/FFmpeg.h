@@ -44,6 +44,9 @@ class TCustomFFmpeg;
 constexpr int MaxFiles = 20;
 constexpr int MaxStreams = 20;
 
+// What became of an option given by name.
+enum class TOptionResult { Set, Unknown, InvalidValue };
+
 struct TStreamMapRec {
   int FileIndex = 0;
   int StreamIndex = 0;
@@ -59,6 +62,9 @@ struct TMetaDataMapRec {
 // An opened input file and the decoder context of each of its streams (made when the file is
 // added, with the generic decoding options already copied in; opened when the run needs it).
 struct TInputFile {
+  // Inputs the engine makes itself (a silent sound track) read from a byte stream of their own.
+  std::shared_ptr<void> SourceState;
+  TCustomIOPtr CustomIO;
   TInputCtxPtr Ctx;
   std::vector<TCodecCtxPtr> Codecs;  // one per stream
 };
@@ -71,6 +77,10 @@ struct TOutputStreamSetup {
   const AVCodec *Encoder = nullptr;  // the forced encoder (by name), else null
   bool StreamCopy = false;
   float Quality = 0;  // fixed quality (lambda) asked for with qscale / sameq, else 0
+  // Audio values asked for (rate, channel count with its layout mask or 0, sample format); -1
+  // where the source stream decides once the mapping has chosen it.
+  int AudioRate = -1, AudioChannels = -1, AudioFormat = -1;
+  uint64_t AudioLayoutMask = 0;
   TBsfChain Filters;  // bitstream filters, in order
 };
 
@@ -85,6 +95,7 @@ struct TOutputFile {
 
 // Per-run records, built when the run starts and freed when it ends.
 struct TInputFileRec {
+  int64_t FirstDts = AV_NOPTS_VALUE;  // µs, of the first packet read (after the file's offset)
   bool EofReached = false;
   bool NoPacket = false;  // the last read answered "try again"
   int FirstStream = 0;
@@ -109,6 +120,14 @@ struct TInputStreamRec {
   float Quality = 0;     // quality of the last decoded picture
   TFramePtr Frame;       // the last decoded frame
   TLatePtr<TVideoInput> VideoIn;
+  // Bridged timestamp jumps of a stream in a format that does not declare jumps (µs, added to
+  // every later packet), and the stream's last decoding time and packet duration (µs).
+  int64_t TsShift = 0;
+  int64_t LastDts = AV_NOPTS_VALUE;
+  int64_t LastDuration = 0;
+  // Turns decoded pictures upright as the stream's display matrix asks; null when upright.
+  TLatePtr<TVideoFilterGraph> Rotation;
+  TFramePtr Rotated;  // the last picture turned upright
 };
 
 struct TOutputStreamRec {
@@ -142,6 +161,7 @@ struct TRunCounters {
   int64_t VideoSize = 0, AudioSize = 0, ExtraSize = 0;
   int FramesDup = 0, FramesDrop = 0;
   bool DupDropNoticed = false;
+  int DecodeErrors = 0;  // packets and pictures the decoders refused
   int64_t TimerStart = 0;
   int64_t LastReportTime = 0;
 };
@@ -178,6 +198,9 @@ class TCustomFFmpeg {
   void PauseConvert();
   void ResumeConvert();
 
+  // Every input but this one has been read to its end (during a run).
+  bool OtherInputsEnded(int fileIndex) const;
+
   // ---- options (FFOptions.cpp, EnginePresets.cpp)
   void SetOption(const std::string &name, const std::string &value);
   // Splits an option string into (name, value) lines and sets each.
@@ -187,6 +210,10 @@ class TCustomFFmpeg {
   void ApplyPreset(const std::string &kind, const std::string &value);
   void AddMetadata(const std::string &key, const std::string &value);
   bool ApplyGenericOption(const std::string &name, const std::string &value);
+  TOptionResult TryGenericOption(const std::string &name, const std::string &value);
+  // As SetOption, but tells a name that neither the option table nor the libraries know
+  // (hosts keep SetOption, which ignores such names; the command line refuses them).
+  TOptionResult SetKnownOption(const std::string &name, const std::string &value);
   // Copies every generic option the source knows and whose flags contain all of `flags` into the
   // target (both objects with an AVClass as first member).
   void CopyGenericOptions(void *target, void *source, int flags);
@@ -223,6 +250,12 @@ class TCustomFFmpeg {
   int AddOutputFile(const std::wstring &fileName, bool join);
   void AddVideoStream(TOutputFile &file);
   void AddAudioStream(TOutputFile &file);
+  // Sample rate, channel layout and sample format of an audio encoder: the encoder's nearest
+  // where it does not take the values asked for.
+  void SetAudioEncoderFormat(AVCodecContext *enc, int rate, const AVChannelLayout &layout,
+                             int sampleFormat, bool report);
+  // The audio values an encoded stream asked for, with its source's where it asked for none.
+  void SetAudioFromSource(TOutputStreamRec &ost, const TInputStreamRec &ist);
   void AddSubtitleStream(TOutputFile &file);
   struct TInputKinds {
     bool HasVideo = false, HasAudio = false, HasSubtitle = false;
@@ -306,6 +339,8 @@ class TCustomFFmpeg {
   int ChooseInputFile() const;
   bool HandleEndOfInput(int fileIndex);  // join mode; true when the loop must end
   void PrepareAndProcessPacket(int fileIndex, AVPacket *pkt);
+  void BridgeTimestampJump(int fileIndex, TInputStreamRec &ist, AVPacket *pkt);
+  int64_t UndeclaredJumpThreshold() const;  // µs
   void FinishRun();
   void FreeRunTables();
   void CloseOpenedCodecs();
@@ -348,6 +383,7 @@ class TCustomFFmpeg {
   bool IsPastStart(const TInputStreamRec &ist) const;
   void CopyToOutputs(TInputStreamRec &ist, int istIndex, const AVPacket *pkt);
   void OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFrame *frame);
+  AVFrame *TurnUpright(TInputStreamRec &ist, AVFrame *frame);
   void PreprocessPicture(TInputStreamRec &ist, AVFrame *frame);
   std::function<void(const AVFrame *, int64_t)> PreviewStep();
   void FlushOutputs(int istIndex);
@@ -357,6 +393,9 @@ class TCustomFFmpeg {
   bool OpenInputFile(const std::string &shown, const std::string &url, const AVInputFormat *format,
                      std::unique_ptr<TInputFile> &file);
   void SetUpInputStreams(TInputFile &file, const AVCodec *const forced[3]);
+  // A silent sound track as one more input, for containers that need one; false when it cannot
+  // be made.  It ends when every other input has ended.
+  bool AddSilentInput();
   void ChooseOutputStreams(TOutputFile &file, bool join, bool &video, bool &audio, bool &sub);
   AVStream *NewOutputStream(TOutputFile &file, AVMediaType type, const AVCodec *codec);
   void ApplyOutputMetadata(TOutputFile &file);

@@ -75,10 +75,19 @@ void TVideoPath::RebuildScaler(int width, int height, AVPixelFormat format) {
 }
 
 int TVideoPath::FramesFor(int64_t syncPts) {
-  const double syncIpts = (syncPts - FOptions.StartTime) / 1000000.0 / av_q2d(FEncoder->time_base);
+  const double frameTime = av_q2d(FEncoder->time_base);
+  double syncIpts = (syncPts - FOptions.StartTime) / 1000000.0 / frameTime;
   if (FOptions.VideoSync == 0) {
     FSyncOpts = std::llrint(syncIpts);
     return 1;
+  }
+  syncIpts -= FSyncShift;
+  if (std::fabs(syncIpts - FSyncOpts) > FOptions.DiscontinuityThreshold / 1000000.0 / frameTime) {
+    if (FOptions.Verbosity >= 3)
+      FFLogger().LogFmt(FOptions.Sender, TLogLevel::llVerbose,
+                        "timestamp discontinuity %.0f frames bridged", syncIpts - FSyncOpts);
+    FSyncShift += syncIpts - FSyncOpts;
+    syncIpts = static_cast<double>(FSyncOpts);
   }
   int frames = 1;
   const double vdelta = syncIpts - FSyncOpts;

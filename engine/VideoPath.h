@@ -28,6 +28,9 @@ struct TVideoPathOptions {
   bool VariableFrameRate = false;  // the output format accepts variable frame rates
   int64_t StartTime = 0;           // `ss` in µs
   int FrameLimit = INT_MAX;        // vframes
+  // A picture further than this from the output clock (µs) follows on from the last one: a jump
+  // of the source's clock is neither filled with copies nor dropped up to.
+  int64_t DiscontinuityThreshold = 3600LL * 1000000;
   int Verbosity = 1;
   bool XError = false;
   int CropTop = 0, CropBottom = 0, CropLeft = 0, CropRight = 0;
@@ -133,6 +136,7 @@ class TVideoPath {
 
   int FFramesWritten = 0;
   int64_t FSyncOpts = 0;
+  double FSyncShift = 0;  // bridged jumps of the source's clock, in frames
   TVideoFrameStats FLast;
 };
 

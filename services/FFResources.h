@@ -61,6 +61,13 @@ struct TFormatCtxFree {  // a context that was never opened as an input (generic
 struct TInputCtxClose {  // an opened input, whatever address it was opened by
   void operator()(AVFormatContext *c) const;
 };
+struct TCustomIOFree {  // a byte stream of our own, with the buffer the library may have replaced
+  void operator()(AVIOContext *pb) const {
+    if (!pb || !ff::avio_context_free) return;
+    ff::av_freep(&pb->buffer);
+    ff::avio_context_free(&pb);
+  }
+};
 struct TAvFree {
   void operator()(void *p) const {
     if (p && ff::av_free) ff::av_free(p);
@@ -94,6 +101,7 @@ using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, ff_handles::TAudioFifoFree>;
 using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, ff_handles::TFilterGraphFree>;
 using TFormatCtxPtr = std::unique_ptr<AVFormatContext, ff_handles::TFormatCtxFree>;
 using TInputCtxPtr = std::unique_ptr<AVFormatContext, ff_handles::TInputCtxClose>;
+using TCustomIOPtr = std::unique_ptr<AVIOContext, ff_handles::TCustomIOFree>;
 template <class T>
 using TAvMemPtr = std::unique_ptr<T, ff_handles::TAvFree>;
 using TSdlWindowPtr = std::unique_ptr<SDL_Window, ff_handles::TSdlWindowFree>;

@@ -307,7 +307,7 @@ void TCustomFFmpegVCL::DoTerminate(TCustomFFmpeg *task) {
   std::lock_guard lock(FTerminateLock);
   if (FOnTerminate) {
     FTerminateInfo = {FTasks.IndexOf(task), task->RanToEnd(), task->ErrorOccurred(),
-                      task->ErrorMessage()};
+                      task->ErrorMessage(), task->Counters().DecodeErrors};
     RaiseTerminate(FTerminateInfo);
   }
   ++FTasksEnded;
@@ -320,7 +320,7 @@ void TCustomFFmpegVCL::DoTerminate(TCustomFFmpeg *task) {
 
 void TCustomFFmpegVCL::RaiseFinalTerminate() {
   if (FOnTerminate) {
-    FTerminateInfo = {-1, true, false, ""};
+    FTerminateInfo = {-1, true, false, "", 0};
     RaiseTerminate(FTerminateInfo);
   }
   FAllTerminated = true;

@@ -40,6 +40,9 @@ struct TTerminateInfo {
   bool Finished = false;
   bool Exception = false;
   std::string ExceptionMsg;
+  // Packets or pictures of the sources that could not be decoded: a run that finished with
+  // some converted what it could read of a damaged source.
+  int DecodeErrors = 0;
 };
 
 struct THookInfo {

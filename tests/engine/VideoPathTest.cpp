@@ -61,6 +61,11 @@ TEST_F(VideoPath, SyncDuplicatesAndDropsByTheFrameDelta) {
       {-1, true, -0.5, 1, 0, 0, 11},
       {2, false, 0.7, 1, 0, 0, 12},
       {0, false, 3.0, 1, 0, 0, 14},  // passthrough: the clock follows the picture
+      // A jump of the source's clock by 1000 hours, either way, is bridged: the picture follows
+      // on from the last one, neither copied to fill the gap nor dropped.
+      {1, false, 90e6, 1, 0, 0, 11},
+      {1, false, -90e6, 1, 0, 0, 11},
+      {-1, true, 90e6, 1, 0, 0, 11},
   };
   auto picture = Picture(64, 48, AV_PIX_FMT_YUV420P, 100, 128, 128);
   for (const auto &c : cases) {

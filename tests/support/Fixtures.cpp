@@ -68,15 +68,35 @@ std::string AudioMp3(double seconds) {
 }
 
 std::string CornerClip(int rotateTag) {
-  const std::string upright = Make(
-      "corner.mp4",
-      "-f lavfi -i color=black:size=64x36:rate=10:duration=1 "
-      "-vf drawbox=x=0:y=0:w=16:h=12:color=white:t=fill -c:v libx264 -preset ultrafast "
-      "-pix_fmt yuv420p");
+  const std::string upright =
+      Make("corner.mp4",
+           "-f lavfi -i color=black:size=64x36:rate=10:duration=1 "
+           "-vf drawbox=x=0:y=0:w=16:h=12:color=white:t=fill -c:v libx264 -preset ultrafast "
+           "-pix_fmt yuv420p");
   if (rotateTag == 0) return upright;
-  return Make("corner-rotate" + std::to_string(rotateTag) + ".mp4",
-              "-i " + Quote(upright) + " -c copy -metadata:s:v rotate=" +
-                  std::to_string(rotateTag));
+  return Make(
+      "corner-rotate" + std::to_string(rotateTag) + ".mp4",
+      "-i " + Quote(upright) + " -c copy -metadata:s:v rotate=" + std::to_string(rotateTag));
+}
+
+std::string CoverArtMp3() {
+  return Make("cover-art.mp3",
+              "-f lavfi -i sine=duration=1 -f lavfi -i color=red:size=64x64:duration=0.04 "
+              "-map 0 -map 1 -ac 2 -c:a libmp3lame -c:v mjpeg -disposition:v attached_pic "
+              "-frames:v 1 -id3v2_version 3");
+}
+
+std::string ClockJumpMkv() {
+  return Make("clock-jump-1000h.mkv",
+              "-f lavfi -i testsrc=size=64x48:rate=10:duration=3 "
+              "-f lavfi -i sine=duration=3:sample_rate=22050 -vf setpts=PTS+3600000/TB "
+              "-fps_mode passthrough -c:v mpeg4 -c:a mp2");
+}
+
+std::string FaststartClip() {
+  return Make("faststart-5s.mp4",
+              "-f lavfi -i testsrc2=size=320x240:rate=25:duration=5 -c:v libx264 "
+              "-movflags +faststart");
 }
 
 std::string Probe(const std::string &file, const std::string &entries, const std::string &streams) {

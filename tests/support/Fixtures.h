@@ -32,6 +32,16 @@ std::string AudioMp3(double seconds = 2.0);  // stereo 44.1 kHz MP3 with ID3v2 t
 // encodes).  0 gives no display matrix.
 std::string CornerClip(int rotateTag);
 
+// A 1 s stereo MP3 with a 64x64 JPEG cover picture attached.
+std::string CoverArtMp3();
+
+// Video 3 s long (10 fps) whose timestamps start 1000 hours after its sound's, in a container
+// that does not declare timestamp jumps (Matroska).
+std::string ClockJumpMkv();
+
+// A 5 s H.264 MP4 with B-frames, its index before the data, for cutting short.
+std::string FaststartClip();
+
 // ffprobe's view of one value, for example Probe(file, "format=duration").
 std::string Probe(const std::string &file, const std::string &entries,
                   const std::string &streams = "");
