@@ -158,10 +158,14 @@ TEST_F(UnicodeProtocolTest, FailuresKeepTheSystemsReason) {
   const bool root = geteuid() == 0;
   for (const auto &c : cases) {
     SCOPED_TRACE(c.What);
-    if (root) ASSERT_EQ(seteuid(65534), 0);
+    if (root) {
+      ASSERT_EQ(seteuid(65534), 0);
+    }
     AVIOContext *pb = nullptr;
     const int err = OpenIO(&pb, c.Url.c_str(), c.Flags);
-    if (root) ASSERT_EQ(seteuid(0), 0);
+    if (root) {
+      ASSERT_EQ(seteuid(0), 0);
+    }
     EXPECT_EQ(err, c.Expected);
     if (pb) CloseIO(&pb);
   }
