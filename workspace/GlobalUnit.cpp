@@ -13,6 +13,18 @@ constexpr const char HelpAddress[] = "https://www.morvane.com/mp4-video-converte
 constexpr const char UpdateAddress[] =
     "https://www.morvane.com/download/morvane-mp4-video-converter";
 constexpr const char WebSiteAddress[] = "https://www.morvane.com/mp4-video-converter/";
+constexpr const char SupportAddress[] = "https://www.morvane.com/";
+constexpr TRelatedProduct RelatedProducts[RelatedProductCount] = {
+    {"Morvane Audio Converter", "https://www.morvane.com/audio-converter/"},
+    {"Morvane DVD Ripper", "https://www.morvane.com/dvd-ripper/"},
+    {"Morvane Video Joiner", "https://www.morvane.com/video-joiner/"},
+    {"Morvane Video Splitter", "https://www.morvane.com/video-splitter/"},
+    {"Morvane GIF Maker", "https://www.morvane.com/gif-maker/"},
+    {"Morvane Screen Recorder", "https://www.morvane.com/screen-recorder/"},
+    {"Morvane Slideshow Maker", "https://www.morvane.com/slideshow-maker/"},
+    {"Morvane Subtitle Editor", "https://www.morvane.com/subtitle-editor/"},
+    {"Morvane Media Player", "https://www.morvane.com/media-player/"},
+    {"Morvane Photo Resizer", "https://www.morvane.com/photo-resizer/"}};
 
 std::string EnvOr(const char *name, const std::string &fallback) {
   const char *value = std::getenv(name);
@@ -70,6 +82,14 @@ std::string VersionTextOf(unsigned major, unsigned minor, unsigned build, unsign
 
 std::string ProgramVersionText() {
   return VersionTextOf(MORVANE_VERSION_MAJOR, MORVANE_VERSION_MINOR, MORVANE_VERSION_PATCH, 0);
+}
+
+std::string SupportUrl() {
+  return SupportAddress;
+}
+
+const TRelatedProduct (&RelatedSoftware())[RelatedProductCount] {
+  return RelatedProducts;
 }
 
 std::string DefaultSettingsIniPath() {

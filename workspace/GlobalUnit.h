@@ -40,6 +40,17 @@ class TGlobalObject {
   std::string FWebSiteUrl;
 };
 
+// The product web site's start page ("Support and Contact").
+std::string SupportUrl();
+
+// The entries of the "Related Software" menu: the product's sibling programs and their pages.
+struct TRelatedProduct {
+  const char *Caption;
+  const char *Url;
+};
+inline constexpr int RelatedProductCount = 10;
+const TRelatedProduct (&RelatedSoftware())[RelatedProductCount];
+
 inline constexpr const char SettingsIniName[] = "morvanemp4videoconverter.ini";
 inline constexpr const char FormatIniName[] = "morvanemp4format.ini";
 

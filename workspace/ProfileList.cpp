@@ -77,6 +77,13 @@ std::optional<size_t> TProfileList::FindRow(const std::vector<TProfileRow> &rows
   return std::nullopt;
 }
 
+std::string TProfileList::ShownFormatName(const TSettingsStore &store) {
+  if (store.ValueExists(settingskeys::Section, settingskeys::FormatName))
+    return store.FormatName(FormatNameInList);
+  const std::string name = TFormatCatalogue::ProfileName(store.FormatCode());
+  return name.empty() ? FormatNameInList : name;
+}
+
 bool TProfileList::Pick(const TProfileRow &row, TSettingsStore &store) {
   if (!row.Info.IsProfile) return false;
   store.SetFormatName(row.Text);

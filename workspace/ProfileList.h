@@ -41,6 +41,11 @@ class TProfileList {
   static std::optional<size_t> FindRow(const std::vector<TProfileRow> &rows,
                                        const std::string &text);
 
+  // The text of the profile box: the stored `FormatName`.  Without one (a first start) it is the
+  // name of the stored `FormatCode`, so that the box never names another profile than the one
+  // the conversion uses.
+  static std::string ShownFormatName(const TSettingsStore &store);
+
   // Picking a profile row: `FormatName` and `FormatCode` are written to `settings`.  Returns
   // false (and writes nothing) for a category row.
   static bool Pick(const TProfileRow &row, TSettingsStore &store);

@@ -89,4 +89,25 @@ TEST(ProfileList, ExpandedCategoryFromStoreToggleAndSave) {
   EXPECT_EQ(store.FormatName(""), "AC-3 Audio Codec (*.ac3)");
 }
 
+TEST(ProfileList, ProfileBoxNamesTheProfileTheConversionUses) {
+  struct TCase {
+    const char *Code;  // nullptr: not stored
+    const char *Name;  // nullptr: not stored
+    const char *Shown;
+  };
+  const TCase cases[] = {
+      {nullptr, nullptr, "iPod Video H.264 (*.mp4)"},  // a first start converts with code 1
+      {"401", nullptr, "PSP MPEG-4 Normal Quality (*.mp4)"},
+      {"401", "My own text", "My own text"},  // a stored name is shown as it is
+      {"2109", nullptr, FormatNameInList},    // a code that names no profile
+  };
+  for (const TCase &c : cases) {
+    fixtures::TTempDir dir;
+    TSettingsStore store(dir / "s.ini");
+    if (c.Code) store.WriteString("settings", "FormatCode", c.Code);
+    if (c.Name) store.SetFormatName(c.Name);
+    EXPECT_EQ(TProfileList::ShownFormatName(store), c.Shown) << (c.Code ? c.Code : "-");
+  }
+}
+
 }  // namespace

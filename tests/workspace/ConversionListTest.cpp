@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+#include "tests/support/Fixtures.h"
+#include "tests/workspace/ScriptedQuestions.h"
+#include "workspace/ConversionList.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Paths = std::vector<std::string>;
+
+class ConversionListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ofstream(Dir / "f.ini") << "[formatInfo2406]\nFileExt=ac3\n";
+    Store.SetOutPutDir(Dir / "out");
+    Store.SetFormatCode(2406);
+    Store.WriteProfile(2406, "paraZoom", "pan");
+  }
+
+  // Durations by path; a path without one cannot be opened.
+  TDurationProbe Probe() {
+    return [this](const std::string &path) -> std::optional<int64_t> {
+      Probed.push_back(path);
+      const auto it = Durations.find(path);
+      if (it == Durations.end()) return std::nullopt;
+      return it->second;
+    };
+  }
+
+  int Add(const Paths &paths) { return List.Add(paths, Store, Catalogue, Questions, Probe()); }
+
+  fixtures::TTempDir Dir;
+  TFormatCatalogue Catalogue{Dir / "f.ini"};
+  TSettingsStore Store{Dir / "s.ini"};
+  TScriptedQuestions Questions;
+  std::map<std::string, int64_t> Durations;
+  Paths Probed;
+  TConversionList List;
+};
+
+TEST_F(ConversionListTest, AddsOpenableFilesOnceWithTheirRecords) {
+  Durations = {{"/clips/a.avi", 62'900'000}, {"/clips/A.avi", 1'000'000}, {"/clips/n.mp3", -1}};
+  fs::create_directories(Dir / "folder.avi");
+  EXPECT_EQ(Add({"/clips/a.avi", Dir / "folder.avi", "/clips/bad.avi", "/clips/a.avi",
+                 "/clips/A.avi", "/clips/n.mp3"}),
+            3);
+  ASSERT_EQ(List.Count(), 3);
+  // A folder is never probed; a listed path is not probed again.
+  EXPECT_EQ(Probed, (Paths{"/clips/a.avi", "/clips/bad.avi", "/clips/A.avi", "/clips/n.mp3"}));
+
+  const TConversionRow &a = List.Rows()[0];
+  EXPECT_EQ(a.Caption, "/clips/a.avi");
+  EXPECT_EQ(a.LengthText, "62");
+  EXPECT_EQ(a.TrimmedLengthText, "62");
+  EXPECT_EQ(a.DestinationText, "a_(new).ac3");
+  EXPECT_TRUE(a.Checked);
+  EXPECT_EQ(a.Record.AddIndex, 0);
+  EXPECT_EQ(a.Record.SourceFile, "/clips/a.avi");
+  EXPECT_EQ(a.Record.DestFile, Dir / "out/a_(new).ac3");
+  EXPECT_EQ(a.Record.DurationSec, 62);
+  EXPECT_EQ(a.Record.ZoomMode, "pan");
+  // The comparison is case-sensitive, as file names are.
+  EXPECT_EQ(List.Rows()[1].Caption, "/clips/A.avi");
+  EXPECT_EQ(List.Rows()[1].Record.AddIndex, 4);
+  // An unknown duration shows as 0 seconds.
+  EXPECT_EQ(List.Rows()[2].LengthText, "0");
+  EXPECT_TRUE(Questions.Messages.empty());
+}
+
+TEST_F(ConversionListTest, RemoveClearAndChecks) {
+  Durations = {{"a", 0}, {"b", 0}, {"c", 0}};
+  Add({"a", "b", "c"});
+  List.SetChecked(1, false);
+  List.ReverseCheck();
+  EXPECT_EQ(List.CheckedCount(), 1);
+  EXPECT_TRUE(List.Rows()[1].Checked);
+  EXPECT_EQ(List.Remove(2), 1);  // the new last row
+  EXPECT_EQ(List.Remove(5), -1);
+  EXPECT_EQ(List.Count(), 2);
+  EXPECT_EQ(List.Remove(0), 0);   // the row that moved up
+  EXPECT_EQ(List.Remove(0), -1);  // the list is empty
+  EXPECT_FALSE(List.Clear());
+  Add({"a", "b"});
+  EXPECT_TRUE(List.Clear());
+  EXPECT_EQ(List.Count(), 0);
+
+  EXPECT_FALSE(TConversionList::RowCommandsEnabled(0, -1));
+  EXPECT_FALSE(TConversionList::RowCommandsEnabled(3, -1));
+  EXPECT_FALSE(TConversionList::RowCommandsEnabled(3, 3));
+  EXPECT_TRUE(TConversionList::RowCommandsEnabled(3, 2));
+}
+
+TEST(AddDialogFilter, EntriesAndListedMediaFiles) {
+  const auto &filters = AddDialogFilters();
+  ASSERT_EQ(filters.size(), 36u);
+  EXPECT_EQ(filters[0].Name, "All Supported Video Formats");
+  EXPECT_EQ(filters[0].Patterns.size(), 24u);  // the trailing ";" adds no empty pattern
+  EXPECT_EQ(filters[4].Name, "MPEG files (*.mpg,*.mpeg)");
+  EXPECT_EQ(filters[4].Patterns, (std::vector<std::string>{"*.mpg", "*.mpeg"}));
+  EXPECT_EQ(filters.back().Name, "All files (*.*)");
+
+  for (const char *listed : {"/a/b.AVI", "x.mkv", "song.Flac", "t.ac3", "v.ts"})
+    EXPECT_TRUE(IsListedMediaFile(listed)) << listed;
+  // Only the two "All Supported" groups count: .gif and .m2ts have entries of their own.
+  for (const char *other : {"notes.txt", "anim.gif", "clip.m2ts", "README", ".mkv"})
+    EXPECT_FALSE(IsListedMediaFile(other)) << other;
+}
+
+TEST(DroppedPaths, FoldersGiveTheirMediaFilesSorted) {
+  fixtures::TTempDir dir;
+  fs::create_directories(dir.Path() / "drop/sub");
+  for (const char *name : {"drop/b.mp4", "drop/a.MP3", "drop/notes.txt", "drop/sub/c.mkv"})
+    std::ofstream(dir / name) << "x";
+  fs::create_directories(dir.Path() / "drop/empty.avi");  // a folder named like a video
+  const std::string loose = dir / "loose.txt";
+  EXPECT_EQ(ExpandDroppedPaths({loose, dir / "drop"}),
+            (Paths{loose, dir / "drop/a.MP3", dir / "drop/b.mp4", dir / "drop/sub/c.mkv"}));
+  EXPECT_TRUE(ExpandDroppedPaths({dir / "missing"}) == Paths{dir / "missing"});
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+#include "workspace/ConversionList.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "services/FFmpegVCL.h"
+#include "services/UnicodeProtocol.h"
+#include "workspace/DestinationName.h"
+#include "workspace/NumberText.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The open dialog's filter as the users of the program have always known it: caption and
+// patterns in pairs, separated by "|", patterns by ";".
+constexpr const char AddDialogFilterText[] =
+    "All Supported Video Formats|*.AVI;*.AVM;*.ASF;*.WMV;*.AVS;*.FLV;*.MKV;*.MOV;*.3GP;*.3G2;"
+    "*.M4V;*.MP4;*.MPG;*.MPEG;*.DAT;*.OGM;*.VOB;*.RM;*.RMVB;*.TS;*.TP;*.IFO;*.NSV;*.SWF;|"
+    "All Supported Audio Formats|*.MP3;*.AAC;*.WAV;*.WMA;*.OGG;*.CDA;*.FLAC;*.M4A;*.MID;*.MKA;"
+    "*.MP2;*.MPA;*.MPC;*.APE;*.OFR;*.OGG;*.RA;*.WV;*.TTA;*.AC3;*.DTS;|"
+    "AVI files (*.avi)|*.avi|MPEG4 files (*.mp4)|*.mp4|MPEG files (*.mpg,*.mpeg)|*.mpg;*.mpeg|"
+    "3GP files (*.3gp,*.3g2)|*.3gp;*.3g2|Itunes Video files (*.m4v)|*.m4v|"
+    "Windows Media files (*.wmv,*.asf)|*.wmv;*.asf|Real Media files (*.rm,*.rmvb)|*.rm;*.rmvb|"
+    "Video CD files (*.dat)|*.dat|Quick Time files (*.mov)|*.mov|"
+    "Flash Video files (*.flv)|*.flv|Matroska Video files (*.mkv)|*.mkv|"
+    "MJPEG Video files (*.mjpg,*.mjpeg)|*.mjpg;*.mjpeg|Animated GIF files (*.gif)|*.gif|"
+    "H.264/MPEG4 AVC Video files (*.mts,*.m2ts)|*.mts;*.m2ts|"
+    "DVD video object files (*.vob)|*.vob|MPEG-1 Video files (*.mpv)|*.mpv|"
+    "Video Transport Stream files (*.ts)|*.ts|TP Video files (*.tp)|*.tp|"
+    "Maceomeida Flash files (*.swf)|*.swf|MP3 Audio files (*.mp3)|*.mp3|"
+    "Advanced Audio Coding files (*.aac)|*.aac|Monkey's Audio files (*.ape)|*.ape|"
+    "Ogg Vorbis Audio files (*.ogg)|*.ogg|Windows Media Audio files (*.wma)|*.wma|"
+    "MusePack Audio files (*.mpc)|*.mpc|MPEG Audio files (*.mpa)|*.mpa|"
+    "MPEG-4 Audio files (*.m4a)|*.m4a|Matroska Audio files (*.mka)|*.mka|"
+    "DTS Audio files (*.dts)|*.dts|Audio Codec 3 files (*.ac3)|*.ac3|"
+    "Speex Audio files (*.spx)|*.spx|Real Audio files (*.ra,*.ram)|*.ra;*.ram|"
+    "MPEG Layer II Compressed Audio files (*.mp2)|*.mp2|All files (*.*)|*.*";
+
+std::vector<std::string> Split(const std::string &text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + 1)
+    parts.push_back(text.substr(start, end - start));
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+std::vector<TFileFilter> ParseFilters() {
+  std::vector<TFileFilter> filters;
+  const auto parts = Split(AddDialogFilterText, '|');
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    TFileFilter filter{parts[i], {}};
+    for (const std::string &pattern : Split(parts[i + 1], ';'))
+      if (!pattern.empty()) filter.Patterns.push_back(pattern);
+    filters.push_back(filter);
+  }
+  return filters;
+}
+
+}  // namespace
+
+const std::vector<TFileFilter> &AddDialogFilters() {
+  static const std::vector<TFileFilter> filters = ParseFilters();
+  return filters;
+}
+
+bool IsListedMediaFile(const fs::path &file) {
+  const std::string extension = "*" + LowerCase(file.extension().string());
+  if (extension == "*") return false;
+  const auto &filters = AddDialogFilters();
+  return std::any_of(filters.begin(), filters.begin() + 2, [&](const TFileFilter &filter) {
+    return std::any_of(filter.Patterns.begin(), filter.Patterns.end(),
+                       [&](const std::string &p) { return LowerCase(p) == extension; });
+  });
+}
+
+std::vector<std::string> ExpandDroppedPaths(const std::vector<std::string> &paths) {
+  std::vector<std::string> files;
+  for (const std::string &path : paths) {
+    std::error_code ec;
+    if (!fs::is_directory(path, ec)) {
+      files.push_back(path);
+      continue;
+    }
+    std::vector<std::string> inside;
+    const auto options = fs::directory_options::skip_permission_denied;
+    for (fs::recursive_directory_iterator it(path, options, ec), end; !ec && it != end;
+         it.increment(ec))
+      if (it->is_regular_file(ec) && IsListedMediaFile(it->path()))
+        inside.push_back(it->path().string());
+    std::sort(inside.begin(), inside.end());
+    files.insert(files.end(), inside.begin(), inside.end());
+  }
+  return files;
+}
+
+TDurationProbe ComponentDurationProbe(TCustomFFmpegVCL &component) {
+  return [&component](const std::string &path) -> std::optional<int64_t> {
+    TInputOptions input;
+    InitInputOptions(input);
+    input.FileName = UTF8ToWide(path);
+    const int task = component.AddTask(input.FileName, &input);
+    if (task < 0) return std::nullopt;
+    TFileStreamInfo info;
+    if (TAVProbe *probe = component.AVProbes(task, 0)) probe->GetFileStreamInfo(info);
+    // The task only served to open and probe the file.
+    component.RemoveTask(task);
+    component.ClearTasks();
+    return info.Duration;
+  };
+}
+
+// Rows
+
+bool TConversionList::Listed(const std::string &path) const {
+  return std::any_of(FRows.begin(), FRows.end(),
+                     [&](const TConversionRow &row) { return row.Caption == path; });
+}
+
+int TConversionList::Add(const std::vector<std::string> &paths, TSettingsStore &store,
+                         const TFormatCatalogue &catalogue, IJobQuestions &questions,
+                         const TDurationProbe &probe) {
+  const int code = store.FormatCode();
+  const std::string extensionText = "." + catalogue.Read(code).FileExt;
+  const std::string zoom = store.ReadProfile(code, profilekeys::paraZoom, "lbox");
+  int added = 0;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::string &path = paths[i];
+    std::error_code ec;
+    if (fs::is_directory(path, ec) || Listed(path)) continue;
+    const fs::path destination = DestinationFileName(store, questions, path, extensionText);
+    const auto duration = probe(path);
+    if (!duration) continue;
+    TConversionRow row;
+    row.Caption = path;
+    const int seconds = static_cast<int>(std::max<int64_t>(*duration, 0) / 1000000);
+    row.LengthText = row.TrimmedLengthText = std::to_string(seconds);
+    row.DestinationText = destination.filename().string();
+    row.Record.AddIndex = static_cast<int>(i);
+    row.Record.SourceFile = path;
+    row.Record.DestFile = destination.string();
+    row.Record.DurationSec = seconds;
+    row.Record.ZoomMode = zoom;
+    FRows.push_back(std::move(row));
+    ++added;
+  }
+  return added;
+}
+
+int TConversionList::Remove(int row) {
+  if (row < 0 || row >= Count()) return -1;
+  FRows.erase(FRows.begin() + row);
+  if (FRows.empty()) return -1;
+  return std::min(row, Count() - 1);
+}
+
+bool TConversionList::Clear() {
+  if (FRows.empty()) return false;
+  FRows.clear();
+  return true;
+}
+
+void TConversionList::SetAllChecked(bool checked) {
+  for (TConversionRow &row : FRows) row.Checked = checked;
+}
+
+void TConversionList::ReverseCheck() {
+  for (TConversionRow &row : FRows) row.Checked = !row.Checked;
+}
+
+void TConversionList::SetChecked(int row, bool checked) {
+  if (row >= 0 && row < Count()) Row(row).Checked = checked;
+}
+
+int TConversionList::CheckedCount() const {
+  return static_cast<int>(
+      std::count_if(FRows.begin(), FRows.end(), [](const TConversionRow &r) { return r.Checked; }));
+}
+
+bool TConversionList::RowCommandsEnabled(int rowCount, int selectedRow) {
+  return rowCount > 0 && selectedRow >= 0 && selectedRow < rowCount;
+}

@@ -1,0 +1,87 @@
+// The rows of the conversion list without their widget: one row per source file with its texts,
+// its check box and its job record; adding (from the open dialog or a drop), removing, clearing
+// and checking rows.  The main window shows these rows and forwards its commands here.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "workspace/FilesRecord.h"
+#include "workspace/FormatCatalogue.h"
+#include "workspace/JobQuestions.h"
+#include "workspace/SettingsStore.h"
+
+class TCustomFFmpegVCL;
+
+struct TConversionRow {
+  std::string Caption;            // the source's full path
+  std::string LengthText;         // the source's duration in whole seconds
+  std::string TrimmedLengthText;  // the same until the trim editor changes it
+  std::string DestinationText;    // the file-name part of the destination
+  std::string ProgressText;       // "57%", "100%" ...
+  bool Checked = true;
+  // Why the row's last conversion failed, in the words of the engine; empty when it did not.
+  std::string FailReason;
+  TlvFilesRecord Record;
+};
+
+// One entry of the open dialog's filter: its caption and its name patterns ("*.AVI" ...).
+struct TFileFilter {
+  std::string Name;
+  std::vector<std::string> Patterns;
+};
+const std::vector<TFileFilter> &AddDialogFilters();
+
+// Whether the file's extension is one of the two "All Supported" groups of the open dialog
+// (compared without regard to case).
+bool IsListedMediaFile(const std::filesystem::path &file);
+
+// Files and folders dropped on the list, as the files to add: a file stays as it is; a folder
+// gives the listed media files inside it and its subfolders, sorted by path.
+std::vector<std::string> ExpandDroppedPaths(const std::vector<std::string> &paths);
+
+// The source's duration in microseconds (negative when unknown), or nothing when the engine
+// cannot open the file.
+using TDurationProbe = std::function<std::optional<int64_t>(const std::string &path)>;
+
+// Opens the file as a task of the encoder component (the way the conversion will open it),
+// reads the duration from the task's input probe and removes the task again.
+TDurationProbe ComponentDurationProbe(TCustomFFmpegVCL &component);
+
+class TConversionList {
+ public:
+  const std::vector<TConversionRow> &Rows() const { return FRows; }
+  TConversionRow &Row(int row) { return FRows.at(static_cast<size_t>(row)); }
+  int Count() const { return static_cast<int>(FRows.size()); }
+
+  // Appends a checked row for every path that is not a folder, not already listed (the
+  // comparison is case-sensitive, as file names are) and that the engine opens; the others are
+  // skipped without a word.  Destinations are named for the current profile (`FormatCode` of
+  // the store).  Returns the number of rows added.
+  int Add(const std::vector<std::string> &paths, TSettingsStore &store,
+          const TFormatCatalogue &catalogue, IJobQuestions &questions, const TDurationProbe &probe);
+
+  // Removes a row; returns the row to select afterwards: the one that moved into its place, the
+  // new last row when the last was removed, -1 when the list became empty.
+  int Remove(int row);
+  // Removes every row; false (and nothing done) when the list was empty.
+  bool Clear();
+
+  void SetAllChecked(bool checked);
+  void ReverseCheck();
+  void SetChecked(int row, bool checked);
+  int CheckedCount() const;
+
+  // The list's commands other than "Add" (and the check commands of the "Edit" menu) work on the
+  // selected row: they are enabled only when there are rows and one is selected.
+  static bool RowCommandsEnabled(int rowCount, int selectedRow);
+
+ private:
+  bool Listed(const std::string &path) const;
+
+  std::vector<TConversionRow> FRows;
+};

@@ -1,0 +1,20 @@
+#include "workspace/ExceptionReport.h"
+
+#include "engine/FFmpegException.h"
+
+std::string ReportSentence(const std::string &message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+  return message;
+}
+
+TExceptionReport ReportOfException(const std::exception_ptr &error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const FFmpegException &e) {
+    return {ReportSentence(e.what()), TReportIcon::Warning};
+  } catch (const std::exception &e) {
+    return {ReportSentence(e.what()), TReportIcon::Error};
+  } catch (...) {
+    return {"An unknown error occurred.", TReportIcon::Error};
+  }
+}
