@@ -1,13 +1,35 @@
-// Morvane MP4 Video Converter: the program's main entry.
+// Morvane MP4 Video Converter: the program a user starts.
 //
-// Loads the player's library set through the loader and reports what it found.
+// Shows the splash window, creates the main window and runs the window loop.  With --libraries
+// it reports the media libraries the loader finds instead.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "platform/Paths.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
+#include "workspace/Application.h"
+#include "workspace/GlobalUnit.h"
+#include "workspace/WinCover.h"
+#include "workspace/WinMain.h"
 
 namespace {
+
+const char Usage[] =
+    "Usage: morvane [--libraries | --help | --version]\n"
+    "\n"
+    "Opens the converter's main window (on an X display; the program always uses X11, through\n"
+    "XWayland in a Wayland session, so that its preview can draw into the window).\n"
+    "\n"
+    "Options:\n"
+    "  --libraries   report the media libraries the loader finds, and exit\n"
+    "  --help        this text\n"
+    "  --version     the program's version\n"
+    "\n"
+    "Exit status: 0 when the window was closed normally or a report was printed, 1 when the\n"
+    "window could not be opened or the libraries could not be loaded, 2 for a wrong option.\n";
 
 void Report(TLibraryKind kind, unsigned version, const char *configuration) {
   std::printf("%-20s %u.%u.%u  %s\n  configuration: %s\n",
@@ -15,10 +37,7 @@ void Report(TLibraryKind kind, unsigned version, const char *configuration) {
               version & 0xff, FFLoader().LoadedFrom(kind).c_str(), configuration);
 }
 
-}  // namespace
-
-int main() {
-  InitFloatingPoint();
+int ReportLibraries() {
   TFFmpegLoader &loader = FFLoader();
   loader.SetLibraryPath(paths::LibAVFolder().string());
   if (!loader.LoadLibs(PlayerLibs)) {
@@ -36,4 +55,53 @@ int main() {
   std::printf("%-20s %u.%u.%u  %s\n", TFFmpegLoader::LibraryFileName(TLibraryKind::SDL).c_str(),
               sdl.major, sdl.minor, sdl.patch, loader.LoadedFrom(TLibraryKind::SDL).c_str());
   return 0;
+}
+
+int RunWindows(int argc, char **argv) {
+  // The preview player draws into native X windows of the main window.
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  const char *display = std::getenv("DISPLAY");
+  if (!display || !*display) {
+    std::fprintf(stderr,
+                 "morvane: no X display to open the window on (DISPLAY is not set).\n"
+                 "Start it from a desktop session, or under xvfb-run; morvane-convert converts "
+                 "without a window.\n");
+    return 1;
+  }
+  TApplication app(argc, argv);
+  TfrmCover cover;
+  cover.show();
+  cover.repaint();
+  QApplication::processEvents();
+  QApplication::setApplicationDisplayName("Morvane");
+  TfrmMain main;
+  cover.SetMainWindow(&main);
+  main.show();
+  return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  InitFloatingPoint();
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--libraries") == 0) return ReportLibraries();
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(Usage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::string version = ProgramVersionText();
+      version.erase(0, version.find_first_not_of(' '));
+      version.erase(version.find_last_not_of(' ') + 1);
+      std::printf("morvane %s\n", version.c_str());
+      return 0;
+    }
+    // Options the toolkit itself takes (-display, -style ...) are left to it.
+    if (std::strncmp(argv[i], "--", 2) == 0) {
+      std::fprintf(stderr, "morvane: unknown option %s (see --help)\n", argv[i]);
+      return 2;
+    }
+  }
+  return RunWindows(argc, argv);
 }

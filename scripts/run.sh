@@ -4,7 +4,7 @@
 set -euo pipefail
 build="${1:-build}"
 
-"$build/app/morvane"
+"$build/app/morvane" --libraries
 echo
 
 sample_dir="${XDG_CACHE_HOME:-$HOME/.cache}/morvane"

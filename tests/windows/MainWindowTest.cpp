@@ -1,0 +1,701 @@
+// The main window driven through its widgets, with a private settings store per test and the
+// message boxes and dialogs answered by a recorder.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+#include <QToolTip>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "platform/Paths.h"
+#include "tests/support/Fixtures.h"
+#include "tests/windows/RecordingDialogs.h"
+#include "workspace/Application.h"
+#include "workspace/FilesListView.h"
+#include "workspace/GlobalUnit.h"
+#include "workspace/ProfileListBox.h"
+#include "workspace/SettingsStore.h"
+#include "workspace/VideoSurface.h"
+#include "workspace/WinAbout.h"
+#include "workspace/WinCover.h"
+#include "workspace/WinMain.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QStringList Captions(const QMenu *menu) {
+  QStringList captions;
+  for (const QAction *action : menu->actions())
+    captions << (action->isSeparator() ? "-" : action->text());
+  return captions;
+}
+
+QStringList RowCaptions(TfrmMain &window) {
+  QStringList captions;
+  for (const TConversionRow &row : window.Files().Rows())
+    captions << QString::fromStdString(row.Caption);
+  return captions;
+}
+
+QList<bool> RowChecks(TfrmMain &window) {
+  QList<bool> checks;
+  for (const TConversionRow &row : window.Files().Rows()) checks << row.Checked;
+  return checks;
+}
+
+}  // namespace
+
+class TMainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<fixtures::TTempDir> FDir;
+  std::unique_ptr<TRecordingDialogs> FDialogs;
+  std::unique_ptr<TfrmMain> FWindow;
+
+  std::string SettingsPath() const { return *FDir / "settings.ini"; }
+  TSettingsStore Store() const { return TSettingsStore(SettingsPath()); }
+
+  // A short media file under `name` in the test's folder.
+  std::string Media(const std::string &name, bool audioOnly = false) {
+    const fs::path path = FDir->Path() / name;
+    fs::create_directories(path.parent_path());
+    fs::copy_file(audioOnly ? fixtures::AudioMp3(2.0) : fixtures::Clip(2.0), path,
+                  fs::copy_options::overwrite_existing);
+    return path.string();
+  }
+
+  TfrmMain &Open() {
+    FWindow = std::make_unique<TfrmMain>(FDialogs.get());
+    FWindow->show();
+    if (!QTest::qWaitForWindowExposed(FWindow.get())) qFatal("the main window was not exposed");
+    FWindow->activateWindow();
+    // Without a window manager the window may not become active; focus is checked where it
+    // matters.
+    (void)QTest::qWaitForWindowActive(FWindow.get());
+    return *FWindow;
+  }
+
+  // The window with the rows of `names` added through "&Add".
+  TfrmMain &OpenWithRows(const QStringList &names) {
+    TfrmMain &window = Open();
+    for (const QString &name : names)
+      FDialogs->FilesToChoose << QString::fromStdString(Media(name.toStdString()));
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    FDialogs->FilesToChoose.clear();
+    return window;
+  }
+
+  void ClickRow(TfrmMain &window, int row, int x = 60) {
+    const QRect rect = window.lvFiles->visualRect(window.lvFiles->model()->index(row, 0));
+    QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, {},
+                      QPoint(rect.left() + x, rect.center().y()));
+  }
+
+  void ClickProfileRow(TfrmMain &window, const QString &text, int x = 60) {
+    TProfileListBox *list = window.lbFormat;
+    const auto row = TProfileList::FindRow(list->Rows(), text.toStdString());
+    QVERIFY2(row.has_value(), qPrintable(text));
+    const QModelIndex index = list->model()->index(static_cast<int>(*row), 0);
+    list->scrollTo(index);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      QPoint(x, list->visualRect(index).center().y()));
+  }
+
+  void UseProfile(int code, const char *name) {
+    TSettingsStore store = Store();
+    store.SetFormatCode(code);
+    store.SetFormatName(name);
+  }
+
+ private slots:
+  void init() {
+    FDir = std::make_unique<fixtures::TTempDir>();
+    FDialogs = std::make_unique<TRecordingDialogs>();
+    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(SettingsPath()));
+  }
+
+  void cleanup() {
+    if (FWindow) {
+      FWindow->SkipExitPrompt = true;
+      FWindow->close();
+      FWindow.reset();
+    }
+    FDialogs.reset();
+    FDir.reset();
+  }
+
+  void firstStartWithoutSettingsStore() {
+    QVERIFY(!fs::exists(SettingsPath()));
+    TfrmMain &window = Open();
+    QCOMPARE(window.Skin().ThemeIndex(), 0);
+    QCOMPARE(window.lvFiles->OddRowColor(), QColor(226, 230, 246));
+    QCOMPARE(window.tbVolume->value(), 0);
+    QCOMPARE(window.tbVolume->maximum(), 128);
+    QVERIFY(!window.ckMute->isChecked());
+    QCOMPARE(window.edtOutPutDir->text(),
+             QString::fromStdString(paths::DefaultOutputFolder().string()));
+    QCOMPARE(window.CurrentFormatCode, std::string("1"));
+    // The box names the profile the conversion will use.
+    QCOMPARE(window.cmbFormat->text(), QString("iPod Video H.264 (*.mp4)"));
+    QCOMPARE(window.windowTitle(),
+             QString::fromStdString("Morvane MP4 Video Converter" + ProgramVersionText()));
+    QCOMPARE(window.size(), QSize(786, 522));
+    // The panel shows the profile's own defaults, which its first conversion uses.
+    QCOMPARE(window.cmbVideoEncoder->currentText(), QString("h264"));
+    QCOMPARE(window.cmbFrameRate->currentText(), QString("29.97"));
+    QCOMPARE(window.cmbVideoBitRate->currentText(), QString("768"));
+    QCOMPARE(window.cmbVolume->currentText(), QString("100%"));
+    // Nothing to remove or start yet; the preview only offers play.
+    QVERIFY(!window.btnStart->isEnabled() && !window.btnRemove->isEnabled());
+    QVERIFY(window.btnPlay->isEnabled() && !window.btnPreviewStop->isEnabled() &&
+            !window.tbPosition->isEnabled());
+    QVERIFY(window.btnStop->isHidden() && window.btnPause->isHidden() &&
+            window.btnResume->isHidden() && window.btnSettings->isHidden());
+    QCOMPARE(window.pnlPreview->size(), QSize(243, 171));
+    QVERIFY(window.pnlPreview->testAttribute(Qt::WA_NativeWindow));
+  }
+
+  void storedValuesAtShow_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("volume");
+    QTest::addColumn<bool>("mute");
+    QTest::addColumn<int>("theme");
+    QTest::addColumn<int>("checkedSkinEntry");  // -1: none
+    QTest::newRow("volume 200 reads as 64") << "volume" << 200 << 64 << false << 0 << 0;
+    QTest::newRow("volume 100") << "volume" << 100 << 100 << false << 0 << 0;
+    QTest::newRow("mute 1") << "mute" << 1 << 0 << true << 0 << 0;
+    QTest::newRow("mute 5 leaves the box unchecked") << "mute" << 5 << 0 << false << 0 << 0;
+    QTest::newRow("skinIndex 3 is Purple") << "skinIndex" << 3 << 0 << false << 3 << 3;
+    QTest::newRow("skinIndex 9 keeps Default") << "skinIndex" << 9 << 0 << false << 0 << -1;
+  }
+
+  void storedValuesAtShow() {
+    QFETCH(QString, key);
+    QFETCH(int, value);
+    Store().WriteInteger(settingskeys::Section, key.toStdString(), value);
+    TfrmMain &window = Open();
+    QTEST(window.tbVolume->value(), "volume");
+    QTEST(window.ckMute->isChecked(), "mute");
+    QTEST(window.Skin().ThemeIndex(), "theme");
+    QFETCH(int, theme);
+    QCOMPARE(window.lvFiles->OddRowColor(), TSkinManager::Theme(theme).OddRow);
+    emit window.mnuSkin->aboutToShow();
+    QFETCH(int, checkedSkinEntry);
+    for (int i = 0; i < TSkinManager::ThemeCount; ++i)
+      QCOMPARE(window.mnuSkinItems[static_cast<size_t>(i)]->isChecked(), i == checkedSkinEntry);
+  }
+
+  void menusHaveTheirCaptions() {
+    TfrmMain &window = Open();
+    QStringList bar;
+    for (const QAction *action : window.menuBar()->actions()) bar << action->text();
+    QCOMPARE(bar, QStringList({"&File", "&Edit", "&Tools", "Related Software", "&Help"}));
+    QCOMPARE(Captions(window.mnuFile),
+             QStringList({"&Add", "&Remove", "&Clear", "&Start", "-", "Se&ttings", "&Exit"}));
+    QVERIFY(!window.mnuSettings->isVisible());
+    QCOMPARE(Captions(window.mnuEdit),
+             QStringList({"&Crop", "&Trim", "&Video Effect && Water Mark", "-", "&Check All",
+                          "&Uncheck All", "&Reverse Check", "-", "C&heck", "U&ncheck"}));
+    QCOMPARE(Captions(window.mnuTools), QStringList({"&Preference", "&Skin"}));
+    QCOMPARE(Captions(window.mnuSkin),
+             QStringList({"Default", "Gray", "Orange", "Purple", "Red", "Green", "Light blue"}));
+    QCOMPARE(window.mnuRelated->actions().size(), 10);
+    QCOMPARE(Captions(window.mnuHelp),
+             QStringList({"&Help", "-", "&Web Site", "&Support and Contact", "&About"}));
+    QCOMPARE(Captions(window.pmFiles),
+             QStringList({"&Crop", "&Trim", "&Video Effect && Water Mark", "-", "Add", "Remove",
+                          "Clear", "Start", "-", "Video Infomation"}));
+    QStringList toolbar;
+    for (QPushButton *b : {window.btnAdd, window.btnRemove, window.btnClear, window.btnEdit,
+                           window.btnStart, window.btnExit, window.btnStart2})
+      toolbar << b->text();
+    QCOMPARE(toolbar,
+             QStringList({"&Add", "&Remove", "&Clear", "&Edit", "&Start", "&Exit", "&Start"}));
+
+    window.mnuHelpItem->trigger();
+    window.mnuWebSite->trigger();
+    window.mnuSupport->trigger();
+    window.mnuRelated->actions().first()->trigger();
+    QCOMPARE(FDialogs->Opened.size(), 4);
+    QCOMPARE(FDialogs->Opened[0], QString::fromStdString(window.Global().HelpUrl()));
+    QCOMPARE(FDialogs->Opened[1], QString::fromStdString(window.Global().WebSiteUrl()));
+    QCOMPARE(FDialogs->Opened[2], QString("https://www.morvane.com/"));
+    QVERIFY(FDialogs->Opened[3].startsWith("https://www.morvane.com/"));
+  }
+
+  void profileListRows_data() {
+    QTest::addColumn<bool>("psPexpanded");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("no lstformat: every category collapsed") << false << 25;
+    QTest::newRow("lstformat 4 = 0: Sony PSP with its profiles") << true << 30;
+  }
+
+  void profileListRows() {
+    QFETCH(bool, psPexpanded);
+    if (psPexpanded) Store().SetCategoryCollapsed(4, false);
+    TfrmMain &window = Open();
+    QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    QVERIFY(window.lbFormat->isVisible());
+    QTEST(window.lbFormat->model()->rowCount(), "rows");
+    // The list opens upward: its bottom edge sits on the profile box.
+    const QPoint boxTop = window.cmbFormat->mapTo(window.centralWidget(), QPoint(0, 0));
+    QCOMPARE(window.lbFormat->geometry().bottom() + 1, boxTop.y());
+    const auto &rows = window.lbFormat->Rows();
+    QCOMPARE(rows[0].Text, std::string("Apple iPod"));
+    QVERIFY(rows[0].Info.IsCategory && rows[0].Info.Collapsed);
+    if (psPexpanded) {
+      QCOMPARE(rows[4].Text, std::string("Sony PSP"));
+      QVERIFY(!rows[4].Info.Collapsed);
+      for (int i = 0; i < 5; ++i) {
+        QVERIFY(rows[5 + i].Info.IsProfile);
+        QCOMPARE(rows[5 + i].Info.Code, 400 + i);
+      }
+      QCOMPARE(rows[6].Text, std::string("PSP MPEG-4 Normal Quality (*.mp4)"));
+    }
+    QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    QVERIFY(!window.lbFormat->isVisible());
+  }
+
+  void pickingAProfileStoresItAndLoadsThePanel() {
+    TfrmMain &window = Open();
+    QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    // A press on the expand glyph opens the category; a press on its name does not.
+    ClickProfileRow(window, "Sony PSP", 60);
+    QCOMPARE(window.lbFormat->model()->rowCount(), 25);
+    ClickProfileRow(window, "Sony PSP", 8);
+    QCOMPARE(window.lbFormat->model()->rowCount(), 30);
+    ClickProfileRow(window, "PSP MPEG-4 Normal Quality (*.mp4)");
+    QVERIFY(!window.lbFormat->isVisible());
+    QCOMPARE(Store().FormatCode(), 401);
+    QCOMPARE(Store().FormatName(""), std::string("PSP MPEG-4 Normal Quality (*.mp4)"));
+    QCOMPARE(window.CurrentFormatCode, std::string("401"));
+    QCOMPARE(window.cmbFormat->text(), QString("PSP MPEG-4 Normal Quality (*.mp4)"));
+    QCOMPARE(window.cmbVideoSize->count(), 4);
+    QCOMPARE(window.cmbVideoSize->itemText(3), QString("480x272"));
+    QCOMPARE(window.cmbVideoEncoder->currentText(), QString("mpeg-4"));
+    // A press outside the list closes it; its expanded category is kept when the window closes.
+    QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    QVERIFY(window.lbFormat->isVisible());
+    QTest::mouseClick(window.btnDefault, Qt::LeftButton);
+    QVERIFY(!window.lbFormat->isVisible());
+    QVERIFY(!Store().ValueExists(settingskeys::ListSection, "4"));
+    window.close();
+    QVERIFY(!window.isVisible());
+    QCOMPARE(Store().CategoryCollapsed(4), false);
+    QCOMPARE(Store().CategoryCollapsed(0), true);
+  }
+
+  void exitAsksFirst() {
+    TfrmMain &window = Open();
+    FDialogs->Answer = false;
+    window.close();
+    QVERIFY(window.isVisible());
+    QCOMPARE(FDialogs->Shown.size(), size_t(1));
+    QCOMPARE(FDialogs->Shown[0].Caption, QString("Warning"));
+    QCOMPARE(FDialogs->Shown[0].Text, QString("Do you really want to exit?"));
+    QVERIFY(!Store().SectionExists(settingskeys::ListSection));
+    FDialogs->Answer = true;
+    QTest::mouseClick(window.btnExit, Qt::LeftButton);
+    QVERIFY(!window.isVisible());
+    QVERIFY(Store().SectionExists(settingskeys::ListSection));
+  }
+
+  void addingTheSameFileTwiceAddsOneRow() {
+    TfrmMain &window = Open();
+    Store().SetOutPutDir(*FDir / "out");
+    const QString clip = QString::fromStdString(Media("clip.mp4"));
+    FDialogs->FilesToChoose = {clip, clip};
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QCOMPARE(RowCaptions(window), QStringList({clip}));
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QCOMPARE(window.Files().Count(), 1);
+
+    QVERIFY(FDialogs->NameFilters.first().startsWith("All Supported Video Formats ("));
+    QVERIFY(FDialogs->NameFilters.last().startsWith("All files ("));
+    const TConversionRow &row = window.Files().Rows()[0];
+    QCOMPARE(row.LengthText, std::string("2"));
+    QCOMPARE(row.TrimmedLengthText, std::string("2"));
+    QCOMPARE(row.DestinationText, std::string("clip_(new).mp4"));
+    QVERIFY(row.Checked && row.ProgressText.empty());
+    QCOMPARE(row.Record.DestFile, *FDir / "out/clip_(new).mp4");
+    QCOMPARE(window.lvFiles->SelectedRow(), 0);
+    QVERIFY(window.btnStart->isEnabled() && window.btnStart2->isEnabled() &&
+            window.btnRemove->isEnabled() && window.btnClear->isEnabled());
+    const QAbstractItemModel *model = window.lvFiles->model();
+    QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QString("Trimmed Length"));
+    QCOMPARE(window.lvFiles->columnWidth(0), 140);
+    QCOMPARE(model->index(0, 3).data().toString(), QString("clip_(new).mp4"));
+  }
+
+  void filesTheEngineCannotOpenAreSkipped() {
+    TfrmMain &window = Open();
+    Store().SetOutPutDir(*FDir / "out");
+    std::ofstream(*FDir / "notes.txt") << "not a video";
+    FDialogs->FilesToChoose = {QString::fromStdString(*FDir / "notes.txt"),
+                               QString::fromStdString(Media("song.mp3", true))};
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QCOMPARE(RowCaptions(window), QStringList({QString::fromStdString(*FDir / "song.mp3")}));
+    QVERIFY(FDialogs->Shown.empty());
+  }
+
+  void removeSelectsTheRowThatTakesItsPlace_data() {
+    QTest::addColumn<int>("removed");
+    QTest::addColumn<QStringList>("left");
+    QTest::addColumn<int>("selected");
+    QTest::newRow("the last of three") << 2 << QStringList({"a.mp4", "b.mp4"}) << 1;
+    QTest::newRow("the middle one") << 1 << QStringList({"a.mp4", "c.mp4"}) << 1;
+    QTest::newRow("the first one") << 0 << QStringList({"b.mp4", "c.mp4"}) << 0;
+  }
+
+  void removeSelectsTheRowThatTakesItsPlace() {
+    QFETCH(int, removed);
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"a.mp4", "b.mp4", "c.mp4"});
+    ClickRow(window, removed);
+    QCOMPARE(window.lvFiles->SelectedRow(), removed);
+    QTest::mouseClick(window.btnRemove, Qt::LeftButton);
+    QStringList left;
+    for (const QString &caption : RowCaptions(window))
+      left << QString::fromStdString(fs::path(caption.toStdString()).filename().string());
+    QTEST(left, "left");
+    QTEST(window.lvFiles->SelectedRow(), "selected");
+  }
+
+  void removeAndClearOnAnEmptyListDoNothing() {
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"a.mp4"});
+    window.lvFiles->clearSelection();
+    window.mnuRemove->trigger();  // no selected row
+    QCOMPARE(window.Files().Count(), 1);
+    window.lvFiles->SelectRow(0);
+    QTest::mouseClick(window.btnRemove, Qt::LeftButton);
+    QCOMPARE(window.Files().Count(), 0);
+    QCOMPARE(window.lvFiles->SelectedRow(), -1);
+    QVERIFY(!window.btnRemove->isEnabled() && !window.btnClear->isEnabled());
+    window.mnuClear->trigger();
+    QCOMPARE(window.Files().Count(), 0);
+
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    FDialogs->FilesToChoose = {QString::fromStdString(*FDir / "a.mp4"),
+                               QString::fromStdString(Media("b.mp4"))};
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QCOMPARE(window.Files().Count(), 2);
+    QTest::mouseClick(window.btnClear, Qt::LeftButton);
+    QCOMPARE(window.Files().Count(), 0);
+    QCOMPARE(window.lvFiles->model()->rowCount(), 0);
+  }
+
+  void checkCommands() {
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"a.mp4", "b.mp4", "c.mp4"});
+    // A click on the check box square toggles the row.
+    ClickRow(window, 1, 8);
+    QCOMPARE(RowChecks(window), QList<bool>({true, false, true}));
+    window.mnuReverseCheck->trigger();
+    QCOMPARE(RowChecks(window), QList<bool>({false, true, false}));
+    window.mnuCheckAll->trigger();
+    QCOMPARE(RowChecks(window), QList<bool>({true, true, true}));
+    window.mnuUncheckAll->trigger();
+    QCOMPARE(RowChecks(window), QList<bool>({false, false, false}));
+    ClickRow(window, 2);
+    window.mnuCheck->trigger();
+    QCOMPARE(RowChecks(window), QList<bool>({false, false, true}));
+    QTest::keyClick(window.lvFiles, Qt::Key_Space);
+    QCOMPARE(RowChecks(window), QList<bool>({false, false, false}));
+    QCOMPARE(window.lvFiles->model()->index(2, 0).data(Qt::CheckStateRole).toInt(),
+             int(Qt::Unchecked));
+  }
+
+  void rowCommandsNeedASelectedRow() {
+    TfrmMain &window = Open();
+    auto enabled = [](std::initializer_list<QAction *> entries) {
+      QList<bool> states;
+      for (QAction *entry : entries) states << entry->isEnabled();
+      return states;
+    };
+    emit window.mnuEdit->aboutToShow();
+    emit window.pmFiles->aboutToShow();
+    QVERIFY(window.mnuWaterMark->isVisible() && window.pmWaterMark->isVisible());
+    const QList<bool> none(8, false);
+    QCOMPARE(
+        enabled({window.mnuCrop, window.mnuTrim, window.mnuWaterMark, window.mnuCheckAll,
+                 window.mnuUncheckAll, window.mnuReverseCheck, window.mnuCheck, window.mnuUncheck}),
+        none);
+    QCOMPARE(enabled({window.pmAdd, window.pmRemove, window.pmClear, window.pmStart,
+                      window.pmVideoInfo}),
+             QList<bool>({true, false, false, false, false}));
+
+    Store().SetOutPutDir(*FDir / "out");
+    FDialogs->FilesToChoose = {QString::fromStdString(Media("a.mp4"))};
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    emit window.mnuEdit->aboutToShow();
+    emit window.pmFiles->aboutToShow();
+    QCOMPARE(
+        enabled({window.mnuCrop, window.mnuTrim, window.mnuWaterMark, window.mnuCheckAll,
+                 window.mnuUncheckAll, window.mnuReverseCheck, window.mnuCheck, window.mnuUncheck}),
+        QList<bool>(8, true));
+    QCOMPARE(enabled({window.pmRemove, window.pmClear, window.pmStart, window.pmVideoInfo}),
+             QList<bool>(4, true));
+  }
+
+  void frameSizeBoxMessages_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("caption");  // empty: no message
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("stored");
+    const QString title = "Morvane MP4 Video Converter";
+    QTest::newRow("odd sizes are corrected")
+        << "321x241"
+        << "Input Error!"
+        << "Frame Size must be a multiple of 2.\nThe correct value:320x240"
+        << "320x240"
+        << "320x240";
+    QTest::newRow("a zero becomes 2")
+        << "0x480"
+        << "Input Error!"
+        << "Frame Size must be a multiple of 2.\nThe correct value:2x480"
+        << "2x480"
+        << "2x480";
+    QTest::newRow("as source in capitals stores nothing") << "AS SOURCE"
+                                                          << ""
+                                                          << ""
+                                                          << "AS SOURCE"
+                                                          << "<none>";
+    QTest::newRow("split at the last x")
+        << "640x480x2" << title << "Frame Size is not a valid value!"
+        << "368x208"
+        << "<none>";
+    QTest::newRow("no x") << "640" << title << "Frame Size is not a valid value!"
+                          << "368x208"
+                          << "<none>";
+    QTest::newRow("an even size is stored") << "640x480"
+                                            << ""
+                                            << ""
+                                            << "640x480"
+                                            << "640x480";
+  }
+
+  void frameSizeBoxMessages() {
+    QFETCH(QString, text);
+    UseProfile(401, "PSP MPEG-4 Normal Quality (*.mp4)");
+    TfrmMain &window = Open();
+    Store().WriteProfile(401, profilekeys::paraVideoSize, "<none>");
+    window.cmbVideoSize->setFocus();
+    QTRY_VERIFY(window.cmbVideoSize->hasFocus());
+    window.cmbVideoSize->lineEdit()->setText(text);  // as pasted: the key filter is not involved
+    window.cmbVideoBitRate->setFocus();              // leaving the box
+    QFETCH(QString, caption);
+    if (caption.isEmpty()) {
+      QVERIFY(FDialogs->Shown.empty());
+    } else {
+      QCOMPARE(FDialogs->Shown.size(), size_t(1));
+      QCOMPARE(FDialogs->Shown[0].Caption, caption);
+      QTEST(FDialogs->Shown[0].Text, "message");
+    }
+    QTEST(window.cmbVideoSize->currentText(), "shown");
+    QTEST(QString::fromStdString(Store().ReadProfile(401, profilekeys::paraVideoSize, "")),
+          "stored");
+  }
+
+  void keyFiltersOfTheEditableBoxes() {
+    UseProfile(401, "PSP MPEG-4 Normal Quality (*.mp4)");
+    TfrmMain &window = Open();
+    window.cmbVideoSize->setFocus();
+    QTRY_VERIFY(window.cmbVideoSize->hasFocus());
+    window.cmbVideoSize->lineEdit()->clear();
+    QTest::keyClicks(window.cmbVideoSize, "64a0x48x0");
+    QCOMPARE(window.cmbVideoSize->currentText(), QString("640x480"));
+
+    window.cmbVideoBitRate->setFocus();
+    QTRY_VERIFY(window.cmbVideoBitRate->hasFocus());
+    window.cmbVideoBitRate->lineEdit()->selectAll();
+    QTest::keyClicks(window.cmbVideoBitRate, "1000k");
+    QCOMPARE(window.cmbVideoBitRate->currentText(), QString("1000"));
+    QCOMPARE(Store().ReadProfile(401, profilekeys::paraVideoBitRate, ""), std::string("1000"));
+    QCOMPARE(FDialogs->Shown.size(), size_t(1));
+    QCOMPARE(FDialogs->Shown[0].Text, QString("Please enter numerical."));
+  }
+
+  void listBoxesWriteTheirValuesAndDefaultRestores() {
+    UseProfile(401, "PSP MPEG-4 Normal Quality (*.mp4)");
+    TfrmMain &window = Open();
+    window.cmbVolume->setFocus();
+    QTRY_VERIFY(window.cmbVolume->hasFocus());
+    QTest::keyClick(window.cmbVolume, Qt::Key_Down);
+    QCOMPARE(window.cmbVolume->currentText(), QString("125%"));
+    QCOMPARE(Store().ReadProfile(401, profilekeys::paraVolume, ""), std::string("320"));
+    QCOMPARE(Store().ReadProfileInteger(401, profilekeys::iVolume, -1), 4);
+    window.cmbZoom->setFocus();
+    QTRY_VERIFY(window.cmbZoom->hasFocus());
+    QTest::keyClick(window.cmbZoom, Qt::Key_Down);
+    QCOMPARE(Store().ReadProfile(401, profilekeys::paraZoom, ""), std::string("lbox"));
+
+    QTest::mouseClick(window.btnDefault, Qt::LeftButton);
+    QCOMPARE(window.cmbVolume->currentText(), QString("100%"));
+    QCOMPARE(Store().ReadProfile(401, profilekeys::paraVolume, ""), std::string("256"));
+    QCOMPARE(window.cmbZoom->currentText(), QString("Full Screen"));
+    QCOMPARE(Store().ReadProfile(401, profilekeys::paraZoom, ""), std::string("full"));
+  }
+
+  void droppingAFolderAddsItsMediaFiles() {
+    TfrmMain &window = Open();
+    Store().SetOutPutDir(*FDir / "out");
+    const std::string clip = Media("drop/clip.mp4");
+    const std::string song = Media("drop/song.mp3", true);
+    const std::string nested = Media("drop/more/late.mkv");
+    std::ofstream(*FDir / "drop/notes.txt") << "not media";
+    std::ofstream(*FDir / "drop/fake.avi") << "not media either";
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(*FDir / "drop"))});
+    QWidget *target = window.lvFiles->viewport();
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(RowCaptions(window),
+             QStringList({QString::fromStdString(clip), QString::fromStdString(nested),
+                          QString::fromStdString(song)}));
+    // Text that is not a file is refused at the door.
+    QMimeData text;
+    text.setText("hello");
+    QDragEnterEvent refused(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &refused);
+    QVERIFY(!refused.isAccepted());
+  }
+
+  void aFailedRowShowsItsReason() {
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"a.mp4", "b.mp4"});
+    window.Files().Row(1).FailReason = "Invalid data found when processing input";
+    window.RefreshRow(1);
+    QWidget *viewport = window.lvFiles->viewport();
+    const QRect row1 = window.lvFiles->visualRect(window.lvFiles->model()->index(1, 3));
+    QHelpEvent help(QEvent::ToolTip, row1.center(), viewport->mapToGlobal(row1.center()));
+    QApplication::sendEvent(viewport, &help);
+    QTRY_COMPARE(QToolTip::text(), QString("Invalid data found when processing input"));
+    const QRect row0 = window.lvFiles->visualRect(window.lvFiles->model()->index(0, 0));
+    QHelpEvent path(QEvent::ToolTip, row0.center(), viewport->mapToGlobal(row0.center()));
+    QApplication::sendEvent(viewport, &path);
+    QTRY_COMPARE(QToolTip::text(), QString::fromStdString(*FDir / "a.mp4"));
+  }
+
+  void outputFolderButtons() {
+    TfrmMain &window = Open();
+    const QString chosen = QString::fromStdString(*FDir / "chosen");
+    FDialogs->FolderToChoose = chosen;
+    QTest::mouseClick(window.btnBrows, Qt::LeftButton);
+    QCOMPARE(window.edtOutPutDir->text(), chosen);
+    QCOMPARE(Store().OutPutDir(), chosen.toStdString());
+    QTest::mouseClick(window.btnOpen, Qt::LeftButton);
+    QCOMPARE(FDialogs->Opened, QStringList({chosen}));
+    QVERIFY(fs::is_directory(chosen.toStdString()));
+  }
+
+  void skinMenuSwitchesTheTheme() {
+    TfrmMain &window = Open();
+    emit window.mnuSkin->aboutToShow();
+    window.mnuSkinItems[2]->trigger();
+    QCOMPARE(window.Skin().ThemeIndex(), 2);
+    QCOMPARE(Store().SkinIndex(), 2);
+    QCOMPARE(window.lvFiles->OddRowColor(), QColor(248, 242, 224));
+    QVERIFY(window.isVisible());
+
+    // The entry that is checked already changes nothing and writes nothing.
+    fs::remove(SettingsPath());
+    int hidden = 0;
+    struct THideCounter : QObject {
+      int &Count;
+      explicit THideCounter(int &count) : Count(count) {}
+      bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Hide) ++Count;
+        return false;
+      }
+    } counter(hidden);
+    window.installEventFilter(&counter);
+    window.mnuSkinItems[2]->trigger();
+    window.removeEventFilter(&counter);
+    QCOMPARE(hidden, 0);
+    QVERIFY(window.mnuSkinItems[2]->isChecked());
+    QVERIFY(!fs::exists(SettingsPath()));
+
+    // Other windows take the main window's theme when they show.
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      QCOMPARE(dialog.windowTitle(), QString("About"));
+      QCOMPARE(dialog.size(), QSize(360, 190));
+      QCOMPARE(dialog.styleSheet(), window.styleSheet());
+      auto *about = static_cast<TfrmAbout *>(&dialog);
+      QCOMPARE(about->lblProduct->text(), QString::fromStdString(window.Global().ProductTitle() +
+                                                                 window.Global().VersionText())
+                                              .trimmed());
+      QVERIFY(
+          about->lblWebSite->text().contains(QString::fromStdString(window.Global().WebSiteUrl())));
+      QCOMPARE(about->btnOk->text(), QString("&Ok"));
+    };
+    window.mnuAbout->trigger();
+    QCOMPARE(FDialogs->ModalWindows, QStringList({"frmAbout"}));
+  }
+
+  void anEscapedExceptionIsReportedAndTheProgramGoesOn() {
+    // A settings store that cannot be written: every write raises.
+    std::ofstream(*FDir / "blocker") << "a file where a folder should be";
+    const std::string unwritable = *FDir / "blocker/settings.ini";
+    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(unwritable));
+    TfrmMain &window = Open();  // (showing already reports the profile it could not seed)
+    const size_t before = FDialogs->Shown.size();
+    FDialogs->FolderToChoose = QString::fromStdString(*FDir / "chosen");
+    QTest::mouseClick(window.btnBrows, Qt::LeftButton);
+    QCOMPARE(FDialogs->Shown.size(), before + 1);
+    const TRecordingDialogs::TShown &report = FDialogs->Shown.back();
+    QCOMPARE(report.Caption, QString("Morvane MP4 Video Converter"));
+    QCOMPARE(report.Text, QString::fromStdString("Unable to write to " + unwritable + "."));
+    QCOMPARE(report.Icon, TMessageIcon::Error);
+    QVERIFY(window.isVisible());
+    // The window still works.
+    FDialogs->FilesToChoose = {QString::fromStdString(Media("a.mp4"))};
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QCOMPARE(window.Files().Count(), 1);
+  }
+
+  void splashClosesOnceTheMainWindowShows() {
+    TfrmMain &window = Open();
+    TfrmCover cover;
+    QCOMPARE(cover.Picture().size(), QSize(399, 239));
+    cover.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&cover));
+    QCOMPARE(cover.size(), QSize(399, 239));
+    cover.SetMainWindow(&window);
+    QTRY_VERIFY_WITH_TIMEOUT(!cover.isVisible(), 3000);
+  }
+};
+
+int main(int argc, char **argv) {
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  // Nothing a test does may reach the real home folder (the default output folder lives there).
+  static fixtures::TTempDir home;
+  setenv("HOME", home.Path().c_str(), 1);
+  setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
+  TApplication app(argc, argv);
+  TMainWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "MainWindowTest.moc"

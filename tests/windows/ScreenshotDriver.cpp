@@ -1,0 +1,112 @@
+// Drives the real main window on an X display (run it under xvfb-run, see
+// scripts/screenshots.sh) and writes the screenshots of the README into the folder given on the
+// command line: the window with a few files and the profile list open, in the "Default" theme
+// and in "Orange".
+#include <QAction>
+#include <QScreen>
+#include <QTest>
+#include <QToolButton>
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/support/Fixtures.h"
+#include "tests/windows/RecordingDialogs.h"
+#include "workspace/Application.h"
+#include "workspace/FilesListView.h"
+#include "workspace/SettingsStore.h"
+#include "workspace/WinMain.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A folder with a plain name, as the window shows it in the output folder box.
+const fs::path DemoFolder = "/tmp/morvane-demo";
+
+std::vector<std::string> DemoClips() {
+  const std::pair<const char *, const char *> clips[] = {
+      {"Beach holiday.mp4",
+       "-f lavfi -i testsrc2=size=320x180:rate=25:duration=74 -c:v libx264 "
+       "-preset ultrafast"},
+      {"Birthday party.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=128 -c:v mpeg4"},
+      {"City at night.avi", "-f lavfi -i smptebars=size=320x240:rate=25:duration=45 -c:v mpeg4"},
+      {"Interview.mov",
+       "-f lavfi -i testsrc2=size=320x180:rate=25:duration=263 -c:v libx264 "
+       "-preset ultrafast"}};
+  std::vector<std::string> paths;
+  fs::create_directories(DemoFolder / "Videos");
+  for (const auto &[name, args] : clips) {
+    const std::string made = fixtures::Make(
+        std::string("demo-") + fs::path(name).stem().string() + fs::path(name).extension().string(),
+        std::string(args) + " -an");
+    const fs::path shown = DemoFolder / "Videos" / name;
+    fs::copy_file(made, shown, fs::copy_options::overwrite_existing);
+    paths.push_back(shown.string());
+  }
+  return paths;
+}
+
+bool Shoot(TfrmMain &window, const QString &file) {
+  QTest::qWait(400);
+  const QPixmap shot =
+      window.screen()->grabWindow(0, window.x(), window.y(), window.width(), window.height());
+  if (shot.save(file, "PNG")) return true;
+  std::fprintf(stderr, "cannot write %s\n", file.toLocal8Bit().constData());
+  return false;
+}
+
+void OpenProfileList(TfrmMain &window) {
+  QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+  QTest::qWait(100);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: morvane-screenshots FOLDER\n");
+    return 2;
+  }
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  fs::remove_all(DemoFolder);
+  const std::string settings = (DemoFolder / "morvanemp4videoconverter.ini").string();
+  setenv("MORVANE_SETTINGS_INI", settings.c_str(), 1);
+  setenv("MORVANE_FORMAT_INI", MORVANE_BINARY_DIR "/data/morvanemp4format.ini", 1);
+  const std::vector<std::string> clips = DemoClips();
+  {
+    TSettingsStore store(settings);
+    store.SetOutPutDir((DemoFolder / "Videos" / "Converted").string());
+    store.SetFormatCode(401);
+    store.SetFormatName("PSP MPEG-4 Normal Quality (*.mp4)");
+    store.SetCategoryCollapsed(4, false);
+  }
+
+  TApplication app(argc, argv);
+  TRecordingDialogs dialogs;
+  TfrmMain window(&dialogs);
+  window.move(0, 0);
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+  window.AddFiles(clips);
+  window.Files().SetChecked(2, false);
+  window.RefreshRows();
+  window.lvFiles->SelectRow(1);
+  window.lvFiles->setFocus();
+
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  OpenProfileList(window);
+  bool ok = Shoot(window, folder + "/main-window-default.png");
+
+  OpenProfileList(window);            // closes it
+  window.mnuSkinItems[2]->trigger();  // "Orange"
+  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+  window.lvFiles->SelectRow(0);
+  window.lvFiles->setFocus();
+  OpenProfileList(window);
+  ok = Shoot(window, folder + "/main-window-orange.png") && ok;
+
+  window.SkipExitPrompt = true;
+  window.close();
+  fs::remove_all(DemoFolder);
+  return ok ? 0 : 1;
+}

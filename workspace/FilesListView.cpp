@@ -1,0 +1,272 @@
+#include "workspace/FilesListView.h"
+
+#include <QDragEnterEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QUrl>
+
+#include "skin/ItemDrawing.h"
+#include "workspace/Application.h"
+
+namespace {
+
+constexpr int RowHeight = 20;
+// The check box square spans these pixels from the left edge of the first column.
+constexpr int CheckLeft = 2, CheckRight = 14;
+constexpr int CaptionLeft = CheckRight + 4;
+
+const QColor SelectedFocused(185, 204, 236), SelectedUnfocused(229, 236, 248);
+const QColor FrameFocused(122, 160, 218), FrameUnfocused(152, 181, 226);
+const QColor FailedText(170, 30, 30);
+
+struct TColumnSpec {
+  const char *Caption;
+  int Width;
+  Qt::Alignment Alignment;
+};
+constexpr TColumnSpec Columns[TFilesModel::ColumnCount] = {{"Source", 140, Qt::AlignLeft},
+                                                           {"Length", 65, Qt::AlignRight},
+                                                           {"Trimmed Length", 90, Qt::AlignRight},
+                                                           {"Destination File", 120, Qt::AlignLeft},
+                                                           {"Progress", 60, Qt::AlignHCenter}};
+
+class TRowHeightDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+    return QSize(QStyledItemDelegate::sizeHint(option, index).width(), RowHeight);
+  }
+};
+
+QString Text(const std::string &text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
+// Model
+
+int TFilesModel::rowCount(const QModelIndex &parent) const {
+  return parent.isValid() ? 0 : FRows.Count();
+}
+
+int TFilesModel::columnCount(const QModelIndex &parent) const {
+  return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TFilesModel::data(const QModelIndex &index, int role) const {
+  if (!index.isValid() || index.row() >= FRows.Count()) return {};
+  const TConversionRow &row = FRows.Rows()[static_cast<size_t>(index.row())];
+  switch (role) {
+    case Qt::DisplayRole:
+      switch (index.column()) {
+        case colSource: return Text(row.Caption);
+        case colLength: return Text(row.LengthText);
+        case colTrimmedLength: return Text(row.TrimmedLengthText);
+        case colDestination: return Text(row.DestinationText);
+        case colProgress: return Text(row.ProgressText);
+      }
+      break;
+    case Qt::CheckStateRole:
+      if (index.column() == colSource) return row.Checked ? Qt::Checked : Qt::Unchecked;
+      break;
+    case Qt::ToolTipRole:
+      // A failed row tells why; otherwise the full path, which the narrow column cuts.
+      if (!row.FailReason.empty()) return Text(row.FailReason);
+      if (index.column() == colSource) return Text(row.Caption);
+      break;
+    case Qt::TextAlignmentRole: return QVariant::fromValue(Columns[index.column()].Alignment);
+  }
+  return {};
+}
+
+QVariant TFilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) return {};
+  if (role == Qt::DisplayRole) return QString(Columns[section].Caption);
+  if (role == Qt::TextAlignmentRole)
+    return QVariant::fromValue(Columns[section].Alignment | Qt::AlignVCenter);
+  return {};
+}
+
+void TFilesModel::Reload() {
+  beginResetModel();
+  endResetModel();
+}
+
+void TFilesModel::RowChanged(int row) {
+  if (row < 0 || row >= FRows.Count()) return;
+  emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+// View
+
+TFilesListView::TFilesListView(TConversionList &rows, QWidget *parent)
+    : QTreeView(parent), FRows(rows), FModel(new TFilesModel(rows, this)) {
+  setModel(FModel);
+  setItemDelegate(new TRowHeightDelegate(this));
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setUniformRowHeights(true);
+  setAllColumnsShowFocus(true);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setContextMenuPolicy(Qt::NoContextMenu);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDropIndicatorShown(false);
+  header()->setSectionsClickable(false);
+  header()->setSectionsMovable(false);
+  header()->setStretchLastSection(false);
+  SetUpColumns();
+}
+
+void TFilesListView::SetUpColumns() {
+  for (int c = 0; c < TFilesModel::ColumnCount; ++c) setColumnWidth(c, Columns[c].Width);
+}
+
+int TFilesListView::SelectedRow() const {
+  const QModelIndexList rows = selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TFilesListView::SelectRow(int row) {
+  if (row < 0 || row >= FRows.Count()) {
+    clearSelection();
+    return;
+  }
+  const QModelIndex index = FModel->index(row, 0);
+  selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  scrollTo(index);
+}
+
+void TFilesListView::SetOddRowColor(const QColor &color) {
+  FOddRow = color;
+  viewport()->update();
+}
+
+void TFilesListView::drawRow(QPainter *p, const QStyleOptionViewItem &option,
+                             const QModelIndex &index) const {
+  const int row = index.row();
+  const TConversionRow &data = FRows.Rows()[static_cast<size_t>(row)];
+  const QRect bounds = option.rect;
+  const bool selected = selectionModel()->isRowSelected(row, QModelIndex());
+  const bool focused = hasFocus() && currentIndex().row() == row;
+  const QColor background = row % 2 == 1 ? FOddRow : QColor(Qt::white);
+
+  p->save();
+  p->fillRect(bounds, background);
+  const QRect bar = bounds.adjusted(1, 0, -1, 0);
+  if (selected) p->fillRect(bar, focused ? SelectedFocused : SelectedUnfocused);
+
+  const QHeaderView *h = header();
+  auto cell = [&](int column) {
+    return QRect(h->sectionViewportPosition(column), bounds.top(), h->sectionSize(column),
+                 bounds.height());
+  };
+
+  // The check box and its tick.
+  const QRect first = cell(TFilesModel::colSource);
+  p->setRenderHint(QPainter::Antialiasing, false);
+  p->setPen(QPen(Qt::black, 2));
+  p->setBrush(Qt::NoBrush);
+  p->drawRect(QRect(QPoint(first.left() + CheckLeft + 1, bounds.top() + 3),
+                    QPoint(first.left() + CheckRight - 1, bounds.bottom() - 2)));
+  if (data.Checked) {
+    p->setRenderHint(QPainter::Antialiasing, true);
+    const int l = first.left(), t = bounds.top();
+    p->drawPolyline(QPolygon({QPoint(l + 4, t + 9), QPoint(l + 7, t + 13), QPoint(l + 12, t + 6)}));
+    p->setRenderHint(QPainter::Antialiasing, false);
+  }
+  p->setPen(QPen(Qt::black, 1));
+
+  p->setFont(font());
+  for (int c = 0; c < TFilesModel::ColumnCount; ++c) {
+    if (isColumnHidden(c)) continue;
+    QRect r = cell(c);
+    r = c == TFilesModel::colSource ? r.adjusted(CaptionLeft, 0, -3, 0) : r.adjusted(3, 0, -3, 0);
+    const bool failed = c == TFilesModel::colProgress && !data.FailReason.empty();
+    p->setPen(failed ? FailedText : QColor(Qt::black));
+    PaintItemText(*p, r, FModel->data(FModel->index(row, c), Qt::DisplayRole).toString(),
+                  Columns[c].Alignment);
+  }
+
+  if (selected) {
+    p->setPen(focused ? FrameFocused : FrameUnfocused);
+    p->setBrush(Qt::NoBrush);
+    p->drawRect(bar.adjusted(0, 0, -1, -1));
+  }
+  p->restore();
+}
+
+void TFilesListView::mousePressEvent(QMouseEvent *event) {
+  QTreeView::mousePressEvent(event);
+  Guarded([&] {
+    const QPoint at = event->position().toPoint();
+    const QModelIndex index = indexAt(at);
+    const int left = header()->sectionViewportPosition(TFilesModel::colSource);
+    if (event->button() == Qt::LeftButton && index.isValid() && at.x() >= left + CheckLeft &&
+        at.x() <= left + CheckRight)
+      emit checkClicked(index.row());
+    if (event->button() == Qt::RightButton)
+      emit contextMenuRequested(event->globalPosition().toPoint());
+  });
+}
+
+void TFilesListView::keyPressEvent(QKeyEvent *event) {
+  // Space toggles the focused row's check box and Delete removes it, as in other lists.
+  if (event->key() == Qt::Key_Space && currentIndex().isValid()) {
+    Guarded([&] { emit checkClicked(currentIndex().row()); });
+    return;
+  }
+  if (event->key() == Qt::Key_Delete) {
+    Guarded([&] { emit deletePressed(); });
+    return;
+  }
+  QTreeView::keyPressEvent(event);
+}
+
+namespace {
+
+QStringList LocalPaths(const QMimeData *data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl &url : data->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
+}
+
+}  // namespace
+
+void TFilesListView::dragEnterEvent(QDragEnterEvent *event) {
+  if (LocalPaths(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void TFilesListView::dragMoveEvent(QDragMoveEvent *event) {
+  if (LocalPaths(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void TFilesListView::dropEvent(QDropEvent *event) {
+  const QStringList paths = LocalPaths(event->mimeData());
+  if (paths.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  Guarded([&] { emit filesDropped(paths); });
+}

@@ -1,0 +1,87 @@
+#include "workspace/UserDialogs.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "workspace/ConversionList.h"
+
+namespace {
+
+QMessageBox::Icon BoxIcon(TMessageIcon icon) {
+  switch (icon) {
+    case TMessageIcon::Information: return QMessageBox::Information;
+    case TMessageIcon::Warning: return QMessageBox::Warning;
+    case TMessageIcon::Error: return QMessageBox::Critical;
+    case TMessageIcon::Question: return QMessageBox::Question;
+    case TMessageIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+bool TDesktopDialogs::AskYesNo(QWidget *parent, const QString &caption, const QString &text) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void TDesktopDialogs::ShowMessage(QWidget *parent, const QString &caption, const QString &text,
+                                  TMessageIcon icon) {
+  QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+QStringList TDesktopDialogs::ChooseFiles(QWidget *parent, const QStringList &nameFilters) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setNameFilters(nameFilters);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setSizeGripEnabled(true);
+  return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
+
+// Stand-in for the program's own folder chooser: the toolkit's folder dialog.
+QString TDesktopDialogs::ChooseFolder(QWidget *parent, const QString &start) {
+  return QFileDialog::getExistingDirectory(parent, QString(), start);
+}
+
+int TDesktopDialogs::ShowModal(QDialog &dialog) {
+  return dialog.exec();
+}
+
+void TDesktopDialogs::OpenInDesktop(const QString &target) {
+  const QUrl url = target.contains("://") ? QUrl(target) : QUrl::fromLocalFile(target);
+  QDesktopServices::openUrl(url);
+}
+
+bool TDialogQuestions::AskYesNo(const std::string &text, const std::string &caption) {
+  return FDialogs.AskYesNo(FParent, Caption(caption), QString::fromStdString(text));
+}
+
+void TDialogQuestions::ShowMessage(const std::string &text, const std::string &caption) {
+  const TMessageIcon icon = caption == WarningCaption      ? TMessageIcon::Warning
+                            : caption == InputErrorCaption ? TMessageIcon::Error
+                                                           : TMessageIcon::None;
+  FDialogs.ShowMessage(FParent, Caption(caption), QString::fromStdString(text), icon);
+}
+
+QString TDialogQuestions::Caption(const std::string &caption) const {
+  return caption.empty() ? FTitle : QString::fromStdString(caption);
+}
+
+QStringList AddDialogNameFilters() {
+  QStringList filters;
+  for (const TFileFilter &filter : AddDialogFilters()) {
+    QStringList patterns;
+    for (const std::string &pattern : filter.Patterns) {
+      const QString p = QString::fromStdString(pattern);
+      for (const QString &form : {p.toLower(), p.toUpper()})
+        if (!patterns.contains(form)) patterns << form;
+    }
+    filters << QString::fromStdString(filter.Name) + " (" + patterns.join(' ') + ")";
+  }
+  return filters;
+}

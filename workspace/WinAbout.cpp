@@ -1,0 +1,60 @@
+#include "workspace/WinAbout.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "skin/Artwork.h"
+#include "workspace/Application.h"
+#include "workspace/GlobalUnit.h"
+#include "workspace/UserDialogs.h"
+
+TfrmAbout::TfrmAbout(QWidget *owner, const TSkinManager &mainSkin, const TGlobalObject &global,
+                     IUserDialogs &dialogs)
+    : TSkinnedDialog(owner, mainSkin) {
+  setObjectName("frmAbout");
+  setWindowTitle("About");
+  setFixedSize(360, 190);
+
+  auto *icon = new QLabel(this);
+  icon->setPixmap(ProductPicture(64));
+  icon->setAlignment(Qt::AlignTop);
+
+  const QString title = QString::fromStdString(global.ProductTitle() + global.VersionText());
+  lblProduct = new QLabel(title.trimmed(), this);
+  lblProduct->setObjectName("lblProduct");
+  QFont bold = lblProduct->font();
+  bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.15);
+  lblProduct->setFont(bold);
+  lblProduct->setWordWrap(true);
+
+  const QString site = QString::fromStdString(global.WebSiteUrl());
+  lblWebSite = new QLabel(QString("<a href=\"%1\">%1</a>").arg(site.toHtmlEscaped()), this);
+  lblWebSite->setObjectName("lblWebSite");
+  lblWebSite->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  connect(lblWebSite, &QLabel::linkActivated, this,
+          [&dialogs](const QString &link) { Guarded([&] { dialogs.OpenInDesktop(link); }); });
+
+  btnOk = new QPushButton("&Ok", this);
+  btnOk->setObjectName("btnOk");
+  btnOk->setDefault(true);
+  connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+
+  auto *text = new QVBoxLayout;
+  text->addWidget(lblProduct);
+  text->addWidget(new QLabel("Batch video and audio conversion for devices and the web.", this));
+  text->addWidget(lblWebSite);
+  text->addStretch();
+  auto *top = new QHBoxLayout;
+  top->addWidget(icon);
+  top->addSpacing(10);
+  top->addLayout(text, 1);
+  auto *buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(btnOk);
+  auto *all = new QVBoxLayout(this);
+  all->addLayout(top, 1);
+  all->addLayout(buttons);
+}

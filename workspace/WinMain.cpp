@@ -1,0 +1,1218 @@
+#include "workspace/WinMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+#include <tuple>
+
+#include "platform/Paths.h"
+#include "services/FFmpegLoader.h"
+#include "skin/Artwork.h"
+#include "skin/ItemDrawing.h"
+#include "workspace/Application.h"
+#include "workspace/ExceptionReport.h"
+#include "workspace/FilesListView.h"
+#include "workspace/NumberText.h"
+#include "workspace/ParameterPanel.h"
+#include "workspace/ProfileList.h"
+#include "workspace/ProfileListBox.h"
+#include "workspace/VideoSurface.h"
+#include "workspace/WinAbout.h"
+
+namespace {
+
+constexpr int WindowWidth = 786, WindowHeight = 522;
+constexpr int PreviewWidth = 243, PreviewHeight = 171;
+
+QString Q(const std::string &text) {
+  return QString::fromStdString(text);
+}
+
+std::string S(const QString &text) {
+  return text.toStdString();
+}
+
+QPushButton *Button(QWidget *parent, const char *name, const QString &caption) {
+  auto *button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  return button;
+}
+
+QAction *MenuEntry(QMenu *menu, const char *name, const QString &caption) {
+  QAction *action = menu->addAction(caption);
+  action->setObjectName(name);
+  return action;
+}
+
+QLabel *Caption(const QString &text, QWidget *buddy) {
+  auto *label = new QLabel(text, buddy->parentWidget());
+  label->setBuddy(buddy);
+  return label;
+}
+
+// The boxes of the parameter panel, in the order of TPanelState.
+struct TBoxBinding {
+  QComboBox *TfrmMain::*Box;
+  TParamBoxState TPanelState::*State;
+};
+constexpr TBoxBinding PanelBoxes[] = {{&TfrmMain::cmbVideoSize, &TPanelState::VideoSize},
+                                      {&TfrmMain::cmbVideoBitRate, &TPanelState::VideoBitRate},
+                                      {&TfrmMain::cmbFrameRate, &TPanelState::FrameRate},
+                                      {&TfrmMain::cmbVideoEncoder, &TPanelState::VideoEncoder},
+                                      {&TfrmMain::cmbZoom, &TPanelState::Zoom},
+                                      {&TfrmMain::cmbAudioBitRate, &TPanelState::AudioBitRate},
+                                      {&TfrmMain::cmbSamplerate, &TPanelState::SampleRate},
+                                      {&TfrmMain::cmbAudioEncoder, &TPanelState::AudioEncoder},
+                                      {&TfrmMain::cmbChannel, &TPanelState::Channel},
+                                      {&TfrmMain::cmbVolume, &TPanelState::Volume}};
+
+TParamBoxState BoxState(const QComboBox *box) {
+  TParamBoxState state;
+  for (int i = 0; i < box->count(); ++i) state.Items.push_back(S(box->itemText(i)));
+  state.Enabled = box->isEnabled();
+  state.Grey = !box->isEnabled();
+  // A typed text selects the item it equals; a list box has no text but its item.
+  if (box->isEditable())
+    state.SetText(S(box->currentText()));
+  else
+    state.Select(box->currentIndex());
+  return state;
+}
+
+// Shows what a rule left in a box; nothing is touched (so the caret stays where the user types)
+// when the box already shows it.
+void ReflectBox(QComboBox *box, const TParamBoxState &state) {
+  const QSignalBlocker blocker(box);
+  if (box->isEditable()) {
+    if (box->currentText() != Q(state.Text)) {
+      if (state.ItemIndex >= 0) box->setCurrentIndex(state.ItemIndex);
+      box->setEditText(Q(state.Text));
+      if (!box->hasFocus()) box->lineEdit()->setCursorPosition(0);
+    }
+  } else if (box->currentIndex() != state.ItemIndex) {
+    box->setCurrentIndex(state.ItemIndex);
+  }
+}
+
+void ShowBox(QComboBox *box, const TParamBoxState &state) {
+  const QSignalBlocker blocker(box);
+  box->clear();
+  for (const std::string &item : state.Items) box->addItem(Q(item));
+  box->setCurrentIndex(state.ItemIndex);
+  if (box->isEditable()) {
+    box->setEditText(Q(state.Text));
+    box->lineEdit()->setCursorPosition(0);  // a narrow box shows the value's start
+  }
+  box->setEnabled(state.Enabled);
+  box->setMaxVisibleItems(std::max<int>(1, static_cast<int>(state.Items.size())));
+}
+
+}  // namespace
+
+// Creation
+
+TfrmMain::TfrmMain(IUserDialogs *dialogs)
+    : FOwnDialogs(dialogs ? nullptr : std::make_unique<TDesktopDialogs>()),
+      FDialogs(dialogs ? *dialogs : *FOwnDialogs) {
+  setObjectName("frmMain");
+  // 1. The global object and the application title.
+  FGlobal = std::make_unique<TGlobalObject>();
+  QApplication::setApplicationName(Q(FGlobal->ProductTitle()));
+  QApplication::setApplicationDisplayName(Q(FGlobal->ProductTitle()));
+  FQuestions = std::make_unique<TDialogQuestions>(FDialogs, this, Q(FGlobal->ProductTitle()));
+  setWindowIcon(ProductIcon());
+  CreateControls();
+  ConnectHandlers();
+  // 2. The stored theme; an index outside 0..6 keeps "Default".
+  FSkin.SetThemeIndex(Store().SkinIndex());
+  ApplyTheme();
+  // 3. Exceptions that escape a handler are reported by this window.
+  if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
+    app->SetExceptionHandler([this](std::exception_ptr error) { ApplicationException(error); });
+  // 4. The player's libraries.
+  LoadPlayerLibraries();
+}
+
+TfrmMain::~TfrmMain() {
+  if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
+    app->SetExceptionHandler(nullptr);
+  CCAVC.SetOnCustomHook(nullptr);
+  CCAVC.SetOnPreviewBitmap(nullptr);
+  CCAVC.SetOnProgress(nullptr);
+  CCAVC.SetOnTerminate(nullptr);
+}
+
+void TfrmMain::LoadPlayerLibraries() {
+  // The preview's player loads the same set; a failure is only logged: the window opens all
+  // the same, and playing or converting reports it later.
+  TFFmpegLoader &loader = FFLoader();
+  if (loader.LibsLoaded(PlayerLibs)) return;
+  loader.SetLibraryPath(paths::LibAVFolder().string());
+  if (!loader.LoadLibs(PlayerLibs)) lstLog->addItem(Q(loader.LastErrMsg()));
+}
+
+void TfrmMain::CreateMenus() {
+  QMenuBar *bar = menuBar();
+  mnuFile = bar->addMenu("&File");
+  mnuAdd = MenuEntry(mnuFile, "mnuAdd", "&Add");
+  mnuRemove = MenuEntry(mnuFile, "mnuRemove", "&Remove");
+  mnuClear = MenuEntry(mnuFile, "mnuClear", "&Clear");
+  mnuStart = MenuEntry(mnuFile, "mnuStart", "&Start");
+  mnuFile->addSeparator();
+  mnuSettings = MenuEntry(mnuFile, "mnuSettings", "Se&ttings");
+  mnuSettings->setVisible(false);
+  mnuExit = MenuEntry(mnuFile, "mnuExit", "&Exit");
+
+  mnuEdit = bar->addMenu("&Edit");
+  mnuCrop = MenuEntry(mnuEdit, "mnuCrop", "&Crop");
+  mnuTrim = MenuEntry(mnuEdit, "mnuTrim", "&Trim");
+  mnuWaterMark = MenuEntry(mnuEdit, "mnuWaterMark", "&Video Effect && Water Mark");
+  mnuEdit->addSeparator();
+  mnuCheckAll = MenuEntry(mnuEdit, "mnuCheckAll", "&Check All");
+  mnuUncheckAll = MenuEntry(mnuEdit, "mnuUncheckAll", "&Uncheck All");
+  mnuReverseCheck = MenuEntry(mnuEdit, "mnuReverseCheck", "&Reverse Check");
+  mnuEdit->addSeparator();
+  mnuCheck = MenuEntry(mnuEdit, "mnuCheck", "C&heck");
+  mnuUncheck = MenuEntry(mnuEdit, "mnuUncheck", "U&ncheck");
+
+  mnuTools = bar->addMenu("&Tools");
+  mnuPreference = MenuEntry(mnuTools, "mnuPreference", "&Preference");
+  mnuSkin = mnuTools->addMenu("&Skin");
+  mnuSkin->setObjectName("mnuSkin");
+  for (int i = 0; i < TSkinManager::ThemeCount; ++i) {
+    mnuSkinItems[static_cast<size_t>(i)] = mnuSkin->addAction(TSkinManager::Theme(i).Name);
+    mnuSkinItems[static_cast<size_t>(i)]->setObjectName(QString("mnuSkin%1").arg(i));
+    mnuSkinItems[static_cast<size_t>(i)]->setCheckable(true);
+  }
+
+  mnuRelated = bar->addMenu("Related Software");
+  for (const TRelatedProduct &product : RelatedSoftware()) {
+    QAction *entry = mnuRelated->addAction(product.Caption);
+    const QString url = product.Url;
+    connect(entry, &QAction::triggered, this,
+            [this, url] { Guarded([&] { FDialogs.OpenInDesktop(url); }); });
+  }
+
+  mnuHelp = bar->addMenu("&Help");
+  mnuHelpItem = MenuEntry(mnuHelp, "mnuHelpItem", "&Help");
+  mnuHelp->addSeparator();
+  mnuWebSite = MenuEntry(mnuHelp, "mnuWebSite", "&Web Site");
+  mnuSupport = MenuEntry(mnuHelp, "mnuSupport", "&Support and Contact");
+  mnuAbout = MenuEntry(mnuHelp, "mnuAbout", "&About");
+
+  // The list's context menu, also dropped down by the "&Edit" button.
+  pmFiles = new QMenu(this);
+  pmFiles->setObjectName("pmFiles");
+  pmCrop = MenuEntry(pmFiles, "pmCrop", "&Crop");
+  pmTrim = MenuEntry(pmFiles, "pmTrim", "&Trim");
+  pmWaterMark = MenuEntry(pmFiles, "pmWaterMark", "&Video Effect && Water Mark");
+  pmFiles->addSeparator();
+  pmAdd = MenuEntry(pmFiles, "pmAdd", "Add");
+  pmRemove = MenuEntry(pmFiles, "pmRemove", "Remove");
+  pmClear = MenuEntry(pmFiles, "pmClear", "Clear");
+  pmStart = MenuEntry(pmFiles, "pmStart", "Start");
+  pmFiles->addSeparator();
+  pmVideoInfo = MenuEntry(pmFiles, "pmVideoInfo", "Video Infomation");
+}
+
+QWidget *TfrmMain::CreateToolbar() {
+  auto *toolbar = new QWidget(this);
+  auto *row = new QHBoxLayout(toolbar);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(4);
+  struct TTool {
+    QPushButton *TfrmMain::*Field;
+    const char *Name;
+    const char *Caption;
+    TToolGlyph Glyph;
+  };
+  const TTool tools[] = {{&TfrmMain::btnAdd, "btnAdd", "&Add", TToolGlyph::Add},
+                         {&TfrmMain::btnRemove, "btnRemove", "&Remove", TToolGlyph::Remove},
+                         {&TfrmMain::btnClear, "btnClear", "&Clear", TToolGlyph::Clear},
+                         {&TfrmMain::btnEdit, "btnEdit", "&Edit", TToolGlyph::Edit},
+                         {&TfrmMain::btnStart, "btnStart", "&Start", TToolGlyph::Start}};
+  for (const TTool &tool : tools) {
+    QPushButton *button = Button(toolbar, tool.Name, tool.Caption);
+    FGlyphButtons.emplace_back(button, tool.Glyph);
+    button->setIconSize(QSize(18, 18));
+    button->setMinimumSize(84, 30);
+    row->addWidget(button);
+    this->*tool.Field = button;
+  }
+  btnSettings = Button(toolbar, "btnSettings", "&Settings");
+  btnStop = Button(toolbar, "btnStop", "Stop");
+  btnPause = Button(toolbar, "btnPause", "Pause");
+  btnResume = Button(toolbar, "btnResume", "Resume");
+  for (QPushButton *hidden : {btnSettings, btnStop, btnPause, btnResume}) {
+    hidden->setVisible(false);
+    hidden->setEnabled(hidden == btnSettings);
+    row->addWidget(hidden);
+  }
+  row->addStretch();
+  btnExit = Button(toolbar, "btnExit", "&Exit");
+  FGlyphButtons.emplace_back(btnExit, TToolGlyph::Exit);
+  btnExit->setIconSize(QSize(18, 18));
+  btnExit->setMinimumSize(84, 30);
+  row->addWidget(btnExit);
+  // Nothing to remove, clear or start until files are added.
+  for (QPushButton *button : {btnRemove, btnClear, btnStart}) button->setEnabled(false);
+  return toolbar;
+}
+
+QWidget *TfrmMain::CreatePreviewPanel() {
+  auto *group = new QGroupBox("Preview", this);
+  group->setObjectName("grpPreview");
+  pnlPreview = new TVideoSurface(group);
+  pnlPreview->setObjectName("pnlPreview");
+  pnlPreview->setFixedSize(PreviewWidth, PreviewHeight);
+
+  tbPosition = new QSlider(Qt::Horizontal, group);
+  tbPosition->setObjectName("tbPosition");
+  lblPosition = new QLabel("00:00:00", group);
+  lblPosition->setObjectName("lblPosition");
+  lblDuration = new QLabel("00:00:00", group);
+  lblDuration->setObjectName("lblDuration");
+  lblDuration->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+  struct TPlayerButton {
+    QPushButton *TfrmMain::*Field;
+    const char *Name;
+    const char *Hint;
+    TToolGlyph Glyph;
+  };
+  const TPlayerButton buttons[] = {
+      {&TfrmMain::btnPlay, "btnPlay", "play", TToolGlyph::Play},
+      {&TfrmMain::btnPreviewPause, "btnPreviewPause", "pause", TToolGlyph::Pause},
+      {&TfrmMain::btnPreviewStop, "btnPreviewStop", "stop", TToolGlyph::Stop},
+      {&TfrmMain::btnSnapshot, "btnSnapshot", "capture image", TToolGlyph::Snapshot}};
+  auto *controls = new QHBoxLayout;
+  controls->setSpacing(3);
+  for (const TPlayerButton &b : buttons) {
+    QPushButton *button = Button(group, b.Name, QString());
+    button->setToolTip(b.Hint);
+    FGlyphButtons.emplace_back(button, b.Glyph);
+    button->setIconSize(QSize(16, 16));
+    button->setFixedSize(30, 24);
+    controls->addWidget(button);
+    this->*b.Field = button;
+  }
+  controls->addStretch();
+  ckMute = new QCheckBox("Mute", group);
+  ckMute->setObjectName("ckMute");
+  controls->addWidget(ckMute);
+
+  tbVolume = new QSlider(Qt::Horizontal, group);
+  tbVolume->setObjectName("tbVolume");
+  tbVolume->setRange(0, 128);
+  auto *volume = new QHBoxLayout;
+  volume->addWidget(Caption("Volume:", tbVolume));
+  volume->addWidget(tbVolume, 1);
+
+  auto *times = new QHBoxLayout;
+  times->addWidget(lblPosition);
+  times->addStretch();
+  times->addWidget(lblDuration);
+
+  auto *column = new QVBoxLayout(group);
+  column->setContentsMargins(5, 6, 5, 5);
+  column->setSpacing(3);
+  column->addWidget(pnlPreview, 0, Qt::AlignHCenter);
+  column->addWidget(tbPosition);
+  column->addLayout(times);
+  column->addLayout(controls);
+  column->addLayout(volume);
+  column->addStretch();
+  group->setFixedWidth(PreviewWidth + 14);
+  return group;
+}
+
+QGroupBox *TfrmMain::CreateOutputGroup() {
+  grpOutput = new QGroupBox("Output Format", this);
+  grpOutput->setObjectName("grpOutput");
+  cmbFormat = new QLineEdit(grpOutput);
+  cmbFormat->setObjectName("cmbFormat");
+  cmbFormat->setReadOnly(true);
+  cmbFormat->setFocusPolicy(Qt::NoFocus);  // the box never shows a caret
+  cmbFormat->setCursor(Qt::ArrowCursor);
+  btnFormatDrop = new QToolButton(grpOutput);
+  btnFormatDrop->setObjectName("btnFormatDrop");
+  btnFormatDrop->setArrowType(Qt::DownArrow);
+  btnFormatDrop->setFocusPolicy(Qt::NoFocus);
+  btnDefault = Button(grpOutput, "btnDefault", "Default");
+  edtOutPutDir = new QLineEdit(grpOutput);
+  edtOutPutDir->setObjectName("edtOutPutDir");
+  edtOutPutDir->setReadOnly(true);
+  btnOpen = Button(grpOutput, "btnOpen", "Open");
+  btnBrows = Button(grpOutput, "btnBrows", "Brows");
+  btnStart2 = Button(grpOutput, "btnStart2", "&Start");
+  FGlyphButtons.emplace_back(btnStart2, TToolGlyph::Start);
+  btnStart2->setIconSize(QSize(20, 20));
+  btnStart2->setMinimumSize(88, 50);
+  btnStart2->setEnabled(false);
+
+  auto *profile = new QHBoxLayout;
+  profile->setSpacing(0);
+  profile->addWidget(cmbFormat, 1);
+  profile->addWidget(btnFormatDrop);
+  btnFormatDrop->setFixedSize(20, 22);
+  cmbFormat->setFixedHeight(22);
+
+  auto *folderButtons = new QHBoxLayout;
+  folderButtons->setSpacing(3);
+  folderButtons->addWidget(btnOpen);
+  folderButtons->addWidget(btnBrows);
+
+  auto *grid = new QGridLayout(grpOutput);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(5);
+  grid->addWidget(Caption("Profile:", cmbFormat), 0, 0);
+  grid->addLayout(profile, 0, 1);
+  grid->addWidget(btnDefault, 0, 2);
+  grid->addWidget(Caption("Output Folder:", edtOutPutDir), 1, 0);
+  grid->addWidget(edtOutPutDir, 1, 1);
+  grid->addLayout(folderButtons, 1, 2);
+  grid->addWidget(btnStart2, 0, 3, 2, 1);
+  grid->setColumnStretch(1, 1);
+  return grpOutput;
+}
+
+QComboBox *TfrmMain::ParameterBox(const char *name, bool editable) {
+  auto *box = new QComboBox(this);
+  box->setObjectName(name);
+  box->setEditable(editable);
+  // Typed values are values, not new items of the list.
+  box->setInsertPolicy(QComboBox::NoInsert);
+  box->setItemDelegate(new TSkinItemDelegate(box));
+  box->setMinimumWidth(64);
+  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  if (editable) box->setCompleter(nullptr);
+  return box;
+}
+
+namespace {
+
+// Five boxes in two columns of label and box; the fifth box, alone in its row, takes the row.
+void PlaceParameterBoxes(QGroupBox *group, QGridLayout *grid,
+                         const std::pair<const char *, QComboBox *> (&boxes)[5]) {
+  for (int i = 0; i < 5; ++i) {
+    boxes[i].second->setParent(group);
+    grid->addWidget(Caption(boxes[i].first, boxes[i].second), i / 2, (i % 2) * 2);
+    grid->addWidget(boxes[i].second, i / 2, (i % 2) * 2 + 1, 1, i == 4 ? 3 : 1);
+  }
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+}
+
+}  // namespace
+
+QGroupBox *TfrmMain::CreateVideoGroup() {
+  grpVideo = new QGroupBox("Video Options", this);
+  grpVideo->setObjectName("grpVideo");
+  cmbVideoSize = ParameterBox("cmbVideoSize", true);
+  cmbVideoEncoder = ParameterBox("cmbVideoEncoder", false);
+  cmbVideoBitRate = ParameterBox("cmbVideoBitRate", true);
+  cmbFrameRate = ParameterBox("cmbFrameRate", false);
+  cmbZoom = ParameterBox("cmbZoom", false);
+  auto *grid = new QGridLayout(grpVideo);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(4);
+  const std::pair<const char *, QComboBox *> boxes[] = {{"Frame Size:", cmbVideoSize},
+                                                        {"Encoder:", cmbVideoEncoder},
+                                                        {"BitRate (Kbps):", cmbVideoBitRate},
+                                                        {"FrameRate (Fps):", cmbFrameRate},
+                                                        {"Zoom:", cmbZoom}};
+  PlaceParameterBoxes(grpVideo, grid, boxes);
+  return grpVideo;
+}
+
+QGroupBox *TfrmMain::CreateAudioGroup() {
+  grpAudio = new QGroupBox("Audio Options", this);
+  grpAudio->setObjectName("grpAudio");
+  cmbSamplerate = ParameterBox("cmbSamplerate", true);
+  cmbAudioBitRate = ParameterBox("cmbAudioBitRate", true);
+  cmbAudioEncoder = ParameterBox("cmbAudioEncoder", false);
+  cmbChannel = ParameterBox("cmbChannel", false);
+  cmbVolume = ParameterBox("cmbVolume", false);
+  auto *grid = new QGridLayout(grpAudio);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(4);
+  const std::pair<const char *, QComboBox *> boxes[] = {{"SampleRate (Hz):", cmbSamplerate},
+                                                        {"BitRate (Kbps):", cmbAudioBitRate},
+                                                        {"Encoder:", cmbAudioEncoder},
+                                                        {"Channel:", cmbChannel},
+                                                        {"Volume:", cmbVolume}};
+  PlaceParameterBoxes(grpAudio, grid, boxes);
+  return grpAudio;
+}
+
+void TfrmMain::CreateControls() {
+  CreateMenus();
+  auto *central = new QWidget(this);
+  central->setObjectName("pnlMain");
+  setCentralWidget(central);
+
+  lvFiles = new TFilesListView(FFiles, central);
+  lvFiles->setObjectName("lvFiles");
+
+  auto *left = new QVBoxLayout;
+  left->setSpacing(4);
+  left->addWidget(lvFiles, 1);
+  left->addWidget(CreateOutputGroup());
+  auto *middle = new QHBoxLayout;
+  middle->setSpacing(6);
+  middle->addLayout(left, 1);
+  middle->addWidget(CreatePreviewPanel());
+  auto *bottom = new QHBoxLayout;
+  bottom->setSpacing(6);
+  bottom->addWidget(CreateVideoGroup(), 1);
+  bottom->addWidget(CreateAudioGroup(), 1);
+
+  auto *all = new QVBoxLayout(central);
+  all->setContentsMargins(6, 4, 6, 6);
+  all->setSpacing(4);
+  all->addWidget(CreateToolbar());
+  all->addLayout(middle, 1);
+  all->addLayout(bottom);
+
+  // The profile list drops over the window, above the profile box.
+  lbFormat = new TProfileListBox(central);
+  lbFormat->setObjectName("lbFormat");
+  lbFormat->hide();
+
+  cmbOutPutFormat = new QComboBox(central);
+  cmbOutPutFormat->setObjectName("cmbOutPutFormat");
+  cmbOutPutFormat->hide();
+  lstLog = new QListWidget(central);
+  lstLog->setObjectName("lstLog");
+  lstLog->hide();
+
+  cmbFormat->installEventFilter(this);
+  resize(WindowWidth, WindowHeight);
+}
+
+template <class Sender, class Signal>
+void TfrmMain::On(Sender *sender, Signal signal, void (TfrmMain::*handler)()) {
+  connect(sender, signal, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+}
+
+void TfrmMain::ConnectHandlers() {
+  for (auto [button, action, handler] :
+       {std::tuple{btnAdd, mnuAdd, &TfrmMain::btnAddClick},
+        std::tuple{btnRemove, mnuRemove, &TfrmMain::btnRemoveClick},
+        std::tuple{btnClear, mnuClear, &TfrmMain::btnClearClick},
+        std::tuple{btnStart, mnuStart, &TfrmMain::btnStartClick},
+        std::tuple{btnSettings, mnuSettings, &TfrmMain::btnSettingsClick},
+        std::tuple{btnExit, mnuExit, &TfrmMain::btnExitClick}}) {
+    On(button, &QPushButton::clicked, handler);
+    On(action, &QAction::triggered, handler);
+  }
+  On(btnStart2, &QPushButton::clicked, &TfrmMain::btnStartClick);
+  On(btnEdit, &QPushButton::clicked, &TfrmMain::btnEditClick);
+  On(btnStop, &QPushButton::clicked, &TfrmMain::btnStopClick);
+  On(btnPause, &QPushButton::clicked, &TfrmMain::btnPauseClick);
+  On(btnResume, &QPushButton::clicked, &TfrmMain::btnResumeClick);
+
+  On(mnuEdit, &QMenu::aboutToShow, &TfrmMain::mnuEditPopup);
+  On(pmFiles, &QMenu::aboutToShow, &TfrmMain::pmFilesPopup);
+  for (auto [action, handler] : {std::pair{mnuCrop, &TfrmMain::mnuCropClick},
+                                 std::pair{pmCrop, &TfrmMain::mnuCropClick},
+                                 std::pair{mnuTrim, &TfrmMain::mnuTrimClick},
+                                 std::pair{pmTrim, &TfrmMain::mnuTrimClick},
+                                 std::pair{mnuWaterMark, &TfrmMain::mnuWaterMarkClick},
+                                 std::pair{pmWaterMark, &TfrmMain::mnuWaterMarkClick},
+                                 std::pair{pmAdd, &TfrmMain::btnAddClick},
+                                 std::pair{pmRemove, &TfrmMain::btnRemoveClick},
+                                 std::pair{pmClear, &TfrmMain::btnClearClick},
+                                 std::pair{pmStart, &TfrmMain::btnStartClick},
+                                 std::pair{pmVideoInfo, &TfrmMain::mnuVideoInfoClick},
+                                 std::pair{mnuCheckAll, &TfrmMain::mnuCheckAllClick},
+                                 std::pair{mnuUncheckAll, &TfrmMain::mnuUncheckAllClick},
+                                 std::pair{mnuReverseCheck, &TfrmMain::mnuReverseCheckClick},
+                                 std::pair{mnuCheck, &TfrmMain::mnuCheckClick},
+                                 std::pair{mnuUncheck, &TfrmMain::mnuUncheckClick},
+                                 std::pair{mnuPreference, &TfrmMain::mnuPreferenceClick},
+                                 std::pair{mnuHelpItem, &TfrmMain::mnuHelpClick},
+                                 std::pair{mnuWebSite, &TfrmMain::mnuWebSiteClick},
+                                 std::pair{mnuSupport, &TfrmMain::mnuSupportClick},
+                                 std::pair{mnuAbout, &TfrmMain::mnuAboutClick}})
+    On(action, &QAction::triggered, handler);
+  On(mnuSkin, &QMenu::aboutToShow, &TfrmMain::mnuSkinPopup);
+  for (int i = 0; i < TSkinManager::ThemeCount; ++i)
+    connect(mnuSkinItems[static_cast<size_t>(i)], &QAction::triggered, this,
+            [this, i] { Guarded([&] { mnuSkinClick(i); }); });
+
+  connect(lvFiles, &TFilesListView::contextMenuRequested, this,
+          [this](const QPoint &at) { Guarded([&] { lvFilesMouseDown(at); }); });
+  connect(lvFiles, &TFilesListView::checkClicked, this,
+          [this](int row) { Guarded([&] { lvFilesCheckClick(row); }); });
+  connect(lvFiles, &TFilesListView::filesDropped, this,
+          [this](const QStringList &paths) { Guarded([&] { lvFilesDragDrop(paths); }); });
+  On(lvFiles, &TFilesListView::deletePressed, &TfrmMain::btnRemoveClick);
+  On(lvFiles, &QAbstractItemView::doubleClicked, &TfrmMain::lvFilesDblClick);
+  On(btnOpen, &QPushButton::clicked, &TfrmMain::btnOpenClick);
+  On(btnBrows, &QPushButton::clicked, &TfrmMain::btnBrowsClick);
+  On(edtOutPutDir, &QLineEdit::textChanged, &TfrmMain::edtOutPutDirChange);
+  connect(cmbOutPutFormat, &QComboBox::activated, this,
+          [this](int index) { Guarded([&] { Store().SetOutPutFormat(index); }); });
+
+  On(cmbFormat, &QLineEdit::textChanged, &TfrmMain::cmbFormatChange);
+  On(btnFormatDrop, &QToolButton::clicked, &TfrmMain::btnFormatDropClick);
+  On(lbFormat, &TProfileListBox::listClicked, &TfrmMain::lbFormatClick);
+  connect(lbFormat, &TProfileListBox::profilePicked, this,
+          [this](int row) { Guarded([&] { lbFormatPick(row); }); });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) {
+            if (state != Qt::ApplicationActive) HideProfileList();
+          });
+
+  On(cmbVideoSize, &QComboBox::activated, &TfrmMain::cmbVideoSizeSelect);
+  On(cmbVideoBitRate, &QComboBox::editTextChanged, &TfrmMain::cmbVideoBitRateChange);
+  On(cmbFrameRate, &QComboBox::activated, &TfrmMain::cmbFrameRateChange);
+  On(cmbVideoEncoder, &QComboBox::activated, &TfrmMain::cmbVideoEncoderChange);
+  On(cmbZoom, &QComboBox::activated, &TfrmMain::cmbZoomChange);
+  On(cmbSamplerate, &QComboBox::editTextChanged, &TfrmMain::cmbSamplerateChange);
+  On(cmbAudioBitRate, &QComboBox::editTextChanged, &TfrmMain::cmbAudioBitRateChange);
+  On(cmbAudioEncoder, &QComboBox::activated, &TfrmMain::cmbAudioEncoderChange);
+  On(cmbChannel, &QComboBox::activated, &TfrmMain::cmbChannelChange);
+  On(cmbVolume, &QComboBox::activated, &TfrmMain::cmbVolumeChange);
+  On(btnDefault, &QPushButton::clicked, &TfrmMain::btnDefaultClick);
+
+  // A press anywhere else closes the profile list.
+  qApp->installEventFilter(this);
+}
+
+void TfrmMain::ApplyTheme() {
+  FSkin.Apply(this);
+  // The Start buttons are drawn in the theme's colour, their glyph white.
+  for (const auto &[button, glyph] : FGlyphButtons)
+    button->setIcon(
+        ToolIcon(glyph, glyph == TToolGlyph::Start ? QColor(Qt::white) : FSkin.Current().Accent));
+  lvFiles->SetOddRowColor(FSkin.Current().OddRow);
+}
+
+// Settings
+
+TSettingsStore TfrmMain::Store() const {
+  return TSettingsStore(FGlobal->SettingsIniPath());
+}
+
+TFormatCatalogue TfrmMain::Catalogue() const {
+  return TFormatCatalogue(FGlobal->FormatIniPath());
+}
+
+int TfrmMain::FormatCodeNumber() const {
+  // A code that is not a number names no profile: its sections are missing and read as such.
+  return IntegerText(CurrentFormatCode).value_or(-1);
+}
+
+// Show and close
+
+void TfrmMain::showEvent(QShowEvent *event) {
+  QMainWindow::showEvent(event);
+  if (FShown) return;
+  FShown = true;
+  Guarded([this] { FormShow(); });
+}
+
+void TfrmMain::FormShow() {
+  // 1. Size, the preview's buttons and bar, the frames of a batch.
+  resize(WindowWidth, WindowHeight);
+  btnPlay->setEnabled(true);
+  for (QWidget *control :
+       std::initializer_list<QWidget *>{btnPreviewPause, btnPreviewStop, btnSnapshot, tbPosition})
+    control->setEnabled(false);
+  PlayAfterAdd = false;
+  PreviewStopped = true;
+  PreviewPaused = false;
+  PreviewFrame = QImage(PreviewWidth, PreviewHeight, QImage::Format_RGB888);
+  SpareFrame = QImage(PreviewWidth, PreviewHeight, QImage::Format_RGB888);
+
+  // 2. The stored output folder and profile.
+  const TSettingsStore store = Store();
+  {
+    const QSignalBlocker blocker(cmbOutPutFormat);
+    cmbOutPutFormat->clear();
+    for (const TCatalogueCategory &category : TFormatCatalogue::Categories())
+      cmbOutPutFormat->addItem(category.Name);
+    cmbOutPutFormat->setCurrentIndex(store.OutPutFormat());
+  }
+  {
+    const QSignalBlocker blocker(edtOutPutDir);
+    edtOutPutDir->setText(Q(store.OutPutDir()));
+    edtOutPutDir->setCursorPosition(0);
+    edtOutPutDir->setToolTip(edtOutPutDir->text());
+  }
+  CurrentFormatCode = store.FormatCodeText();
+  CurrentFormatName = TProfileList::ShownFormatName(store);
+
+  // 3. The profile box's text stands a little off its edges.
+  cmbFormat->setTextMargins(4, 2, 0, 0);
+
+  // 4. Volume and mute as stored.
+  tbVolume->setValue(store.VolumeBarPosition());
+  if (store.Mute() == 1 || store.Mute() == 0) ckMute->setChecked(store.Mute() == 1);
+
+  // 5. The list's columns.
+  lvFiles->SetUpColumns();
+
+  // 6. The caption with the program's version.
+  FGlobal->SetVersionText(ProgramVersionText());
+  setWindowTitle(Q(FGlobal->ProductTitle() + FGlobal->VersionText()));
+
+  // 7. The profile list and the panel of the current profile.
+  BuildProfileList();
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event) {
+  bool accept = false;
+  Guarded([&] { accept = FormCloseQuery(); });
+  if (accept)
+    event->accept();
+  else
+    event->ignore();
+}
+
+bool TfrmMain::FormCloseQuery() {
+  if (!FGlobal) return true;
+  if (!SkipExitPrompt && !FDialogs.AskYesNo(this, WarningCaption, "Do you really want to exit?"))
+    return false;
+  SaveProfileListState();
+  // No event may reach a window that is going away.
+  CCAVC.SetOnCustomHook(nullptr);
+  CCAVC.SetOnProgress(nullptr);
+  CCAVC.SetOnTerminate(nullptr);
+  CCAVC.StopTask(true);
+  PreviewFrame = QImage();
+  SpareFrame = QImage();
+  RowOfTask.clear();
+  if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
+    app->SetExceptionHandler(nullptr);
+  FGlobal.reset();
+  return true;
+}
+
+void TfrmMain::ApplicationException(std::exception_ptr error) {
+  const TExceptionReport report = ReportOfException(error);
+  const QString title =
+      FGlobal ? Q(FGlobal->ProductTitle()) : QApplication::applicationDisplayName();
+  FDialogs.ShowMessage(
+      this, title, Q(report.Text),
+      report.Icon == TReportIcon::Warning ? TMessageIcon::Warning : TMessageIcon::Error);
+}
+
+// Event filter: the key filters and the leaving of the parameter boxes, clicks on the profile
+// box, and presses elsewhere that close the profile list.
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::MouseButtonPress && lbFormat->isVisible() && !InProfileControls(watched) &&
+      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+    HideProfileList();
+  if (watched == cmbFormat && type == QEvent::MouseButtonPress &&
+      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+    Guarded([this] { cmbFormatClick(); });
+    return true;
+  }
+  if (watched == cmbFormat && type == QEvent::MouseButtonDblClick) {
+    Guarded([this] { btnFormatDropClick(); });
+    return true;
+  }
+  auto *box = qobject_cast<QComboBox *>(watched);
+  if (box == cmbVideoSize || box == cmbVideoBitRate || box == cmbSamplerate ||
+      box == cmbAudioBitRate) {
+    if (type == QEvent::KeyPress) {
+      bool dropped = false;
+      Guarded([&] { dropped = ParameterKeyPress(box, static_cast<QKeyEvent *>(event)); });
+      if (dropped) return true;
+    }
+    if (box == cmbVideoSize && type == QEvent::FocusOut) {
+      // Leaving the box for another control; a popup or another window taking the focus is
+      // not leaving it.
+      const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+        Guarded([this] { cmbVideoSizeExit(); });
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// Menus and toolbar
+
+void TfrmMain::btnAddClick() {
+  if (!CCAVC.LoadAVLib(paths::LibAVFolder().string())) return;
+  const QStringList chosen = FDialogs.ChooseFiles(this, AddDialogNameFilters());
+  if (chosen.isEmpty()) return;
+  std::vector<std::string> paths;
+  for (const QString &file : chosen) paths.push_back(S(file));
+  AddFiles(paths);
+}
+
+void TfrmMain::AddFiles(const std::vector<std::string> &paths) {
+  CCAVC.ClearTasks();
+  const bool wasEmpty = FFiles.Count() == 0;
+  TSettingsStore store = Store();
+  const int added =
+      FFiles.Add(paths, store, Catalogue(), *FQuestions, ComponentDurationProbe(CCAVC));
+  lvFiles->Model().Reload();
+  if (added > 0 && wasEmpty) lvFiles->SetUpColumns();
+  UpdateListButtons();
+  if (FFiles.Count() > 0) {
+    lvFiles->SelectRow(0);
+    lvFiles->setFocus();
+  }
+  // Play on an empty list asked for files first: the preview (its own unit) starts here and
+  // clears PlayAfterAdd.
+}
+
+void TfrmMain::UpdateListButtons() {
+  const bool rows = FFiles.Count() > 0;
+  for (QPushButton *button : {btnRemove, btnClear, btnStart, btnStart2}) button->setEnabled(rows);
+}
+
+void TfrmMain::RefreshRows() {
+  for (int row = 0; row < FFiles.Count(); ++row) lvFiles->Model().RowChanged(row);
+}
+
+void TfrmMain::RefreshRow(int row) {
+  lvFiles->Model().RowChanged(row);
+}
+
+void TfrmMain::btnRemoveClick() {
+  const int row = lvFiles->SelectedRow();
+  if (row < 0) return;
+  const int next = FFiles.Remove(row);
+  lvFiles->Model().Reload();
+  lvFiles->SelectRow(next);
+  UpdateListButtons();
+  // An emptied list stops the preview (the preview panel's unit).
+}
+
+void TfrmMain::btnClearClick() {
+  if (FFiles.Count() == 0) return;
+  CCAVC.ClearTasks();
+  FFiles.Clear();
+  lvFiles->Model().Reload();
+  UpdateListButtons();
+  // Clearing stops the preview (the preview panel's unit).
+}
+
+void TfrmMain::btnEditClick() {
+  pmFiles->popup(btnEdit->mapToGlobal(QPoint(0, btnEdit->height())));
+}
+
+void TfrmMain::btnStartClick() {
+  // Start: every checked row becomes a task of the batch runner, and the progress window shows
+  // the batch.
+}
+
+void TfrmMain::btnExitClick() {
+  close();
+}
+
+void TfrmMain::btnSettingsClick() {
+  // The profile settings dialog opens here, after SaveProfileListState(); when it saved, the
+  // profile list is built again (BuildProfileList()).
+}
+
+void TfrmMain::btnStopClick() {
+  for (QPushButton *button :
+       {btnStop, btnRemove, btnClear, btnStart, btnStart2, btnPause, btnResume})
+    button->setEnabled(false);
+  btnAdd->setEnabled(true);
+  CCAVC.StopTask(true);
+}
+
+void TfrmMain::btnPauseClick() {
+  btnPause->setEnabled(false);
+  btnResume->setEnabled(true);
+  CCAVC.PauseTask();
+}
+
+void TfrmMain::btnResumeClick() {
+  btnResume->setEnabled(false);
+  btnPause->setEnabled(true);
+  CCAVC.ResumeTask();
+}
+
+void TfrmMain::mnuEditPopup() {
+  const bool enabled = TConversionList::RowCommandsEnabled(FFiles.Count(), lvFiles->SelectedRow());
+  mnuWaterMark->setVisible(true);
+  for (QAction *entry : {mnuCrop, mnuTrim, mnuWaterMark, mnuCheckAll, mnuUncheckAll,
+                         mnuReverseCheck, mnuCheck, mnuUncheck})
+    entry->setEnabled(enabled);
+}
+
+void TfrmMain::pmFilesPopup() {
+  const bool enabled = TConversionList::RowCommandsEnabled(FFiles.Count(), lvFiles->SelectedRow());
+  pmWaterMark->setVisible(true);
+  for (QAction *entry : {pmCrop, pmTrim, pmWaterMark, pmRemove, pmClear, pmStart, pmVideoInfo})
+    entry->setEnabled(enabled);
+}
+
+// The editors and the file information window come with their own units; each stops the
+// preview first and shows its window modally on the selected row's record.
+void TfrmMain::mnuCropClick() {}
+void TfrmMain::mnuTrimClick() {}
+void TfrmMain::mnuWaterMarkClick() {}
+void TfrmMain::mnuVideoInfoClick() {}
+
+void TfrmMain::mnuCheckAllClick() {
+  FFiles.SetAllChecked(true);
+  RefreshRows();
+}
+
+void TfrmMain::mnuUncheckAllClick() {
+  FFiles.SetAllChecked(false);
+  RefreshRows();
+}
+
+void TfrmMain::mnuReverseCheckClick() {
+  FFiles.ReverseCheck();
+  RefreshRows();
+}
+
+void TfrmMain::mnuCheckClick() {
+  FFiles.SetChecked(lvFiles->SelectedRow(), true);
+  RefreshRow(lvFiles->SelectedRow());
+}
+
+void TfrmMain::mnuUncheckClick() {
+  FFiles.SetChecked(lvFiles->SelectedRow(), false);
+  RefreshRow(lvFiles->SelectedRow());
+}
+
+void TfrmMain::mnuPreferenceClick() {
+  // The preferences dialog opens here, modally.
+}
+
+void TfrmMain::mnuSkinPopup() {
+  const int stored = Store().SkinIndex();
+  for (int i = 0; i < TSkinManager::ThemeCount; ++i)
+    mnuSkinItems[static_cast<size_t>(i)]->setChecked(i == stored);
+}
+
+void TfrmMain::mnuSkinClick(int index) {
+  QAction *entry = mnuSkinItems[static_cast<size_t>(index)];
+  // The toolkit has already flipped the check mark: an entry that is unchecked now was the
+  // checked one, and choosing it changes nothing.
+  if (!entry->isChecked()) {
+    entry->setChecked(true);
+    return;
+  }
+  hide();
+  FSkin.SetThemeIndex(index);
+  ApplyTheme();
+  for (int i = 0; i < TSkinManager::ThemeCount; ++i)
+    mnuSkinItems[static_cast<size_t>(i)]->setChecked(i == index);
+  show();
+  Store().SetSkinIndex(index);
+}
+
+void TfrmMain::mnuHelpClick() {
+  FDialogs.OpenInDesktop(Q(FGlobal->HelpUrl()));
+}
+
+void TfrmMain::mnuWebSiteClick() {
+  FDialogs.OpenInDesktop(Q(FGlobal->WebSiteUrl()));
+}
+
+void TfrmMain::mnuSupportClick() {
+  FDialogs.OpenInDesktop(Q(SupportUrl()));
+}
+
+void TfrmMain::mnuAboutClick() {
+  TfrmAbout about(this, FSkin, *FGlobal, FDialogs);
+  FDialogs.ShowModal(about);
+}
+
+// Conversion list and output folder
+
+void TfrmMain::lvFilesMouseDown(const QPoint &globalPos) {
+  pmFiles->popup(globalPos);
+}
+
+void TfrmMain::lvFilesDblClick() {
+  // Double click plays the selected row in the preview panel (its own unit).
+}
+
+void TfrmMain::lvFilesCheckClick(int row) {
+  FFiles.SetChecked(row, !FFiles.Rows().at(static_cast<size_t>(row)).Checked);
+  RefreshRow(row);
+}
+
+void TfrmMain::lvFilesDragDrop(const QStringList &paths) {
+  if (!CCAVC.LoadAVLib(paths::LibAVFolder().string())) return;
+  std::vector<std::string> dropped;
+  for (const QString &path : paths) dropped.push_back(S(path));
+  AddFiles(ExpandDroppedPaths(dropped));
+}
+
+void TfrmMain::btnOpenClick() {
+  if (edtOutPutDir->text().size() <= 2) return;
+  const std::string folder = Store().OutPutDir();
+  // A folder nothing was converted into yet is made, so that there is something to show.
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  FDialogs.OpenInDesktop(Q(folder));
+}
+
+void TfrmMain::btnBrowsClick() {
+  const QString folder = FDialogs.ChooseFolder(this, edtOutPutDir->text());
+  if (folder.isEmpty() || folder == edtOutPutDir->text()) return;
+  Store().SetOutPutDir(S(folder));
+  edtOutPutDir->setText(folder);
+}
+
+void TfrmMain::edtOutPutDirChange() {
+  edtOutPutDir->setCursorPosition(0);
+  edtOutPutDir->setToolTip(edtOutPutDir->text());
+  Store().SetOutPutDir(S(edtOutPutDir->text()));
+}
+
+// Profile box and its list
+
+void TfrmMain::BuildProfileList() {
+  const TSettingsStore store = Store();
+  HideProfileList();
+  lbFormat->SetRows(TProfileList::Build(store));
+  PlaceProfileList(TProfileList::BuiltHeight(lbFormat->Rows().size()));
+  SetProfileBoxText(Q(TProfileList::ShownFormatName(store)));
+  lbFormat->SelectRowOfText(cmbFormat->text());
+}
+
+void TfrmMain::SetProfileBoxText(const QString &text) {
+  // A change of the text loads the panel (cmbFormatChange).
+  cmbFormat->setText(text);
+  cmbFormat->setCursorPosition(0);
+}
+
+void TfrmMain::SaveProfileListState() {
+  TSettingsStore store = Store();
+  TProfileList::SaveCollapsedStates(lbFormat->Rows(), store);
+}
+
+void TfrmMain::PlaceProfileList(int height) {
+  // The list opens upward: its bottom edge sits on the profile box, and it never reaches above
+  // the window's client area.
+  QWidget *host = lbFormat->parentWidget();
+  const QPoint boxTop = cmbFormat->mapTo(host, QPoint(0, 0));
+  const int shown = std::min(height, boxTop.y() - 2);
+  // Wide enough for the longest profile names, and within the window.
+  const int width = std::min(std::max(cmbFormat->width() + btnFormatDrop->width(), 380),
+                             host->width() - boxTop.x() - 4);
+  lbFormat->setGeometry(boxTop.x(), boxTop.y() - shown, width, shown);
+  lbFormat->raise();
+}
+
+void TfrmMain::ShowProfileList() {
+  lbFormat->show();
+  lbFormat->raise();
+  lbFormat->setFocus();
+}
+
+void TfrmMain::HideProfileList() {
+  if (lbFormat) lbFormat->hide();
+}
+
+bool TfrmMain::InProfileControls(QObject *object) const {
+  for (QObject *o = object; o; o = o->parent())
+    if (o == lbFormat || o == btnFormatDrop || o == cmbFormat) return true;
+  return false;
+}
+
+void TfrmMain::cmbFormatChange() {
+  cmbFormat->setToolTip(cmbFormat->text());
+  LoadPanel();
+}
+
+void TfrmMain::cmbFormatClick() {
+  if (lbFormat->isVisible()) {
+    HideProfileList();
+    return;
+  }
+  const auto row = lbFormat->SelectRowOfText(Q(TProfileList::ShownFormatName(Store())));
+  ShowProfileList();
+  if (row)
+    QCursor::setPos(lbFormat->viewport()->mapToGlobal(
+        lbFormat->visualRect(lbFormat->model()->index(*row, 0)).center()));
+  lbFormatClick();
+}
+
+void TfrmMain::btnFormatDropClick() {
+  if (lbFormat->isVisible()) {
+    HideProfileList();
+    return;
+  }
+  SetProfileBoxText(Q(TProfileList::ShownFormatName(Store())));
+  lbFormat->SelectRowOfText(cmbFormat->text());
+  ShowProfileList();
+  lbFormatClick();
+}
+
+void TfrmMain::lbFormatClick() {
+  PlaceProfileList(TProfileList::ClickedHeight(lbFormat->Rows().size()));
+}
+
+void TfrmMain::lbFormatPick(int row) {
+  const TProfileRow picked = lbFormat->Rows().at(static_cast<size_t>(row));
+  TSettingsStore store = Store();
+  if (!TProfileList::Pick(picked, store)) return;
+  CurrentFormatName = picked.Text;
+  CurrentFormatCode = std::to_string(picked.Info.Code);
+  SetProfileBoxText(Q(picked.Text));
+  HideProfileList();
+}
+
+// Parameter panel
+
+void TfrmMain::LoadPanel() {
+  TSettingsStore store = Store();
+  const TFormatCatalogue catalogue = Catalogue();
+  TParameterPanel panel(catalogue, store, *FQuestions);
+  const int code = FormatCodeNumber();
+  // A profile shown for the first time shows the values its first conversion will use: its
+  // own defaults, written as "Default" writes them.
+  if (catalogue.HasSection(code)) panel.EnsureSeeded(code);
+  ShowPanel(panel.Load(code));
+}
+
+TPanelState TfrmMain::PanelState() const {
+  TPanelState state;
+  for (const TBoxBinding &binding : PanelBoxes) state.*binding.State = BoxState(this->*binding.Box);
+  return state;
+}
+
+void TfrmMain::ShowPanel(const TPanelState &state) {
+  for (const TBoxBinding &binding : PanelBoxes) ShowBox(this->*binding.Box, state.*binding.State);
+}
+
+template <class Rule>
+void TfrmMain::PanelBoxRule(QComboBox *box, Rule rule) {
+  TSettingsStore store = Store();
+  const TFormatCatalogue catalogue = Catalogue();
+  TParameterPanel panel(catalogue, store, *FQuestions);
+  TParamBoxState state = BoxState(box);
+  rule(panel, FormatCodeNumber(), state);
+  ReflectBox(box, state);
+}
+
+void TfrmMain::cmbVideoSizeSelect() {
+  PanelBoxRule(cmbVideoSize, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.VideoSizeChosen(code, box);
+  });
+}
+
+void TfrmMain::cmbVideoSizeExit() {
+  PanelBoxRule(cmbVideoSize, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.VideoSizeLeft(code, box);
+  });
+}
+
+void TfrmMain::cmbVideoBitRateChange() {
+  PanelBoxRule(cmbVideoBitRate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.VideoBitRateChanged(code, box);
+  });
+}
+
+void TfrmMain::cmbFrameRateChange() {
+  PanelBoxRule(cmbFrameRate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.FrameRateChanged(code, box);
+  });
+}
+
+void TfrmMain::cmbVideoEncoderChange() {
+  PanelBoxRule(cmbVideoEncoder, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.VideoEncoderChanged(code, box);
+  });
+}
+
+void TfrmMain::cmbZoomChange() {
+  PanelBoxRule(cmbZoom, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.ZoomChanged(code, box);
+  });
+}
+
+void TfrmMain::cmbSamplerateChange() {
+  PanelBoxRule(cmbSamplerate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.SampleRateChanged(code, box);
+  });
+}
+
+void TfrmMain::cmbAudioBitRateChange() {
+  PanelBoxRule(cmbAudioBitRate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.AudioBitRateChanged(code, box);
+  });
+}
+
+void TfrmMain::cmbAudioEncoderChange() {
+  PanelBoxRule(cmbAudioEncoder, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.AudioEncoderChanged(code, box);
+  });
+}
+
+void TfrmMain::cmbChannelChange() {
+  PanelBoxRule(cmbChannel, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.ChannelChanged(code, box);
+  });
+}
+
+void TfrmMain::cmbVolumeChange() {
+  PanelBoxRule(cmbVolume, [](TParameterPanel &panel, int code, TParamBoxState &box) {
+    panel.VolumeChanged(code, box);
+  });
+}
+
+void TfrmMain::btnDefaultClick() {
+  TSettingsStore store = Store();
+  const TFormatCatalogue catalogue = Catalogue();
+  TParameterPanel panel(catalogue, store, *FQuestions);
+  TPanelState state = PanelState();
+  panel.Default(FormatCodeNumber(), state);
+  ShowPanel(state);
+}
+
+bool TfrmMain::ParameterKeyPress(QComboBox *box, QKeyEvent *event) {
+  // The filters look at typed characters only: keys that move the caret, delete forward,
+  // confirm or leave, and shortcuts with Ctrl or Alt, are not typing.
+  static const int passing[] = {Qt::Key_Delete, Qt::Key_Escape, Qt::Key_Return,
+                                Qt::Key_Enter,  Qt::Key_Tab,    Qt::Key_Backtab};
+  const bool backspace = event->key() == Qt::Key_Backspace;
+  if (!backspace &&
+      (event->text().isEmpty() ||
+       std::find(std::begin(passing), std::end(passing), event->key()) != std::end(passing) ||
+       (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))))
+    return false;
+  const char16_t typed = backspace ? u'\b' : event->text().at(0).unicode();
+  // Anything outside ASCII is no digit and no "x" either.
+  const char key = typed < 128 ? static_cast<char>(typed) : '?';
+  if (box == cmbVideoSize) {
+    if (TParameterPanel::FrameSizeKeyAccepted(S(box->currentText()), key)) return false;
+    QApplication::beep();
+    return true;
+  }
+  if (TParameterPanel::NumericKeyAccepted(key)) return false;
+  FQuestions->ShowMessage("Please enter numerical.", "");
+  QApplication::beep();
+  return true;
+}

@@ -1,0 +1,229 @@
+// The main window: the conversion list, the profile box with its drop-down list, the parameter
+// panel, the preview panel and the buttons that start and control a batch.  The window holds no
+// rules of its own: it sets its controls up and forwards to the workspace's logic
+// (TConversionList, TProfileList, TParameterPanel, the settings store).
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "services/FFmpegVCL.h"
+#include "skin/Artwork.h"
+#include "skin/SkinManager.h"
+#include "workspace/ConversionList.h"
+#include "workspace/FormatCatalogue.h"
+#include "workspace/GlobalUnit.h"
+#include "workspace/SettingsStore.h"
+#include "workspace/UserDialogs.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QSlider;
+class QToolButton;
+class TFilesListView;
+class TParameterPanel;
+class TProfileListBox;
+class TVideoSurface;
+struct TPanelState;
+struct TParamBoxState;
+
+class TfrmMain : public QMainWindow {
+ public:
+  // `dialogs` answers every message box and dialog of the window (nullptr: the desktop's).
+  explicit TfrmMain(IUserDialogs *dialogs = nullptr);
+  ~TfrmMain() override;
+
+  // For the windows the main window opens.
+  const TGlobalObject &Global() const { return *FGlobal; }
+  const TSkinManager &Skin() const { return FSkin; }
+  IUserDialogs &Dialogs() { return FDialogs; }
+  TConversionList &Files() { return FFiles; }
+  TFFmpegVCL &Encoder() { return CCAVC; }
+
+  // Rebuilds the profile list (after the profile settings dialog saved) and saves its state.
+  void BuildProfileList();
+  void SaveProfileListState();
+
+  // Adds files as Add does after its dialog (dropped files and folders come here expanded).
+  void AddFiles(const std::vector<std::string> &paths);
+  // Shows the rows again after their texts or check boxes changed.
+  void RefreshRows();
+  void RefreshRow(int row);
+
+  // Menus.
+  QMenu *mnuFile, *mnuEdit, *mnuTools, *mnuSkin, *mnuRelated, *mnuHelp, *pmFiles;
+  QAction *mnuAdd, *mnuRemove, *mnuClear, *mnuStart, *mnuSettings, *mnuExit;
+  QAction *mnuCrop, *mnuTrim, *mnuWaterMark, *mnuCheckAll, *mnuUncheckAll, *mnuReverseCheck,
+      *mnuCheck, *mnuUncheck;
+  QAction *mnuPreference;
+  std::array<QAction *, TSkinManager::ThemeCount> mnuSkinItems;
+  QAction *mnuHelpItem, *mnuWebSite, *mnuSupport, *mnuAbout;
+  QAction *pmCrop, *pmTrim, *pmWaterMark, *pmAdd, *pmRemove, *pmClear, *pmStart, *pmVideoInfo;
+
+  // Toolbar; the hidden buttons are kept in step with the progress window.
+  QPushButton *btnAdd, *btnRemove, *btnClear, *btnEdit, *btnStart, *btnExit;
+  QPushButton *btnSettings, *btnStop, *btnPause, *btnResume;
+
+  TFilesListView *lvFiles;
+
+  // Preview panel.
+  TVideoSurface *pnlPreview;
+  QSlider *tbPosition, *tbVolume;
+  QLabel *lblPosition, *lblDuration;
+  QPushButton *btnPlay, *btnPreviewPause, *btnPreviewStop, *btnSnapshot;
+  QCheckBox *ckMute;
+
+  // Output format group.
+  QGroupBox *grpOutput;
+  QLineEdit *cmbFormat;
+  QToolButton *btnFormatDrop;
+  TProfileListBox *lbFormat;
+  QPushButton *btnDefault, *btnOpen, *btnBrows, *btnStart2;
+  QLineEdit *edtOutPutDir;
+
+  // Parameter panel.
+  QGroupBox *grpVideo, *grpAudio;
+  QComboBox *cmbVideoSize, *cmbVideoEncoder, *cmbVideoBitRate, *cmbFrameRate, *cmbZoom;
+  QComboBox *cmbSamplerate, *cmbAudioBitRate, *cmbAudioEncoder, *cmbChannel, *cmbVolume;
+
+  // Hidden: the legacy format box and the log list (library load failures).
+  QComboBox *cmbOutPutFormat;
+  QListWidget *lstLog;
+
+  // State besides the controls.
+  std::string CurrentFormatCode;
+  std::string CurrentFormatName;
+  std::vector<int> RowOfTask;  // the conversion-list row of every task of the running batch
+  bool SkipExitPrompt = false;
+  bool PreviewStopped = true, PreviewPaused = false, PlayAfterAdd = false;
+  int64_t PreviewDuration = 0;
+  // Frames of the running batch: the encoder's preview frame (shown by the progress window) and
+  // a spare one.  Made when the window is shown, released when it closes.
+  QImage PreviewFrame, SpareFrame;
+
+ protected:
+  void showEvent(QShowEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+ private:
+  // Creation.
+  void CreateMenus();
+  QWidget *CreateToolbar();
+  QWidget *CreatePreviewPanel();
+  QGroupBox *CreateOutputGroup();
+  QGroupBox *CreateVideoGroup();
+  QGroupBox *CreateAudioGroup();
+  QComboBox *ParameterBox(const char *name, bool editable);
+  void CreateControls();
+  void ConnectHandlers();
+  void ApplyTheme();
+  void LoadPlayerLibraries();
+  template <class Sender, class Signal>
+  void On(Sender *sender, Signal signal, void (TfrmMain::*handler)());
+
+  // Window handlers.
+  void FormShow();
+  bool FormCloseQuery();
+  void ApplicationException(std::exception_ptr error);
+
+  // Menus and toolbar.
+  void btnAddClick();
+  void btnRemoveClick();
+  void btnClearClick();
+  void btnEditClick();
+  void btnStartClick();
+  void btnExitClick();
+  void btnSettingsClick();
+  void btnStopClick();
+  void btnPauseClick();
+  void btnResumeClick();
+  void mnuEditPopup();
+  void pmFilesPopup();
+  void mnuCropClick();
+  void mnuTrimClick();
+  void mnuWaterMarkClick();
+  void mnuVideoInfoClick();
+  void mnuCheckAllClick();
+  void mnuUncheckAllClick();
+  void mnuReverseCheckClick();
+  void mnuCheckClick();
+  void mnuUncheckClick();
+  void mnuPreferenceClick();
+  void mnuSkinPopup();
+  void mnuSkinClick(int index);
+  void mnuHelpClick();
+  void mnuWebSiteClick();
+  void mnuSupportClick();
+  void mnuAboutClick();
+
+  // Conversion list and output folder.
+  void lvFilesMouseDown(const QPoint &globalPos);
+  void lvFilesDblClick();
+  void lvFilesCheckClick(int row);
+  void lvFilesDragDrop(const QStringList &paths);
+  void btnOpenClick();
+  void btnBrowsClick();
+  void edtOutPutDirChange();
+  void UpdateListButtons();
+
+  // Profile box and its list.
+  void cmbFormatChange();
+  void cmbFormatClick();
+  void btnFormatDropClick();
+  void lbFormatClick();
+  void lbFormatPick(int row);
+  void SetProfileBoxText(const QString &text);
+  void ShowProfileList();
+  void HideProfileList();
+  void PlaceProfileList(int height);
+  bool InProfileControls(QObject *object) const;
+
+  // Parameter panel.
+  void LoadPanel();
+  void cmbVideoSizeSelect();
+  void cmbVideoSizeExit();
+  void cmbVideoBitRateChange();
+  void cmbFrameRateChange();
+  void cmbVideoEncoderChange();
+  void cmbZoomChange();
+  void cmbSamplerateChange();
+  void cmbAudioBitRateChange();
+  void cmbAudioEncoderChange();
+  void cmbChannelChange();
+  void cmbVolumeChange();
+  void btnDefaultClick();
+  bool ParameterKeyPress(QComboBox *box, QKeyEvent *event);
+  // Runs a rule of the panel on one box and shows what the rule left in the box.
+  template <class Rule>
+  void PanelBoxRule(QComboBox *box, Rule rule);
+  TPanelState PanelState() const;
+  void ShowPanel(const TPanelState &state);
+
+  // The settings store, the format INI and the questions of the logic, opened per use.
+  TSettingsStore Store() const;
+  TFormatCatalogue Catalogue() const;
+  int FormatCodeNumber() const;
+
+  std::unique_ptr<IUserDialogs> FOwnDialogs;
+  IUserDialogs &FDialogs;
+  std::unique_ptr<TGlobalObject> FGlobal;
+  std::unique_ptr<TDialogQuestions> FQuestions;
+  TSkinManager FSkin;
+  TFFmpegVCL CCAVC;
+  TConversionList FFiles;
+  std::vector<std::pair<QPushButton *, TToolGlyph>> FGlyphButtons;
+  bool FShown = false;
+};
