@@ -176,16 +176,16 @@ void PaintCover(QPainter &p, TCoverKind kind) {
   p.setFont(title);
   p.drawText(QRectF(132, 34, 260, 42), Qt::AlignLeft | Qt::AlignVCenter, "Morvane");
   QFont subtitle("DejaVu Sans");
-  subtitle.setPixelSize(kind == TCoverKind::Mp4Video ? 19 : 21);
+  subtitle.setPixelSize(19);
   p.setFont(subtitle);
-  p.drawText(QRectF(133, 76, 262, 26), Qt::AlignLeft | Qt::AlignVCenter,
-             kind == TCoverKind::Mp4Video ? "MP4 Video Converter" : "Video Converter");
+  p.drawText(QRectF(133, 76, 262, 26), Qt::AlignLeft | Qt::AlignVCenter, "MP4 Video Converter");
   QFont line("DejaVu Sans");
   line.setPixelSize(11);
   p.setFont(line);
   p.setPen(QColor(210, 226, 245));
-  p.drawText(QRectF(134, 104, 262, 34), Qt::AlignLeft | Qt::TextWordWrap,
-             "Video for phones, players, consoles and the web");
+  p.drawText(QRectF(134, 104, 262, 20), Qt::AlignLeft | Qt::AlignVCenter,
+             kind == TCoverKind::Mp4Video ? "MP4 for players, phones and consoles"
+                                          : "Video for players, phones and the web");
   p.setPen(QColor(200, 215, 235));
   p.drawText(QRectF(0, 216, CoverWidth - 10, 20), Qt::AlignRight | Qt::AlignVCenter, "Loading...");
 }

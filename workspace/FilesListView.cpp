@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QUrl>
+#include <algorithm>
 
 #include "skin/ItemDrawing.h"
 #include "workspace/Application.h"
@@ -86,8 +87,7 @@ QVariant TFilesModel::data(const QModelIndex &index, int role) const {
 QVariant TFilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) return {};
   if (role == Qt::DisplayRole) return QString(Columns[section].Caption);
-  if (role == Qt::TextAlignmentRole)
-    return QVariant::fromValue(Columns[section].Alignment | Qt::AlignVCenter);
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
   return {};
 }
 
@@ -125,7 +125,12 @@ TFilesListView::TFilesListView(TConversionList &rows, QWidget *parent)
 }
 
 void TFilesListView::SetUpColumns() {
-  for (int c = 0; c < TFilesModel::ColumnCount; ++c) setColumnWidth(c, Columns[c].Width);
+  // A caption wider than its column (with a larger font than the widths were made for) widens
+  // the column, so that no caption is cut.
+  const QFontMetrics metrics(header()->font());
+  for (int c = 0; c < TFilesModel::ColumnCount; ++c)
+    setColumnWidth(c,
+                   std::max(Columns[c].Width, metrics.horizontalAdvance(Columns[c].Caption) + 14));
 }
 
 int TFilesListView::SelectedRow() const {
@@ -169,17 +174,19 @@ void TFilesListView::drawRow(QPainter *p, const QStyleOptionViewItem &option,
                  bounds.height());
   };
 
-  // The check box and its tick.
+  // The check box: a square with a 2-pixel frame, vertically centred; its tick.
   const QRect first = cell(TFilesModel::colSource);
+  const qreal left = first.left() + CheckLeft, middle = bounds.top() + bounds.height() / 2.0;
+  const qreal side = CheckRight - CheckLeft;
   p->setRenderHint(QPainter::Antialiasing, false);
   p->setPen(QPen(Qt::black, 2));
   p->setBrush(Qt::NoBrush);
-  p->drawRect(QRect(QPoint(first.left() + CheckLeft + 1, bounds.top() + 3),
-                    QPoint(first.left() + CheckRight - 1, bounds.bottom() - 2)));
+  p->drawRect(QRectF(left + 1, middle - side / 2 + 1, side - 2, side - 2));
   if (data.Checked) {
     p->setRenderHint(QPainter::Antialiasing, true);
-    const int l = first.left(), t = bounds.top();
-    p->drawPolyline(QPolygon({QPoint(l + 4, t + 9), QPoint(l + 7, t + 13), QPoint(l + 12, t + 6)}));
+    p->setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p->drawPolyline(QPolygonF({QPointF(left + 3.5, middle), QPointF(left + 5.5, middle + 2.5),
+                               QPointF(left + 9, middle - 3)}));
     p->setRenderHint(QPainter::Antialiasing, false);
   }
   p->setPen(QPen(Qt::black, 1));

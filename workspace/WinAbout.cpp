@@ -42,17 +42,20 @@ TfrmAbout::TfrmAbout(QWidget *owner, const TSkinManager &mainSkin, const TGlobal
   btnOk->setDefault(true);
   connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
 
+  auto *description =
+      new QLabel("Batch conversion of video and audio for players, phones and the web.", this);
+  description->setWordWrap(true);
   auto *text = new QVBoxLayout;
   text->addWidget(lblProduct);
-  text->addWidget(new QLabel("Batch video and audio conversion for devices and the web.", this));
-  text->addWidget(lblWebSite);
+  text->addWidget(description);
   text->addStretch();
   auto *top = new QHBoxLayout;
   top->addWidget(icon);
   top->addSpacing(10);
   top->addLayout(text, 1);
+  // The address under the picture and the texts, where it has the window's width.
   auto *buttons = new QHBoxLayout;
-  buttons->addStretch();
+  buttons->addWidget(lblWebSite, 1);
   buttons->addWidget(btnOk);
   auto *all = new QVBoxLayout(this);
   all->addLayout(top, 1);

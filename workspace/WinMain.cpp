@@ -365,7 +365,12 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   btnStart2 = Button(grpOutput, "btnStart2", "&Start");
   FGlyphButtons.emplace_back(btnStart2, TToolGlyph::Start);
   btnStart2->setIconSize(QSize(20, 20));
-  btnStart2->setMinimumSize(88, 50);
+  btnStart2->setMinimumSize(84, 50);
+  // Small buttons, so that the profile box gets the width of the long profile names.
+  for (QPushButton *button : {btnDefault, btnOpen, btnBrows}) {
+    button->setStyleSheet("padding: 3px 4px;");
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 14);
+  }
   btnStart2->setEnabled(false);
 
   auto *profile = new QHBoxLayout;
@@ -375,22 +380,19 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   btnFormatDrop->setFixedSize(20, 22);
   cmbFormat->setFixedHeight(22);
 
-  auto *folderButtons = new QHBoxLayout;
-  folderButtons->setSpacing(3);
-  folderButtons->addWidget(btnOpen);
-  folderButtons->addWidget(btnBrows);
-
+  // The profile box reaches over the "Open" column, so that long profile names show.
   auto *grid = new QGridLayout(grpOutput);
   grid->setContentsMargins(6, 6, 6, 6);
-  grid->setHorizontalSpacing(6);
+  grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(5);
   grid->addWidget(Caption("Profile:", cmbFormat), 0, 0);
-  grid->addLayout(profile, 0, 1);
-  grid->addWidget(btnDefault, 0, 2);
+  grid->addLayout(profile, 0, 1, 1, 2);
+  grid->addWidget(btnDefault, 0, 3);
   grid->addWidget(Caption("Output Folder:", edtOutPutDir), 1, 0);
   grid->addWidget(edtOutPutDir, 1, 1);
-  grid->addLayout(folderButtons, 1, 2);
-  grid->addWidget(btnStart2, 0, 3, 2, 1);
+  grid->addWidget(btnOpen, 1, 2);
+  grid->addWidget(btnBrows, 1, 3);
+  grid->addWidget(btnStart2, 0, 4, 2, 1);
   grid->setColumnStretch(1, 1);
   return grpOutput;
 }
@@ -460,8 +462,8 @@ QGroupBox *TfrmMain::CreateAudioGroup() {
   const std::pair<const char *, QComboBox *> boxes[] = {{"SampleRate (Hz):", cmbSamplerate},
                                                         {"BitRate (Kbps):", cmbAudioBitRate},
                                                         {"Encoder:", cmbAudioEncoder},
-                                                        {"Channel:", cmbChannel},
-                                                        {"Volume:", cmbVolume}};
+                                                        {"Volume:", cmbVolume},
+                                                        {"Channel:", cmbChannel}};
   PlaceParameterBoxes(grpAudio, grid, boxes);
   return grpAudio;
 }

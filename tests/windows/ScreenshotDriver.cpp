@@ -1,8 +1,9 @@
 // Drives the real main window on an X display (run it under xvfb-run, see
 // scripts/screenshots.sh) and writes the screenshots of the README into the folder given on the
-// command line: the window with a few files and the profile list open, in the "Default" theme
-// and in "Orange".
+// command line: the window with a few files in the "Default" theme, with its profile list open,
+// and with the list open in the "Orange" theme.
 #include <QAction>
+#include <QImageWriter>
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
@@ -50,7 +51,9 @@ bool Shoot(TfrmMain &window, const QString &file) {
   QTest::qWait(400);
   const QPixmap shot =
       window.screen()->grabWindow(0, window.x(), window.y(), window.width(), window.height());
-  if (shot.save(file, "PNG")) return true;
+  QImageWriter writer(file, "png");
+  writer.setQuality(0);  // the strongest compression: the files go into the repository
+  if (writer.write(shot.toImage())) return true;
   std::fprintf(stderr, "cannot write %s\n", file.toLocal8Bit().constData());
   return false;
 }
@@ -94,8 +97,9 @@ int main(int argc, char **argv) {
   window.lvFiles->setFocus();
 
   const QString folder = QString::fromLocal8Bit(argv[1]);
-  OpenProfileList(window);
   bool ok = Shoot(window, folder + "/main-window-default.png");
+  OpenProfileList(window);
+  ok = Shoot(window, folder + "/main-window-profile-list.png") && ok;
 
   OpenProfileList(window);            // closes it
   window.mnuSkinItems[2]->trigger();  // "Orange"

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Writes the screenshots the README shows into docs/screenshots/: the real main window, run on a
+# virtual X display (Xvfb) with a few sample clips, in the "Default" theme and in "Orange", with
+# the profile list open.
+#   scripts/screenshots.sh [BUILD_DIR]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j2 --target morvane-screenshots skin_pictures
+out="$root/docs/screenshots"
+mkdir -p "$out"
+xvfb-run -a -s "-screen 0 1024x768x24" "$build/tests/windows/morvane-screenshots" "$out"
+ls -l "$out"
