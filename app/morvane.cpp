@@ -73,7 +73,7 @@ int RunWindows(int argc, char **argv) {
   cover.show();
   cover.repaint();
   QApplication::processEvents();
-  QApplication::setApplicationDisplayName("Morvane");
+  QApplication::setApplicationName("Morvane");  // until the main window names the product
   TfrmMain main;
   cover.SetMainWindow(&main);
   main.show();

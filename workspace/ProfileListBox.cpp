@@ -1,5 +1,6 @@
 #include "workspace/ProfileListBox.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -175,5 +176,25 @@ void TProfileListBox::mouseDoubleClickEvent(QMouseEvent *event) {
     const QModelIndex index = indexAt(at);
     if (index.isValid() && isVisible() && Rows()[static_cast<size_t>(index.row())].Info.IsCategory)
       Toggle(index.row());
+  });
+}
+
+void TProfileListBox::keyPressEvent(QKeyEvent *event) {
+  // The keyboard works the list as a menu: arrows move, Enter picks a profile or opens and
+  // closes a category, Escape closes the list.
+  Guarded([&] {
+    const int row = currentIndex().row();
+    switch (event->key()) {
+      case Qt::Key_Escape: emit closeRequested(); return;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        if (row < 0) return;
+        if (Rows()[static_cast<size_t>(row)].Info.IsCategory)
+          Toggle(row);
+        else
+          emit profilePicked(row);
+        return;
+      default: QListView::keyPressEvent(event);
+    }
   });
 }

@@ -46,14 +46,17 @@ class TProfileListBox : public QListView {
  signals:
   // A mouse button went down on the list (before the row under it was toggled or picked).
   void listClicked();
-  // A mouse button went down on a profile row.
+  // A mouse button went down on a profile row, or Enter was pressed on it.
   void profilePicked(int row);
+  // Escape: the list is to close without a pick.
+  void closeRequested();
 
  protected:
   void mouseMoveEvent(QMouseEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
   void mouseReleaseEvent(QMouseEvent *event) override;
   void mouseDoubleClickEvent(QMouseEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
 
  private:
   void ButtonDown(const QPoint &at);

@@ -136,7 +136,6 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   // 1. The global object and the application title.
   FGlobal = std::make_unique<TGlobalObject>();
   QApplication::setApplicationName(Q(FGlobal->ProductTitle()));
-  QApplication::setApplicationDisplayName(Q(FGlobal->ProductTitle()));
   FQuestions = std::make_unique<TDialogQuestions>(FDialogs, this, Q(FGlobal->ProductTitle()));
   setWindowIcon(ProductIcon());
   CreateControls();
@@ -581,6 +580,7 @@ void TfrmMain::ConnectHandlers() {
   On(cmbFormat, &QLineEdit::textChanged, &TfrmMain::cmbFormatChange);
   On(btnFormatDrop, &QToolButton::clicked, &TfrmMain::btnFormatDropClick);
   On(lbFormat, &TProfileListBox::listClicked, &TfrmMain::lbFormatClick);
+  On(lbFormat, &TProfileListBox::closeRequested, &TfrmMain::HideProfileList);
   connect(lbFormat, &TProfileListBox::profilePicked, this,
           [this](int row) { Guarded([&] { lbFormatPick(row); }); });
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -686,6 +686,12 @@ void TfrmMain::FormShow() {
   BuildProfileList();
 }
 
+void TfrmMain::resizeEvent(QResizeEvent *event) {
+  // The list is placed against the profile box when it opens.
+  HideProfileList();
+  QMainWindow::resizeEvent(event);
+}
+
 void TfrmMain::closeEvent(QCloseEvent *event) {
   bool accept = false;
   Guarded([&] { accept = FormCloseQuery(); });
@@ -716,8 +722,7 @@ bool TfrmMain::FormCloseQuery() {
 
 void TfrmMain::ApplicationException(std::exception_ptr error) {
   const TExceptionReport report = ReportOfException(error);
-  const QString title =
-      FGlobal ? Q(FGlobal->ProductTitle()) : QApplication::applicationDisplayName();
+  const QString title = FGlobal ? Q(FGlobal->ProductTitle()) : QApplication::applicationName();
   FDialogs.ShowMessage(
       this, title, Q(report.Text),
       report.Icon == TReportIcon::Warning ? TMessageIcon::Warning : TMessageIcon::Error);

@@ -268,6 +268,13 @@ class TMainWindowTest : public QObject {
     }
     QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
     QVERIFY(!window.lbFormat->isVisible());
+    // From the keyboard: Enter opens the current category, Escape closes the list.
+    QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    window.lbFormat->setCurrentIndex(window.lbFormat->model()->index(0, 0));
+    QTest::keyClick(window.lbFormat, Qt::Key_Return);
+    QVERIFY(!window.lbFormat->Rows()[0].Info.Collapsed);
+    QTest::keyClick(window.lbFormat, Qt::Key_Escape);
+    QVERIFY(!window.lbFormat->isVisible());
   }
 
   void pickingAProfileStoresItAndLoadsThePanel() {
