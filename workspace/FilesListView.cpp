@@ -250,12 +250,7 @@ QStringList LocalPaths(const QMimeData *data) {
 }  // namespace
 
 void TFilesListView::dragEnterEvent(QDragEnterEvent *event) {
-  if (LocalPaths(event->mimeData()).isEmpty()) {
-    event->ignore();
-    return;
-  }
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
+  dragMoveEvent(event);
 }
 
 void TFilesListView::dragMoveEvent(QDragMoveEvent *event) {

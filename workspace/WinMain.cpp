@@ -396,8 +396,8 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   return grpOutput;
 }
 
-QComboBox *TfrmMain::ParameterBox(const char *name, bool editable) {
-  auto *box = new QComboBox(this);
+QComboBox *TfrmMain::ParameterBox(QWidget *group, const char *name, bool editable) {
+  auto *box = new QComboBox(group);
   box->setObjectName(name);
   box->setEditable(editable);
   // Typed values are values, not new items of the list.
@@ -409,61 +409,46 @@ QComboBox *TfrmMain::ParameterBox(const char *name, bool editable) {
   return box;
 }
 
-namespace {
-
-// Five boxes in two columns of label and box; the fifth box, alone in its row, takes the row.
-void PlaceParameterBoxes(QGroupBox *group, QGridLayout *grid,
-                         const std::pair<const char *, QComboBox *> (&boxes)[5]) {
-  for (int i = 0; i < 5; ++i) {
-    boxes[i].second->setParent(group);
-    grid->addWidget(Caption(boxes[i].first, boxes[i].second), i / 2, (i % 2) * 2);
-    grid->addWidget(boxes[i].second, i / 2, (i % 2) * 2 + 1, 1, i == 4 ? 3 : 1);
-  }
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
-}
-
-}  // namespace
-
-QGroupBox *TfrmMain::CreateVideoGroup() {
-  grpVideo = new QGroupBox("Video Options", this);
-  grpVideo->setObjectName("grpVideo");
-  cmbVideoSize = ParameterBox("cmbVideoSize", true);
-  cmbVideoEncoder = ParameterBox("cmbVideoEncoder", false);
-  cmbVideoBitRate = ParameterBox("cmbVideoBitRate", true);
-  cmbFrameRate = ParameterBox("cmbFrameRate", false);
-  cmbZoom = ParameterBox("cmbZoom", false);
-  auto *grid = new QGridLayout(grpVideo);
+// A group of five parameter boxes in two columns of label and box; the fifth box, alone in its
+// row, takes the row.
+QGroupBox *TfrmMain::ParameterGroup(const char *caption, const char *name,
+                                    const TParameterBoxSpec (&boxes)[5]) {
+  auto *group = new QGroupBox(caption, this);
+  group->setObjectName(name);
+  auto *grid = new QGridLayout(group);
   grid->setContentsMargins(6, 6, 6, 6);
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(4);
-  const std::pair<const char *, QComboBox *> boxes[] = {{"Frame Size:", cmbVideoSize},
-                                                        {"Encoder:", cmbVideoEncoder},
-                                                        {"BitRate (Kbps):", cmbVideoBitRate},
-                                                        {"FrameRate (Fps):", cmbFrameRate},
-                                                        {"Zoom:", cmbZoom}};
-  PlaceParameterBoxes(grpVideo, grid, boxes);
+  for (int i = 0; i < 5; ++i) {
+    QComboBox *box = ParameterBox(group, boxes[i].Name, boxes[i].Editable);
+    this->*boxes[i].Field = box;
+    grid->addWidget(Caption(boxes[i].Label, box), i / 2, (i % 2) * 2);
+    grid->addWidget(box, i / 2, (i % 2) * 2 + 1, 1, i == 4 ? 3 : 1);
+  }
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  return group;
+}
+
+QGroupBox *TfrmMain::CreateVideoGroup() {
+  grpVideo =
+      ParameterGroup("Video Options", "grpVideo",
+                     {{"Frame Size:", &TfrmMain::cmbVideoSize, "cmbVideoSize", true},
+                      {"Encoder:", &TfrmMain::cmbVideoEncoder, "cmbVideoEncoder", false},
+                      {"BitRate (Kbps):", &TfrmMain::cmbVideoBitRate, "cmbVideoBitRate", true},
+                      {"FrameRate (Fps):", &TfrmMain::cmbFrameRate, "cmbFrameRate", false},
+                      {"Zoom:", &TfrmMain::cmbZoom, "cmbZoom", false}});
   return grpVideo;
 }
 
 QGroupBox *TfrmMain::CreateAudioGroup() {
-  grpAudio = new QGroupBox("Audio Options", this);
-  grpAudio->setObjectName("grpAudio");
-  cmbSamplerate = ParameterBox("cmbSamplerate", true);
-  cmbAudioBitRate = ParameterBox("cmbAudioBitRate", true);
-  cmbAudioEncoder = ParameterBox("cmbAudioEncoder", false);
-  cmbChannel = ParameterBox("cmbChannel", false);
-  cmbVolume = ParameterBox("cmbVolume", false);
-  auto *grid = new QGridLayout(grpAudio);
-  grid->setContentsMargins(6, 6, 6, 6);
-  grid->setHorizontalSpacing(4);
-  grid->setVerticalSpacing(4);
-  const std::pair<const char *, QComboBox *> boxes[] = {{"SampleRate (Hz):", cmbSamplerate},
-                                                        {"BitRate (Kbps):", cmbAudioBitRate},
-                                                        {"Encoder:", cmbAudioEncoder},
-                                                        {"Volume:", cmbVolume},
-                                                        {"Channel:", cmbChannel}};
-  PlaceParameterBoxes(grpAudio, grid, boxes);
+  grpAudio =
+      ParameterGroup("Audio Options", "grpAudio",
+                     {{"SampleRate (Hz):", &TfrmMain::cmbSamplerate, "cmbSamplerate", true},
+                      {"BitRate (Kbps):", &TfrmMain::cmbAudioBitRate, "cmbAudioBitRate", true},
+                      {"Encoder:", &TfrmMain::cmbAudioEncoder, "cmbAudioEncoder", false},
+                      {"Volume:", &TfrmMain::cmbVolume, "cmbVolume", false},
+                      {"Channel:", &TfrmMain::cmbChannel, "cmbChannel", false}});
   return grpAudio;
 }
 

@@ -127,7 +127,15 @@ class TfrmMain : public QMainWindow {
   QGroupBox *CreateOutputGroup();
   QGroupBox *CreateVideoGroup();
   QGroupBox *CreateAudioGroup();
-  QComboBox *ParameterBox(const char *name, bool editable);
+  struct TParameterBoxSpec {
+    const char *Label;
+    QComboBox *TfrmMain::*Field;
+    const char *Name;
+    bool Editable;
+  };
+  QGroupBox *ParameterGroup(const char *caption, const char *name,
+                            const TParameterBoxSpec (&boxes)[5]);
+  QComboBox *ParameterBox(QWidget *group, const char *name, bool editable);
   void CreateControls();
   void ConnectHandlers();
   void ApplyTheme();
