@@ -690,7 +690,12 @@ bool TfrmMain::FormCloseQuery() {
   if (!FGlobal) return true;
   if (!SkipExitPrompt && !FDialogs.AskYesNo(this, WarningCaption, "Do you really want to exit?"))
     return false;
-  SaveProfileListState();
+  // A store that cannot be written is reported, but it does not keep the user from leaving.
+  try {
+    SaveProfileListState();
+  } catch (...) {
+    ApplicationException(std::current_exception());
+  }
   // No event may reach a window that is going away.
   CCAVC.SetOnCustomHook(nullptr);
   CCAVC.SetOnProgress(nullptr);

@@ -680,6 +680,12 @@ class TMainWindowTest : public QObject {
     FDialogs->FilesToChoose = {QString::fromStdString(Media("a.mp4"))};
     QTest::mouseClick(window.btnAdd, Qt::LeftButton);
     QCOMPARE(window.Files().Count(), 1);
+    // Closing cannot save the list state, says so, and closes all the same.
+    const size_t beforeClose = FDialogs->Shown.size();
+    window.close();
+    QVERIFY(!window.isVisible());
+    QCOMPARE(FDialogs->Shown.size(), beforeClose + 2);  // the question, then the report
+    QCOMPARE(FDialogs->Shown.back().Icon, TMessageIcon::Error);
   }
 
   void splashClosesOnceTheMainWindowShows() {
