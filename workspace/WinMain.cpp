@@ -1024,7 +1024,10 @@ void TfrmMain::PlaceProfileList(int height) {
 
 void TfrmMain::ShowProfileList() {
   lbFormat->show();
-  lbFormat->raise();
+  lbFormatClick();  // its height as after a click
+  // The chosen profile in the middle, with its category above it.
+  if (lbFormat->currentIndex().isValid())
+    lbFormat->scrollTo(lbFormat->currentIndex(), QAbstractItemView::PositionAtCenter);
   lbFormat->setFocus();
 }
 
@@ -1053,7 +1056,6 @@ void TfrmMain::cmbFormatClick() {
   if (row)
     QCursor::setPos(lbFormat->viewport()->mapToGlobal(
         lbFormat->visualRect(lbFormat->model()->index(*row, 0)).center()));
-  lbFormatClick();
 }
 
 void TfrmMain::btnFormatDropClick() {
@@ -1064,7 +1066,6 @@ void TfrmMain::btnFormatDropClick() {
   SetProfileBoxText(Q(TProfileList::ShownFormatName(Store())));
   lbFormat->SelectRowOfText(cmbFormat->text());
   ShowProfileList();
-  lbFormatClick();
 }
 
 void TfrmMain::lbFormatClick() {
