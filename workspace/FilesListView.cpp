@@ -23,12 +23,12 @@ const QColor SelectedFocused(185, 204, 236), SelectedUnfocused(229, 236, 248);
 const QColor FrameFocused(122, 160, 218), FrameUnfocused(152, 181, 226);
 const QColor FailedText(170, 30, 30);
 
-struct TColumnSpec {
+struct TColumnInfo {
   const char *Caption;
   int Width;
   Qt::Alignment Alignment;
 };
-constexpr TColumnSpec Columns[TFilesModel::ColumnCount] = {{"Source", 140, Qt::AlignLeft},
+constexpr TColumnInfo Columns[TFilesModel::ColumnCount] = {{"Source", 140, Qt::AlignLeft},
                                                            {"Length", 65, Qt::AlignRight},
                                                            {"Trimmed Length", 90, Qt::AlignRight},
                                                            {"Destination File", 120, Qt::AlignLeft},

@@ -412,7 +412,7 @@ QComboBox *TfrmMain::ParameterBox(QWidget *group, const char *name, bool editabl
 // A group of five parameter boxes in two columns of label and box; the fifth box, alone in its
 // row, takes the row.
 QGroupBox *TfrmMain::ParameterGroup(const char *caption, const char *name,
-                                    const TParameterBoxSpec (&boxes)[5]) {
+                                    const TParameterBoxInfo (&boxes)[5]) {
   auto *group = new QGroupBox(caption, this);
   group->setObjectName(name);
   auto *grid = new QGridLayout(group);

@@ -127,14 +127,14 @@ class TfrmMain : public QMainWindow {
   QGroupBox *CreateOutputGroup();
   QGroupBox *CreateVideoGroup();
   QGroupBox *CreateAudioGroup();
-  struct TParameterBoxSpec {
+  struct TParameterBoxInfo {
     const char *Label;
     QComboBox *TfrmMain::*Field;
     const char *Name;
     bool Editable;
   };
   QGroupBox *ParameterGroup(const char *caption, const char *name,
-                            const TParameterBoxSpec (&boxes)[5]);
+                            const TParameterBoxInfo (&boxes)[5]);
   QComboBox *ParameterBox(QWidget *group, const char *name, bool editable);
   void CreateControls();
   void ConnectHandlers();
