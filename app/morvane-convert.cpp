@@ -167,7 +167,10 @@ class TProgressDisplay {
     const double done = (p.CurrentDuration - f.FirstMedia) / 1e6;
     const double speed = elapsed > 0.4 ? done / elapsed : 0;
     char buf[512];
-    if (p.TotalDuration > 0) {
+    if (p.MovingIndex) {
+      snprintf(buf, sizeof buf, "moving the index to the start  %s",
+               fs::path(f.Source).filename().c_str());
+    } else if (p.TotalDuration > 0) {
       const double fraction = std::min(1.0, double(p.CurrentDuration) / p.TotalDuration);
       const int64_t left =
           speed > 0 ? int64_t((p.TotalDuration - p.CurrentDuration) / speed) : int64_t(-1);
@@ -349,6 +352,10 @@ class TConvertCommand {
       source.Width = v.Width;
       source.Height = v.Height;
       source.VideoBitRate = v.BitRate > 0 ? v.BitRate : 0;
+      if (v.DisplayAspectRatio > 0 && v.Width > 0 && v.Height > 0)
+        source.SampleAspect = v.DisplayAspectRatio * v.Height / v.Width;
+      if (v.FrameRateNum > 0 && v.FrameRateDen > 0)
+        source.FrameRate = static_cast<double>(v.FrameRateNum) / v.FrameRateDen;
     }
     probe.CloseFile();
     return source;
@@ -415,6 +422,7 @@ class TConvertCommand {
     std::printf("job: an=%d\njob: acodec=%s\njob: ar=%d\njob: ac=%d\njob: vf=%s\n",
                 o.DisableAudio ? 1 : 0, o.AudioCodec.c_str(), o.AudioSampleRate, o.AudioChannels,
                 o.VideoFilters.c_str());
+    std::printf("job: vb=%d\njob: maxrate=%d\n", o.VideoBitrate, o.VideoMaxRate);
     std::fflush(stdout);
   }
 

@@ -26,6 +26,16 @@ double OutputTime(const TOutputStreamRec &ost) {
   return static_cast<double>(ost.CurrentTs) * av_q2d(ost.Stream->time_base);
 }
 
+// Whether the muxer of an MP4-family output was told to move its index to the start
+// ("movflags" with "faststart").
+bool MovesIndexToStart(AVFormatContext *oc) {
+  if (!oc || !oc->priv_data) return false;
+  const AVOption *faststart = ff::av_opt_find(oc->priv_data, "faststart", "movflags", 0, 0);
+  int64_t flags = 0;
+  if (!faststart || ff::av_opt_get_int(oc->priv_data, "movflags", 0, &flags) < 0) return false;
+  return (flags & faststart->default_val.i64) != 0;
+}
+
 }  // namespace
 
 void TCustomFFmpeg::RunTranscode() {
@@ -284,7 +294,14 @@ void TCustomFFmpeg::FinishRun() {
   }
   for (size_t i = 0; i < FOutputFiles.size(); ++i) {
     if (FJoinMode && i > 0) break;
+    // Moving the index to the start rewrites the whole file inside the trailer: a long step
+    // that the host shows rather than a progress that stands still.
+    if (MovesIndexToStart(FOutputFiles[i]->Ctx.get())) {
+      FMovingIndex = true;
+      ReportStatus(false, static_cast<int>(i));
+    }
     const int ret = ff::av_write_trailer(FOutputFiles[i]->Ctx.get());
+    FMovingIndex = false;
     if (ret < 0)
       LogFmt(TLogLevel::llError, "Output file #%d: %s", static_cast<int>(i),
              MediaErrorText(ret).c_str());

@@ -244,6 +244,9 @@ class TCustomFFmpeg {
   }
   void SetProgressCallback(TProgressCallback cb) { FProgressCallback = std::move(cb); }
   void SetTerminateCallback(TTerminateCallback cb) { FTerminateCallback = std::move(cb); }
+  // True while an output's index is moved to the start of the file (after the last packet);
+  // progress reported meanwhile belongs to that step.
+  bool MovingIndex() const { return FMovingIndex; }
 
   // ---- file set-up (FFFiles.cpp)
   bool AddInputFile(const std::wstring &fileName);
@@ -454,6 +457,7 @@ class TCustomFFmpeg {
   TCustomHookCallback FCustomHookCallback;
   TPreviewBitmapCallback FPreviewBitmapCallback;
   TProgressCallback FProgressCallback;
+  std::atomic<bool> FMovingIndex{false};
   TTerminateCallback FTerminateCallback;
   int64_t FReportPeriod = 500000;
   int64_t FPreviewPeriod = 100000;

@@ -294,8 +294,9 @@ void TCustomFFmpegVCL::DoProgress(TCustomFFmpeg *task, int32_t fileIndex, int32_
                                   int64_t currentDuration, int64_t totalDuration) {
   std::lock_guard lock(FProgressLock);
   if (!FOnProgress) return;
-  FProgressInfo = {FTasks.IndexOf(task), fileIndex,       frameNumber,  fps, quality, bitRate,
-                   currentSize,          currentDuration, totalDuration};
+  FProgressInfo = {
+      FTasks.IndexOf(task), fileIndex,     frameNumber,        fps, quality, bitRate, currentSize,
+      currentDuration,      totalDuration, task->MovingIndex()};
   auto call = [this] { FOnProgress(this, &FProgressInfo); };
   if (FTriggerEventInMainThread)
     RunInMainThread(call);

@@ -32,6 +32,7 @@ struct TProgressInfo {
   int64_t CurrentSize = 0;
   int64_t CurrentDuration = 0;
   int64_t TotalDuration = 0;
+  bool MovingIndex = false;  // the last step: the output's index is moved to the file's start
 };
 using PProgressInfo = TProgressInfo *;
 

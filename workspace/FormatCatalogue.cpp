@@ -155,6 +155,11 @@ TFormatInfo TFormatCatalogue::Read(int formatCode) const {
     if (const auto it = values.find(LowerCase(key)); it != values.end())
       field = IntegerText(it->second).value_or(field);
   };
+  auto flag = [&](const char *key, bool &field) {
+    int value = field ? 1 : 0;
+    index(key, value);
+    field = value != 0;
+  };
   text("Format", info.Format);
   text("FileExt", info.FileExt);
   text("VideoSize", info.VideoSize);
@@ -183,5 +188,7 @@ TFormatInfo TFormatCatalogue::Read(int formatCode) const {
   text("paraGop", info.paraGop);
   text("paraCoder", info.paraCoder);
   text("VideoTag", info.VideoTag);
+  flag("TVAspect", info.TVAspect);
+  flag("RateLimit", info.RateLimit);
   return info;
 }

@@ -47,6 +47,11 @@ struct TFormatInfo {
   // Four-character code the container should carry for the video stream (for example "XVID"
   // for players that recognise MPEG-4 Part 2 in AVI only by that tag); empty = the muxer's own.
   std::string VideoTag;
+  // The frame is shown on a TV: 720 or 704 x 576 or 480 frames are anamorphic and get the sample
+  // aspect of a 4:3 or 16:9 display instead of square pixels.
+  bool TVAspect = false;
+  // The video bit rate is the device's limit: the encoder gets it as its maximum rate as well.
+  bool RateLimit = false;
 };
 
 class TFormatCatalogue {

@@ -5,11 +5,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <numeric>
 
 #include "services/UnicodeProtocol.h"
 #include "workspace/DestinationName.h"
 #include "workspace/NumberText.h"
 #include "workspace/ParameterPanel.h"
+#include "workspace/StreamLevels.h"
 
 namespace pk = profilekeys;
 
@@ -47,8 +49,50 @@ bool H263Size(int w, int h) {
          (w == 704 && h == 576) || (w == 1408 && h == 1152);
 }
 
+// Truncated to an even number.  A millionth of a pixel is forgiven, so that a size that is
+// whole on paper (a shape computed through a sample aspect) does not lose two pixels.
 int Even(long double v) {
-  return 2 * (static_cast<int>(std::trunc(v)) / 2);
+  return 2 * (static_cast<int>(std::trunc(v + 1e-6L)) / 2);
+}
+
+// A width counted in the frame's pixels, to a millionth of a pixel, so that shapes that are equal
+// on paper compare equal.
+long double FramePixels(long double v) {
+  return std::round(v * 1e6L) / 1e6L;
+}
+
+// One more line of the output's option text.
+void AddOption(TOutputOptions &o, const std::string &name, const std::string &value) {
+  o.ExtOptions += (o.ExtOptions.empty() ? "" : "\n") + name + "=" + value;
+}
+
+// Containers of the MP4 family keep their index where the muxer puts it, at the end, unless told
+// otherwise; phones and browsers need it at the start to play while the file downloads.
+bool Mp4Family(const TFormatInfo &f) {
+  return OneOf(LowerCase(f.Format), {"ipod", "psp", "mov", "3gp", "3g2"}) ||
+         OneOf(LowerCase(f.FileExt), {"mp4", "m4a", "m4v", "mov", "3gp", "3g2"});
+}
+
+TRatio Reduced(int num, int den) {
+  const int g = std::gcd(num, den);
+  return g > 0 ? TRatio{num / g, den / g} : TRatio{};
+}
+
+// The display aspect of W x H pixels of that sample aspect, as the aspect option takes it.
+// Square pixels keep the pixel counts ("320:180"), as the zoom modes always wrote them.
+std::string DisplayRatio(int w, int h, TRatio sar) {
+  if (sar.Square()) return Ratio(w, h);
+  const TRatio d = Reduced(w * sar.Num, h * sar.Den);
+  return Ratio(d.Num, d.Den);
+}
+
+// How many of the frame's pixels one source pixel is wide, as both are shown.
+long double Stretch(const TSourcePicture &src, TRatio sar) {
+  if (src.Width <= 0 || src.Height <= 0 || src.DisplayWidth <= 0 || src.DisplayHeight <= 0)
+    return 1;
+  const long double source = (static_cast<long double>(src.DisplayWidth) / src.Width) /
+                             (static_cast<long double>(src.DisplayHeight) / src.Height);
+  return source * sar.Den / sar.Num;
 }
 
 }  // namespace
@@ -98,6 +142,7 @@ void TJobBuilder::BuildOutputOptions(int formatCode, TOutputOptions &o, TInputOp
   const std::string fmt = LowerCase(f.Format);
 
   ApplyDiscTarget(fmt, p.Get(pk::paraVideoSize, "null"), o);
+  if (Mp4Family(f)) AddOption(o, "movflags", "+faststart");
 
   if (Trimmed(p.Get(pk::paraVideoEncoder, "")).empty()) {
     ApplyAudioValues(p, o, true);
@@ -211,24 +256,88 @@ void TJobBuilder::ApplyVideoValues(const TProfileValues &p, const TFormatInfo &f
   TargetSize(p, src, o, w, h);
   for (int *crop : {&o.CropTop, &o.CropBottom, &o.CropLeft, &o.CropRight})
     if (*crop == -1) *crop = 0;
+  ApplyZoom(f, src, r, w, h, o);
+  ApplyStreamLimits(p, f, src, w, h, o);
+}
 
+void TJobBuilder::ApplyZoom(const TFormatInfo &f, const TSourceInfo &src, const TlvFilesRecord &r,
+                            int w, int h, TOutputOptions &o) {
+  const TSourcePicture picture = SourcePicture(src);
+  const TRatio sar = FrameSampleAspect(f, w, h, picture);
   TZoomResult z;
   if (r.ZoomMode == "full")
-    z = ZoomFull(w, h, r);
+    z = ZoomFull(w, h, r, sar);
   else if (r.ZoomMode == "lbox")
-    z = ZoomLetterbox(w, h, src.Width, src.Height, r);
+    z = ZoomLetterbox(w, h, picture, r, sar);
   else if (r.ZoomMode == "pan")
-    z = ZoomPanScan(w, h, src.Width, src.Height, r);
+    z = ZoomPanScan(w, h, picture, r, sar);
   else if (r.ZoomMode == "center")
-    z = ZoomCenter(w, h, src.Width, src.Height);
+    z = ZoomCenter(w, h, picture, sar);
   else
     return;  // no zoom step: the disc target's aspect stays
   o.FrameSize = z.FrameSize;
   if (!z.AspectRatio.empty()) o.AspectRatio = z.AspectRatio;
   o.CropTop = z.CropTop, o.CropBottom = z.CropBottom;
   o.CropLeft = z.CropLeft, o.CropRight = z.CropRight;
-  if (!z.Filter.empty())
-    o.VideoFilters = o.VideoFilters.empty() ? z.Filter : o.VideoFilters + "," + z.Filter;
+  // The scaler hands on the source's pixel shape (adjusted to keep the source's display); the
+  // frame is written with its own, whatever the source had.
+  const std::string filter = z.Filter + (z.Filter.empty() ? "" : ",") +
+                             "setsar=" + std::to_string(sar.Num) + "/" + std::to_string(sar.Den);
+  o.VideoFilters = o.VideoFilters.empty() ? filter : o.VideoFilters + "," + filter;
+}
+
+// The limits a device checks: the level the stream claims, its peak rate and buffer, and the
+// distance between key frames.
+void TJobBuilder::ApplyStreamLimits(const TProfileValues &p, const TFormatInfo &f,
+                                    const TSourceInfo &src, int w, int h, TOutputOptions &o) {
+  double fps = src.FrameRate;
+  if (const auto asked = NumberText(o.FrameRate); asked && *asked > 0) fps = *asked;
+
+  if (f.RateLimit && o.VideoBitrate > 0) {
+    // The asked rate is the most the device takes: it becomes the encoder's ceiling, with half a
+    // second of buffer so that no second of the stream runs far above it.
+    o.VideoMaxRate = o.VideoBitrate;
+    o.VideoBufSize = o.VideoBitrate / 2;
+  }
+  if (o.VideoCodec == "libx264") {
+    ApplyH264Values(p, w, h, fps, o);
+  } else if (o.VideoCodec == "mpeg4" && w > 0 && h > 0) {
+    // The encoder writes Simple Profile level 1 unless told otherwise.
+    const int level =
+        Mpeg4SimpleLevel({w, h, fps, std::max(o.VideoMaxRate, o.VideoBitrate), o.VideoBufSize});
+    if (o.VideoBufSize > Mpeg4SimpleBuffer(level))
+      o.VideoBufSize = static_cast<int>(Mpeg4SimpleBuffer(level));
+    AddOption(o, "level", std::to_string(level));
+  }
+  // DVD players take at most 15 pictures between key frames at 25 fps and 18 at the NTSC rates.
+  if (o.TargetType == 3 && o.VideoCodec == "mpeg2video") {
+    const bool ntsc = fps > 0 && std::abs(fps - 25.0) > 0.01;
+    o.GOPSize = ntsc ? 18 : 15;
+  }
+}
+
+// The profile's advanced H.264 values (copied into its section when H.264 was chosen), and a
+// level never below what the frame size, frame rate and rates need.
+void TJobBuilder::ApplyH264Values(const TProfileValues &p, int w, int h, double fps,
+                                  TOutputOptions &o) {
+  auto integer = [&](const char *key, int missing) {
+    return IntegerText(p.Get(key, "")).value_or(missing);
+  };
+  if (const int kbit = integer(pk::paraMaxBitrate, 0); kbit > 0)
+    if (const auto bits = KbitToBit(kbit)) o.VideoMaxRate = *bits;
+  if (const int kbit = integer(pk::paraBufferSize, 0); kbit > 0)
+    if (const auto bits = KbitToBit(kbit)) o.VideoBufSize = *bits;
+  if (const int gop = integer(pk::paraGop, 0); gop > 0) o.GOPSize = gop;
+  if (const int coder = integer(pk::paraCoder, -1); coder >= 0)
+    AddOption(o, "coder", std::to_string(coder));
+  if (const int q = integer(pk::paraQscale, 0); q > 0) AddOption(o, "qscale", std::to_string(q));
+  if (LowerCase(p.Get(pk::paraBitExact, "")) == "true") AddOption(o, "flags", "+bitexact");
+
+  int level = integer(pk::paraLevel, 0);
+  if (w > 0 && h > 0)
+    level = std::max(level, H264Level({w, h, fps, std::max(o.VideoMaxRate, o.VideoBitrate),
+                                       std::max(o.VideoBufSize, 0)}));
+  if (level > 0) AddOption(o, "level", std::to_string(level));
 }
 
 void TJobBuilder::TargetSize(const TProfileValues &p, const TSourceInfo &src,
@@ -265,7 +374,27 @@ void TJobBuilder::TargetSize(const TProfileValues &p, const TSourceInfo &src,
 
 // Zoom modes
 
-TZoomResult ZoomFull(int w, int h, const TlvFilesRecord &r) {
+TSourcePicture SourcePicture(const TSourceInfo &src) {
+  TSourcePicture p;
+  p.Width = src.Width;
+  p.Height = src.Height;
+  p.DisplayWidth = src.Width * (src.SampleAspect > 0 ? src.SampleAspect : 1.0);
+  p.DisplayHeight = src.Height;
+  const int turn = ((src.Rotation % 360) + 360) % 360;
+  if (turn == 90 || turn == 270) {
+    std::swap(p.Width, p.Height);
+    std::swap(p.DisplayWidth, p.DisplayHeight);
+  }
+  return p;
+}
+
+TRatio FrameSampleAspect(const TFormatInfo &f, int w, int h, const TSourcePicture &src) {
+  if (!f.TVAspect || (w != 720 && w != 704) || (h != 576 && h != 480)) return {};
+  const bool wide = src.DisplayAspect() > 1.55;
+  return Reduced(wide ? 16 * h : 4 * h, wide ? 9 * w : 3 * w);
+}
+
+TZoomResult ZoomFull(int w, int h, const TlvFilesRecord &r, TRatio sar) {
   TZoomResult z;
   if (AnyCrop(r)) {
     z.CropTop = r.CropTop, z.CropBottom = r.CropBottom;
@@ -273,33 +402,37 @@ TZoomResult ZoomFull(int w, int h, const TlvFilesRecord &r) {
   }
   if (w > 0 && h > 0) {
     z.FrameSize = Size(w, h);
-    z.AspectRatio = Ratio(w, h);
+    z.AspectRatio = DisplayRatio(w, h, sar);
   }
   return z;
 }
 
 // Letterbox: the picture keeps its shape and fills the frame's width or height; the rest is
 // black bars of even height (top and bottom) or width (left and right).
-TZoomResult ZoomLetterbox(int w, int h, int sw, int sh, const TlvFilesRecord &r) {
-  if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return ZoomFull(w, h, TlvFilesRecord());
-  const long double r1 = static_cast<long double>(sw) / w;
+TZoomResult ZoomLetterbox(int w, int h, const TSourcePicture &src, const TlvFilesRecord &r,
+                          TRatio sar) {
+  const int sw = src.Width, sh = src.Height;
+  if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return ZoomFull(w, h, TlvFilesRecord(), sar);
+  // The source's width counted in the frame's pixels, so that the ratios below compare shapes.
+  const long double swf = FramePixels(sw * Stretch(src, sar));
+  const long double r1 = swf / w;
   const long double r2 = static_cast<long double>(sh) / h;
-  const int hv = Even(sh / r1), wv = Even(sw / r2);
+  const int hv = Even(sh / r1), wv = Even(swf / r2);
   const int padV = 2 * ((h - hv) / 4), padH = 2 * ((w - wv) / 4);
   int pt = 0, pb = 0, pl = 0, pr = 0;
   auto bars = [&](bool vertical, bool horizontal) {
     pt = pb = vertical ? padV : 0;
     pl = pr = horizontal ? padH : 0;
   };
-  if (w <= sw && h >= sh) bars(true, false);
-  if (w >= sw && h <= sh) bars(false, true);
-  if (w >= sw && h >= sh) bars(r1 >= r2, r1 <= r2);
-  if (w <= sw && h <= sh) bars(r1 > r2, r1 <= r2);
-  if (w == sw && h == sh) bars(false, false);
+  if (w <= swf && h >= sh) bars(true, false);
+  if (w >= swf && h <= sh) bars(false, true);
+  if (w >= swf && h >= sh) bars(r1 >= r2, r1 <= r2);
+  if (w <= swf && h <= sh) bars(r1 > r2, r1 <= r2);
+  if (w == swf && h == sh) bars(false, false);
 
   TZoomResult z;
   const int pw = w - pl - pr, ph = h - pt - pb;
-  z.AspectRatio = Ratio(pw, ph);
+  z.AspectRatio = DisplayRatio(pw, ph, sar);
   const std::string pad = "pad=" + std::to_string(w) + ":" + std::to_string(h) + ":" +
                           std::to_string(pl) + ":" + std::to_string(pt);
   if (AnyCrop(r)) {
@@ -317,34 +450,41 @@ TZoomResult ZoomLetterbox(int w, int h, int sw, int sh, const TlvFilesRecord &r)
 
 // Pan and scan: the picture (after the row's own crop) is cut on two opposite sides to the
 // frame's shape, so that it fills the frame without bars and without being distorted.
-TZoomResult ZoomPanScan(int w, int h, int sw, int sh, const TlvFilesRecord &r) {
+TZoomResult ZoomPanScan(int w, int h, const TSourcePicture &src, const TlvFilesRecord &r,
+                        TRatio sar) {
   const int cl = std::max(r.CropLeft, 0), cr = std::max(r.CropRight, 0);
   const int ct = std::max(r.CropTop, 0), cb = std::max(r.CropBottom, 0);
-  const long double wc = sw - cl - cr, hc = sh - ct - cb;
-  if (w <= 0 || h <= 0 || wc <= 0 || hc <= 0) return ZoomFull(w, h, r);
+  const long double stretch = Stretch(src, sar);
+  // The kept picture, its width counted in the frame's pixels.
+  const long double wc = FramePixels((src.Width - cl - cr) * stretch), hc = src.Height - ct - cb;
+  if (w <= 0 || h <= 0 || wc <= 0 || hc <= 0) return ZoomFull(w, h, r, sar);
   int sideW = 0, sideH = 0;
-  if (wc * h > hc * w) sideW = Even((wc - hc * w / h) / 2);
+  if (wc * h > hc * w) sideW = Even((wc - hc * w / h) / 2 / stretch);
   if (wc * h < hc * w) sideH = Even((hc - wc * h / w) / 2);
   TZoomResult z;
   z.CropLeft = 2 * ((cl + sideW) / 2), z.CropRight = 2 * ((cr + sideW) / 2);
   z.CropTop = 2 * ((ct + sideH) / 2), z.CropBottom = 2 * ((cb + sideH) / 2);
   z.FrameSize = Size(w, h);
-  z.AspectRatio = Ratio(w, h);
+  z.AspectRatio = DisplayRatio(w, h, sar);
   return z;
 }
 
 // Centring: the source is first given black bars to the frame's shape at its own size (so it
 // sits in the middle) and then scaled to the frame.  The scaling comes last, so the frame size
 // is left to the filter.
-TZoomResult ZoomCenter(int w, int h, int sw, int sh) {
-  if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return ZoomFull(w, h, TlvFilesRecord());
+TZoomResult ZoomCenter(int w, int h, const TSourcePicture &src, TRatio sar) {
+  const int sw = src.Width, sh = src.Height;
+  if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return ZoomFull(w, h, TlvFilesRecord(), sar);
+  const long double stretch = Stretch(src, sar);
+  const long double swf = FramePixels(sw * stretch);  // in the frame's pixels
   int pw = sw, ph = sh;
-  if (static_cast<long double>(sw) * h > static_cast<long double>(sh) * w)
-    ph = 2 * static_cast<int>(std::ceil(static_cast<long double>(sw) * h / w / 2));
-  else if (static_cast<long double>(sw) * h < static_cast<long double>(sh) * w)
-    pw = 2 * static_cast<int>(std::ceil(static_cast<long double>(sh) * w / h / 2));
+  if (swf * h > static_cast<long double>(sh) * w)
+    ph = 2 * static_cast<int>(std::ceil(swf * h / w / 2));
+  else if (swf * h < static_cast<long double>(sh) * w)
+    pw = 2 * static_cast<int>(
+                 std::ceil(FramePixels(static_cast<long double>(sh) * w / h / stretch) / 2));
   TZoomResult z;
-  z.AspectRatio = Ratio(w, h);
+  z.AspectRatio = DisplayRatio(w, h, sar);
   if (pw != sw || ph != sh)
     z.Filter = "pad=" + std::to_string(pw) + ":" + std::to_string(ph) + ":" +
                std::to_string(2 * ((pw - sw) / 4)) + ":" + std::to_string(2 * ((ph - sh) / 4)) +

@@ -15,8 +15,9 @@
 #include "workspace/SettingsStore.h"
 
 // What the media probe reports about the source, filled by the caller (so the builder needs no
-// media): the probe's file name and forced format, the number of video streams and the size and
-// bit rate of the stream the probe calls its video stream.
+// media): the probe's file name and forced format, the number of video streams and the size, bit
+// rate, pixel shape, frame rate and display rotation of the stream the probe calls its video
+// stream.
 struct TSourceInfo {
   std::wstring FileName;
   std::string ForceFormat;
@@ -24,6 +25,29 @@ struct TSourceInfo {
   int Width = 0;
   int Height = 0;
   int64_t VideoBitRate = 0;  // bit/s; 0 = unknown
+  double SampleAspect = 0;   // width of a pixel over its height as shown; 0 = unknown (square)
+  double FrameRate = 0;      // frames per second; 0 = unknown
+  int Rotation = 0;          // degrees the picture is turned for display
+};
+
+// The source picture as the zoom step meets it: its size in pixels and the size it is shown
+// with (pixels times the sample aspect), both turned a quarter when the source is displayed
+// rotated by 90 or 270 degrees (the engine turns the picture before it crops and scales).
+struct TSourcePicture {
+  int Width = 0, Height = 0;
+  double DisplayWidth = 0, DisplayHeight = 0;
+  static TSourcePicture Square(int width, int height) {
+    return {width, height, 1.0 * width, 1.0 * height};
+  }
+  // Width over height as shown; 0 when unknown.
+  double DisplayAspect() const { return DisplayHeight > 0 ? DisplayWidth / DisplayHeight : 0; }
+};
+TSourcePicture SourcePicture(const TSourceInfo &source);
+
+// A sample aspect ratio (width of a pixel over its height).
+struct TRatio {
+  int Num = 1, Den = 1;
+  bool Square() const { return Num == Den; }
 };
 
 struct TJob {
@@ -67,6 +91,11 @@ class TJobBuilder {
   void ApplyVideoCodec(const TProfileValues &p, const TFormatInfo &f, TOutputOptions &o);
   void ApplyVideoValues(const TProfileValues &p, const TFormatInfo &f, const TSourceInfo &src,
                         const TlvFilesRecord &r, TOutputOptions &o);
+  void ApplyZoom(const TFormatInfo &f, const TSourceInfo &src, const TlvFilesRecord &r, int w,
+                 int h, TOutputOptions &o);
+  void ApplyStreamLimits(const TProfileValues &p, const TFormatInfo &f, const TSourceInfo &src,
+                         int w, int h, TOutputOptions &o);
+  void ApplyH264Values(const TProfileValues &p, int w, int h, double fps, TOutputOptions &o);
   void TargetSize(const TProfileValues &p, const TSourceInfo &src, const TOutputOptions &o, int &w,
                   int &h);
 
@@ -76,18 +105,27 @@ class TJobBuilder {
   std::set<std::filesystem::path> FTaken;
 };
 
-// The zoom step: from the target size W x H, the source size SW x SH and the row's crop margins,
-// the output's frame size, aspect, crop bands and the filter text (in the filter-graph syntax of
-// the media libraries).  The encoder scales the picture to the frame size first and runs the
-// filter text after that.  Sizes of 0 or less (an unknown source size) give no frame size and no
-// filter, so the picture keeps the source's size instead of failing the conversion.
+// The sample aspect an output frame of W x H is written with: square pixels, so that players
+// that ignore the sample aspect (most portable ones) show the right shape; but the frames of a TV
+// target (720 or 704 x 576 or 480) are anamorphic by definition and show 4:3, or 16:9 for a
+// source wider than about 1.55.
+TRatio FrameSampleAspect(const TFormatInfo &format, int w, int h, const TSourcePicture &source);
+
+// The zoom step: from the target size W x H with its sample aspect, the source picture and the
+// row's crop margins, the output's frame size, display aspect, crop bands and the filter text (in
+// the filter-graph syntax of the media libraries).  Bars and cuts follow the shapes as shown, so
+// the picture keeps its shape.  The encoder scales the picture to the frame size first and runs
+// the filter text after that.  Sizes of 0 or less (an unknown source size) give no frame size and
+// no filter, so the picture keeps the source's size instead of failing the conversion.
 struct TZoomResult {
   std::string FrameSize;
   std::string AspectRatio;
   int CropTop = 0, CropBottom = 0, CropLeft = 0, CropRight = 0;
   std::string Filter;
 };
-TZoomResult ZoomFull(int w, int h, const TlvFilesRecord &record);
-TZoomResult ZoomLetterbox(int w, int h, int sw, int sh, const TlvFilesRecord &record);
-TZoomResult ZoomPanScan(int w, int h, int sw, int sh, const TlvFilesRecord &record);
-TZoomResult ZoomCenter(int w, int h, int sw, int sh);
+TZoomResult ZoomFull(int w, int h, const TlvFilesRecord &record, TRatio sar = {});
+TZoomResult ZoomLetterbox(int w, int h, const TSourcePicture &source, const TlvFilesRecord &record,
+                          TRatio sar = {});
+TZoomResult ZoomPanScan(int w, int h, const TSourcePicture &source, const TlvFilesRecord &record,
+                        TRatio sar = {});
+TZoomResult ZoomCenter(int w, int h, const TSourcePicture &source, TRatio sar = {});

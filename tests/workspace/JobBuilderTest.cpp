@@ -19,7 +19,10 @@ const char FormatIni[] =
     "[formatInfo2406]\nFormat=ac3\nFileExt=ac3\nAudioEncoder=ac-3\n"
     "[formatInfo2301]\nFormat=pal-dvd\nFileExt=mpg\n"
     "[formatInfo2304]\nFormat=avi\nFileExt=avi\nVideoTag=XVID\n"
-    "[formatInfo1400]\nFormat=3gp\nFileExt=3gp\n";
+    "[formatInfo1400]\nFormat=3gp\nFileExt=3gp\n"
+    "[formatInfo1401]\nFormat=3gp\nFileExt=3gp\nRateLimit=1\n"
+    "[formatInfo2309]\nFormat=dv\nFileExt=dv\nTVAspect=1\n"
+    "[formatInfo2310]\nFormat=dvd\nFileExt=mpg\nTVAspect=1\n";
 
 class JobBuilderTest : public ::testing::Test {
  protected:
@@ -69,7 +72,7 @@ TEST(Zoom, LetterboxRows) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::to_string(c.sw) + "x" + std::to_string(c.sh));
-    const TZoomResult z = ZoomLetterbox(c.w, c.h, c.sw, c.sh, {});
+    const TZoomResult z = ZoomLetterbox(c.w, c.h, TSourcePicture::Square(c.sw, c.sh), {});
     EXPECT_EQ(z.FrameSize, c.size);
     EXPECT_EQ(z.AspectRatio, c.aspect);
     EXPECT_EQ(z.Filter, c.filter);
@@ -79,7 +82,7 @@ TEST(Zoom, LetterboxRows) {
 TEST(Zoom, LetterboxWithCropCropsThenScalesThenPads) {
   TlvFilesRecord r;
   r.CropLeft = 10, r.CropTop = 4, r.CropRight = 20, r.CropBottom = 6;
-  const TZoomResult z = ZoomLetterbox(320, 240, 640, 360, r);
+  const TZoomResult z = ZoomLetterbox(320, 240, TSourcePicture::Square(640, 360), r);
   EXPECT_EQ(z.FrameSize, "");
   EXPECT_EQ(z.AspectRatio, "320:180");
   EXPECT_EQ(z.Filter, "crop=610:350:10:4,scale=320:180,pad=320:240:0:30");
@@ -92,7 +95,7 @@ TEST(Zoom, PanAndScanCutsToTheFramesShape) {
   const Case cases[] = {{640, 360, 0, 0, 80, 80}, {480, 480, 60, 60, 0, 0}, {640, 480, 0, 0, 0, 0}};
   for (const Case &c : cases) {
     SCOPED_TRACE(std::to_string(c.sw) + "x" + std::to_string(c.sh));
-    const TZoomResult z = ZoomPanScan(320, 240, c.sw, c.sh, {});
+    const TZoomResult z = ZoomPanScan(320, 240, TSourcePicture::Square(c.sw, c.sh), {});
     EXPECT_EQ(z.CropTop, c.top);
     EXPECT_EQ(z.CropBottom, c.bottom);
     EXPECT_EQ(z.CropLeft, c.left);
@@ -103,7 +106,7 @@ TEST(Zoom, PanAndScanCutsToTheFramesShape) {
   }
   TlvFilesRecord r;  // the row's own crop is kept and counted in
   r.CropTop = 20, r.CropBottom = 20;
-  const TZoomResult z = ZoomPanScan(320, 240, 640, 360, r);
+  const TZoomResult z = ZoomPanScan(320, 240, TSourcePicture::Square(640, 360), r);
   EXPECT_EQ(z.CropTop, 20);
   EXPECT_EQ(z.CropLeft, 106);  // 640 x 320 is left: (640 - 320 * 4 / 3) / 2, even
   EXPECT_EQ(z.CropRight, 106);
@@ -120,18 +123,108 @@ TEST(Zoom, CentringPadsAtSourceSizeThenScales) {
                         {160, 90, "pad=160:120:0:14:black,scale=320:240"}};
   for (const Case &c : cases) {
     SCOPED_TRACE(c.filter);
-    const TZoomResult z = ZoomCenter(320, 240, c.sw, c.sh);
+    const TZoomResult z = ZoomCenter(320, 240, TSourcePicture::Square(c.sw, c.sh));
     EXPECT_EQ(z.Filter, c.filter);
     EXPECT_EQ(z.FrameSize, "");
     EXPECT_EQ(z.AspectRatio, "320:240");
   }
 }
 
+// Bars and cuts follow the shapes as shown: an anamorphic source, an anamorphic frame, or both.
+TEST(Zoom, ShapesAsShown) {
+  const TSourcePicture pal43{720, 576, 768, 576};    // 4:3 PAL, SAR 16:15
+  const TSourcePicture pal169{720, 576, 1024, 576};  // 16:9 PAL, SAR 64:45
+  const TSourcePicture wide = TSourcePicture::Square(640, 360);
+  const TSourcePicture vga = TSourcePicture::Square(640, 480);
+  const TRatio square, tvWide{64, 45};
+  struct Case {
+    const char *what;
+    int w, h;
+    TSourcePicture src;
+    TRatio sar;
+    const char *size, *aspect, *filter;
+  };
+  const Case cases[] = {
+      {"4:3 anamorphic fills 4:3", 320, 240, pal43, square, "320x240", "320:240",
+       "pad=320:240:0:0"},
+      {"16:9 anamorphic gets bars", 320, 240, pal169, square, "320x180", "320:180",
+       "pad=320:240:0:30"},
+      {"16:9 fills a 16:9 TV frame", 720, 576, wide, tvWide, "720x576", "16:9", "pad=720:576:0:0"},
+      {"4:3 in a 16:9 TV frame", 720, 576, vga, tvWide, "540x576", "4:3", "pad=720:576:90:0"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const TZoomResult z = ZoomLetterbox(c.w, c.h, c.src, {}, c.sar);
+    EXPECT_EQ(z.FrameSize, c.size);
+    EXPECT_EQ(z.AspectRatio, c.aspect);
+    EXPECT_EQ(z.Filter, c.filter);
+  }
+  // Pan and scan cuts a 16:9 anamorphic picture to 4:3: 540 of its 720 columns stay.
+  const TZoomResult pan = ZoomPanScan(320, 240, pal169, {});
+  EXPECT_EQ(pan.CropLeft, 90);
+  EXPECT_EQ(pan.CropRight, 90);
+  EXPECT_EQ(pan.CropTop, 0);
+  // Centring a 4:3 anamorphic picture in a 4:3 frame needs no bars.
+  EXPECT_EQ(ZoomCenter(320, 240, pal43).Filter, "scale=320:240");
+  EXPECT_EQ(ZoomCenter(320, 240, pal169).Filter, "pad=720:768:0:96:black,scale=320:240");
+}
+
+TEST(Zoom, SourcePictureTurnsWithTheDisplayRotation) {
+  struct Case {
+    int w, h;
+    double sar;
+    int rotation;
+    TSourcePicture want;
+  };
+  const Case cases[] = {
+      {1920, 1080, 0, 0, {1920, 1080, 1920, 1080}},
+      {1920, 1080, 1, 90, {1080, 1920, 1080, 1920}},
+      {1440, 1080, 4.0 / 3, 270, {1080, 1440, 1080, 1920}},
+      {720, 576, 16.0 / 15, 180, {720, 576, 768, 576}},
+      {720, 576, 16.0 / 15, -90, {576, 720, 576, 768}},
+  };
+  for (const Case &c : cases) {
+    TSourceInfo src{L"/in/a.mp4", "", 1, c.w, c.h, 0, c.sar, 25, c.rotation};
+    const TSourcePicture p = SourcePicture(src);
+    SCOPED_TRACE(std::to_string(c.rotation));
+    EXPECT_EQ(p.Width, c.want.Width);
+    EXPECT_EQ(p.Height, c.want.Height);
+    EXPECT_DOUBLE_EQ(p.DisplayWidth, c.want.DisplayWidth);
+    EXPECT_DOUBLE_EQ(p.DisplayHeight, c.want.DisplayHeight);
+  }
+}
+
+TEST(Zoom, TvFramesShowFourThreeOrSixteenNine) {
+  TFormatInfo tv, other;
+  tv.TVAspect = true;
+  const TSourcePicture wide = TSourcePicture::Square(1920, 1080);
+  const TSourcePicture pal43{720, 576, 768, 576};
+  const TSourcePicture justUnder{155, 100, 155, 100};
+  struct Case {
+    const TFormatInfo &f;
+    int w, h;
+    TSourcePicture src;
+    int num, den;
+  };
+  const Case cases[] = {
+      {tv, 720, 576, wide, 64, 45},      {tv, 720, 576, pal43, 16, 15},
+      {tv, 720, 480, wide, 32, 27},      {tv, 720, 480, pal43, 8, 9},
+      {tv, 704, 576, pal43, 12, 11},     {tv, 704, 480, wide, 40, 33},
+      {tv, 720, 576, justUnder, 16, 15}, {tv, 640, 480, wide, 1, 1},
+      {other, 720, 576, wide, 1, 1},
+  };
+  for (const Case &c : cases) {
+    const TRatio sar = FrameSampleAspect(c.f, c.w, c.h, c.src);
+    EXPECT_EQ(sar.Num, c.num) << c.w << "x" << c.h;
+    EXPECT_EQ(sar.Den, c.den) << c.w << "x" << c.h;
+  }
+}
+
 TEST(Zoom, UnknownSourceSizeGivesNoFilter) {
-  const TZoomResult z = ZoomLetterbox(320, 240, 0, 0, {});
+  const TZoomResult z = ZoomLetterbox(320, 240, {}, {});
   EXPECT_EQ(z.Filter, "");
   EXPECT_EQ(z.FrameSize, "320x240");
-  EXPECT_EQ(ZoomCenter(320, 240, 0, 0).Filter, "");
+  EXPECT_EQ(ZoomCenter(320, 240, {}).Filter, "");
 }
 
 TEST_F(JobBuilderTest, VideoProfileValues) {
@@ -152,7 +245,7 @@ TEST_F(JobBuilderTest, VideoProfileValues) {
   EXPECT_EQ(o.FrameRate, "29.97");
   EXPECT_EQ(o.FrameSize, "320x180");
   EXPECT_EQ(o.AspectRatio, "320:180");
-  EXPECT_EQ(o.VideoFilters, "pad=320:240:0:30");
+  EXPECT_EQ(o.VideoFilters, "pad=320:240:0:30,setsar=1/1");
   EXPECT_EQ(o.AudioCodec, "libfaac");
   EXPECT_EQ(o.AudioBitrate, 96000);
   EXPECT_EQ(o.AudioSampleRate, 48000);
@@ -226,7 +319,7 @@ TEST_F(JobBuilderTest, AsSourceSizeWithLetterbox) {
                 {"paraVideoBitRate", "as source"}});
   const TOutputOptions o = Build(401, {L"/in/b.mkv", "", 1, 720, 400, 2500000}, Zoom("lbox"));
   EXPECT_EQ(o.FrameSize, "720x400");
-  EXPECT_EQ(o.VideoFilters, "pad=720:400:0:0");
+  EXPECT_EQ(o.VideoFilters, "pad=720:400:0:0,setsar=1/1");
   EXPECT_EQ(o.VideoBitrate, 2500000) << "the source's bit rate";
 }
 
@@ -252,6 +345,99 @@ TEST_F(JobBuilderTest, PalDvdAspect) {
   }
 }
 
+TEST_F(JobBuilderTest, RotatedSourceIsLetterboxedUpright) {
+  Profile(401, {{"paraVideoEncoder", "mpeg4"}, {"paraVideoSize", "320x240"}});
+  const TSourceInfo portrait{L"/in/p.mp4", "", 1, 1280, 720, 0, 1.0, 30, 90};
+  const TOutputOptions o = Build(401, portrait, Zoom("lbox"));
+  EXPECT_EQ(o.FrameSize, "136x240");
+  EXPECT_EQ(o.VideoFilters, "pad=320:240:92:0,setsar=1/1");
+}
+
+TEST_F(JobBuilderTest, TvTargetsWriteTheirDisplayAspect) {
+  // A 16:9 source on DV, in every zoom mode: 16:9 anamorphic pixels over the whole frame.
+  for (const char *zoom : {"full", "lbox", "pan", "center"}) {
+    Profile(2309, {{"paraVideoEncoder", "dvvideo"}, {"paraVideoSize", "720x576"}});
+    const TOutputOptions o =
+        Build(2309, {L"/in/w.mp4", "", 1, 1920, 1080, 0, 1.0, 29.97}, Zoom(zoom));
+    EXPECT_EQ(o.AspectRatio, "16:9") << zoom;
+    EXPECT_NE(o.VideoFilters.find("setsar=64/45"), std::string::npos) << zoom;
+  }
+  // A 4:3 PAL anamorphic source on a DVD-like MPEG-2 stream keeps 4:3 and no bars; the group of
+  // pictures follows the frame rate.
+  const std::pair<const char *, int> rates[] = {{"25", 15}, {"29.97", 18}, {"23.976", 18}};
+  for (const auto &[rate, gop] : rates) {
+    Profile(2310, {{"paraVideoEncoder", "mpeg2video"},
+                   {"paraVideoSize", "720x576"},
+                   {"paraFrameRate", rate}});
+    const TOutputOptions o =
+        Build(2310, {L"/in/p.mpg", "", 1, 720, 576, 0, 16.0 / 15, 25}, Zoom("lbox"));
+    EXPECT_EQ(o.AspectRatio, "4:3");
+    EXPECT_EQ(o.VideoFilters, "pad=720:576:0:0,setsar=16/15");
+    EXPECT_EQ(o.GOPSize, gop) << rate;
+  }
+}
+
+TEST_F(JobBuilderTest, H264AdvancedValuesAndALevelThatFits) {
+  // The profile's values reach the encoder; its level is raised where the frame needs more.
+  Profile(2304, {{"paraVideoEncoder", "libx264"},
+                 {"paraVideoSize", "640x480"},
+                 {"paraVideoBitRate", "768"},
+                 {"paraFrameRate", "29.97"},
+                 {"paraLevel", "13"},
+                 {"paraMaxBitrate", "768"},
+                 {"paraBufferSize", "1536"},
+                 {"paraGop", "250"},
+                 {"paraCoder", "0"},
+                 {"paraBitExact", "True"}});
+  TOutputOptions o = Build(2304, Vga, Zoom("full"));
+  EXPECT_EQ(o.VideoMaxRate, 768000);
+  EXPECT_EQ(o.VideoBufSize, 1536000);
+  EXPECT_EQ(o.GOPSize, 250);
+  EXPECT_EQ(o.ExtOptions, "coder=0\nflags=+bitexact\nlevel=30");
+
+  // A higher level the profile asks for stays; without values the level is what the frame
+  // needs (1080p at 29.97 fps: 4.0).
+  Store.EraseSection(ProfileSection(2304));
+  Profile(2304,
+          {{"paraVideoEncoder", "libx264"}, {"paraVideoSize", "1920x1080"}, {"paraLevel", "41"}});
+  EXPECT_EQ(Build(2304, Vga, Zoom("full")).ExtOptions, "level=41");
+  Store.EraseSection(ProfileSection(2304));
+  Profile(2304, {{"paraVideoEncoder", "libx264"}, {"paraVideoSize", "1920x1080"}});
+  o = Build(2304, Vga, Zoom("full"));
+  EXPECT_EQ(o.ExtOptions, "level=40");
+  EXPECT_EQ(o.VideoMaxRate, -1);
+  EXPECT_EQ(o.GOPSize, -1);
+}
+
+TEST_F(JobBuilderTest, DeviceRateLimitAndMpeg4Level) {
+  Profile(1401, {{"paraVideoEncoder", "mpeg4"},
+                 {"paraVideoSize", "176x144"},
+                 {"paraVideoBitRate", "192"},
+                 {"paraFrameRate", "15"}});
+  const TOutputOptions o = Build(1401, Vga, Zoom("full"));
+  EXPECT_EQ(o.VideoBitrate, 192000);
+  EXPECT_EQ(o.VideoMaxRate, 192000);
+  EXPECT_EQ(o.VideoBufSize, 96000);
+  EXPECT_EQ(o.ExtOptions, "movflags=+faststart\nlevel=3") << "192 kbit/s is beyond L0b and L2";
+  // Without a device limit only the level is set: CIF at 30 fps is Simple Profile level 3.
+  Profile(2304, {{"paraVideoEncoder", "mpeg4"},
+                 {"paraVideoSize", "352x288"},
+                 {"paraVideoBitRate", "300"},
+                 {"paraFrameRate", "29.97"}});
+  const TOutputOptions cif = Build(2304, Vga, Zoom("full"));
+  EXPECT_EQ(cif.VideoMaxRate, -1);
+  EXPECT_EQ(cif.ExtOptions, "level=3");
+}
+
+TEST_F(JobBuilderTest, Mp4FamilyIndexAtTheStart) {
+  const std::pair<int, bool> cases[] = {{401, true}, {1400, true}, {2304, false}, {2406, false}};
+  for (const auto &[code, faststart] : cases) {
+    Profile(code, {{"paraVideoEncoder", "mpeg4"}, {"paraVideoSize", "320x240"}});
+    const std::string text = Build(code, Vga, Zoom("full")).ExtOptions;
+    EXPECT_EQ(text.find("movflags=+faststart") != std::string::npos, faststart) << code;
+  }
+}
+
 TEST_F(JobBuilderTest, FullZoomTakesTheRowsCrop) {
   Profile(401, {{"paraVideoEncoder", "mpeg4"}, {"paraVideoSize", "320x240"}});
   TlvFilesRecord r = Zoom("full");
@@ -261,7 +447,7 @@ TEST_F(JobBuilderTest, FullZoomTakesTheRowsCrop) {
   EXPECT_EQ(o.CropBottom, 0);
   EXPECT_EQ(o.CropLeft, 0);
   EXPECT_EQ(o.CropRight, 0);
-  EXPECT_EQ(o.VideoFilters, "");
+  EXPECT_EQ(o.VideoFilters, "setsar=1/1") << "stretched to the frame, with square pixels";
   EXPECT_EQ(o.FrameSize, "320x240");
 }
 
