@@ -208,6 +208,11 @@ void TJobBuilder::ApplyAudioValues(const TProfileValues &p, TOutputOptions &o, b
   if (bitRate != AsSource)
     if (const auto kbit = NumberText(bitRate))
       if (const auto bits = KbitToBit(*kbit)) o.AudioBitrate = *bits;
+
+  // Vorbis takes an asked rate only as an estimate and lets the sound decide (a plain tone came
+  // out at 30 of 128 kbit/s); with the rate as its floor the encoder manages it.
+  if ((o.AudioCodec == "vorbis" || o.AudioCodec == "libvorbis") && o.AudioBitrate > 0)
+    AddOption(o, "aminrate", std::to_string(o.AudioBitrate));
 }
 
 void TJobBuilder::ApplyVideoCodec(const TProfileValues &p, const TFormatInfo &f,
@@ -294,10 +299,13 @@ void TJobBuilder::ApplyStreamLimits(const TProfileValues &p, const TFormatInfo &
   if (const auto asked = NumberText(o.FrameRate); asked && *asked > 0) fps = *asked;
 
   if (f.RateLimit && o.VideoBitrate > 0) {
-    // The asked rate is the most the device takes: it becomes the encoder's ceiling, with half a
-    // second of buffer so that no second of the stream runs far above it.
+    // The asked rate is the most the device takes: it becomes the encoder's ceiling, with a
+    // quarter of a second of buffer (two pictures at least, which the encoder needs), so that
+    // neither a second of the stream nor a short clip as a whole runs far above it.
     o.VideoMaxRate = o.VideoBitrate;
-    o.VideoBufSize = o.VideoBitrate / 2;
+    o.VideoBufSize = o.VideoBitrate / 4;
+    if (fps > 0)
+      o.VideoBufSize = std::max(o.VideoBufSize, static_cast<int>(2 * o.VideoBitrate / fps));
   }
   if (o.VideoCodec == "libx264") {
     ApplyH264Values(p, w, h, fps, o);

@@ -298,6 +298,15 @@ TEST_F(JobBuilderTest, AudioOnlyProfile) {
   EXPECT_EQ(o.FrameSize, "");
 }
 
+TEST_F(JobBuilderTest, VorbisGetsTheAskedRateAsItsFloor) {
+  Profile(2406, {{"paraAudioEncoder", "vorbis"}, {"paraAudioBitRate", "160"}});
+  const TOutputOptions o = Build(2406, Vga, Zoom("full"));
+  EXPECT_EQ(o.AudioBitrate, 160000);
+  EXPECT_EQ(o.ExtOptions, "aminrate=160000");
+  Profile(2406, {{"paraAudioEncoder", "libmp3lame"}});
+  EXPECT_EQ(Build(2406, Vga, Zoom("full")).ExtOptions, "");
+}
+
 TEST_F(JobBuilderTest, SourceWithoutVideo) {
   Profile(401, {{"paraVideoEncoder", "mpeg4"},
                 {"paraVideoSize", "320x240"},
@@ -417,7 +426,7 @@ TEST_F(JobBuilderTest, DeviceRateLimitAndMpeg4Level) {
   const TOutputOptions o = Build(1401, Vga, Zoom("full"));
   EXPECT_EQ(o.VideoBitrate, 192000);
   EXPECT_EQ(o.VideoMaxRate, 192000);
-  EXPECT_EQ(o.VideoBufSize, 96000);
+  EXPECT_EQ(o.VideoBufSize, 48000) << "a quarter of a second";
   EXPECT_EQ(o.ExtOptions, "movflags=+faststart\nlevel=3") << "192 kbit/s is beyond L0b and L2";
   // Without a device limit only the level is set: CIF at 30 fps is Simple Profile level 3.
   Profile(2304, {{"paraVideoEncoder", "mpeg4"},
