@@ -236,3 +236,29 @@ TEST_F(EngineLifecycle, TheFinalProgressReportCarriesTheWholeRun) {
   EXPECT_EQ(last.Total, expected);
   EXPECT_NEAR(last.Current / 1e6, expected / 1e6, 0.05);
 }
+
+// An MP4 whose index goes to the start is rewritten inside the trailer: the report sent just
+// before says so, the final one no longer does, and the file has its index first.
+TEST_F(EngineLifecycle, MovingTheIndexToTheStartIsReported) {
+  fixtures::TTempDir dir;
+  TCustomFFmpeg e;
+  std::vector<bool> moving;
+  e.SetProgressCallback([&](TCustomFFmpeg *sender, int, int, int, float, float, int64_t, int64_t,
+                            int64_t) { moving.push_back(sender->MovingIndex()); });
+  e.Reset();
+  ASSERT_TRUE(e.AddInputFile(W(GopClip(1)))) << e.LastError();
+  e.SetOption("vcodec", "copy");
+  e.SetOption("acodec", "copy");
+  e.SetOption("movflags", "+faststart");
+  const std::string out = dir / "out.mp4";
+  ASSERT_EQ(e.AddOutputFile(W(out), false), 1) << e.LastError();
+  e.StartConvert(false);
+  ASSERT_GE(moving.size(), 2u);
+  EXPECT_TRUE(moving[moving.size() - 2]);
+  EXPECT_FALSE(moving.back());
+  const auto trace = fixtures::Run("ffprobe -v trace " + fixtures::Quote(out) + " 2>&1");
+  const size_t moov = trace.Output.find("type:'moov'"), mdat = trace.Output.find("type:'mdat'");
+  ASSERT_NE(moov, std::string::npos);
+  EXPECT_LT(moov, mdat);
+  EXPECT_FALSE(e.MovingIndex());
+}
