@@ -422,7 +422,7 @@ class TConvertCommand {
     std::printf("job: an=%d\njob: acodec=%s\njob: ar=%d\njob: ac=%d\njob: vf=%s\n",
                 o.DisableAudio ? 1 : 0, o.AudioCodec.c_str(), o.AudioSampleRate, o.AudioChannels,
                 o.VideoFilters.c_str());
-    std::printf("job: vb=%d\njob: maxrate=%d\n", o.VideoBitrate, o.VideoMaxRate);
+    std::printf("job: vb=%d\n", o.VideoBitrate);
     std::fflush(stdout);
   }
 
