@@ -320,11 +320,13 @@ void TCustomFFmpegVCL::DoTerminate(TCustomFFmpeg *task) {
 }
 
 void TCustomFFmpegVCL::RaiseFinalTerminate() {
+  // The run has ended before its last event is raised: the handler (or whoever the event wakes)
+  // may clear the tasks at once.
+  FAllTerminated = true;
   if (FOnTerminate) {
     FTerminateInfo = {-1, true, false, "", 0};
     RaiseTerminate(FTerminateInfo);
   }
-  FAllTerminated = true;
 }
 
 void TCustomFFmpegVCL::RaiseTerminate(const TTerminateInfo &info) {

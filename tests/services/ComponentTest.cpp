@@ -200,6 +200,32 @@ TEST_F(ComponentTest, AfterTheFinalEventTasksCanBeAddedOnlyAfterClearing) {
   EXPECT_GE(Vcl.AddTask(UTF8ToWide(fixtures::Clip(1.0))), 0);
 }
 
+// The final event comes when the run has ended: a synchronous run's handler may clear the tasks
+// in the event, and whoever a threaded run's event wakes may clear them at once.
+TEST_F(ComponentTest, TheFinalEventEndsTheRunForClearing) {
+  std::atomic<bool> final{false};
+  bool threaded = false;
+  Vcl.SetOnTerminate([&](TCustomFFmpegVCL *, const TTerminateInfo &info) {
+    if (info.TaskIndex != -1) return;
+    if (!threaded) Vcl.ClearTasks();
+    final = true;
+  });
+  AddCopyTask(fixtures::Clip(1.0), "sync.mkv");
+  Vcl.StartTask(0);
+  EXPECT_TRUE(final);
+  EXPECT_EQ(Vcl.TaskCount(), 0);
+
+  final = false;
+  threaded = true;
+  AddCopyTask(fixtures::Clip(1.0), "threaded.mkv");
+  Vcl.StartTask(1);
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (!final && std::chrono::steady_clock::now() < deadline) ServeMainThread(1ms);
+  ASSERT_TRUE(final);
+  EXPECT_NO_THROW(Vcl.ClearTasks());
+  EXPECT_EQ(Vcl.TaskCount(), 0);
+}
+
 TEST_F(ComponentTest, ClearingIsRefusedWhileRunning) {
   AddCopyTask(LongClip(), "out.mkv");
   Vcl.StartTask(1);
