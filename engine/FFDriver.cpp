@@ -29,7 +29,8 @@ double OutputTime(const TOutputStreamRec &ost) {
 // Whether the muxer of an MP4-family output was told to move its index to the start
 // ("movflags" with "faststart").
 bool MovesIndexToStart(AVFormatContext *oc) {
-  if (!oc || !oc->priv_data) return false;
+  // Only a muxer with options of its own has an option table at the head of its private data.
+  if (!oc || !oc->priv_data || !oc->oformat || !oc->oformat->priv_class) return false;
   const AVOption *faststart = ff::av_opt_find(oc->priv_data, "faststart", "movflags", 0, 0);
   int64_t flags = 0;
   if (!faststart || ff::av_opt_get_int(oc->priv_data, "movflags", 0, &flags) < 0) return false;
