@@ -356,6 +356,7 @@ class TConvertCommand {
         source.SampleAspect = v.DisplayAspectRatio * v.Height / v.Width;
       if (v.FrameRateNum > 0 && v.FrameRateDen > 0)
         source.FrameRate = static_cast<double>(v.FrameRateNum) / v.FrameRateDen;
+      if (v.Rotation > 0) source.Rotation = v.Rotation;
     }
     probe.CloseFile();
     return source;

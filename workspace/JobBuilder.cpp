@@ -350,11 +350,14 @@ void TJobBuilder::ApplyH264Values(const TProfileValues &p, int w, int h, double 
 
 void TJobBuilder::TargetSize(const TProfileValues &p, const TSourceInfo &src,
                              const TOutputOptions &o, int &w, int &h) {
+  // The engine turns a rotated source upright before it scales, so "as source" means the upright
+  // size.
+  const TSourcePicture upright = SourcePicture(src);
   std::string s = p.Get(pk::paraVideoSize, "null");
   const size_t x = s.find('x');
   if (s != AsSource && x != std::string::npos && x >= 1 && x + 1 < s.size()) {
-    w = IntegerText(s.substr(0, x)).value_or(src.Width);
-    h = IntegerText(s.substr(x + 1)).value_or(src.Height);
+    w = IntegerText(s.substr(0, x)).value_or(upright.Width);
+    h = IntegerText(s.substr(x + 1)).value_or(upright.Height);
     if (LowerCase(o.VideoCodec) == "h263" &&
         std::string("704x576,352x288,176x144,160x120,128x96").find(s) == std::string::npos) {
       if (w > 352)
@@ -377,7 +380,7 @@ void TJobBuilder::TargetSize(const TProfileValues &p, const TSourceInfo &src,
       s = AsSource;
     }
   }
-  if (s == AsSource) w = src.Width, h = src.Height;
+  if (s == AsSource) w = upright.Width, h = upright.Height;
 }
 
 // Zoom modes

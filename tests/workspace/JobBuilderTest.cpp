@@ -330,6 +330,10 @@ TEST_F(JobBuilderTest, AsSourceSizeWithLetterbox) {
   EXPECT_EQ(o.FrameSize, "720x400");
   EXPECT_EQ(o.VideoFilters, "pad=720:400:0:0,setsar=1/1");
   EXPECT_EQ(o.VideoBitrate, 2500000) << "the source's bit rate";
+  // A phone clip stored 640x360 and shown turned a quarter is 360x640 as the engine scales it.
+  TSourceInfo turned{L"/in/phone.mp4", "", 1, 640, 360, 1000000};
+  turned.Rotation = 90;
+  EXPECT_EQ(Build(401, turned, Zoom("lbox")).FrameSize, "360x640");
 }
 
 TEST_F(JobBuilderTest, SizeQuestionWhenTheStoredSizeIsUnusable) {
