@@ -1,16 +1,21 @@
 // Morvane MP4 Video Converter: the program a user starts.
 //
-// Shows the splash window, creates the main window and runs the window loop.  With --libraries
-// it reports the media libraries the loader finds instead.
+// Shows the splash window, creates the main window, adds the files named on the command line to
+// its list and runs the window loop.  With --libraries it reports the media libraries the loader
+// finds instead.
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/Paths.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "workspace/Application.h"
+#include "workspace/ConversionList.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/WinCover.h"
 #include "workspace/WinMain.h"
@@ -18,10 +23,12 @@
 namespace {
 
 const char Usage[] =
-    "Usage: morvane [--libraries | --help | --version]\n"
+    "Usage: morvane [--] [FILE|FOLDER ...]\n"
+    "       morvane --libraries | --help | --version\n"
     "\n"
     "Opens the converter's main window (on an X display; the program always uses X11, through\n"
-    "XWayland in a Wayland session, so that its preview can draw into the window).\n"
+    "XWayland in a Wayland session, so that its preview can draw into the window).  Files given\n"
+    "are added to the list as Add adds them; a folder adds the video and audio files inside it.\n"
     "\n"
     "Options:\n"
     "  --libraries   report the media libraries the loader finds, and exit\n"
@@ -77,6 +84,14 @@ int RunWindows(int argc, char **argv) {
   TfrmMain main;
   cover.SetMainWindow(&main);
   main.show();
+  // The toolkit has taken its own options (-display, -style ...) out of the arguments; the rest
+  // are files.  They are added once the window is up, as if dropped on it.
+  std::vector<std::string> arguments;
+  for (const QString &argument : QApplication::arguments().mid(1))
+    arguments.push_back(argument.toStdString());
+  std::error_code ec;
+  const auto files = CommandLinePaths(arguments, std::filesystem::current_path(ec));
+  if (!files.empty()) QTimer::singleShot(0, &main, [&main, files] { main.AddPaths(files); });
   return QApplication::exec();
 }
 
@@ -85,6 +100,7 @@ int RunWindows(int argc, char **argv) {
 int main(int argc, char **argv) {
   InitFloatingPoint();
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) break;  // file names follow
     if (std::strcmp(argv[i], "--libraries") == 0) return ReportLibraries();
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(Usage, stdout);

@@ -95,6 +95,21 @@ std::vector<std::string> ExpandDroppedPaths(const std::vector<std::string> &path
   return files;
 }
 
+std::vector<std::string> CommandLinePaths(const std::vector<std::string> &arguments,
+                                          const fs::path &workingFolder) {
+  std::vector<std::string> paths;
+  bool optionsEnded = false;
+  for (const std::string &argument : arguments) {
+    if (argument.empty()) continue;
+    if (argument == "--" && !optionsEnded) {
+      optionsEnded = true;
+      continue;
+    }
+    paths.push_back((workingFolder / argument).lexically_normal().string());
+  }
+  return paths;
+}
+
 TDurationProbe ComponentDurationProbe(TCustomFFmpegVCL &component) {
   return [&component](const std::string &path) -> std::optional<int64_t> {
     TInputOptions input;

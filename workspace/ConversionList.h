@@ -44,6 +44,12 @@ bool IsListedMediaFile(const std::filesystem::path &file);
 // gives the listed media files inside it and its subfolders, sorted by path.
 std::vector<std::string> ExpandDroppedPaths(const std::vector<std::string> &paths);
 
+// The files and folders named on the program's command line (how a desktop passes the files a
+// user opens with the program), as paths to add the way a drop adds them: a relative name is
+// taken from `workingFolder`; a "--" that ends the options is left out.
+std::vector<std::string> CommandLinePaths(const std::vector<std::string> &arguments,
+                                          const std::filesystem::path &workingFolder);
+
 // The source's duration in microseconds (negative when unknown), or nothing when the engine
 // cannot open the file.
 using TDurationProbe = std::function<std::optional<int64_t>(const std::string &path)>;

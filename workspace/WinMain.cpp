@@ -959,10 +959,14 @@ void TfrmMain::lvFilesCheckClick(int row) {
 }
 
 void TfrmMain::lvFilesDragDrop(const QStringList &paths) {
-  if (!CCAVC.LoadAVLib(paths::LibAVFolder().string())) return;
   std::vector<std::string> dropped;
   for (const QString &path : paths) dropped.push_back(S(path));
-  AddFiles(ExpandDroppedPaths(dropped));
+  AddPaths(dropped);
+}
+
+void TfrmMain::AddPaths(const std::vector<std::string> &paths) {
+  if (!CCAVC.LoadAVLib(paths::LibAVFolder().string())) return;
+  AddFiles(ExpandDroppedPaths(paths));
 }
 
 void TfrmMain::btnOpenClick() {

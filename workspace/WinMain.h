@@ -58,6 +58,9 @@ class TfrmMain : public QMainWindow {
 
   // Adds files as Add does after its dialog (dropped files and folders come here expanded).
   void AddFiles(const std::vector<std::string> &paths);
+  // Adds files and folders as a drop on the list adds them (a folder adds the media files inside
+  // it); the files named on the program's command line come here too.
+  void AddPaths(const std::vector<std::string> &paths);
   // Shows the rows again after their texts or check boxes changed.
   void RefreshRows();
   void RefreshRow(int row);

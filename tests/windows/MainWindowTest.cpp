@@ -22,6 +22,7 @@
 #include "tests/support/Fixtures.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "workspace/Application.h"
+#include "workspace/ConversionList.h"
 #include "workspace/FilesListView.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/ProfileListBox.h"
@@ -587,6 +588,21 @@ class TMainWindowTest : public QObject {
     QDragEnterEvent refused(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &refused);
     QVERIFY(!refused.isAccepted());
+  }
+
+  // The files a desktop passes on the command line (the entry's %F): relative names from the
+  // working folder, a folder for its media files, a file already listed once.
+  void filesOnTheCommandLineAreAdded() {
+    Store().SetOutPutDir(*FDir / "out");
+    const std::string clip = Media("clip.mp4");
+    const std::string song = Media("music/song.mp3", true);
+    std::ofstream(*FDir / "notes.txt") << "not media";
+    TfrmMain &window = Open();
+    window.AddPaths(CommandLinePaths({"--", "clip.mp4", "music", "notes.txt", clip}, FDir->Path()));
+    QCOMPARE(RowCaptions(window),
+             QStringList({QString::fromStdString(clip), QString::fromStdString(song)}));
+    QCOMPARE(RowChecks(window), QList<bool>({true, true}));
+    QCOMPARE(window.lvFiles->model()->rowCount(), 2);
   }
 
   void aFailedRowShowsItsReason() {

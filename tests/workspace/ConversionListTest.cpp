@@ -123,4 +123,19 @@ TEST(DroppedPaths, FoldersGiveTheirMediaFilesSorted) {
   EXPECT_TRUE(ExpandDroppedPaths({dir / "missing"}) == Paths{dir / "missing"});
 }
 
+TEST(CommandLinePaths, RelativeNamesAreTakenFromTheWorkingFolder) {
+  const struct {
+    Paths Arguments;
+    Paths Expected;
+  } cases[] = {
+      {{"clip.mp4", "/abs/song.mp3"}, {"/home/u/clip.mp4", "/abs/song.mp3"}},
+      {{"./a/../b.avi", "sub/dir/"}, {"/home/u/b.avi", "/home/u/sub/dir/"}},
+      // "--" ends the options; a second one is a file of that name.
+      {{"--", "-dash.mp4", "--"}, {"/home/u/-dash.mp4", "/home/u/--"}},
+      {{"", "x.mkv"}, {"/home/u/x.mkv"}},
+      {{}, {}},
+  };
+  for (const auto &c : cases) EXPECT_EQ(CommandLinePaths(c.Arguments, "/home/u"), c.Expected);
+}
+
 }  // namespace
