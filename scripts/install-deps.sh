@@ -9,6 +9,7 @@ PACKAGES=(
   libswscale-dev libswresample-dev libsdl2-dev
   libsimpleini-dev qt6-base-dev libgtest-dev fonts-dejavu-core libx11-dev
   ffmpeg xvfb xauth time bc
+  desktop-file-utils appstream
 )
 
 missing=()
