@@ -9,10 +9,10 @@ set(CPACK_PACKAGE_NAME morvane)
 set(CPACK_PACKAGE_VENDOR "Morvane")
 set(CPACK_PACKAGE_CONTACT "Morvane <support@morvane.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch video and audio converter with device profiles")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Add video and audio files, pick one of 115 device and container profiles (iPod, PSP and "
-    "phone MP4, Xvid AVI, DVD and VCD MPEG, MP3 ...), adjust and convert the batch. Includes "
-    "the command-line converter morvane-convert.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "Add video and audio files, pick one of 115 device and container profiles (iPod, PSP "
+       "and phone MP4, Xvid AVI, DVD and VCD MPEG, MP3 ...), adjust and convert the batch. "
+       "Includes the command-line converter morvane-convert.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.morvane.com/mp4-video-converter/")
 set(CPACK_STRIP_FILES ON)
 
