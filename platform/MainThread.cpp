@@ -1,6 +1,8 @@
 #include "platform/MainThread.h"
 
 #include <atomic>
+#include <cstdio>
+#include <exception>
 
 namespace {
 std::atomic<IMainThreadDispatcher *> GDispatcher{nullptr};
@@ -17,6 +19,14 @@ void RunInMainThread(const std::function<void()> &fn) {
   IMainThreadDispatcher *d = GDispatcher;
   if (d && !d->IsMainThread())
     d->Invoke(fn);
+  else
+    fn();
+}
+
+void PostToMainThread(std::function<void()> fn) {
+  IMainThreadDispatcher *d = GDispatcher;
+  if (d && !d->IsMainThread())
+    d->Post(std::move(fn));
   else
     fn();
 }
@@ -40,27 +50,41 @@ void TQueueDispatcher::Invoke(const std::function<void()> &fn) {
     fn();
     return;
   }
-  TCall call;
-  call.Fn = fn;
+  auto call = std::make_shared<TCall>();
+  call->Fn = fn;
+  call->Waited = true;
   std::unique_lock lock(FLock);
-  FCalls.push_back(&call);
+  FCalls.push_back(call);
   FQueued.notify_all();
-  FFinished.wait(lock, [&] { return call.Done; });
-  if (call.Error) std::rethrow_exception(call.Error);
+  FFinished.wait(lock, [&] { return call->Done; });
+  if (call->Error) std::rethrow_exception(call->Error);
+}
+
+void TQueueDispatcher::Post(std::function<void()> fn) {
+  auto call = std::make_shared<TCall>();
+  call->Fn = std::move(fn);
+  std::lock_guard lock(FLock);
+  FCalls.push_back(std::move(call));
+  FQueued.notify_all();
 }
 
 void TQueueDispatcher::ProcessPending(std::chrono::milliseconds slice) {
   std::unique_lock lock(FLock);
   FQueued.wait_for(lock, slice, [&] { return !FCalls.empty(); });
   while (!FCalls.empty()) {
-    TCall *call = FCalls.front();
+    std::shared_ptr<TCall> call = std::move(FCalls.front());
     FCalls.pop_front();
     lock.unlock();
     try {
       call->Fn();
+    } catch (const std::exception &e) {
+      if (!call->Waited) std::fprintf(stderr, "Error in a call on the main thread: %s\n", e.what());
+      call->Error = std::current_exception();
     } catch (...) {
+      if (!call->Waited) std::fprintf(stderr, "Unknown error in a call on the main thread\n");
       call->Error = std::current_exception();
     }
+    call->Fn = nullptr;  // what the call captured goes before the caller is released
     lock.lock();
     call->Done = true;
     FFinished.notify_all();
