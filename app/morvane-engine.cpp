@@ -70,9 +70,9 @@ bool IsStatusLine(const std::string &line) {
 
 void InstallLogPrinter() {
   TFFLogger &logger = FFLogger();
-  logger.TriggerEventInMainThread = false;
+  logger.SetTriggerEventInMainThread(false);
   static const bool tty = isatty(STDERR_FILENO);
-  logger.OnLog = [](const void *, uint32_t, TLogLevel, const std::string &msg) {
+  logger.SetOnLog([](const void *, uint32_t, TLogLevel, const std::string &msg) {
     std::string line = msg;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     // A failure is logged where it happens and again as the text that ended the run: a reader
@@ -84,7 +84,7 @@ void InstallLogPrinter() {
     previous = line;
     const char end = tty && IsStatusLine(line) ? '\r' : '\n';
     std::fprintf(stderr, "%s%c", line.c_str(), end);
-  };
+  });
 }
 
 int Usage() {

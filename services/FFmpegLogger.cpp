@@ -64,8 +64,7 @@ TFFLogger &FFLogger() {
 }
 
 void TFFLogger::SetLogLevel(TLogLevel level) {
-  if (level == FLogLevel) return;
-  FLogLevel = level;
+  if (FLogLevel.exchange(level) == level) return;
   ApplyLevel();
 }
 
@@ -142,26 +141,46 @@ void TFFLogger::HandleLibraryText(void *avcl, int level, const char *fmt, va_lis
   for (const std::string &line : lines) Deliver(this, tid, LibraryToLogLevel(level), line);
 }
 
+void TFFLogger::SetOnLog(TLogEvent handler) {
+  std::lock_guard lock(FHandlerLock);
+  FHandler.Event = std::move(handler);
+  ++FHandler.Generation;
+}
+
+bool TFFLogger::HasOnLog() const {
+  std::lock_guard lock(FHandlerLock);
+  return static_cast<bool>(FHandler.Event);
+}
+
+TFFLogger::THandler TFFLogger::Handler() const {
+  std::lock_guard lock(FHandlerLock);
+  return FHandler;
+}
+
 void TFFLogger::Deliver(const void *sender, uint32_t threadId, TLogLevel level,
                         const std::string &line) {
-  TLogEvent handler = OnLog;
-  if (!handler) return;
-  if (TriggerEventInMainThread)
-    RunInMainThread([&] { handler(sender, threadId, level, line); });
-  else
-    handler(sender, threadId, level, line);
+  THandler handler = Handler();
+  if (!handler.Event) return;
+  if (!FTriggerEventInMainThread) {
+    handler.Event(sender, threadId, level, line);
+    return;
+  }
+  // Queued, not waited for: libraries log from inside codec opens, under the codec lock.
+  PostToMainThread([this, handler = std::move(handler), sender, threadId, level, line] {
+    if (Handler().Generation == handler.Generation) handler.Event(sender, threadId, level, line);
+  });
 }
 
 void TFFLogger::Log(const void *sender, TLogLevel level, const std::string &msg) {
-  if (!OnLog) return;
+  const TLogLevel current = FLogLevel;
   // Verbose notices (status lines) reach a handler whenever the logger is not quiet.
   const bool wanted =
-      level <= FLogLevel || (level == TLogLevel::llVerbose && FLogLevel != TLogLevel::llQuiet);
+      level <= current || (level == TLogLevel::llVerbose && current != TLogLevel::llQuiet);
   if (wanted) Deliver(sender, CurrentThreadId(), level, msg);
 }
 
 void TFFLogger::LogFmt(const void *sender, TLogLevel level, const char *fmt, ...) {
-  if (!OnLog) return;
+  if (!HasOnLog()) return;
   char buffer[FormatBufferSize];
   va_list vl;
   va_start(vl, fmt);

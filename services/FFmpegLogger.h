@@ -1,6 +1,7 @@
 // The one logger for the libraries' output and the engine's, probe's and player's own messages.
 #pragma once
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
@@ -30,10 +31,17 @@ class TFFLogger {
   TFFLogger(const TFFLogger &) = delete;
   TFFLogger &operator=(const TFFLogger &) = delete;
 
+  // Read by every thread that logs; set by the host at any time.
   TLogLevel LogLevel() const { return FLogLevel; }
   void SetLogLevel(TLogLevel level);
-  bool TriggerEventInMainThread = true;
-  TLogEvent OnLog;
+  bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
+  void SetTriggerEventInMainThread(bool value) { FTriggerEventInMainThread = value; }
+  // The handler of every delivered line.  Lines for the main thread are queued there (the logging
+  // thread may hold the codec lock, which the main thread may be waiting for), so they may arrive
+  // after the logging call returned; a line queued for a handler that has since been replaced or
+  // removed is dropped.  The sender of such a line may be gone by then: it is only a name.
+  void SetOnLog(TLogEvent handler);
+  bool HasOnLog() const;
 
   void Log(const void *sender, TLogLevel level, const std::string &msg);
   void LogFmt(const void *sender, TLogLevel level, const char *fmt, ...)
@@ -56,7 +64,16 @@ class TFFLogger {
   void HandleLibraryText(void *avcl, int level, const char *fmt, va_list vl);
   void Deliver(const void *sender, uint32_t threadId, TLogLevel level, const std::string &line);
 
-  TLogLevel FLogLevel = TLogLevel::llInfo;
+  struct THandler {
+    TLogEvent Event;
+    uint64_t Generation = 0;  // changes with every SetOnLog
+  };
+  THandler Handler() const;
+
+  std::atomic<TLogLevel> FLogLevel{TLogLevel::llInfo};
+  std::atomic<bool> FTriggerEventInMainThread{true};
+  mutable std::mutex FHandlerLock;
+  THandler FHandler;
   std::mutex FListLock;                                // the line list's own lock
   std::unordered_map<uint32_t, std::string> FPending;  // per thread: the line received so far
 };

@@ -20,7 +20,7 @@ class TEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
-    FFLogger().TriggerEventInMainThread = false;
+    FFLogger().SetTriggerEventInMainThread(false);
   }
 };
 
@@ -28,12 +28,12 @@ class TEngineTest : public ::testing::Test {
 class TLogCapture {
  public:
   TLogCapture() {
-    FFLogger().OnLog = [this](const void *, uint32_t, TLogLevel, const std::string &msg) {
+    FFLogger().SetOnLog([this](const void *, uint32_t, TLogLevel, const std::string &msg) {
       std::lock_guard lock(FLock);
       FLines.push_back(msg);
-    };
+    });
   }
-  ~TLogCapture() { FFLogger().OnLog = nullptr; }
+  ~TLogCapture() { FFLogger().SetOnLog(nullptr); }
   bool Contains(const std::string &text) const {
     std::lock_guard lock(FLock);
     for (const auto &line : FLines)

@@ -17,17 +17,17 @@ class OptionsTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
     FFLogger().SetLogLevel(TLogLevel::llDebug);
-    FFLogger().TriggerEventInMainThread = false;
-    FFLogger().OnLog = [this](const void *, uint32_t, TLogLevel level, const std::string &s) {
+    FFLogger().SetTriggerEventInMainThread(false);
+    FFLogger().SetOnLog([this](const void *, uint32_t, TLogLevel level, const std::string &s) {
       std::lock_guard lock(FLock);
       Lines.push_back({level, s});
-    };
+    });
     Engine = std::make_unique<TCustomFFmpeg>();
     Engine->Reset();
   }
   void TearDown() override {
     Engine.reset();
-    FFLogger().OnLog = nullptr;
+    FFLogger().SetOnLog(nullptr);
   }
 
   // The message SetOption fails with ("" when it succeeds).

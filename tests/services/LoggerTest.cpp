@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
 #include "platform/MainThread.h"
+#include "services/AVProbe.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegLogger.h"
+#include "services/UnicodeProtocol.h"
+#include "tests/support/Deadlocks.h"
+#include "tests/support/Fixtures.h"
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -22,13 +29,13 @@ class LoggerTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(FFLoader().LoadLib(TLibraryKind::avutil)) << FFLoader().LastErrMsg();
     FFLogger().SetLogLevel(TLogLevel::llInfo);
-    FFLogger().TriggerEventInMainThread = false;
-    FFLogger().OnLog = [this](const void *, uint32_t tid, TLogLevel level, const std::string &s) {
+    FFLogger().SetTriggerEventInMainThread(false);
+    FFLogger().SetOnLog([this](const void *, uint32_t tid, TLogLevel level, const std::string &s) {
       std::lock_guard lock(FLock);
       Lines.push_back({tid, level, s});
-    };
+    });
   }
-  void TearDown() override { FFLogger().OnLog = nullptr; }
+  void TearDown() override { FFLogger().SetOnLog(nullptr); }
 
   std::vector<std::string> Texts() {
     std::lock_guard lock(FLock);
@@ -157,13 +164,13 @@ TEST_F(LoggerTest, InterleavedThreadsKeepTheirOwnLines) {
 TEST_F(LoggerTest, DeliveryOnTheMainThreadWhenAsked) {
   TQueueDispatcher dispatcher;
   SetMainThreadDispatcher(&dispatcher);
-  FFLogger().TriggerEventInMainThread = true;
+  FFLogger().SetTriggerEventInMainThread(true);
   std::thread::id ranOn;
   uint32_t reported = 0;
-  FFLogger().OnLog = [&](const void *, uint32_t tid, TLogLevel, const std::string &) {
+  FFLogger().SetOnLog([&](const void *, uint32_t tid, TLogLevel, const std::string &) {
     ranOn = std::this_thread::get_id();
     reported = tid;
-  };
+  });
   std::atomic<bool> done{false};
   uint32_t workerId = 0;
   std::thread worker([&] {
@@ -173,9 +180,72 @@ TEST_F(LoggerTest, DeliveryOnTheMainThreadWhenAsked) {
   });
   while (!done) dispatcher.ProcessPending(std::chrono::milliseconds(20));
   worker.join();
+  dispatcher.ProcessPending(std::chrono::milliseconds(0));  // the line may have come last
   SetMainThreadDispatcher(nullptr);
   EXPECT_EQ(ranOn, std::this_thread::get_id());
   EXPECT_EQ(reported, workerId);
+}
+
+// An encoder logs while it opens, under the codec lock, and the GUI thread probes a file at that
+// moment (it wants the codec lock too) instead of serving calls: the line must not wait for the
+// GUI thread.  It reaches the handler on the GUI thread afterwards.
+TEST_F(LoggerTest, ALineLoggedUnderTheCodecLockDoesNotWaitForTheMainThread) {
+  ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
+  const std::string clip = fixtures::Clip(1.0);
+  fixtures::TWatchedDispatcher dispatcher;
+  SetMainThreadDispatcher(&dispatcher);
+  FFLogger().SetTriggerEventInMainThread(true);
+  std::vector<std::string> lines;
+  std::vector<std::thread::id> threads;
+  FFLogger().SetOnLog([&](const void *, uint32_t, TLogLevel, const std::string &line) {
+    lines.push_back(line);
+    threads.push_back(std::this_thread::get_id());
+  });
+  int opened = -1;
+  std::thread encoder([&] {
+    const AVCodec *codec = ff::avcodec_find_encoder_by_name("libx264");
+    AVCodecContext *c = ff::avcodec_alloc_context3(codec);
+    c->width = 64;
+    c->height = 48;
+    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    c->time_base = {1, 25};
+    {
+      std::lock_guard lock(CodecLock());
+      opened = ff::avcodec_open2(c, codec, nullptr);  // libx264 reports its settings at info
+    }
+    ff::avcodec_free_context(&c);
+  });
+  if (!dispatcher.WaitForArrivals(1, 20s)) {
+    encoder.join();
+    SetMainThreadDispatcher(nullptr);
+    FAIL() << "the encoder logged nothing";
+  }
+  {
+    fixtures::TDeadlockWatchdog watchdog("the GUI thread probing while an encoder logs", 20s);
+    TAVProbe probe;
+    EXPECT_TRUE(probe.LoadFile(UTF8ToWide(clip))) << probe.LastErrMsg();
+    encoder.join();
+  }
+  dispatcher.ProcessPending(std::chrono::milliseconds(0));
+  SetMainThreadDispatcher(nullptr);
+  FFLogger().SetOnLog(nullptr);
+  EXPECT_EQ(opened, 0);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines[0].find("[libx264 @ "), std::string::npos) << lines[0];
+  for (const auto &id : threads) EXPECT_EQ(id, std::this_thread::get_id());
+}
+
+// A line queued for a handler that the host has since removed is dropped, not delivered to it.
+TEST_F(LoggerTest, AQueuedLineIsDroppedWhenItsHandlerIsGone) {
+  TQueueDispatcher dispatcher;
+  SetMainThreadDispatcher(&dispatcher);
+  FFLogger().SetTriggerEventInMainThread(true);
+  std::thread worker([] { Library(nullptr, 16, "late line\n"); });
+  worker.join();
+  FFLogger().SetOnLog(nullptr);  // the window that wanted the log closes
+  dispatcher.ProcessPending(std::chrono::milliseconds(0));
+  SetMainThreadDispatcher(nullptr);
+  EXPECT_TRUE(Texts().empty());
 }
 
 TEST(Logger, OnlyOneInstance) {
