@@ -379,14 +379,11 @@ void TCustomFFmpeg::PreprocessPicture(TInputStreamRec &ist, AVFrame *frame) {
 }
 
 std::function<void(const AVFrame *, int64_t)> TCustomFFmpeg::PreviewStep() {
-  {
-    std::lock_guard lock(PreviewLock());
-    if (!FPreviewFlags) return nullptr;
-  }
+  if (!PreviewFlags()) return nullptr;
   return [this](const AVFrame *picture, int64_t pts) {
-    std::lock_guard lock(PreviewLock());
     TPreviewContext context;
     context.Sender = this;
+    context.Lock = &PreviewLock();
     context.Flags = &FPreviewFlags;
     context.LastTime = &FLastPreviewTime;
     context.Period = FPreviewPeriod;
@@ -397,12 +394,27 @@ std::function<void(const AVFrame *, int64_t)> TCustomFFmpeg::PreviewStep() {
         FPreviewBitmapCallback(this, bitmap, number, time);
       };
     context.ShowInWindow = [this](const TBitmap &bitmap, int32_t number, int64_t time) {
-      if (!FPreviewer && FPreviewerFactory) FPreviewer = Own(FPreviewerFactory());
-      return FPreviewer && FPreviewer->Show(bitmap, number, time);
+      return ShowInPreviewWindow(bitmap, number, time);
     };
-    context.FreeWindow = [this] { FPreviewer.reset(); };
+    context.FreeWindow = [this] { FreeUnwantedPreviewWindow(); };
     RunPreviewStep(picture, pts, context);
   };
+}
+
+// Called outside the preview lock: making the window and showing a picture wait for the main
+// thread.  The window is held by this call while the host may clear the window bit.
+bool TCustomFFmpeg::ShowInPreviewWindow(const TBitmap &bitmap, int32_t frameNumber, int64_t pts) {
+  std::shared_ptr<TPreviewer> window;
+  {
+    std::lock_guard lock(PreviewLock());
+    window = FPreviewer;
+  }
+  if (!window && FPreviewerFactory) {
+    window = FPreviewerFactory();
+    std::lock_guard lock(PreviewLock());
+    if (!FPreviewer) FPreviewer = window;
+  }
+  return window && window->Show(bitmap, frameNumber, pts);
 }
 
 int TCustomFFmpeg::DecodeSubtitle(TInputStreamRec &ist, int istIndex, const AVPacket *pkt) {

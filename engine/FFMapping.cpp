@@ -246,7 +246,7 @@ void TCustomFFmpeg::PrepareStreamCopy(TOutputStreamRec &ost, TInputStreamRec &is
             "-vcodec copy and CustomHook are incompatible (frames are not decoded)");
       if (FSettings.UsingVHook)
         throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
-      if (FPreviewFlags)
+      if (PreviewFlags())
         throw FFmpegException(
             "-vcodec copy and PostHooks are incompatible (frames are not decoded)");
       break;

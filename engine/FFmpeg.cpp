@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <set>
 
+#include "engine/Preview.h"
 #include "platform/MainThread.h"
 #include "services/FFmpegLoader.h"
 #include "services/MediaErrors.h"
@@ -78,7 +79,7 @@ void TCustomFFmpeg::InitDefaults() {
   FCounters = TRunCounters();
   FHookFrameCounter = 0;
   FLastPreviewTime = 0;
-  FPreviewFlags = 0;
+  SetPreviewFlags(0);
   FExpectedDuration = -1;
   FWorkerActive = false;
   FErrorOccurred = false;
@@ -120,10 +121,11 @@ void TCustomFFmpeg::ClearAll() {
   for (auto &chain : FPendingBsfs) chain.clear();
   FFrameHooks.reset();
   FHookConverter.reset();
+  std::shared_ptr<TPreviewer> window;
   {
     std::lock_guard lock(PreviewLock());
     FPreviewConverter.reset();
-    FPreviewer.reset();
+    window = std::move(FPreviewer);
   }
 }
 
@@ -250,9 +252,34 @@ void TCustomFFmpeg::SetRecordingTime(int64_t us) {
 }
 
 void TCustomFFmpeg::SetPreviewFlags(uint8_t flags) {
+  {
+    std::lock_guard lock(PreviewLock());
+    FPreviewFlags = flags;
+  }
+  FreeUnwantedPreviewWindow();
+}
+
+void TCustomFFmpeg::SetPreviewFlag(uint8_t bit, bool on) {
+  {
+    std::lock_guard lock(PreviewLock());
+    FPreviewFlags = on ? (FPreviewFlags | bit) : (FPreviewFlags & ~bit);
+  }
+  FreeUnwantedPreviewWindow();
+}
+
+uint8_t TCustomFFmpeg::PreviewFlags() const {
   std::lock_guard lock(PreviewLock());
-  FPreviewFlags = flags;
-  if (!(flags & 1)) FPreviewer.reset();
+  return FPreviewFlags;
+}
+
+void TCustomFFmpeg::FreeUnwantedPreviewWindow() {
+  std::shared_ptr<TPreviewer> unwanted;
+  {
+    std::lock_guard lock(PreviewLock());
+    if (!(FPreviewFlags & PreviewToWindow)) unwanted = std::move(FPreviewer);
+  }
+  // Destroyed here, outside the lock: a window is torn down on the main thread, which may be
+  // waiting for the lock.
 }
 
 void TCustomFFmpeg::DisableCustomHook() {

@@ -236,8 +236,11 @@ class TCustomFFmpeg {
   void SetVerbose(int v) { FSettings.Verbose = v; }
   void SetReportPeriod(int64_t us) { FReportPeriod = us; }
   void SetPreviewPeriod(int64_t us) { FPreviewPeriod = us; }
-  void SetPreviewFlags(uint8_t flags);  // under the preview lock; clearing bit 0 frees the window
-  uint8_t PreviewFlags() const { return FPreviewFlags; }
+  // The preview flags are shared with the conversion thread: read and changed under the preview
+  // lock.  Clearing bit 0 frees the window.
+  void SetPreviewFlags(uint8_t flags);
+  void SetPreviewFlag(uint8_t bit, bool on);  // one bit, the others as they are
+  uint8_t PreviewFlags() const;
   void SetCustomHookCallback(TCustomHookCallback cb) { FCustomHookCallback = std::move(cb); }
   void SetPreviewBitmapCallback(TPreviewBitmapCallback cb) {
     FPreviewBitmapCallback = std::move(cb);
@@ -303,11 +306,9 @@ class TCustomFFmpeg {
   void DisableCustomHook();
   int32_t &HookFrameCounter() { return FHookFrameCounter; }
   int64_t &LastPreviewTime() { return FLastPreviewTime; }
-  uint8_t &PreviewFlagsRef() { return FPreviewFlags; }  // under PreviewLock()
   TLatePtr<TFrameHookList> &FrameHooks() { return FFrameHooks; }
   TLatePtr<TRgbConverter> &HookConverter() { return FHookConverter; }
   TLatePtr<TRgbConverter> &PreviewConverter() { return FPreviewConverter; }
-  TLatePtr<TPreviewer> &Previewer() { return FPreviewer; }
   // The host's maker of the preview window (shown when bit 0 of the preview flags is set).
   void SetPreviewerFactory(std::function<std::unique_ptr<TPreviewer>()> factory) {
     FPreviewerFactory = std::move(factory);
@@ -389,6 +390,8 @@ class TCustomFFmpeg {
   AVFrame *TurnUpright(TInputStreamRec &ist, AVFrame *frame);
   void PreprocessPicture(TInputStreamRec &ist, AVFrame *frame);
   std::function<void(const AVFrame *, int64_t)> PreviewStep();
+  bool ShowInPreviewWindow(const TBitmap &bitmap, int32_t frameNumber, int64_t pts);
+  void FreeUnwantedPreviewWindow();
   void FlushOutputs(int istIndex);
   void ApplyBitstreamFilters(TOutputStreamRec &ost, AVPacket *pkt, std::vector<TPacketPtr> &out);
 
@@ -435,7 +438,9 @@ class TCustomFFmpeg {
   TLatePtr<TFrameHookList> FFrameHooks;
   TLatePtr<TRgbConverter> FHookConverter;
   TLatePtr<TRgbConverter> FPreviewConverter;
-  TLatePtr<TPreviewer> FPreviewer;
+  // Shared, so that the conversion thread can show a picture in it outside the preview lock
+  // while the host clears the window bit.
+  std::shared_ptr<TPreviewer> FPreviewer;
   std::function<std::unique_ptr<TPreviewer>()> FPreviewerFactory;
   int32_t FHookFrameCounter = 0;
   int64_t FLastPreviewTime = 0;

@@ -20,21 +20,30 @@ bool ShowInWindow(TPreviewContext &context, int64_t pts) {
 }  // namespace
 
 void RunPreviewStep(const AVFrame *picture, int64_t pts, TPreviewContext &context, int64_t now) {
-  uint8_t &flags = *context.Flags;
   if (now < 0) now = ff::av_gettime();
-  const bool due = now - *context.LastTime > context.Period;
-  if ((flags & PreviewToCallback) && context.BitmapCallback) {
-    if (!due) return;
-    if (Convert(picture, context))
-      context.BitmapCallback(context.Converter->Bitmap(), context.FrameNumber, pts);
-    else
-      flags &= ~PreviewToCallback;
+  std::unique_lock lock(*context.Lock);
+  uint8_t &flags = *context.Flags;
+  uint8_t target = 0;
+  if ((flags & PreviewToCallback) && context.BitmapCallback)
+    target = PreviewToCallback;
+  else if (flags & PreviewToWindow)
+    target = PreviewToWindow;
+  if (target) {
+    if (now - *context.LastTime <= context.Period) return;
     *context.LastTime = now;
-  } else if (flags & PreviewToWindow) {
-    if (!due) return;
-    if (!Convert(picture, context) || !ShowInWindow(context, pts)) flags &= ~PreviewToWindow;
-    *context.LastTime = now;
+    bool delivered = Convert(picture, context);
+    if (delivered) {
+      lock.unlock();
+      if (target == PreviewToCallback)
+        context.BitmapCallback(context.Converter->Bitmap(), context.FrameNumber, pts);
+      else
+        delivered = ShowInWindow(context, pts);
+      lock.lock();
+    }
+    if (!delivered) flags &= ~target;
   }
+  const bool windowWanted = flags & PreviewToWindow;
+  lock.unlock();
   // Without the window bit the window is not needed any more.
-  if (!(flags & PreviewToWindow) && context.FreeWindow) context.FreeWindow();
+  if (!windowWanted && context.FreeWindow) context.FreeWindow();
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "services/Bitmap.h"
 #include "services/FFmpegApi.h"
@@ -26,7 +27,8 @@ using TPreviewerFactory = std::function<std::unique_ptr<TPreviewer>()>;
 
 struct TPreviewContext {
   const void *Sender = nullptr;
-  uint8_t *Flags = nullptr;     // the engine's preview flags; the caller holds the preview lock
+  std::mutex *Lock = nullptr;   // the preview lock
+  uint8_t *Flags = nullptr;     // the engine's preview flags, guarded by Lock
   int64_t *LastTime = nullptr;  // wall clock of the last preview (µs)
   int64_t Period = 100000;
   int32_t FrameNumber = 0;
@@ -38,6 +40,8 @@ struct TPreviewContext {
 };
 
 // One preview step for the picture about to be written (pts in µs).  `now` is the wall clock in
-// µs (av_gettime when not given).
+// µs (av_gettime when not given).  The flags are read and the picture converted under the preview
+// lock; the callback, the window and the freeing of the window are called after releasing it,
+// since they may wait for the main thread, and the main thread may be changing the flags.
 void RunPreviewStep(const AVFrame *picture, int64_t pts, TPreviewContext &context,
                     int64_t now = -1);

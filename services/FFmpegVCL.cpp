@@ -1,5 +1,7 @@
 #include "services/FFmpegVCL.h"
 
+#include <utility>
+
 #include "platform/MainThread.h"
 #include "services/FFmpegLoader.h"
 #include "services/Previewer.h"
@@ -38,6 +40,10 @@ void TFFmpegList::Clear() {
   FItems.clear();
 }
 
+std::vector<std::unique_ptr<TFFmpeg>> TFFmpegList::TakeAll() {
+  return std::exchange(FItems, {});
+}
+
 TFFmpeg &TFFmpegList::Get(int index) const {
   if (index < 0 || index >= Count())
     throw EFFmpegVCLError("List index out of bounds (" + std::to_string(index) + ")");
@@ -63,10 +69,7 @@ void TFFmpegList::Stop(bool wait) {
 }
 
 void TFFmpegList::SetPreviewFlag(uint8_t bit, bool on) {
-  for (auto &t : FItems) {
-    const uint8_t flags = t->PreviewFlags();
-    t->SetPreviewFlags(on ? (flags | bit) : (flags & ~bit));
-  }
+  for (auto &t : FItems) t->SetPreviewFlag(bit, on);
 }
 
 // ---- TCustomFFmpegVCL
@@ -95,8 +98,9 @@ TCustomFFmpegVCL::~TCustomFFmpegVCL() {
   }
   for (int i = 0; i < FTasks.Count(); ++i)
     if (FTasks.Get(i).Running()) FTasks.Get(i).StopConvert(true);
-  JoinTerminateThreads();
+  JoinDeliveries();
   FTasks.Clear();
+  FRetiredTasks.clear();
 }
 
 void TCustomFFmpegVCL::CheckNotWorking(const char *operation) const {
@@ -197,30 +201,63 @@ void TCustomFFmpegVCL::RemoveTask(int taskIndex) {
 
 void TCustomFFmpegVCL::StartTask(int maxThreads) {
   CheckNotWorking("StartTask");
-  std::lock_guard lock(FTerminateLock);
-  FTasksEnded = 0;
-  FNextTask = 0;
-  FTasksToLaunch = TaskCount();
-  FAllTerminated = false;
-  FThreaded = maxThreads > 0;
-  FWorking = true;
-  if (TaskCount() == 0) {
-    // Nothing to run: end the run at once, so that the host sees its end and may clear.
-    RaiseFinalTerminate();
-    return;
+  const bool threaded = maxThreads > 0;
+  bool runHere = false;
+  TDirectEvents direct;
+  {
+    std::lock_guard lock(FTerminateLock);
+    FTasksEnded = 0;
+    FNextTask = 0;
+    FTasksToLaunch = TaskCount();
+    FAllTerminated = false;
+    FThreaded = threaded;
+    FWorking = true;
+    if (TaskCount() == 0) {
+      // Nothing to run: end the run at once, so that the host sees its end and may clear.
+      RaiseFinalTerminate(direct);
+    } else if (threaded) {
+      while (FTasksToLaunch > 0 && maxThreads-- > 0) StartNextTask();
+      return;
+    } else {
+      FSynchronousRun = runHere = true;
+    }
   }
-  while (FTasksToLaunch > 0) {
-    StartNextTask();
-    if (FThreaded && --maxThreads == 0) break;
-  }
+  RaiseDirect(direct);
+  if (runHere) RunSynchronously();
 }
 
-void TCustomFFmpegVCL::StartNextTask() {
-  if (FTasksToLaunch <= 0) return;
+TFFmpeg &TCustomFFmpegVCL::TakeNextTask() {
   --FTasksToLaunch;
   TFFmpeg &task = FTasks.Get(FNextTask++);
   task.SetReportPeriod(static_cast<int64_t>(FProgressInterval) * 1000);
-  if (TConvertThread *thread = task.StartConvert(FThreaded, FThreadPriority)) thread->Resume();
+  return task;
+}
+
+// Threaded mode, under the terminate lock: the task gets a conversion thread of its own.
+void TCustomFFmpegVCL::StartNextTask() {
+  if (FTasksToLaunch <= 0) return;
+  TFFmpeg &task = TakeNextTask();
+  if (TConvertThread *thread = task.StartConvert(true, FThreadPriority)) thread->Resume();
+}
+
+// One task after another on the calling thread.  The terminate lock is not held while a task
+// runs: its handlers run on this thread and may hand work to a thread that takes the lock.
+void TCustomFFmpegVCL::RunSynchronously() {
+  for (;;) {
+    TFFmpeg *task = nullptr;
+    {
+      std::lock_guard lock(FTerminateLock);
+      if (FTasksToLaunch <= 0) break;
+      task = &TakeNextTask();
+    }
+    task->StartConvert(false, FThreadPriority);
+  }
+  std::vector<std::unique_ptr<TFFmpeg>> retired;
+  {
+    std::lock_guard lock(FTerminateLock);
+    FSynchronousRun = false;
+    retired.swap(FRetiredTasks);
+  }
 }
 
 void TCustomFFmpegVCL::PauseTask() {
@@ -239,17 +276,25 @@ void TCustomFFmpegVCL::StopTask(bool wait) {
 }
 
 void TCustomFFmpegVCL::ClearTasks() {
-  if (FWorking && !FAllTerminated) throw EFFmpegVCLError("Cannot ClearTasks while working.");
-  JoinTerminateThreads();
-  FTasks.Clear();
+  std::vector<std::unique_ptr<TFFmpeg>> tasks;
+  {
+    std::lock_guard lock(FTerminateLock);
+    if (FWorking && !FAllTerminated) throw EFFmpegVCLError("Cannot ClearTasks while working.");
+    tasks = FTasks.TakeAll();
+    FTasksEnded = 0;
+    FNextTask = -1;
+    FTasksToLaunch = 0;
+    FAllTerminated = false;
+    FThreaded = false;
+    FWorking = false;
+    if (FSynchronousRun) {
+      for (auto &task : tasks) FRetiredTasks.push_back(std::move(task));
+      tasks.clear();
+    }
+  }
   FLastErrMsg.clear();
-  std::lock_guard lock(FTerminateLock);
-  FTasksEnded = 0;
-  FNextTask = -1;
-  FTasksToLaunch = 0;
-  FAllTerminated = false;
-  FThreaded = false;
-  FWorking = false;
+  tasks.clear();  // outside the lock: a task's destructor waits for its threads
+  ReapDeliveries();
 }
 
 int TCustomFFmpegVCL::RunningTaskCount() const {
@@ -305,64 +350,94 @@ void TCustomFFmpegVCL::DoProgress(TCustomFFmpeg *task, int32_t fileIndex, int32_
 }
 
 void TCustomFFmpegVCL::DoTerminate(TCustomFFmpeg *task) {
-  std::lock_guard lock(FTerminateLock);
-  if (FOnTerminate) {
-    FTerminateInfo = {FTasks.IndexOf(task), task->RanToEnd(), task->ErrorOccurred(),
-                      task->ErrorMessage(), task->Counters().DecodeErrors};
-    RaiseTerminate(FTerminateInfo);
+  TDirectEvents direct;
+  {
+    std::lock_guard lock(FTerminateLock);
+    if (FOnTerminate) {
+      FTerminateInfo = {FTasks.IndexOf(task), task->RanToEnd(), task->ErrorOccurred(),
+                        task->ErrorMessage(), task->Counters().DecodeErrors};
+      RaiseTerminate(FTerminateInfo, direct);
+    }
+    ++FTasksEnded;
+    if (FTasksToLaunch < 1) {
+      if (FTasksEnded >= TaskCount()) RaiseFinalTerminate(direct);
+    } else if (FThreaded) {
+      StartNextTask();
+    }
   }
-  ++FTasksEnded;
-  if (FTasksToLaunch < 1) {
-    if (FTasksEnded >= TaskCount()) RaiseFinalTerminate();
-  } else if (FThreaded) {
-    StartNextTask();
-  }
+  RaiseDirect(direct);
 }
 
-void TCustomFFmpegVCL::RaiseFinalTerminate() {
-  // The run has ended before its last event is raised: the handler (or whoever the event wakes)
-  // may clear the tasks at once.
+// The run counts as ended before its final event goes out, so that the handler may clear the
+// tasks at once.
+void TCustomFFmpegVCL::RaiseFinalTerminate(TDirectEvents &direct) {
   FAllTerminated = true;
   if (FOnTerminate) {
     FTerminateInfo = {-1, true, false, "", 0};
-    RaiseTerminate(FTerminateInfo);
+    RaiseTerminate(FTerminateInfo, direct);
   }
 }
 
-void TCustomFFmpegVCL::RaiseTerminate(const TTerminateInfo &info) {
+void TCustomFFmpegVCL::RaiseDirect(const TDirectEvents &direct) {
+  if (direct.empty()) return;
+  TTerminateEvent handler;
+  {
+    std::lock_guard lock(FTerminateLock);
+    handler = FOnTerminate;
+  }
+  if (handler)
+    for (const TTerminateInfo &info : direct) handler(this, info);
+}
+
+void TCustomFFmpegVCL::RaiseTerminate(const TTerminateInfo &info, TDirectEvents &direct) {
   if (!FThreaded) {
-    FOnTerminate(this, info);
+    direct.push_back(info);
     return;
   }
   // A thread of its own, with its own copy of the record: the conversion thread does not wait.
   std::lock_guard lock(FThreadsLock);
-  auto done = std::make_shared<std::promise<void>>();
+  auto delivered = std::make_shared<std::promise<void>>();
+  auto done = std::make_shared<std::atomic<bool>>(false);
   std::shared_future<void> previous = FLastDelivery;
-  FLastDelivery = done->get_future().share();
-  ++FDeliveriesRunning;
-  FTerminateThreads.emplace_back([this, info, previous, done, handler = FOnTerminate] {
+  FLastDelivery = delivered->get_future().share();
+  std::thread thread([this, info, previous, delivered, done, handler = FOnTerminate] {
     if (previous.valid()) previous.wait();
     try {
       handler(this, info);
     } catch (...) {
       // An escaping handler error must not take the process down from a bare thread.
     }
-    done->set_value();
-    --FDeliveriesRunning;
+    delivered->set_value();
+    *done = true;
   });
+  FDeliveries.push_back({std::move(thread), std::move(done)});
 }
 
-void TCustomFFmpegVCL::JoinTerminateThreads() {
-  // The handlers may be waiting for the main thread: serve it until they are done.
-  while (FDeliveriesRunning > 0) ServeMainThread(std::chrono::milliseconds(20));
-  std::vector<std::thread> threads;
-  {
-    std::lock_guard lock(FThreadsLock);
-    threads.swap(FTerminateThreads);
-    FLastDelivery = {};
+void TCustomFFmpegVCL::ReapDeliveries() {
+  std::lock_guard lock(FThreadsLock);
+  for (auto it = FDeliveries.begin(); it != FDeliveries.end();) {
+    if (*it->Done) {
+      it->Thread.join();
+      it = FDeliveries.erase(it);
+    } else {
+      ++it;
+    }
   }
-  for (auto &t : threads)
-    if (t.joinable()) t.join();
+}
+
+void TCustomFFmpegVCL::JoinDeliveries() {
+  // The handlers may be waiting for the main thread: serve it until they are done.
+  auto running = [this] {
+    std::lock_guard lock(FThreadsLock);
+    for (const auto &d : FDeliveries)
+      if (!*d.Done) return true;
+    return false;
+  };
+  while (running()) ServeMainThread(std::chrono::milliseconds(20));
+  std::lock_guard lock(FThreadsLock);
+  for (auto &d : FDeliveries) d.Thread.join();
+  FDeliveries.clear();
+  FLastDelivery = {};
 }
 
 // ---- TFFmpegVCL

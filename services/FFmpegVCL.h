@@ -97,7 +97,8 @@ class TFFmpegList {
   int Add(std::unique_ptr<TFFmpeg> task);
   void Delete(int index);
   void Clear();
-  TFFmpeg &Get(int index) const;  // EFFmpegVCLError outside the list
+  std::vector<std::unique_ptr<TFFmpeg>> TakeAll();  // empties the list, handing the tasks over
+  TFFmpeg &Get(int index) const;                    // EFFmpegVCLError outside the list
   int IndexOf(const TCustomFFmpeg *task) const;
   int Count() const { return static_cast<int>(FItems.size()); }
 
@@ -162,12 +163,20 @@ class TCustomFFmpegVCL {
   TFFmpegList FTasks;
 
  private:
+  // Terminate events of the synchronous mode, raised on the calling thread once the terminate
+  // lock is released.
+  using TDirectEvents = std::vector<TTerminateInfo>;
+
   void CheckNotWorking(const char *operation) const;
+  TFFmpeg &TakeNextTask();
   void StartNextTask();
-  void RaiseTerminate(const TTerminateInfo &info);
-  void RaiseFinalTerminate();
+  void RunSynchronously();
+  void RaiseTerminate(const TTerminateInfo &info, TDirectEvents &direct);
+  void RaiseFinalTerminate(TDirectEvents &direct);
+  void RaiseDirect(const TDirectEvents &direct);
   void InstallHook(TFFmpeg &task);
-  void JoinTerminateThreads();
+  void ReapDeliveries();
+  void JoinDeliveries();
 
   std::string FLastErrMsg;
   std::unique_ptr<TAVProbe> FProbe;
@@ -180,6 +189,10 @@ class TCustomFFmpegVCL {
   std::atomic<bool> FAllTerminated{false};
   bool FThreaded = false;
   std::atomic<bool> FWorking{false};
+  // A synchronous run is under way: its current task is on the stack of the thread that runs it,
+  // so tasks cleared by a handler are kept in FRetiredTasks until the run returns.
+  bool FSynchronousRun = false;
+  std::vector<std::unique_ptr<TFFmpeg>> FRetiredTasks;
 
   std::mutex FHookLock;
   std::mutex FPreviewLock;
@@ -192,11 +205,16 @@ class TCustomFFmpegVCL {
   TTerminateInfo FTerminateInfo;
 
   // Threads that deliver OnTerminate in threaded mode; each waits for the one before it, so that
-  // the handler sees the events in the order the tasks ended.
+  // the handler sees the events in the order the tasks ended.  Nobody waits for a delivery but
+  // the destructor: a handler may itself wait for the thread that would wait for it (the main
+  // thread clearing the tasks).  Finished ones are joined by the next ClearTasks.
+  struct TDelivery {
+    std::thread Thread;
+    std::shared_ptr<std::atomic<bool>> Done;
+  };
   std::mutex FThreadsLock;
-  std::vector<std::thread> FTerminateThreads;
+  std::vector<TDelivery> FDeliveries;
   std::shared_future<void> FLastDelivery;
-  std::atomic<int> FDeliveriesRunning{0};
 };
 
 // The component with its properties.

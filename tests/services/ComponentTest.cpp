@@ -5,7 +5,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <thread>
+#include <tuple>
 
 #include "platform/MainThread.h"
 #include "services/FFmpegApi.h"
@@ -13,6 +16,7 @@
 #include "services/FFmpegVCL.h"
 #include "services/Previewer.h"
 #include "services/UnicodeProtocol.h"
+#include "tests/support/Deadlocks.h"
 #include "tests/support/Fixtures.h"
 
 namespace fs = std::filesystem;
@@ -383,14 +387,131 @@ TEST_F(ComponentTest, HookDrawsOnFramesUntilItStopsItself) {
   }
 }
 
-TEST_F(ComponentTest, PreviewWindowFollowsTheRun) {
+namespace {
+// The titles of the SDL windows that exist now, with their sizes.
+std::vector<std::tuple<std::string, int, int>> SDLWindows() {
+  std::vector<std::tuple<std::string, int, int>> windows;
+  for (uint32_t id = 1; id < 64; ++id)
+    if (SDL_Window *w = ff::SDL_GetWindowFromID(id)) {
+      int width = 0, height = 0;
+      ff::SDL_GetWindowSize(w, &width, &height);
+      windows.emplace_back(ff::SDL_GetWindowTitle(w), width, height);
+    }
+  return windows;
+}
+}  // namespace
+
+// With the preview switched on, each task shows its pictures in a window of its own, captioned
+// with the time of the picture, and the window goes with the run.
+TEST_F(ComponentTest, PreviewWindowShowsThePicturesOfTheRun) {
   setenv("SDL_VIDEODRIVER", "dummy", 1);
+  TQueueDispatcher dispatcher;
+  SetMainThreadDispatcher(&dispatcher);
   Vcl.SetPreview(true);
-  const int task = Vcl.AddTask(UTF8ToWide(fixtures::Clip(1.0)));
+  const int task = Vcl.AddTask(UTF8ToWide(fixtures::Clip(3.0, 160, 120)));
   ASSERT_GE(task, 0) << Vcl.LastErrMsg();
   ASSERT_TRUE(Vcl.SetOutputFile(task, UTF8ToWide(Dir / "preview.avi"))) << Vcl.LastErrMsg();
-  Vcl.StartTask(0);
+  std::set<std::string> captions;
+  Vcl.StartTask(1);
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (!Events.FinalSeen && std::chrono::steady_clock::now() < deadline) {
+    ServeMainThread(2ms);
+    if (!FFLoader().LibLoaded(TLibraryKind::SDL)) continue;
+    for (const auto &[title, width, height] : SDLWindows()) {
+      EXPECT_EQ(width, 160);
+      EXPECT_EQ(height, 120);
+      if (!title.empty()) captions.insert(title);
+    }
+  }
   ASSERT_TRUE(Events.FinalSeen);
+  ServeMainThread(0ms);
+  SetMainThreadDispatcher(nullptr);
   EXPECT_FALSE(Events.Terminations[0].Exception) << Events.Terminations[0].ExceptionMsg;
-  EXPECT_TRUE(FFLoader().LibLoaded(TLibraryKind::SDL));  // loaded when the window was needed
+  ASSERT_FALSE(captions.empty()) << "no picture reached a preview window";
+  for (const std::string &caption : captions)
+    EXPECT_TRUE(std::regex_match(caption, std::regex(R"(00:00:0\d\.\d{3})"))) << caption;
+  EXPECT_TRUE(SDLWindows().empty()) << "the window outlived its task";
+}
+
+// The GUI switches the preview off at the moment a task waits for it to take a picture (the
+// bitmap event, or the preview window): the switch must not wait for the task, which waits for
+// the GUI.
+TEST_F(ComponentTest, ThePreviewCanBeSwitchedOffWhileAPictureWaitsForTheMainThread) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  for (const bool window : {false, true}) {
+    SCOPED_TRACE(window ? "preview window" : "preview bitmaps");
+    fixtures::TWatchedDispatcher dispatcher;
+    SetMainThreadDispatcher(&dispatcher);
+    std::atomic<int> pictures{0};
+    Vcl.SetOnPreviewBitmap([&](TCustomFFmpegVCL *, const TPreviewInfo &) { ++pictures; });
+    window ? Vcl.SetPreview(true) : Vcl.SetPreviewBitmap(true);
+    const int task = Vcl.AddTask(UTF8ToWide(LongClip()));
+    ASSERT_GE(task, 0) << Vcl.LastErrMsg();
+    ASSERT_TRUE(Vcl.SetOutputFile(task, UTF8ToWide(Dir / "preview.avi"))) << Vcl.LastErrMsg();
+    Events.FinalSeen = false;
+    Vcl.StartTask(1);
+    ASSERT_TRUE(dispatcher.WaitForArrivals(1, 20s));  // the task waits for the GUI thread now
+    {
+      fixtures::TDeadlockWatchdog watchdog("switching the preview off", 20s);
+      window ? Vcl.SetPreview(false) : Vcl.SetPreviewBitmap(false);
+    }
+    Vcl.StopTask(true);
+    WaitForFinal();
+    ServeMainThread(0ms);
+    SetMainThreadDispatcher(nullptr);
+    EXPECT_EQ(pictures, window ? 0 : 1);
+    Vcl.ClearTasks();
+  }
+}
+
+// The handler of the final event clears the tasks, as the main window does when a batch has
+// ended: on the thread that delivers the event, or marshalled to a GUI thread that serves calls.
+TEST_F(ComponentTest, TheFinalEventsHandlerMayClearTheTasks) {
+  const std::string clip = fixtures::Clip(1.0);
+  struct TCase {
+    const char *Name;
+    int Threads;
+    bool OnGuiThread;    // the handler hands ClearTasks to the GUI thread and waits for it
+    bool StartOnWorker;  // StartTask is called on a thread other than the GUI thread
+  };
+  for (const TCase c :
+       {TCase{"threaded, on the delivering thread", 1, false, false},
+        TCase{"threaded, on the GUI thread", 1, true, false}, TCase{"synchronous", 0, false, false},
+        TCase{"synchronous on a worker, on the GUI thread", 0, true, true}}) {
+    SCOPED_TRACE(c.Name);
+    TQueueDispatcher dispatcher;
+    SetMainThreadDispatcher(&dispatcher);
+    std::atomic<bool> cleared{false};
+    std::string error;
+    Vcl.SetOnTerminate([&](TCustomFFmpegVCL *, const TTerminateInfo &info) {
+      if (info.TaskIndex != -1) return;
+      auto clear = [&] {
+        try {
+          Vcl.ClearTasks();
+        } catch (const std::exception &e) {
+          error = e.what();
+        }
+      };
+      c.OnGuiThread ? RunInMainThread(clear) : clear();
+      cleared = true;
+    });
+    AddCopyTask(clip, "out0.mkv");
+    AddCopyTask(clip, "out1.mkv");
+    {
+      fixtures::TDeadlockWatchdog watchdog(c.Name, 60s);
+      std::thread starter;
+      if (c.StartOnWorker)
+        starter = std::thread([&] { Vcl.StartTask(c.Threads); });
+      else
+        Vcl.StartTask(c.Threads);
+      while (!cleared) ServeMainThread(5ms);
+      if (starter.joinable()) starter.join();
+    }
+    SetMainThreadDispatcher(nullptr);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(Vcl.TaskCount(), 0);
+    EXPECT_FALSE(Vcl.Working());
+    EXPECT_GE(Vcl.AddTask(UTF8ToWide(clip)), 0) << Vcl.LastErrMsg();  // ready for the next batch
+    Vcl.ClearTasks();
+  }
 }
