@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "platform/MainThread.h"
+#include "platform/Shell.h"
+#include "platform/Shutdown.h"
+#include "services/FFmpegVCL.h"
+#include "tests/support/Fixtures.h"
+#include "tests/workspace/ScriptedQuestions.h"
+#include "workspace/BatchRunner.h"
+#include "workspace/ParameterPanel.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int AviProfile = 2307;  // Xvid AVI
+
+// Everything the runner tells its host, with the thread each call came on.
+struct TRecorder : IBatchObserver {
+  std::vector<int> JobsBuilt;
+  std::vector<TRowProgress> Progress;
+  std::vector<TRowResult> Results;
+  std::vector<std::thread::id> Threads;
+  int Ended = 0;
+  TBatchSummary Summary;
+
+  void RowJobBuilt(int row, const TJob &) override {
+    JobsBuilt.push_back(row);
+    Threads.push_back(std::this_thread::get_id());
+  }
+  void RowProgress(const TRowProgress &p) override {
+    Progress.push_back(p);
+    Threads.push_back(std::this_thread::get_id());
+  }
+  void RowEnded(const TRowResult &r) override {
+    Results.push_back(r);
+    Threads.push_back(std::this_thread::get_id());
+  }
+  void BatchEnded(const TBatchSummary &s) override {
+    ++Ended;
+    Summary = s;
+    Threads.push_back(std::this_thread::get_id());
+  }
+  const TRowResult *ResultOf(int row) const {
+    for (const auto &r : Results)
+      if (r.Row == row) return &r;
+    return nullptr;
+  }
+};
+
+// Records what would have been opened or shut down: no test may power the machine off.
+struct TAfterBatchLog {
+  std::vector<std::string> Opened;
+  int PowerOffs = 0;
+};
+class TRecordingShell : public IShellService {
+ public:
+  explicit TRecordingShell(TAfterBatchLog &log) : FLog(log) {}
+  bool Open(const std::string &target) override {
+    FLog.Opened.push_back(target);
+    return true;
+  }
+
+ private:
+  TAfterBatchLog &FLog;
+};
+class TRecordingShutdown : public IShutdownService {
+ public:
+  explicit TRecordingShutdown(TAfterBatchLog &log) : FLog(log) {}
+  bool PowerOff(std::string &) override {
+    ++FLog.PowerOffs;
+    return true;
+  }
+
+ private:
+  TAfterBatchLog &FLog;
+};
+
+class BatchRunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetShellService(std::make_unique<TRecordingShell>(AfterBatch));
+    SetShutdownService(std::make_unique<TRecordingShutdown>(AfterBatch));
+    ASSERT_TRUE(Vcl.LoadAVLib("")) << Vcl.LastErrMsg();
+    Store.SetFormatCode(AviProfile);
+    Store.SetOutPutDir((Dir.Path() / "out").string());
+    TParameterPanel(Catalogue, Store, Questions).EnsureSeeded(AviProfile);
+    Store.WriteProfile(AviProfile, profilekeys::paraVideoSize, "160x120");
+    SetMainThreadDispatcher(&Dispatcher);
+  }
+  void TearDown() override {
+    SetMainThreadDispatcher(nullptr);
+    SetShellService(nullptr);
+    SetShutdownService(nullptr);
+  }
+
+  // Serves the main thread until the batch has ended.
+  void ServeUntilEnded() {
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    while (Recorder.Ended == 0 && std::chrono::steady_clock::now() < deadline) ServeMainThread(5ms);
+    ASSERT_EQ(Recorder.Ended, 1);
+  }
+
+  void ExpectAllOnThisThread() const {
+    for (const auto &id : Recorder.Threads) EXPECT_EQ(id, std::this_thread::get_id());
+  }
+
+  fixtures::TTempDir Dir;
+  TFormatCatalogue Catalogue{MORVANE_BINARY_DIR "/data/morvanemp4format.ini"};
+  TSettingsStore Store{Dir / "settings.ini"};
+  TScriptedQuestions Questions;
+  TQueueDispatcher Dispatcher;
+  TAfterBatchLog AfterBatch;
+  TRecorder Recorder;
+  TFFmpegVCL Vcl;
+  TBatchRunner Runner{Vcl, Catalogue, Store, Questions, Recorder};
+};
+
+}  // namespace
+
+TEST_F(BatchRunnerTest, CheckedRowsBecomeTasksAndReportThroughTheirRows) {
+  const std::string clip = fixtures::Clip(2.0);
+  for (const int threads : {1, 0}) {
+    SCOPED_TRACE(threads ? "one conversion thread" : "on the calling thread");
+    Recorder = {};
+    std::vector<TlvFilesRecord> records(3);
+    const std::vector<TBatchRow> rows = {{clip, true, &records[0]},
+                                         {"/nowhere/unchecked.mp4", false, &records[1]},
+                                         {clip, true, &records[2]}};
+    ASSERT_EQ(Runner.Start(rows, threads), 2);
+    EXPECT_EQ(Runner.RowOfTask(), (std::vector<int>{0, 2}));
+    ServeUntilEnded();
+
+    EXPECT_EQ(Recorder.JobsBuilt, (std::vector<int>{0, 2}));
+    ASSERT_EQ(Recorder.Results.size(), 2u);
+    for (const int row : {0, 2}) {
+      const TRowResult *r = Recorder.ResultOf(row);
+      ASSERT_NE(r, nullptr) << row;
+      EXPECT_EQ(r->Outcome, TRowOutcome::Finished) << r->Reason;
+      EXPECT_GT(fs::file_size(r->Destination), 0u);
+    }
+    EXPECT_NE(Recorder.ResultOf(0)->Destination, Recorder.ResultOf(2)->Destination);
+    ASSERT_FALSE(Recorder.Progress.empty());
+    for (const TRowProgress &p : Recorder.Progress) {
+      EXPECT_EQ(p.Row, p.Task == 0 ? 0 : 2);
+      EXPECT_EQ(p.TaskCount, 2);
+      EXPECT_GE(p.Percent, 0);
+      EXPECT_LE(p.Percent, 100);
+    }
+    EXPECT_GE(Recorder.Progress.back().Percent, 90);  // the last report of the last task
+    EXPECT_EQ(Recorder.Summary.Finished, 2);
+    ExpectAllOnThisThread();
+    // The batch has cleared its tasks: the next one may start at once.
+    EXPECT_EQ(Vcl.TaskCount(), 0);
+    EXPECT_FALSE(Vcl.Working());
+    EXPECT_FALSE(Runner.Running());
+  }
+}
+
+TEST_F(BatchRunnerTest, ARowThatCannotBeOpenedIsRefusedAndTheOthersRun) {
+  std::vector<TlvFilesRecord> records(2);
+  const std::string missing = Dir / "missing.mp4";
+  const std::vector<TBatchRow> rows = {{missing, true, &records[0]},
+                                       {fixtures::Clip(1.0), true, &records[1]}};
+  ASSERT_EQ(Runner.Start(rows, 1), 1);
+  // Refused at once, before any task runs.
+  ASSERT_EQ(Recorder.Results.size(), 1u);
+  EXPECT_EQ(Recorder.Results[0].Outcome, TRowOutcome::Refused);
+  EXPECT_EQ(Recorder.Results[0].Reason, missing + ": No such file or directory");
+  EXPECT_EQ(Runner.RowOfTask(), std::vector<int>{1});
+  ServeUntilEnded();
+  ASSERT_NE(Recorder.ResultOf(1), nullptr);
+  EXPECT_EQ(Recorder.ResultOf(1)->Outcome, TRowOutcome::Finished);
+  EXPECT_EQ(Recorder.Summary.Refused, 1);
+  EXPECT_EQ(Recorder.Summary.Finished, 1);
+}
+
+TEST_F(BatchRunnerTest, WithoutACheckedRowTheUserIsToldAndNothingStarts) {
+  TlvFilesRecord record;
+  EXPECT_EQ(Runner.Start({{fixtures::Clip(1.0), false, &record}}, 1), 0);
+  EXPECT_EQ(Questions.Messages,
+            std::vector<std::string>{"Please select a file by clicking the check box!"});
+  EXPECT_EQ(Questions.Captions, std::vector<std::string>{"Warning"});
+  EXPECT_TRUE(Recorder.Results.empty());
+  EXPECT_FALSE(Runner.Running());
+}
+
+// The output folder is opened and the machine shut down when asked, after a batch that converted
+// its last file; a batch the user stopped does neither, and its unfinished file is set aside.
+TEST_F(BatchRunnerTest, AfterTheLastFileTheFolderOpensAndTheMachineShutsDownUnlessStopped) {
+  const std::string longClip =
+      fixtures::Make("long-120s-320x240.mp4",
+                     "-f lavfi -i testsrc=size=320x240:rate=25:duration=120 -c:v libx264 "
+                     "-preset ultrafast -pix_fmt yuv420p");
+  for (const bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "stopped" : "ran to its end");
+    Recorder = {};
+    AfterBatch = {};
+    Runner.SetAfterBatch({true, true});
+    TlvFilesRecord record;
+    ASSERT_EQ(Runner.Start({{stop ? longClip : fixtures::Clip(1.0), true, &record}}, 1), 1);
+    if (stop) {
+      while (Recorder.Progress.empty()) ServeMainThread(5ms);  // the file is being written
+      Runner.Stop();
+    }
+    ServeUntilEnded();
+    ASSERT_EQ(Recorder.Results.size(), 1u);
+    const TRowResult &r = Recorder.Results[0];
+    if (stop) {
+      EXPECT_EQ(r.Outcome, TRowOutcome::Stopped);
+      EXPECT_FALSE(fs::exists(r.Destination)) << "an unfinished file kept the finished name";
+      EXPECT_EQ(r.PartialFile, r.Destination.string() + ".part");
+      EXPECT_GT(fs::file_size(r.PartialFile), 0u);
+      EXPECT_TRUE(AfterBatch.Opened.empty());
+      EXPECT_EQ(AfterBatch.PowerOffs, 0);
+    } else {
+      EXPECT_EQ(r.Outcome, TRowOutcome::Finished);
+      EXPECT_EQ(AfterBatch.Opened, std::vector<std::string>{(Dir.Path() / "out").string()});
+      EXPECT_EQ(AfterBatch.PowerOffs, 1);
+    }
+  }
+}
+
+// Rows with effects or a watermark have their frames decorated on the conversion thread, with
+// their own record; rows without are converted without the hook.
+TEST_F(BatchRunnerTest, TheFrameDecorationGetsTheRecordOfTheTasksRow) {
+  std::vector<TlvFilesRecord> records(2);
+  records[1].Brightness = 200;
+  std::mutex lock;
+  std::set<const TlvFilesRecord *> decorated;
+  std::set<std::thread::id> threads;
+  Runner.SetFrameDecoration([&](THookInfo &hook, const TlvFilesRecord &record) {
+    std::lock_guard guard(lock);
+    EXPECT_GT(hook.Bitmap->Width(), 0);
+    decorated.insert(&record);
+    threads.insert(std::this_thread::get_id());
+  });
+  const std::string clip = fixtures::Clip(1.0);
+  ASSERT_EQ(Runner.Start({{clip, true, &records[0]}, {clip, true, &records[1]}}, 1), 2);
+  ServeUntilEnded();
+  EXPECT_EQ(decorated, std::set<const TlvFilesRecord *>{&records[1]});
+  EXPECT_EQ(threads.count(std::this_thread::get_id()), 0u);
+}
+
+TEST(PartialOutput, IsSetAsideUnderAFreeName) {
+  fixtures::TTempDir dir;
+  const fs::path file = dir.Path() / "a_(new).avi";
+  std::ofstream(file) << "unfinished";
+  std::ofstream(file.string() + ".part") << "somebody else's";
+  const fs::path partial = SetAsidePartialOutput(file);
+  EXPECT_EQ(partial, file.string() + ".1.part");
+  EXPECT_FALSE(fs::exists(file));
+  std::ifstream other(file.string() + ".part");
+  std::string text;
+  std::getline(other, text);
+  EXPECT_EQ(text, "somebody else's");
+  EXPECT_TRUE(SetAsidePartialOutput(dir.Path() / "never-written.avi").empty());
+}

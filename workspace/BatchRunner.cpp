@@ -1,0 +1,234 @@
+#include "workspace/BatchRunner.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+#include "platform/MainThread.h"
+#include "platform/Shell.h"
+#include "platform/Shutdown.h"
+#include "services/UnicodeProtocol.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr char NoRowChecked[] = "Please select a file by clicking the check box!";
+}  // namespace
+
+TBatchRunner::TBatchRunner(TFFmpegVCL &component, const TFormatCatalogue &catalogue,
+                           TSettingsStore &store, IJobQuestions &questions,
+                           IBatchObserver &observer)
+    : FComponent(component),
+      FCatalogue(catalogue),
+      FStore(store),
+      FQuestions(questions),
+      FObserver(observer) {
+  // Progress and preview bitmaps come on the main thread: the component marshals them.
+  FComponent.SetOnProgress([this](TCustomFFmpegVCL *, PProgressInfo info) { OnProgress(*info); });
+  FComponent.SetOnPreviewBitmap(
+      [this](TCustomFFmpegVCL *, const TPreviewInfo &info) { OnPreviewBitmap(info); });
+  FComponent.SetOnCustomHook([this](TCustomFFmpegVCL *, PHookInfo hook) { OnCustomHook(*hook); });
+  // Terminations come on a thread of their own, which the main thread may be waiting for (it
+  // stops the batch, or clears the tasks): queued, not waited for.  Nothing of the runner is
+  // touched before the queued call has checked that the runner is still there.
+  FComponent.SetOnTerminate(
+      [this, alive = std::weak_ptr<bool>(FAlive)](TCustomFFmpegVCL *, const TTerminateInfo &info) {
+        PostToMainThread([this, alive, info] {
+          if (!alive.expired()) OnTerminate(info);
+        });
+      });
+}
+
+TBatchRunner::~TBatchRunner() {
+  if (FRunning) FComponent.StopTask(true);
+  FComponent.SetOnProgress(nullptr);
+  FComponent.SetOnPreviewBitmap(nullptr);
+  FComponent.SetOnCustomHook(nullptr);
+  FComponent.SetOnTerminate(nullptr);
+}
+
+void TBatchRunner::SetAfterBatch(TAfterBatch after) {
+  FOpenOutputFolder = after.OpenOutputFolder;
+  FShutDown = after.ShutDown;
+}
+
+int TBatchRunner::Start(const std::vector<TBatchRow> &rows, int maxThreads) {
+  if (std::none_of(rows.begin(), rows.end(), [](const TBatchRow &r) { return r.Checked; })) {
+    FQuestions.ShowMessage(NoRowChecked, WarningCaption);
+    return 0;
+  }
+  FComponent.ClearTasks();  // refused while a batch runs
+  FRows = rows;
+  FRowOfTask.clear();
+  FTasks.clear();
+  FSummary = {};
+  FStopRequested = false;
+  FLastTaskFinished = false;
+
+  TJobBuilder builder(FCatalogue, FStore, FQuestions);
+  builder.BeginBatch();
+  for (int row = 0; row < static_cast<int>(FRows.size()); ++row)
+    if (FRows[row].Checked) AddRowTask(builder, row);
+  const int tasks = static_cast<int>(FRowOfTask.size());
+  if (tasks == 0) return 0;
+  FRunning = true;
+  FComponent.StartTask(maxThreads);
+  return tasks;
+}
+
+void TBatchRunner::Stop() {
+  FStopRequested = true;
+  FComponent.StopTask(true);
+}
+
+void TBatchRunner::Pause() {
+  FComponent.PauseTask();
+}
+
+void TBatchRunner::Resume() {
+  FComponent.ResumeTask();
+}
+
+TSourceInfo TBatchRunner::ProbeSource(const std::string &file) {
+  TSourceInfo source;
+  source.FileName = UTF8ToWide(file);
+  TAVProbe &probe = FComponent.Probe();
+  if (!probe.LoadFile(source.FileName)) return source;  // the task's own open tells why
+  source.ForceFormat = probe.ForceFormat();
+  source.VideoStreamCount = probe.VideoStreamCount();
+  if (source.VideoStreamCount > 0) {
+    TVideoStreamInfo video;
+    probe.GetVideoStreamInfo(-1, video);
+    source.Width = video.Width;
+    source.Height = video.Height;
+    source.VideoBitRate = video.BitRate > 0 ? video.BitRate : 0;
+  }
+  probe.CloseFile();
+  return source;
+}
+
+// One checked row: its job, its task with the job's input and output.  A row whose task cannot
+// be made takes no part in the batch; the tasks keep consecutive indexes.
+bool TBatchRunner::AddRowTask(TJobBuilder &builder, int row) {
+  const TBatchRow &r = FRows[row];
+  TRowResult refused;
+  refused.Row = row;
+  refused.Outcome = TRowOutcome::Refused;
+  try {
+    if (!r.Record) throw std::invalid_argument("the row has no record");
+    TJob job = builder.BuildJob(UTF8ToWide(r.SourceFile), *r.Record, ProbeSource(r.SourceFile));
+    refused.Destination = job.Destination;
+    FObserver.RowJobBuilt(row, job);
+    const int task = FComponent.AddTask(job.Input.FileName, &job.Input);
+    if (task < 0) throw std::runtime_error(FComponent.LastErrMsg());
+    if (!FComponent.SetOutputFile(task, job.Output.FileName, &job.Output)) {
+      const std::string error = FComponent.LastErrMsg();
+      FComponent.RemoveTask(task);
+      throw std::runtime_error(error);
+    }
+    FRowOfTask.push_back(row);
+    FTasks.push_back({job.Destination, false});
+    return true;
+  } catch (const std::exception &e) {
+    refused.Reason = e.what();
+    ++FSummary.Refused;
+    FObserver.RowEnded(refused);
+    return false;
+  }
+}
+
+void TBatchRunner::OnProgress(const TProgressInfo &info) {
+  if (info.TaskIndex < 0 || info.TaskIndex >= static_cast<int>(FRowOfTask.size())) return;
+  TRowProgress progress;
+  progress.Row = FRowOfTask[info.TaskIndex];
+  progress.Task = info.TaskIndex;
+  progress.TaskCount = static_cast<int>(FRowOfTask.size());
+  if (info.TotalDuration > 0)
+    progress.Percent = static_cast<int>(
+        std::clamp<int64_t>(info.CurrentDuration * 100 / info.TotalDuration, 0, 100));
+  progress.Info = info;
+  FObserver.RowProgress(progress);
+}
+
+void TBatchRunner::OnPreviewBitmap(const TPreviewInfo &info) {
+  if (info.TaskIndex < 0 || info.TaskIndex >= static_cast<int>(FRowOfTask.size())) return;
+  if (!info.Bitmap || info.Bitmap->Width() <= 0 || info.Bitmap->Height() <= 0) return;
+  FObserver.PreviewBitmap(FRowOfTask[info.TaskIndex], info);
+}
+
+// On the conversion thread.  The rows and their records do not change while the batch runs.
+void TBatchRunner::OnCustomHook(THookInfo &hook) {
+  if (!FDecoration) return;
+  if (hook.TaskIndex < 0 || hook.TaskIndex >= static_cast<int>(FRowOfTask.size())) return;
+  FDecoration(hook, *FRows[FRowOfTask[hook.TaskIndex]].Record);
+}
+
+void TBatchRunner::OnTerminate(const TTerminateInfo &info) {
+  if (info.TaskIndex < 0)
+    BatchEnded();
+  else
+    TaskEnded(info);
+}
+
+void TBatchRunner::TaskEnded(const TTerminateInfo &info) {
+  if (info.TaskIndex >= static_cast<int>(FTasks.size())) return;
+  TTaskState &task = FTasks[info.TaskIndex];
+  if (task.Ended) return;
+  task.Ended = true;
+  TRowResult result;
+  result.Row = FRowOfTask[info.TaskIndex];
+  result.Destination = task.Destination;
+  if (info.Finished && !info.Exception) {
+    result.Outcome = TRowOutcome::Finished;
+    ++FSummary.Finished;
+  } else {
+    result.Outcome = info.Exception ? TRowOutcome::Failed : TRowOutcome::Stopped;
+    result.Reason = info.ExceptionMsg;
+    result.PartialFile = SetAsidePartialOutput(task.Destination);
+    ++(info.Exception ? FSummary.Failed : FSummary.Stopped);
+  }
+  if (info.TaskIndex + 1 == static_cast<int>(FTasks.size()))
+    FLastTaskFinished = result.Outcome == TRowOutcome::Finished;
+  FObserver.RowEnded(result);
+}
+
+void TBatchRunner::BatchEnded() {
+  if (!FRunning) return;
+  FRunning = false;
+  FComponent.ClearTasks();
+  // Only a batch that converted its last file ends with the folder or the shut-down; a stopped
+  // one never does.  Done here rather than when the last file ended, so that no file of a
+  // batch run in parallel is still being written.
+  if (FLastTaskFinished && !FStopRequested) RunAfterBatch();
+  FObserver.BatchEnded(FSummary);
+}
+
+void TBatchRunner::RunAfterBatch() {
+  const std::string folder = FStore.OutPutDir();
+  if (FOpenOutputFolder && folder.size() > 2) ShellOpen(folder);
+  if (FShutDown) {
+    std::string error;
+    if (!ShutdownService().PowerOff(error)) FQuestions.ShowMessage(error, WarningCaption);
+  }
+}
+
+fs::path SetAsidePartialOutput(const fs::path &file) {
+  std::error_code ec;
+  if (file.empty() || !fs::is_regular_file(file, ec)) return {};
+  for (int n = 0; n < 1000; ++n) {
+    const fs::path partial = n == 0 ? fs::path(file.string() + ".part")
+                                    : fs::path(file.string() + "." + std::to_string(n) + ".part");
+    // Never over a file that is there already.
+    if (renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, partial.c_str(), RENAME_NOREPLACE) == 0)
+      return partial;
+    if (errno == EINVAL && !fs::exists(partial, ec)) {  // a file system without the flag
+      fs::rename(file, partial, ec);
+      return ec ? fs::path() : partial;
+    }
+    if (errno != EEXIST && errno != EINVAL) return {};
+  }
+  return {};
+}

@@ -1,0 +1,169 @@
+// Start and the control of a running batch: the checked rows of the conversion list become tasks
+// of the encoder component, one per row, and the component's events come back as the progress
+// and the result of each row.  The main window's Start button and the command-line converter both
+// run their batches through it, so that the road from rows to tasks is written once.
+//
+// How a host uses it:
+//
+//   class TMyHost : public IBatchObserver {
+//     void RowProgress(const TRowProgress &p) override { ... row p.Row shows p.Percent ... }
+//     void RowEnded(const TRowResult &r) override { ... "100%", or the reason it failed ... }
+//     void BatchEnded(const TBatchSummary &s) override { ... buttons back, progress window shut ...
+//     }
+//   };
+//
+//   TBatchRunner runner(component, catalogue, store, questions, host);
+//   runner.SetFrameDecoration(decorate);          // optional: effects and watermark of a row
+//   runner.SetAfterBatch({openFolder, shutDown});  // may change while the batch runs
+//   std::vector<TBatchRow> rows = {{"/clips/a.avi", true, &recordA},
+//                                  {"/clips/b.mkv", false, &recordB}};
+//   if (runner.Start(rows, 1) > 0) {
+//     // The batch runs; serve the main thread (the event loop, or ProcessPending in a loop)
+//     // until BatchEnded.  Stop(), Pause() and Resume() as the user asks.
+//   }
+//
+// Threads: Start, Stop, Pause and Resume are called on the main thread (the thread of the
+// installed main-thread dispatcher, or the only thread when none is installed).  Every observer
+// call arrives on that thread too: RowJobBuilt and the RowEnded of a refused row during Start,
+// the others while the main thread serves marshalled calls.  The frame decoration alone runs on
+// the conversion thread, for every frame of a row that has effects or a watermark.  The rows'
+// records must stay as they are until BatchEnded: the decoration reads them.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "services/FFmpegVCL.h"
+#include "workspace/FilesRecord.h"
+#include "workspace/FormatCatalogue.h"
+#include "workspace/JobBuilder.h"
+#include "workspace/JobQuestions.h"
+#include "workspace/SettingsStore.h"
+
+// One row of the conversion list as Start sees it.
+struct TBatchRow {
+  std::string SourceFile;            // the row caption: the source's path (UTF-8)
+  bool Checked = true;               // only checked rows are converted
+  TlvFilesRecord *Record = nullptr;  // the row's edits; Start writes its ZoomMode
+};
+
+struct TRowProgress {
+  int Row = 0;   // index into the rows given to Start
+  int Task = 0;  // the row's task and the number of tasks: "[Task + 1/TaskCount]"
+  int TaskCount = 0;
+  int Percent = -1;    // of the part to convert, 0..100; -1 while its length is unknown
+  TProgressInfo Info;  // the component's values: frames, sizes, times
+};
+
+enum class TRowOutcome {
+  Finished,  // converted to its end
+  Failed,    // the conversion ended with an error
+  Stopped,   // stopped by the user, running or before it started
+  Refused,   // no task could be made for the row (the source cannot be opened, ...)
+};
+
+struct TRowResult {
+  int Row = 0;
+  TRowOutcome Outcome = TRowOutcome::Finished;
+  std::string Reason;                 // Failed and Refused: the text of the failure
+  std::filesystem::path Destination;  // the output file (empty when none was named)
+  std::filesystem::path PartialFile;  // Failed and Stopped: the unfinished output set aside
+};
+
+struct TBatchSummary {
+  int Finished = 0, Failed = 0, Stopped = 0, Refused = 0;
+};
+
+class IBatchObserver {
+ public:
+  virtual ~IBatchObserver() = default;
+  // Start has built the row's job; the task is about to be added.
+  virtual void RowJobBuilt(int /*row*/, const TJob & /*job*/) {}
+  // At most once per progress interval while the row's task runs.
+  virtual void RowProgress(const TRowProgress & /*progress*/) {}
+  // A picture of the running task, when the component delivers preview bitmaps.
+  virtual void PreviewBitmap(int /*row*/, const TPreviewInfo & /*info*/) {}
+  // Once per row that took part: refused at Start, or its task ended.
+  virtual void RowEnded(const TRowResult & /*result*/) {}
+  // After the last task; the component's tasks are cleared and a new batch may start.
+  virtual void BatchEnded(const TBatchSummary & /*summary*/) {}
+};
+
+// Draws a row's effects and watermark on a frame (on the conversion thread).
+using TFrameDecoration = std::function<void(THookInfo &hook, const TlvFilesRecord &record)>;
+
+// What to do when a batch has converted its last file.
+struct TAfterBatch {
+  bool OpenOutputFolder = false;
+  bool ShutDown = false;
+};
+
+class TBatchRunner {
+ public:
+  // Takes over the component's four events for as long as it lives.
+  TBatchRunner(TFFmpegVCL &component, const TFormatCatalogue &catalogue, TSettingsStore &store,
+               IJobQuestions &questions, IBatchObserver &observer);
+  ~TBatchRunner();
+  TBatchRunner(const TBatchRunner &) = delete;
+  TBatchRunner &operator=(const TBatchRunner &) = delete;
+
+  void SetFrameDecoration(TFrameDecoration decoration) { FDecoration = std::move(decoration); }
+  void SetAfterBatch(TAfterBatch after);
+
+  // Makes one task per checked row with the current profile of the settings store and starts
+  // them, at most `maxThreads` at a time (0: one after another on this thread, returning when
+  // the batch has ended).  Returns the number of tasks; 0 when nothing was started: no row is
+  // checked (the user is told) or every checked row was refused.
+  int Start(const std::vector<TBatchRow> &rows, int maxThreads);
+  void Stop();  // waits until every task has ended
+  void Pause();
+  void Resume();
+  bool Running() const { return FRunning; }
+
+  // The row of each task of the running batch.
+  const std::vector<int> &RowOfTask() const { return FRowOfTask; }
+
+ private:
+  struct TTaskState {
+    std::filesystem::path Destination;
+    bool Ended = false;
+  };
+
+  TSourceInfo ProbeSource(const std::string &file);
+  bool AddRowTask(TJobBuilder &builder, int row);
+  void OnProgress(const TProgressInfo &info);
+  void OnPreviewBitmap(const TPreviewInfo &info);
+  void OnCustomHook(THookInfo &hook);
+  void OnTerminate(const TTerminateInfo &info);
+  void TaskEnded(const TTerminateInfo &info);
+  void BatchEnded();
+  void RunAfterBatch();
+
+  TFFmpegVCL &FComponent;
+  const TFormatCatalogue &FCatalogue;
+  TSettingsStore &FStore;
+  IJobQuestions &FQuestions;
+  IBatchObserver &FObserver;
+  TFrameDecoration FDecoration;
+  std::atomic<bool> FOpenOutputFolder{false};
+  std::atomic<bool> FShutDown{false};
+
+  std::vector<TBatchRow> FRows;
+  std::vector<int> FRowOfTask;
+  std::vector<TTaskState> FTasks;
+  TBatchSummary FSummary;
+  bool FRunning = false;
+  bool FStopRequested = false;
+  bool FLastTaskFinished = false;
+  // Calls queued for the main thread check it: they may run after the runner has gone.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+};
+
+// A stopped or failed conversion may leave a readable but unfinished file: it gets a name that
+// does not claim to be the converted file ("NAME.part", or "NAME.N.part" when that is taken).
+// Returns the new name, or an empty path when there was no file or it could not be renamed.
+std::filesystem::path SetAsidePartialOutput(const std::filesystem::path &file);
