@@ -2,14 +2,16 @@
 //
 // Converts files with one of the product's profiles, using the user's settings store exactly as
 // the main window would (the profile's stored values, seeded with the profile's defaults the first
-// time it is used), through the encoder component and the job builder.
+// time it is used), through the batch runner the main window's Start uses.
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -19,12 +21,14 @@
 #include <tuple>
 #include <vector>
 
+#include "app/ProgramInfo.h"
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegVCL.h"
 #include "services/UnicodeProtocol.h"
+#include "workspace/BatchRunner.h"
 #include "workspace/FormatCatalogue.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/JobBuilder.h"
@@ -59,7 +63,11 @@ const char Usage[] =
     "  --threads N           codec threads per file (default 0: automatic)\n"
     "  --yes                 answer every question with its default without asking\n"
     "  --show-job            print the output values each file is converted with\n"
-    "  --help                this text\n";
+    "  --help                this text\n"
+    "  --version             the program's version\n"
+    "\n"
+    "Exit status: 0 when every file was converted, 1 when a file failed or the libraries\n"
+    "could not be loaded, 2 for a wrong command line or profile, 130 when stopped by Ctrl-C.\n";
 
 // A time as the libraries read durations: seconds ("12.5") or "[hh:]mm:ss[.fff]"; negative
 // times are refused.
@@ -110,19 +118,39 @@ class TTerminalQuestions : public IJobQuestions {
   bool FAsk;
 };
 
+// What the progress line knows of one running file.
 struct TFileState {
   std::string Source;
-  std::string Destination;
-  int Task = -1;
-  Clock::time_point Started{};
   bool Running = false;
-  bool Done = false;
-  bool Failed = false;
-  int DecodeErrors = 0;  // of a file converted as far as its source could be read
-  std::string Error;
   TProgressInfo Last{};
-  int64_t FirstMedia = 0;  // output time at the first progress report
+  // The first report seen: speed and frame rate are measured from it, since the engine's own
+  // frame rate stays 0 for the first second.
+  Clock::time_point FirstSeen{};
+  int64_t FirstMedia = 0;
+  int FirstFrame = 0;
   Clock::time_point LastPrinted{};
+};
+
+// Speed (media seconds per second), frames per second and time left of a running file, each
+// known only once there is something to measure (-1 before).
+struct TRates {
+  double Speed = -1;
+  double FPS = -1;
+  int64_t Left = -1;  // µs
+
+  static TRates Of(const TFileState &f, Clock::time_point now) {
+    TRates r;
+    const TProgressInfo &p = f.Last;
+    const double elapsed = std::chrono::duration<double>(now - f.FirstSeen).count();
+    if (elapsed >= 0.4 && p.CurrentDuration > f.FirstMedia) {
+      r.Speed = (p.CurrentDuration - f.FirstMedia) / 1e6 / elapsed;
+      if (p.FrameNumber > f.FirstFrame) r.FPS = (p.FrameNumber - f.FirstFrame) / elapsed;
+    }
+    if (r.FPS < 0 && p.FPS > 0) r.FPS = p.FPS;
+    if (r.Speed > 0 && p.TotalDuration > 0)
+      r.Left = std::max<int64_t>(0, int64_t((p.TotalDuration - p.CurrentDuration) / r.Speed));
+    return r;
+  }
 };
 
 // One progress line per running file: redrawn in place on a terminal, plain lines otherwise.
@@ -130,11 +158,11 @@ class TProgressDisplay {
  public:
   explicit TProgressDisplay(bool terminal) : FTerminal(terminal) {}
 
-  void Update(std::vector<TFileState> &files) {
+  void Update(std::map<int, TFileState> &files) {
     if (FTerminal) {
       if (FLinesShown > 0) std::fprintf(stderr, "\033[%dA", FLinesShown);
       FLinesShown = 0;
-      for (auto &f : files) {
+      for (auto &[row, f] : files) {
         if (!f.Running) continue;
         std::fprintf(stderr, "\r\033[K%s\n", Line(f).c_str());
         ++FLinesShown;
@@ -143,7 +171,7 @@ class TProgressDisplay {
       return;
     }
     const auto now = Clock::now();
-    for (auto &f : files) {
+    for (auto &[row, f] : files) {
       if (!f.Running || now - f.LastPrinted < std::chrono::seconds(2)) continue;
       f.LastPrinted = now;
       std::fprintf(stderr, "%s\n", Line(f).c_str());
@@ -160,28 +188,27 @@ class TProgressDisplay {
   }
 
  private:
+  // "  42.0%  310 fps  12.40x  ETA 00:03  clip.mp4"; a value not known yet is left out.
   static std::string Line(const TFileState &f) {
     const TProgressInfo &p = f.Last;
-    // Speed over the reports seen so far: the first report comes only after a report period.
-    const double elapsed = std::chrono::duration<double>(Clock::now() - f.Started).count();
-    const double done = (p.CurrentDuration - f.FirstMedia) / 1e6;
-    const double speed = elapsed > 0.4 ? done / elapsed : 0;
+    const TRates rates = TRates::Of(f, Clock::now());
     char buf[512];
-    if (p.MovingIndex) {
-      snprintf(buf, sizeof buf, "moving the index to the start  %s",
-               fs::path(f.Source).filename().c_str());
-    } else if (p.TotalDuration > 0) {
-      const double fraction = std::min(1.0, double(p.CurrentDuration) / p.TotalDuration);
-      const int64_t left =
-          speed > 0 ? int64_t((p.TotalDuration - p.CurrentDuration) / speed) : int64_t(-1);
-      snprintf(buf, sizeof buf, "%5.1f%%  %4d fps  %6s  ETA %s  %s", fraction * 100,
-               std::max(p.FPS, 0), SpeedText(speed).c_str(), Clock2(left).c_str(),
-               fs::path(f.Source).filename().c_str());
+    if (p.MovingIndex) return "moving the index to the start  " + fs::path(f.Source).filename().string();
+    std::string line;
+    if (p.TotalDuration > 0) {
+      snprintf(buf, sizeof buf, "%5.1f%%",
+               std::min(1.0, double(p.CurrentDuration) / p.TotalDuration) * 100);
+      line = buf;
     } else {
-      snprintf(buf, sizeof buf, "%s  %4d fps  %6s  %s", Clock2(p.CurrentDuration).c_str(),
-               std::max(p.FPS, 0), SpeedText(speed).c_str(), fs::path(f.Source).filename().c_str());
+      line = Clock2(p.CurrentDuration);
     }
-    return buf;
+    if (rates.FPS > 0) {
+      snprintf(buf, sizeof buf, "  %4.0f fps", rates.FPS);
+      line += buf;
+    }
+    if (rates.Speed > 0) line += "  " + SpeedText(rates.Speed);
+    if (rates.Left >= 0) line += "  ETA " + Clock2(rates.Left);
+    return line + "  " + fs::path(f.Source).filename().string();
   }
 
   bool FTerminal;
@@ -218,8 +245,7 @@ TArguments ParseArguments(int argc, char **argv) {
   };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(Usage, stdout);
+    if (AnswerHelpOrVersion(arg, "morvane-convert", Usage)) {
       std::exit(0);
     } else if (arg == "--list-profiles") {
       a.ListProfiles = true;
@@ -282,15 +308,123 @@ void ListProfiles() {
                 TFormatCatalogue::ProfileName(code).c_str());
 }
 
-// A stopped or failed conversion may leave a readable but partial file: give it a name that
-// does not claim to be the finished conversion.
-void SetAsidePartial(TFileState &f, TProgressDisplay &display) {
-  std::error_code ec;
-  if (f.Destination.empty() || !fs::exists(f.Destination, ec)) return;
-  const std::string partial = f.Destination + ".part";
-  fs::rename(f.Destination, partial, ec);
-  if (!ec) display.Note("  partial output kept as " + partial);
-}
+// A private folder for this run's copy of the settings store, removed with what is in it: made
+// with a name nobody can guess or take first, readable by the user only.
+class TPrivateFolder {
+ public:
+  TPrivateFolder() {
+    std::string pattern = (fs::temp_directory_path() / "morvane-convert-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+      std::fprintf(stderr, "morvane-convert: cannot make a private folder in %s: %s\n",
+                   fs::temp_directory_path().c_str(), std::strerror(errno));
+      std::exit(1);
+    }
+    FPath = pattern;
+  }
+  ~TPrivateFolder() {
+    std::error_code ec;
+    fs::remove_all(FPath, ec);
+  }
+  TPrivateFolder(const TPrivateFolder &) = delete;
+  TPrivateFolder &operator=(const TPrivateFolder &) = delete;
+  const fs::path &Path() const { return FPath; }
+
+ private:
+  fs::path FPath;
+};
+
+// The batch on the terminal: the job of each file (--show-job), one progress line per running
+// file, a line for each file that ended and the count at the end.
+class TConsoleBatch : public IBatchObserver {
+ public:
+  TConsoleBatch(const std::vector<TBatchRow> &rows, bool showJob)
+      : FRows(rows), FShowJob(showJob), FDisplay(isatty(STDERR_FILENO)) {}
+
+  bool Ended() const { return FEnded; }
+  // The files counted as they ended (a batch whose files were all refused has no end event).
+  const TBatchSummary &Summary() const { return FSummary; }
+  // Files converted as far as their source could be read.
+  int Damaged() const { return FDamaged; }
+  void Note(const std::string &text) { FDisplay.Note(text); }
+
+  void RowJobBuilt(int, const TJob &job) override {
+    if (FShowJob) ShowJob(job);
+  }
+
+  void RowProgress(const TRowProgress &p) override {
+    TFileState &f = FFiles[p.Row];
+    if (!f.Running) {
+      f.Source = FRows[p.Row].SourceFile;
+      f.Running = true;
+      f.FirstSeen = Clock::now();
+      f.FirstMedia = p.Info.CurrentDuration;
+      f.FirstFrame = p.Info.FrameNumber;
+    }
+    f.Last = p.Info;
+    FDisplay.Update(FFiles);
+  }
+
+  void RowEnded(const TRowResult &r) override {
+    FFiles.erase(r.Row);
+    ++(r.Outcome == TRowOutcome::Finished  ? FSummary.Finished
+       : r.Outcome == TRowOutcome::Failed  ? FSummary.Failed
+       : r.Outcome == TRowOutcome::Stopped ? FSummary.Stopped
+                                           : FSummary.Refused);
+    const std::string &file = FRows[r.Row].SourceFile;
+    switch (r.Outcome) {
+      case TRowOutcome::Finished:
+        if (r.DecodeErrors > 0) {
+          ++FDamaged;
+          FDisplay.Note(file + " -> " + r.Destination.string() +
+                        " (warning: " + std::to_string(r.DecodeErrors) +
+                        (r.DecodeErrors == 1 ? " decode error" : " decode errors") +
+                        ", the source is damaged or cut short)");
+        } else {
+          FDisplay.Note(file + " -> " + r.Destination.string());
+        }
+        break;
+      case TRowOutcome::Refused:
+        // The engine's texts often start with the file's name already.
+        std::fprintf(stderr, "%s\n",
+                     (r.Reason.rfind(file, 0) == 0 ? r.Reason : file + ": " + r.Reason).c_str());
+        break;
+      case TRowOutcome::Failed:
+      case TRowOutcome::Stopped:
+        FDisplay.Note(file + ": " + (r.Outcome == TRowOutcome::Failed ? r.Reason : "stopped"));
+        if (!r.PartialFile.empty())
+          FDisplay.Note("  partial output kept as " + r.PartialFile.string());
+        break;
+    }
+  }
+
+  void BatchEnded(const TBatchSummary &) override { FEnded = true; }
+
+ private:
+  static void ShowJob(const TJob &job) {
+    static const char *const Targets[] = {"", "vcd", "svcd", "dvd"};
+    const TOutputOptions &o = job.Output;
+    std::printf("job: file=%s\njob: destination=%s\njob: format=%s\n",
+                WideToUTF8(job.Input.FileName).c_str(), job.Destination.c_str(),
+                o.FileFormat.c_str());
+    std::printf("job: target=%s\njob: vn=%d\njob: vcodec=%s\njob: size=%s\njob: rate=%s\n",
+                o.TargetType >= 1 && o.TargetType <= 3 ? Targets[o.TargetType] : "",
+                o.DisableVideo ? 1 : 0, o.VideoCodec.c_str(), o.FrameSize.c_str(),
+                o.FrameRate.c_str());
+    std::printf("job: an=%d\njob: acodec=%s\njob: ar=%d\njob: ac=%d\njob: vf=%s\n",
+                o.DisableAudio ? 1 : 0, o.AudioCodec.c_str(), o.AudioSampleRate, o.AudioChannels,
+                o.VideoFilters.c_str());
+    std::printf("job: vb=%d\n", o.VideoBitrate);
+    std::fflush(stdout);
+  }
+
+  const std::vector<TBatchRow> &FRows;
+  bool FShowJob;
+  TProgressDisplay FDisplay;
+  std::map<int, TFileState> FFiles;  // by row, while running
+  TBatchSummary FSummary;
+  int FDamaged = 0;
+  bool FEnded = false;
+};
 
 class TConvertCommand {
  public:
@@ -310,11 +444,15 @@ class TConvertCommand {
     TParameterPanel(catalogue, userStore, questions).EnsureSeeded(code);
 
     // This run's values go into a private copy of the store, so the user's stays as it was.
-    FRunStore =
-        fs::temp_directory_path() / ("morvane-convert-" + std::to_string(getpid()) + ".ini");
+    TPrivateFolder folder;
+    const fs::path runStore = folder.Path() / SettingsIniName;
     std::error_code ec;
-    fs::copy_file(userStore.Path(), FRunStore, fs::copy_options::overwrite_existing, ec);
-    TSettingsStore store(FRunStore);
+    if (!fs::copy_file(userStore.Path(), runStore, ec) && fs::exists(userStore.Path())) {
+      std::fprintf(stderr, "morvane-convert: cannot copy the settings store %s: %s\n",
+                   userStore.Path().c_str(), ec.message().c_str());
+      return 1;
+    }
+    TSettingsStore store(runStore);
     store.SetFormatCode(code);
     if (!FArgs.OutputDir.empty()) store.SetOutPutDir(FArgs.OutputDir);
     if (!FArgs.Zoom.empty()) store.WriteProfile(code, profilekeys::paraZoom, FArgs.Zoom);
@@ -322,191 +460,69 @@ class TConvertCommand {
 
     std::printf("Profile %d: %s -> %s\n", code, TFormatCatalogue::ProfileName(code).c_str(),
                 store.OutPutDir().c_str());
-    const int failedSetup = AddTasks(catalogue, store, questions);
-    const int failedRuns = RunTasks();
-    fs::remove(FRunStore, ec);
-
-    int converted = 0, damaged = 0;
-    for (const auto &f : FFiles) {
-      converted += f.Done && !f.Failed;
-      damaged += f.Done && !f.Failed && f.DecodeErrors > 0;
-    }
-    std::printf("%d converted, %d failed", converted, failedSetup + failedRuns);
-    if (damaged > 0) std::printf(", %d with decode errors (warning)", damaged);
+    MakeRows();
+    TConsoleBatch console(FRows, FArgs.ShowJob);
+    RunBatch(catalogue, store, questions, console);
+    const TBatchSummary &summary = console.Summary();
+    const int failed = summary.Failed + summary.Stopped + summary.Refused;
+    std::printf("%d converted, %d failed", summary.Finished, failed);
+    if (console.Damaged() > 0) std::printf(", %d with decode errors (warning)", console.Damaged());
     std::printf("\n");
     if (GInterrupted) return 130;
-    return failedSetup + failedRuns > 0 ? 1 : 0;
+    return failed > 0 ? 1 : 0;
   }
 
  private:
-  TSourceInfo Probe(const std::string &file) {
-    TSourceInfo source;
-    source.FileName = UTF8ToWide(file);
-    TAVProbe &probe = FVcl.Probe();
-    if (!probe.LoadFile(source.FileName)) return source;
-    source.ForceFormat = probe.ForceFormat();
-    source.VideoStreamCount = probe.VideoStreamCount();
-    if (source.VideoStreamCount > 0) {
-      TVideoStreamInfo v;
-      probe.GetVideoStreamInfo(-1, v);
-      source.Width = v.Width;
-      source.Height = v.Height;
-      source.VideoBitRate = v.BitRate > 0 ? v.BitRate : 0;
-      if (v.DisplayAspectRatio > 0 && v.Width > 0 && v.Height > 0)
-        source.SampleAspect = v.DisplayAspectRatio * v.Height / v.Width;
-      if (v.FrameRateNum > 0 && v.FrameRateDen > 0)
-        source.FrameRate = static_cast<double>(v.FrameRateNum) / v.FrameRateDen;
-      if (v.Rotation > 0) source.Rotation = v.Rotation;
-    }
-    probe.CloseFile();
-    return source;
-  }
-
-  int AddTasks(const TFormatCatalogue &catalogue, TSettingsStore &store,
-               TTerminalQuestions &questions) {
-    TJobBuilder builder(catalogue, store, questions);
-    builder.BeginBatch();
-    int failed = 0;
-    for (const std::string &file : FArgs.Files) {
-      TFileState state;
-      state.Source = file;
-      try {
-        TlvFilesRecord record;
-        record.SourceFile = file;
-        record.TrimStart = FArgs.Start.value_or(0);
-        record.TrimLength = FArgs.Length.value_or(0);
-        if (FArgs.Crop) {
-          record.CropTop = (*FArgs.Crop)[0];
-          record.CropLeft = (*FArgs.Crop)[1];
-          record.CropBottom = (*FArgs.Crop)[2];
-          record.CropRight = (*FArgs.Crop)[3];
-        }
-        TJob job = builder.BuildJob(UTF8ToWide(file), record, Probe(file));
-        state.Destination = job.Destination.string();
-        if (FArgs.ShowJob) ShowJob(file, job);
-        state.Task = FVcl.AddTask(UTF8ToWide(file), &job.Input);
-        if (state.Task < 0) throw std::runtime_error(FVcl.LastErrMsg());
-        if (!FVcl.SetOutputFile(state.Task, job.Output.FileName, &job.Output)) {
-          const std::string error = FVcl.LastErrMsg();
-          FVcl.RemoveTask(state.Task);
-          state.Task = -1;
-          throw std::runtime_error(error);
-        }
-      } catch (const std::exception &e) {
-        state.Failed = true;
-        state.Error = e.what();
-        ++failed;
-        const std::string error = e.what();
-        if (error.rfind(file, 0) == 0)
-          std::fprintf(stderr, "%s\n", error.c_str());
-        else
-          std::fprintf(stderr, "%s: %s\n", file.c_str(), error.c_str());
+  // Every file is a checked row with the trim and crop of the command line.
+  void MakeRows() {
+    FRecords.resize(FArgs.Files.size());
+    for (size_t i = 0; i < FArgs.Files.size(); ++i) {
+      TlvFilesRecord &record = FRecords[i];
+      record.SourceFile = FArgs.Files[i];
+      record.TrimStart = FArgs.Start.value_or(0);
+      record.TrimLength = FArgs.Length.value_or(0);
+      if (FArgs.Crop) {
+        record.CropTop = (*FArgs.Crop)[0];
+        record.CropLeft = (*FArgs.Crop)[1];
+        record.CropBottom = (*FArgs.Crop)[2];
+        record.CropRight = (*FArgs.Crop)[3];
       }
-      FFiles.push_back(state);
+      FRows.push_back({FArgs.Files[i], true, &record});
     }
-    // Task indexes shift down when a task is removed: number them again from the list.
-    int index = 0;
-    for (auto &f : FFiles)
-      if (f.Task >= 0) f.Task = index++;
-    return failed;
   }
 
-  static void ShowJob(const std::string &file, const TJob &job) {
-    static const char *const Targets[] = {"", "vcd", "svcd", "dvd"};
-    const TOutputOptions &o = job.Output;
-    std::printf("job: file=%s\njob: destination=%s\njob: format=%s\n", file.c_str(),
-                job.Destination.c_str(), o.FileFormat.c_str());
-    std::printf("job: target=%s\njob: vn=%d\njob: vcodec=%s\njob: size=%s\njob: rate=%s\n",
-                o.TargetType >= 1 && o.TargetType <= 3 ? Targets[o.TargetType] : "",
-                o.DisableVideo ? 1 : 0, o.VideoCodec.c_str(), o.FrameSize.c_str(),
-                o.FrameRate.c_str());
-    std::printf("job: an=%d\njob: acodec=%s\njob: ar=%d\njob: ac=%d\njob: vf=%s\n",
-                o.DisableAudio ? 1 : 0, o.AudioCodec.c_str(), o.AudioSampleRate, o.AudioChannels,
-                o.VideoFilters.c_str());
-    std::printf("job: vb=%d\n", o.VideoBitrate);
-    std::fflush(stdout);
-  }
-
-  TFileState *FileOfTask(int task) {
-    for (auto &f : FFiles)
-      if (f.Task == task) return &f;
-    return nullptr;
-  }
-
-  int RunTasks() {
-    if (FVcl.TaskCount() == 0) return 0;
+  void RunBatch(const TFormatCatalogue &catalogue, TSettingsStore &store, IJobQuestions &questions,
+                TConsoleBatch &console) {
     TQueueDispatcher dispatcher;
     SetMainThreadDispatcher(&dispatcher);
-    TProgressDisplay display(isatty(STDERR_FILENO));
-    std::atomic<bool> finished{false};
-    int failed = 0;
-
     FVcl.SetProgressInterval(500);
-    FVcl.SetOnProgress([&](TCustomFFmpegVCL *, PProgressInfo info) {
-      if (TFileState *f = FileOfTask(info->TaskIndex)) {
-        if (!f->Running) {
-          f->Started = Clock::now();
-          f->FirstMedia = info->CurrentDuration;
-        }
-        f->Running = true;
-        f->Last = *info;
-      }
-      display.Update(FFiles);
-    });
-    FVcl.SetOnTerminate([&](TCustomFFmpegVCL *, const TTerminateInfo &info) {
-      // Delivered on a thread of its own: the bookkeeping is done on the main thread.
-      RunInMainThread([&, info] {
-        if (info.TaskIndex < 0) {
-          finished = true;
-          return;
-        }
-        TFileState *f = FileOfTask(info.TaskIndex);
-        if (!f) return;
-        f->Running = false;
-        f->Done = true;
-        if (info.Exception || !info.Finished) {
-          f->Failed = true;
-          ++failed;
-          f->Error = info.Exception ? info.ExceptionMsg : "stopped";
-          display.Note(f->Source + ": " + f->Error);
-          SetAsidePartial(*f, display);
-        } else if (info.DecodeErrors > 0) {
-          f->DecodeErrors = info.DecodeErrors;
-          display.Note(f->Source + " -> " + f->Destination +
-                       " (warning: " + std::to_string(info.DecodeErrors) +
-                       (info.DecodeErrors == 1 ? " decode error" : " decode errors") +
-                       ", the source is damaged or cut short)");
-        } else {
-          display.Note(f->Source + " -> " + f->Destination);
-        }
-      });
-    });
+    {
+      TBatchRunner runner(FVcl, catalogue, store, questions, console);
+      struct sigaction action {};
+      action.sa_handler = OnInterrupt;
+      sigaction(SIGINT, &action, nullptr);
+      sigaction(SIGTERM, &action, nullptr);
 
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-
-    FVcl.StartTask(FArgs.Jobs);
-    bool stopping = false;
-    while (!finished) {
-      dispatcher.ProcessPending(std::chrono::milliseconds(50));
-      if (GInterrupted && !stopping) {
-        stopping = true;
-        display.Note("Stopping...");
-        FVcl.StopTask(true);
+      if (runner.Start(FRows, FArgs.Jobs) > 0) {
+        bool stopping = false;
+        while (!console.Ended()) {
+          dispatcher.ProcessPending(std::chrono::milliseconds(50));
+          if (GInterrupted && !stopping) {
+            stopping = true;
+            console.Note("Stopping...");
+            runner.Stop();
+          }
+        }
       }
     }
     dispatcher.ProcessPending(std::chrono::milliseconds(0));
-    FVcl.ClearTasks();
     SetMainThreadDispatcher(nullptr);
-    return failed;
   }
 
   const TArguments &FArgs;
   TFFmpegVCL &FVcl;
-  fs::path FRunStore;
-  std::vector<TFileState> FFiles;
+  std::vector<TlvFilesRecord> FRecords;
+  std::vector<TBatchRow> FRows;
 };
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/ProgramInfo.h"
 #include "engine/FFmpeg.h"
 #include "platform/Paths.h"
 #include "services/FFmpegLoader.h"
@@ -87,9 +88,22 @@ void InstallLogPrinter() {
   });
 }
 
+const char Help[] =
+    "Usage: morvane-engine [options] -i INPUT ... [options] [-join] OUTPUT ...\n"
+    "\n"
+    "The transcoding engine with the option vocabulary of the ffmpeg tool. Options before an\n"
+    "-i configure that input, options before an output name configure that output.\n"
+    "\n"
+    "Options of its own:\n"
+    "  -join          concatenate every input into the next output\n"
+    "  -threads N     codec threads (0: automatic)\n"
+    "  --help         this text\n"
+    "  --version      the program's version\n"
+    "\n"
+    "Exit status: 0 when the conversion ran to its end without an error, 1 otherwise.\n";
+
 int Usage() {
-  std::fprintf(stderr,
-               "usage: morvane-engine [options] -i INPUT ... [options] [-join] OUTPUT ...\n");
+  std::fputs(Help, stderr);
   return 1;
 }
 
@@ -146,6 +160,7 @@ bool Configure(TCustomFFmpeg &engine, int argc, char **argv) {
 
 int main(int argc, char **argv) {
   if (argc < 2) return Usage();
+  if (argc == 2 && AnswerHelpOrVersion(argv[1], "morvane-engine", Help)) return 0;
   InitFloatingPoint();
   InstallLogPrinter();
   TFFmpegLoader &loader = FFLoader();

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "app/ProgramInfo.h"
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
 #include "player/FFPlay.h"
@@ -21,6 +22,26 @@
 #include "services/UnicodeProtocol.h"
 
 namespace {
+
+const char Help[] =
+    "Usage: morvane-play [--once] [--window X11-WINDOW-ID] FILE\n"
+    "\n"
+    "Plays FILE with sound in a window. Space pauses and resumes, the left and right arrows\n"
+    "seek by 10 seconds, q quits.\n"
+    "\n"
+    "Options:\n"
+    "  --once              quit when the file has been played to its end\n"
+    "  --window ID         draw into this X11 window instead of a window of its own\n"
+    "  --help              this text\n"
+    "  --version           the program's version\n"
+    "\n"
+    "Exit status: 0 after playing, 1 when the libraries or the file could not be opened,\n"
+    "2 for a wrong command line.\n";
+
+int WrongCommandLine(const std::string &why) {
+  std::fprintf(stderr, "morvane-play: %s (see --help)\n", why.c_str());
+  return 2;
+}
 
 const char *StateName(TPlayState state) {
   static const char *const names[] = {"play", "pause", "resume", "step", "stop", "end"};
@@ -54,17 +75,24 @@ int main(int argc, char **argv) {
   uintptr_t window = 0;  // draw into this X11 window instead of a window of our own
   const char *file = nullptr;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--once") == 0)
+    const std::string arg = argv[i];
+    if (AnswerHelpOrVersion(arg, "morvane-play", Help)) return 0;
+    if (arg == "--once") {
       once = true;
-    else if (std::strcmp(argv[i], "--window") == 0 && i + 1 < argc)
-      window = std::strtoull(argv[++i], nullptr, 0);
-    else
+    } else if (arg == "--window") {
+      if (i + 1 >= argc) return WrongCommandLine("--window needs a window id");
+      char *end = nullptr;
+      window = std::strtoull(argv[++i], &end, 0);
+      if (*end || window == 0) return WrongCommandLine(std::string("not a window id: ") + argv[i]);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return WrongCommandLine("unknown option " + arg);
+    } else if (file) {
+      return WrongCommandLine("one file at a time");
+    } else {
       file = argv[i];
+    }
   }
-  if (!file) {
-    std::fprintf(stderr, "usage: morvane-play [--once] [--window X11-WINDOW-ID] FILE\n");
-    return 2;
-  }
+  if (!file) return WrongCommandLine("no file to play");
   InitFloatingPoint();
   TQueueDispatcher dispatcher;
   SetMainThreadDispatcher(&dispatcher);

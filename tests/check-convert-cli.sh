@@ -41,4 +41,27 @@ rc=$?
 [ ! -e "$work/out2/long_(new).avi" ] || fail "a partial file kept the finished file's name"
 [ -s "$work/out2/long_(new).avi.part" ] || fail "no partial file set aside"
 ffprobe -v error "$work/out2/long_(new).avi.part" || fail "the partial file is not readable"
-echo "2 passed, 0 failed"
+
+# 3. The run's copy of the settings store never goes through a name planted in the temporary
+#    folder: a link at the name the copy once had (made from the process id) is left alone, and
+#    so is the file it points to.
+tmp="$work/tmp"
+mkdir -p "$tmp"
+echo "precious" > "$work/victim"
+TMPDIR="$tmp" sh -c 'ln -s "$1" "$TMPDIR/morvane-convert-$$.ini"; exec "$2" --yes --profile 2307 \
+  --output-dir "$3" "$4"' sh "$work/victim" "$convert" "$work/out3" "$work/good.mp4" \
+  > "$work/log3" 2>&1 || fail "conversion with a planted link failed: $(cat "$work/log3")"
+[ "$(cat "$work/victim")" = "precious" ] || fail "the settings copy was written through a planted link"
+[ -s "$work/out3/good_(new).avi" ] || fail "no output with a planted link"
+[ -z "$(find "$tmp" -name 'morvane-convert-*' -type d)" ] || fail "the private folder was left behind"
+
+# 4. Every program answers --help (usage, options, exit status) and --version.
+for program in morvane morvane-convert morvane-engine morvane-play; do
+  help="$("$build/app/$program" --help 2>&1)" || fail "$program --help: exit status $?"
+  for word in Usage Options "Exit status"; do
+    grep -q "$word" <<< "$help" || fail "$program --help says nothing of '$word': $help"
+  done
+  "$build/app/$program" --version | grep -Eq "^$program [0-9]+\.[0-9]+\.[0-9]+" ||
+    fail "$program --version"
+done
+echo "4 passed, 0 failed"

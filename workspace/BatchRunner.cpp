@@ -105,6 +105,11 @@ TSourceInfo TBatchRunner::ProbeSource(const std::string &file) {
     source.Width = video.Width;
     source.Height = video.Height;
     source.VideoBitRate = video.BitRate > 0 ? video.BitRate : 0;
+    if (video.DisplayAspectRatio > 0 && video.Width > 0 && video.Height > 0)
+      source.SampleAspect = video.DisplayAspectRatio * video.Height / video.Width;
+    if (video.FrameRateNum > 0 && video.FrameRateDen > 0)
+      source.FrameRate = static_cast<double>(video.FrameRateNum) / video.FrameRateDen;
+    if (video.Rotation > 0) source.Rotation = video.Rotation;
   }
   probe.CloseFile();
   return source;
@@ -183,6 +188,7 @@ void TBatchRunner::TaskEnded(const TTerminateInfo &info) {
   result.Destination = task.Destination;
   if (info.Finished && !info.Exception) {
     result.Outcome = TRowOutcome::Finished;
+    result.DecodeErrors = info.DecodeErrors;
     ++FSummary.Finished;
   } else {
     result.Outcome = info.Exception ? TRowOutcome::Failed : TRowOutcome::Stopped;

@@ -72,6 +72,8 @@ struct TRowResult {
   std::string Reason;                 // Failed and Refused: the text of the failure
   std::filesystem::path Destination;  // the output file (empty when none was named)
   std::filesystem::path PartialFile;  // Failed and Stopped: the unfinished output set aside
+  // Finished: packets or pictures of a damaged source that could not be decoded.
+  int DecodeErrors = 0;
 };
 
 struct TBatchSummary {
