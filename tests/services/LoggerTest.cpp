@@ -240,8 +240,11 @@ TEST_F(LoggerTest, AQueuedLineIsDroppedWhenItsHandlerIsGone) {
   TQueueDispatcher dispatcher;
   SetMainThreadDispatcher(&dispatcher);
   FFLogger().SetTriggerEventInMainThread(true);
-  std::thread worker([] { Library(nullptr, 16, "late line\n"); });
-  worker.join();
+  {
+    fixtures::TDeadlockWatchdog watchdog("a line for a main thread that is not serving", 20s);
+    std::thread worker([] { Library(nullptr, 16, "late line\n"); });
+    worker.join();
+  }
   FFLogger().SetOnLog(nullptr);  // the window that wanted the log closes
   dispatcher.ProcessPending(std::chrono::milliseconds(0));
   SetMainThreadDispatcher(nullptr);
