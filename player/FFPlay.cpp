@@ -21,6 +21,18 @@ namespace {
 constexpr int64_t PositionStep = 10000;  // microseconds
 constexpr auto SeekWaitLimit = 10s;
 
+// Tries to take `lock` for at most `limit`.  Polled rather than a timed mutex's try_lock_for,
+// whose wait (pthread_mutex_clocklock) the thread sanitizer of this toolchain does not see, so
+// that every later unlock would be reported as the unlock of a free mutex.
+bool TryLockFor(std::unique_lock<std::mutex> &lock, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!lock.try_lock()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
 // Waits for `done` in slices, keeping the main thread's marshalled calls going.
 template <typename Pred>
 bool WaitServing(Pred done, std::chrono::milliseconds slice) {
@@ -322,7 +334,7 @@ void TCustomPlayer::WaitPlayStopped() {
     const auto pb = Current();
     if (!pb) return;
     std::unique_lock lock(FEventLoopLock, std::defer_lock);
-    if (!lock.try_lock_for(100ms)) continue;
+    if (!TryLockFor(lock, 100ms)) continue;
     ++attempts;
     if (!Current()) return;
     if ((attempts > 10 && pb->Reading) || attempts > 20) {

@@ -188,7 +188,7 @@ class TCustomPlayer {
   // Held while the host draws on the hook's bitmap, so that no one else touches its pixels.
   std::mutex FHookCanvas;
 
-  std::timed_mutex FEventLoopLock;
+  std::mutex FEventLoopLock;  // held by the play thread while it handles an event
   TManualEvent FSeekDone{true};
   TManualEvent FFrameReady{true};
   TManualEvent FPlayStopped{true};

@@ -75,7 +75,7 @@ class TPlayback : public std::enable_shared_from_this<TPlayback> {
   std::atomic<bool> EndReached{false};
   std::atomic<bool> ReaderAtEnd{false};  // every packet of the file is in the queues
   std::atomic<bool> EndSignalled{false};
-  int ReadPauseResult = 0;
+  std::atomic<int> ReadPauseResult{0};  // written by the reader, read by TogglePause
   // The time (seconds) the last seek asked for, handed to each decoder with its flush marker:
   // what comes before it is decoded but not shown or played.  -1 when unset.
   std::atomic<double> SeekTargetTime{-1};
