@@ -3,7 +3,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <mutex>
+#include "platform/ServiceSlot.h"
 
 extern char **environ;
 
@@ -25,20 +25,16 @@ class TDesktopShell : public IShellService {
   }
 };
 
-std::mutex GLock;
-std::unique_ptr<IShellService> GService;
+TServiceSlot<IShellService, TDesktopShell> GService;
 
 }  // namespace
 
 IShellService &ShellService() {
-  std::lock_guard lock(GLock);
-  if (!GService) GService = std::make_unique<TDesktopShell>();
-  return *GService;
+  return GService.Get();
 }
 
 void SetShellService(std::unique_ptr<IShellService> service) {
-  std::lock_guard lock(GLock);
-  GService = std::move(service);
+  GService.Set(std::move(service));
 }
 
 bool ShellOpen(const std::string &target) {

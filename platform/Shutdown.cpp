@@ -1,7 +1,8 @@
 #include "platform/Shutdown.h"
 
 #include <cstdlib>
-#include <mutex>
+
+#include "platform/ServiceSlot.h"
 
 namespace {
 
@@ -15,18 +16,14 @@ class TSystemShutdown : public IShutdownService {
   }
 };
 
-std::mutex GLock;
-std::unique_ptr<IShutdownService> GService;
+TServiceSlot<IShutdownService, TSystemShutdown> GService;
 
 }  // namespace
 
 IShutdownService &ShutdownService() {
-  std::lock_guard lock(GLock);
-  if (!GService) GService = std::make_unique<TSystemShutdown>();
-  return *GService;
+  return GService.Get();
 }
 
 void SetShutdownService(std::unique_ptr<IShutdownService> service) {
-  std::lock_guard lock(GLock);
-  GService = std::move(service);
+  GService.Set(std::move(service));
 }
