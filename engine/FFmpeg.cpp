@@ -121,7 +121,7 @@ void TCustomFFmpeg::ClearAll() {
   for (auto &chain : FPendingBsfs) chain.clear();
   FFrameHooks.reset();
   FHookConverter.reset();
-  std::shared_ptr<TPreviewer> window;
+  std::shared_ptr<TPreviewer> window;  // closed after the lock: its window goes on the main thread
   {
     std::lock_guard lock(PreviewLock());
     FPreviewConverter.reset();
