@@ -46,11 +46,7 @@ bool WaitServing(Pred done, std::chrono::milliseconds slice) {
 TCustomPlayer::TCustomPlayer() : FLastPosition(AV_NOPTS_VALUE) {}
 
 TCustomPlayer::~TCustomPlayer() {
-  OnFileOpen = nullptr;
-  OnHook = nullptr;
-  OnPosition = nullptr;
-  OnState = nullptr;
-  OnKeyDown = nullptr;
+  FDetached = true;
   Stop(true);
 }
 
@@ -233,7 +229,7 @@ bool TCustomPlayer::StartSDL(uintptr_t handle) {
 }
 
 void TCustomPlayer::FireFileOpen(TPlayback &pb) {
-  if (!OnFileOpen) return;
+  if (!OnFileOpen || FDetached) return;
   const int64_t duration = pb.IsImage2 ? 0 : pb.Duration;
   const int width = pb.Video ? pb.Video->FrameWidth() : -1;
   const int height = pb.Video ? pb.Video->FrameHeight() : -1;
@@ -427,6 +423,7 @@ void TCustomPlayer::EventThreadMain() {
 }
 
 void TCustomPlayer::Deliver(const TPlayerEvent &event) {
+  if (FDetached) return;
   auto call = [&] {
     FHandlerThread = std::this_thread::get_id();
     if (event.Kind == TPlayerEventKind::ekPosition && OnPosition)
@@ -498,6 +495,7 @@ void TCustomPlayer::ReportPosition(TPlayback &pb) {
 // --- pictures for the host ----------------------------------------------------------------
 
 void TCustomPlayer::RunHook(AVFrame *picture, int64_t pts) {
+  if (FDetached) return;
   if (!FHookConverter) FHookConverter = std::make_unique<TRgbConverter>();
   if (!FHookConverter->ToBitmap(picture)) {
     FFLogger().Log(this, TLogLevel::llError, "Cannot initialize the toRGB conversion context");

@@ -194,6 +194,9 @@ class TCustomPlayer {
   TManualEvent FPlayStopped{true};
   TEventRing FEvents;
   std::atomic<bool> FEventThreadDone{true};
+  // Set by the destructor: the host is going away, so no handler is called any more.  The
+  // handlers themselves stay until the threads that read them have ended.
+  std::atomic<bool> FDetached{false};
   // The thread running an OnState or OnPosition handler now (none: the default id).
   std::atomic<std::thread::id> FHandlerThread{};
   std::thread FPlayThread;

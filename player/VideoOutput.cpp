@@ -52,7 +52,7 @@ bool TVideoOutput::HandleEvent(const SDL_Event &event, const std::shared_ptr<TPl
       Draw(pb);
       return true;
     case SDL_KEYDOWN:
-      if (FOwner.OnKeyDown) FOwner.OnKeyDown(&FOwner, event.key.keysym.sym);
+      if (FOwner.OnKeyDown && !FOwner.FDetached) FOwner.OnKeyDown(&FOwner, event.key.keysym.sym);
       return true;
     default: return true;
   }

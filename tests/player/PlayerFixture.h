@@ -106,8 +106,8 @@ class PlayerTest : public ::testing::Test {
   }
 
   fixtures::TTempDir Temp;
+  TEventRecorder Events;  // outlives the player, whose threads deliver to it until it is gone
   TFFPlayer Player;
-  TEventRecorder Events;
 };
 
 // Test clips.  The numbered clip's frames carry their own number in ten black-or-white columns
