@@ -29,6 +29,7 @@
 #include "services/FFmpegVCL.h"
 #include "services/UnicodeProtocol.h"
 #include "workspace/BatchRunner.h"
+#include "workspace/DestinationName.h"
 #include "workspace/FormatCatalogue.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/JobBuilder.h"
@@ -193,7 +194,8 @@ class TProgressDisplay {
     const TProgressInfo &p = f.Last;
     const TRates rates = TRates::Of(f, Clock::now());
     char buf[512];
-    if (p.MovingIndex) return "moving the index to the start  " + fs::path(f.Source).filename().string();
+    if (p.MovingIndex)
+      return "moving the index to the start  " + fs::path(f.Source).filename().string();
     std::string line;
     if (p.TotalDuration > 0) {
       snprintf(buf, sizeof buf, "%5.1f%%",
@@ -454,7 +456,15 @@ class TConvertCommand {
     }
     TSettingsStore store(runStore);
     store.SetFormatCode(code);
-    if (!FArgs.OutputDir.empty()) store.SetOutPutDir(FArgs.OutputDir);
+    // A folder named on the command line is the one the user wants: no other takes its place.
+    if (!FArgs.OutputDir.empty()) {
+      if (const std::string why = PrepareOutputFolder(FArgs.OutputDir); !why.empty()) {
+        std::fprintf(stderr, "morvane-convert: cannot write into the output folder %s: %s\n",
+                     FArgs.OutputDir.c_str(), why.c_str());
+        return 1;
+      }
+      store.SetOutPutDir(FArgs.OutputDir);
+    }
     if (!FArgs.Zoom.empty()) store.WriteProfile(code, profilekeys::paraZoom, FArgs.Zoom);
     for (const auto &[key, value] : FArgs.Sets) store.WriteProfile(code, key, value);
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # morvane-convert as a user runs it: a bad file does not stop the batch and makes the exit status
-# non-zero; Ctrl-C stops cleanly and leaves no partial file under a finished file's name.
+# non-zero; Ctrl-C stops cleanly and leaves no partial file under a finished file's name, and
+# neither does a killed process; a start past a source's end and an output folder that is a file
+# are refused.
 set -uo pipefail
 build="$1"
 convert="$build/app/morvane-convert"
@@ -24,23 +26,28 @@ grep -q "bad.mp4: Invalid data found when processing input" "$work/log1" ||
 [ -s "$work/out/good_(new).avi" ] || fail "the good file was not converted"
 grep -q "1 converted, 1 failed" "$work/log1" || fail "no summary"
 
-# 2. Ctrl-C while a long conversion runs.
+# 2. Ctrl-C while a long conversion runs, with two files queued behind it: the file being written
+#    is set aside as unfinished, the queued ones leave nothing.
 ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=1280x720:rate=25:duration=120 \
   -c:v libx264 -preset ultrafast "$work/long.mp4"
-"$convert" --yes --profile 2307 --output-dir "$work/out2" "$work/long.mp4" > "$work/log2" 2>&1 &
+"$convert" --yes --profile 2307 --jobs 1 --output-dir "$work/out2" "$work/long.mp4" \
+  "$work/good.mp4" "$work/good.mp4" > "$work/log2" 2>&1 &
 pid=$!
+# Until it is complete the file being written has a hidden name.
 for _ in $(seq 1 100); do
-  [ -s "$work/out2/long_(new).avi" ] && break
+  [ -s "$work/out2/.long_(new).converting.avi" ] && break
   sleep 0.1
 done
 sleep 0.5
+[ ! -e "$work/out2/long_(new).avi" ] || fail "an unfinished file has the finished file's name"
 kill -INT $pid
 wait $pid
 rc=$?
 [ $rc -eq 130 ] || fail "exit status $rc after Ctrl-C (expected 130): $(tail -3 "$work/log2")"
-[ ! -e "$work/out2/long_(new).avi" ] || fail "a partial file kept the finished file's name"
 [ -s "$work/out2/long_(new).avi.part" ] || fail "no partial file set aside"
 ffprobe -v error "$work/out2/long_(new).avi.part" || fail "the partial file is not readable"
+left="$(ls -A "$work/out2")"
+[ "$left" = "long_(new).avi.part" ] || fail "Ctrl-C left more than the partial file: $left"
 
 # 3. The run's copy of the settings store never goes through a name planted in the temporary
 #    folder: a link at the name the copy once had (made from the process id) is left alone, and
@@ -64,4 +71,41 @@ for program in morvane morvane-convert morvane-engine morvane-play; do
   "$build/app/$program" --version | grep -Eq "^$program [0-9]+\.[0-9]+\.[0-9]+" ||
     fail "$program --version"
 done
-echo "4 passed, 0 failed"
+# 5. A start past a source's end is refused before the run, with the source's duration; the
+#    other files are converted and the exit status says that one failed.
+ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=320x240:rate=25:duration=8 \
+  -c:v libx264 -preset ultrafast "$work/eight.mp4"
+"$convert" --yes --profile 2307 --start 5 --output-dir "$work/out5" "$work/good.mp4" \
+  "$work/eight.mp4" > "$work/log5" 2>&1
+rc=$?
+[ $rc -eq 1 ] || fail "exit status $rc with a start past one file's end (expected 1)"
+grep -q "good.mp4: the start 00:00:05.000 is beyond the end of the source (duration 00:00:02" \
+  "$work/log5" || fail "no refusal with the duration: $(cat "$work/log5")"
+grep -q "1 converted, 1 failed" "$work/log5" || fail "wrong summary: $(cat "$work/log5")"
+left="$(ls -A "$work/out5")"
+[ "$left" = "eight_(new).avi" ] || fail "a start past the end left a file: $left"
+
+# 6. An output folder that names a file is refused: nothing is written there or elsewhere.
+echo "keep me" > "$work/plain"
+HOME="$work/home" "$convert" --yes --profile 2307 --output-dir "$work/plain" "$work/good.mp4" \
+  > "$work/log6" 2>&1
+rc=$?
+[ $rc -ne 0 ] || fail "exit status 0 with a file as the output folder"
+grep -q "cannot write into the output folder $work/plain: it is a file, not a folder" \
+  "$work/log6" || fail "no clear refusal: $(cat "$work/log6")"
+[ "$(cat "$work/plain")" = "keep me" ] || fail "the file named as output folder changed"
+[ ! -e "$work/home/videoconverter" ] || fail "the output went elsewhere: $(find "$work/home")"
+
+# 7. A process killed during a conversion leaves no file under the finished file's name.
+"$convert" --yes --profile 2307 --output-dir "$work/out7" "$work/long.mp4" > "$work/log7" 2>&1 &
+pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$work/out7/.long_(new).converting.avi" ] && break
+  sleep 0.1
+done
+sleep 0.5
+kill -KILL $pid
+wait $pid 2>/dev/null
+[ -s "$work/out7/.long_(new).converting.avi" ] || fail "nothing was being written when killed"
+[ ! -e "$work/out7/long_(new).avi" ] || fail "a killed conversion left the finished file's name"
+echo "7 passed, 0 failed"

@@ -1,8 +1,5 @@
 #include "workspace/BatchRunner.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <stdexcept>
@@ -43,7 +40,12 @@ TBatchRunner::TBatchRunner(TFFmpegVCL &component, const TFormatCatalogue &catalo
 }
 
 TBatchRunner::~TBatchRunner() {
-  if (FRunning) FComponent.StopTask(true);
+  if (FRunning) {
+    FComponent.StopTask(true);
+    // Their queued ends will find the runner gone: no working file stays behind.
+    for (const TTaskState &task : FTasks)
+      if (!task.Ended) DropUnfinishedOutput(task, TRowOutcome::Stopped);
+  }
   FComponent.SetOnProgress(nullptr);
   FComponent.SetOnPreviewBitmap(nullptr);
   FComponent.SetOnCustomHook(nullptr);
@@ -99,6 +101,9 @@ TSourceInfo TBatchRunner::ProbeSource(const std::string &file) {
   if (!probe.LoadFile(source.FileName)) return source;  // the task's own open tells why
   source.ForceFormat = probe.ForceFormat();
   source.VideoStreamCount = probe.VideoStreamCount();
+  TFileStreamInfo container;
+  probe.GetFileStreamInfo(container);
+  source.Duration = std::max<int64_t>(container.Duration, 0);
   if (source.VideoStreamCount > 0) {
     TVideoStreamInfo video;
     probe.GetVideoStreamInfo(-1, video);
@@ -122,11 +127,14 @@ bool TBatchRunner::AddRowTask(TJobBuilder &builder, int row) {
   TRowResult refused;
   refused.Row = row;
   refused.Outcome = TRowOutcome::Refused;
+  fs::path working;
   try {
     if (!r.Record) throw std::invalid_argument("the row has no record");
     TJob job = builder.BuildJob(UTF8ToWide(r.SourceFile), *r.Record, ProbeSource(r.SourceFile));
     refused.Destination = job.Destination;
     FObserver.RowJobBuilt(row, job);
+    working = ReserveWorkingFile(job.Destination);
+    job.Output.FileName = UTF8ToWide(working.string());
     const int task = FComponent.AddTask(job.Input.FileName, &job.Input);
     if (task < 0) throw std::runtime_error(FComponent.LastErrMsg());
     if (!FComponent.SetOutputFile(task, job.Output.FileName, &job.Output)) {
@@ -135,9 +143,11 @@ bool TBatchRunner::AddRowTask(TJobBuilder &builder, int row) {
       throw std::runtime_error(error);
     }
     FRowOfTask.push_back(row);
-    FTasks.push_back({job.Destination, false});
+    FTasks.push_back({job.Destination, working, false});
     return true;
   } catch (const std::exception &e) {
+    std::error_code ec;
+    if (!working.empty()) fs::remove(working, ec);
     refused.Reason = e.what();
     ++FSummary.Refused;
     FObserver.RowEnded(refused);
@@ -189,16 +199,38 @@ void TBatchRunner::TaskEnded(const TTerminateInfo &info) {
   if (info.Finished && !info.Exception) {
     result.Outcome = TRowOutcome::Finished;
     result.DecodeErrors = info.DecodeErrors;
-    ++FSummary.Finished;
+    FinishOutput(task, result);
   } else {
     result.Outcome = info.Exception ? TRowOutcome::Failed : TRowOutcome::Stopped;
     result.Reason = info.ExceptionMsg;
-    result.PartialFile = SetAsidePartialOutput(task.Destination);
-    ++(info.Exception ? FSummary.Failed : FSummary.Stopped);
+    result.PartialFile = DropUnfinishedOutput(task, result.Outcome);
   }
+  ++(result.Outcome == TRowOutcome::Finished ? FSummary.Finished
+     : result.Outcome == TRowOutcome::Failed ? FSummary.Failed
+                                             : FSummary.Stopped);
   if (info.TaskIndex + 1 == static_cast<int>(FTasks.size()))
     FLastTaskFinished = result.Outcome == TRowOutcome::Finished;
   FObserver.RowEnded(result);
+}
+
+// A complete file takes its final name; when it cannot, the row failed and the file is kept as
+// an unfinished one rather than lost.
+void TBatchRunner::FinishOutput(const TTaskState &task, TRowResult &result) {
+  const std::string error = PublishWorkingFile(task.Working, task.Destination);
+  if (error.empty()) return;
+  result.Outcome = TRowOutcome::Failed;
+  result.Reason = error;
+  result.PartialFile = SetAsidePartialOutput(task.Working, task.Destination);
+}
+
+// A file stopped while being written is set aside as "NAME.part" (its trailer is written, it
+// plays as far as it got); a file that failed, or whose task never started (empty), goes.
+fs::path TBatchRunner::DropUnfinishedOutput(const TTaskState &task, TRowOutcome outcome) {
+  std::error_code ec;
+  if (outcome == TRowOutcome::Stopped && fs::file_size(task.Working, ec) > 0 && !ec)
+    return SetAsidePartialOutput(task.Working, task.Destination);
+  fs::remove(task.Working, ec);
+  return {};
 }
 
 void TBatchRunner::BatchEnded() {
@@ -219,22 +251,4 @@ void TBatchRunner::RunAfterBatch() {
     std::string error;
     if (!ShutdownService().PowerOff(error)) FQuestions.ShowMessage(error, WarningCaption);
   }
-}
-
-fs::path SetAsidePartialOutput(const fs::path &file) {
-  std::error_code ec;
-  if (file.empty() || !fs::is_regular_file(file, ec)) return {};
-  for (int n = 0; n < 1000; ++n) {
-    const fs::path partial = n == 0 ? fs::path(file.string() + ".part")
-                                    : fs::path(file.string() + "." + std::to_string(n) + ".part");
-    // Never over a file that is there already.
-    if (renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, partial.c_str(), RENAME_NOREPLACE) == 0)
-      return partial;
-    if (errno == EINVAL && !fs::exists(partial, ec)) {  // a file system without the flag
-      fs::rename(file, partial, ec);
-      return ec ? fs::path() : partial;
-    }
-    if (errno != EEXIST && errno != EINVAL) return {};
-  }
-  return {};
 }

@@ -42,6 +42,7 @@
 #include "workspace/FormatCatalogue.h"
 #include "workspace/JobBuilder.h"
 #include "workspace/JobQuestions.h"
+#include "workspace/OutputFile.h"
 #include "workspace/SettingsStore.h"
 
 // One row of the conversion list as Start sees it.
@@ -71,7 +72,9 @@ struct TRowResult {
   TRowOutcome Outcome = TRowOutcome::Finished;
   std::string Reason;                 // Failed and Refused: the text of the failure
   std::filesystem::path Destination;  // the output file (empty when none was named)
-  std::filesystem::path PartialFile;  // Failed and Stopped: the unfinished output set aside
+  // Stopped while being written: the unfinished output set aside ("NAME.part").  A file that
+  // failed, or never started, leaves nothing.
+  std::filesystem::path PartialFile;
   // Finished: packets or pictures of a damaged source that could not be decoded.
   int DecodeErrors = 0;
 };
@@ -132,6 +135,7 @@ class TBatchRunner {
  private:
   struct TTaskState {
     std::filesystem::path Destination;
+    std::filesystem::path Working;  // written there until complete
     bool Ended = false;
   };
 
@@ -142,6 +146,8 @@ class TBatchRunner {
   void OnCustomHook(THookInfo &hook);
   void OnTerminate(const TTerminateInfo &info);
   void TaskEnded(const TTerminateInfo &info);
+  static void FinishOutput(const TTaskState &task, TRowResult &result);
+  static std::filesystem::path DropUnfinishedOutput(const TTaskState &task, TRowOutcome outcome);
   void BatchEnded();
   void RunAfterBatch();
 
@@ -164,8 +170,3 @@ class TBatchRunner {
   // Calls queued for the main thread check it: they may run after the runner has gone.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
-
-// A stopped or failed conversion may leave a readable but unfinished file: it gets a name that
-// does not claim to be the converted file ("NAME.part", or "NAME.N.part" when that is taken).
-// Returns the new name, or an empty path when there was no file or it could not be renamed.
-std::filesystem::path SetAsidePartialOutput(const std::filesystem::path &file);

@@ -8,16 +8,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool FolderUsable(const fs::path &folder) {
-  std::error_code ec;
-  if (fs::is_directory(folder, ec)) return true;
-  fs::create_directories(folder, ec);
-  return fs::is_directory(folder, ec);
-}
-
 fs::path OutputFolder(TSettingsStore &store, IJobQuestions &questions) {
   const std::string folder = store.OutPutDir();
-  if (FolderUsable(folder)) return folder;
+  if (PrepareOutputFolder(folder).empty()) return folder;
   const fs::path fallback = paths::DefaultOutputFolder();
   questions.ShowMessage("Cannot create output directory:" + folder +
                             ".It will create default directory " + fallback.string() + "!",
@@ -34,6 +27,16 @@ bool Taken(const fs::path &name, const std::set<fs::path> &taken) {
 }
 
 }  // namespace
+
+std::string PrepareOutputFolder(const fs::path &folder) {
+  std::error_code ec;
+  if (folder.empty()) return "no folder named";
+  if (fs::is_directory(folder, ec)) return "";
+  if (fs::exists(folder, ec)) return "it is a file, not a folder";
+  fs::create_directories(folder, ec);
+  if (ec) return ec.message();
+  return fs::is_directory(folder, ec) ? "" : "it cannot be made";
+}
 
 fs::path DestinationFileName(TSettingsStore &store, IJobQuestions &questions,
                              const fs::path &source, const std::string &extensionText,

@@ -4,9 +4,14 @@
 
 #include <filesystem>
 #include <set>
+#include <string>
 
 #include "workspace/JobQuestions.h"
 #include "workspace/SettingsStore.h"
+
+// Makes the output folder when it does not exist.  Returns "" when `folder` is a folder that
+// exists now, otherwise why it cannot be one ("it is a file, not a folder", "Permission denied").
+std::string PrepareOutputFolder(const std::filesystem::path &folder);
 
 // `extensionText` includes the point (".mp4").  An output folder that does not exist is created;
 // when that fails the user is told, the default folder (~/videoconverter) is created, stored as

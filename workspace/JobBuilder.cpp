@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <map>
 #include <numeric>
+#include <stdexcept>
 
+#include "services/AVProbe.h"
 #include "services/UnicodeProtocol.h"
 #include "workspace/DestinationName.h"
 #include "workspace/NumberText.h"
@@ -106,6 +108,15 @@ struct TJobBuilder::TProfileValues {
   }
 };
 
+// A start at or past the source's end would give a file without a single frame that passes for
+// converted: the row is refused before anything is written.
+void TJobBuilder::RefuseStartBeyondEnd(const TlvFilesRecord &record, const TSourceInfo &source) {
+  if (record.TrimStart <= 0 || source.Duration <= 0 || record.TrimStart < source.Duration) return;
+  throw std::invalid_argument("the start " + FormatMediaTime(record.TrimStart) +
+                              " is beyond the end of the source (duration " +
+                              FormatMediaTime(source.Duration) + ")");
+}
+
 bool TJobBuilder::HookNeeded(const TlvFilesRecord &r) {
   return r.Brightness != 255 || r.Contrast != 0 || r.Saturation != 255 || r.Exposure != 0 ||
          !r.MarkText.empty() || !r.MarkImage.empty();
@@ -113,6 +124,7 @@ bool TJobBuilder::HookNeeded(const TlvFilesRecord &r) {
 
 TJob TJobBuilder::BuildJob(const std::wstring &caption, TlvFilesRecord &record,
                            const TSourceInfo &source) {
+  RefuseStartBeyondEnd(record, source);
   TJob job;
   InitInputOptions(job.Input);
   job.Input.FileName = caption;

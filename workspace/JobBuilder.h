@@ -28,6 +28,7 @@ struct TSourceInfo {
   double SampleAspect = 0;   // width of a pixel over its height as shown; 0 = unknown (square)
   double FrameRate = 0;      // frames per second; 0 = unknown
   int Rotation = 0;          // degrees the picture is turned for display
+  int64_t Duration = 0;      // microseconds; 0 = unknown
 };
 
 // The source picture as the zoom step meets it: its size in pixels and the size it is shown
@@ -73,7 +74,8 @@ class TJobBuilder {
   // The records of one checked row for the current profile (`FormatCode` of the settings
   // store): input file and start, destination, duration, output values and the hook switch.
   // The row's `ZoomMode` is replaced by the profile's `paraZoom`.  A profile used for the first
-  // time gets its defaults written to the settings store first.
+  // time gets its defaults written to the settings store first.  Throws std::invalid_argument
+  // when the row's start lies at or past the end of a source of known duration.
   TJob BuildJob(const std::wstring &caption, TlvFilesRecord &record, const TSourceInfo &source);
 
   // Fills the output record (and the input's option text for audio-only profiles) from the
@@ -86,6 +88,7 @@ class TJobBuilder {
 
  private:
   struct TProfileValues;
+  static void RefuseStartBeyondEnd(const TlvFilesRecord &record, const TSourceInfo &source);
   void ApplyDiscTarget(const std::string &fmt, const std::string &videoSize, TOutputOptions &o);
   void ApplyAudioValues(const TProfileValues &p, TOutputOptions &o, bool audioOnly);
   void ApplyVideoCodec(const TProfileValues &p, const TFormatInfo &f, TOutputOptions &o);

@@ -229,6 +229,63 @@ TEST_F(BatchRunnerTest, AfterTheLastFileTheFolderOpensAndTheMachineShutsDownUnle
   }
 }
 
+// The files in a folder, hidden ones too.
+std::set<std::string> FilesIn(const fs::path &folder) {
+  std::set<std::string> names;
+  for (const auto &entry : fs::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+// While a file is written it has a hidden name with the same extension beside its destination;
+// the destination's name appears only with the complete file.  Stopped, the file being written
+// is set aside as unfinished and a file that never started leaves nothing.
+TEST_F(BatchRunnerTest, OutputsTakeTheirNameOnlyWhenCompleteAndUnstartedOnesLeaveNothing) {
+  const std::string longClip =
+      fixtures::Make("long-120s-320x240.mp4",
+                     "-f lavfi -i testsrc=size=320x240:rate=25:duration=120 -c:v libx264 "
+                     "-preset ultrafast -pix_fmt yuv420p");
+  const fs::path out = Dir.Path() / "out";
+  std::vector<TlvFilesRecord> records(2);
+  ASSERT_EQ(
+      Runner.Start({{longClip, true, &records[0]}, {fixtures::Clip(1.0), true, &records[1]}}, 1),
+      2);
+  while (Recorder.Progress.empty()) ServeMainThread(5ms);
+  EXPECT_EQ(FilesIn(out), (std::set<std::string>{".long-120s-320x240_(new).converting.avi",
+                                                 ".clip-1s-320x240-25_(new).converting.avi"}));
+  Runner.Stop();
+  ServeUntilEnded();
+  ASSERT_NE(Recorder.ResultOf(1), nullptr);
+  EXPECT_EQ(Recorder.ResultOf(1)->Outcome, TRowOutcome::Stopped);
+  EXPECT_TRUE(Recorder.ResultOf(1)->PartialFile.empty());
+  EXPECT_EQ(FilesIn(out), std::set<std::string>{"long-120s-320x240_(new).avi.part"});
+
+  Recorder = {};
+  fs::remove_all(out);
+  ASSERT_EQ(Runner.Start({{fixtures::Clip(1.0), true, &records[1]}}, 1), 1);
+  ServeUntilEnded();
+  EXPECT_EQ(FilesIn(out), std::set<std::string>{"clip-1s-320x240-25_(new).avi"});
+}
+
+// A start at or past the source's end is refused before anything is written, with the source's
+// duration in the reason; the other rows are converted.
+TEST_F(BatchRunnerTest, AStartPastTheSourcesEndIsRefusedWithItsDuration) {
+  std::vector<TlvFilesRecord> records(2);
+  records[0].TrimStart = 5'000'000;
+  const std::string clip = fixtures::Clip(1.0);
+  ASSERT_EQ(Runner.Start({{clip, true, &records[0]}, {clip, true, &records[1]}}, 1), 1);
+  ServeUntilEnded();
+  ASSERT_NE(Recorder.ResultOf(0), nullptr);
+  EXPECT_EQ(Recorder.ResultOf(0)->Outcome, TRowOutcome::Refused);
+  // The clip's container says 1 s and a little (the sound's encoder delay).
+  EXPECT_EQ(Recorder.ResultOf(0)->Reason.rfind(
+                "the start 00:00:05.000 is beyond the end of the source (duration 00:00:01.0", 0),
+            0u)
+      << Recorder.ResultOf(0)->Reason;
+  EXPECT_EQ(Recorder.ResultOf(1)->Outcome, TRowOutcome::Finished);
+  EXPECT_EQ(FilesIn(Dir.Path() / "out"), std::set<std::string>{"clip-1s-320x240-25_(new).avi"});
+}
+
 // Rows with effects or a watermark have their frames decorated on the conversion thread, with
 // their own record; rows without are converted without the hook.
 TEST_F(BatchRunnerTest, TheFrameDecorationGetsTheRecordOfTheTasksRow) {

@@ -43,4 +43,29 @@ TEST(DestinationName, FolderThatCannotBeMadeFallsBackToDefault) {
   EXPECT_TRUE(std::filesystem::is_directory(fallback));
 }
 
+// The command line refuses an output folder it cannot use instead of writing elsewhere: the
+// reason says what is in the way.
+TEST(DestinationName, PrepareOutputFolderSaysWhyAFolderCannotBeUsed) {
+  fixtures::TTempDir dir;
+  std::filesystem::create_directories(dir / "there");
+  std::ofstream(dir / "file") << "a file where a folder should be";
+  const struct {
+    std::string Folder, Reason;
+  } cases[] = {{"there", ""},
+               {"new/deeper", ""},
+               {"file", "it is a file, not a folder"},
+               {"file/out", "Not a directory"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Folder);
+    EXPECT_EQ(PrepareOutputFolder(dir / c.Folder), c.Reason);
+    if (c.Reason.empty()) {
+      EXPECT_TRUE(std::filesystem::is_directory(dir / c.Folder));
+    }
+  }
+  std::ifstream file(dir / "file");
+  std::string text;
+  std::getline(file, text);
+  EXPECT_EQ(text, "a file where a folder should be");
+}
+
 }  // namespace

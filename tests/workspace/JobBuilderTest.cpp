@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "services/AVProbe.h"
 #include "services/UnicodeProtocol.h"
 #include "tests/support/Fixtures.h"
 #include "tests/workspace/ScriptedQuestions.h"
@@ -485,6 +486,39 @@ TEST_F(JobBuilderTest, TrimStartAndLength) {
   const TJob whole = Builder.BuildJob(L"/in/a.avi", untrimmed, Vga);
   EXPECT_EQ(whole.Input.StartTime, 0);
   EXPECT_EQ(whole.Output.Duration, NoTimestamp);
+}
+
+// A start at or past the end of a source of known length is refused; an unknown length lets the
+// conversion find out.
+TEST_F(JobBuilderTest, AStartAtOrPastTheSourcesEndIsRefused) {
+  Store.SetFormatCode(401);
+  struct {
+    int64_t Start, Duration;
+    bool Refused;
+  } const cases[] = {{1'999'999, 2'000'000, false},
+                     {2'000'000, 2'000'000, true},
+                     {90'000'000, 2'000'000, true},
+                     {90'000'000, 0, false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.Start) + " of " + std::to_string(c.Duration));
+    TlvFilesRecord r;
+    r.TrimStart = c.Start;
+    TSourceInfo source = Vga;
+    source.Duration = c.Duration;
+    Builder.BeginBatch();
+    if (!c.Refused) {
+      EXPECT_NO_THROW(Builder.BuildJob(L"/in/a.avi", r, source));
+      continue;
+    }
+    try {
+      Builder.BuildJob(L"/in/a.avi", r, source);
+      ADD_FAILURE() << "not refused";
+    } catch (const std::invalid_argument &e) {
+      EXPECT_EQ(std::string(e.what()), "the start " + FormatMediaTime(c.Start) +
+                                           " is beyond the end of the source (duration "
+                                           "00:00:02.000)");
+    }
+  }
 }
 
 TEST_F(JobBuilderTest, FirstUseSeedsTheProfileAndNamesTheDestination) {
