@@ -11,6 +11,14 @@ trap 'rm -rf "$work"' EXIT
 export MORVANE_SETTINGS_INI="$work/settings.ini"
 export MORVANE_FORMAT_INI="$build/data/morvanemp4format.ini"
 fail() { echo "FAIL: $*"; exit 1; }
+# Waits until a conversion has been writing its file for a moment.
+wait_for_writing() {
+  for _ in $(seq 1 100); do
+    [ -s "$1" ] && break
+    sleep 0.1
+  done
+  sleep 0.5
+}
 
 ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=320x240:rate=25:duration=2 \
   -f lavfi -i sine=duration=2 -c:v libx264 -preset ultrafast -c:a aac -shortest "$work/good.mp4"
@@ -34,11 +42,7 @@ ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=1280x720:rate=25:duration=120
   "$work/good.mp4" "$work/good.mp4" > "$work/log2" 2>&1 &
 pid=$!
 # Until it is complete the file being written has a hidden name.
-for _ in $(seq 1 100); do
-  [ -s "$work/out2/.long_(new).converting.avi" ] && break
-  sleep 0.1
-done
-sleep 0.5
+wait_for_writing "$work/out2/.long_(new).converting.avi"
 [ ! -e "$work/out2/long_(new).avi" ] || fail "an unfinished file has the finished file's name"
 kill -INT $pid
 wait $pid
@@ -99,11 +103,7 @@ grep -q "cannot write into the output folder $work/plain: it is a file, not a fo
 # 7. A process killed during a conversion leaves no file under the finished file's name.
 "$convert" --yes --profile 2307 --output-dir "$work/out7" "$work/long.mp4" > "$work/log7" 2>&1 &
 pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$work/out7/.long_(new).converting.avi" ] && break
-  sleep 0.1
-done
-sleep 0.5
+wait_for_writing "$work/out7/.long_(new).converting.avi"
 kill -KILL $pid
 wait $pid 2>/dev/null
 [ -s "$work/out7/.long_(new).converting.avi" ] || fail "nothing was being written when killed"
