@@ -110,7 +110,7 @@ bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, b
     FDisableVideo = true;
   } else if (!ff::SDL_GetCurrentVideoDriver()) {
     ReportError("SDL_GetVideoInfo() failed", true);
-    ff::SDL_Quit();
+    QuitSDL();
     return false;
   }
   ff::SDL_EventState(SDL_MOUSEMOTION, SDL_IGNORE);
@@ -126,7 +126,7 @@ bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, b
   auto playback = std::make_shared<TPlayback>(*this, fileName, startPaused);
   if (!playback->Start()) {
     FOutput.reset();
-    ff::SDL_Quit();
+    QuitSDL();
     return false;
   }
   SetCurrent(playback);
@@ -219,6 +219,7 @@ bool TCustomPlayer::StartSDL(uintptr_t handle) {
     const TDriverChoice video(SDL_HINT_VIDEODRIVER, FVideoDriverName);
     if (ff::SDL_Init(flags) != 0) return false;
   }
+  FSdlFlags = flags;
   if (handle) {
     const char *audio = ff::SDL_GetCurrentAudioDriver();
     const char *video = ff::SDL_GetCurrentVideoDriver();
@@ -226,6 +227,13 @@ bool TCustomPlayer::StartSDL(uintptr_t handle) {
     FFLogger().LogFmt(this, TLogLevel::llDebug, "using video driver: %s\n", video ? video : "");
   }
   return true;
+}
+
+void TCustomPlayer::QuitSDL() {
+  // Only what this player started, counted by SDL: a player that never opened a file (or whose
+  // file is closed already) leaves SDL to another player that may still be finishing.
+  if (FSdlFlags && FFLoader().LibLoaded(TLibraryKind::SDL)) ff::SDL_QuitSubSystem(FSdlFlags);
+  FSdlFlags = 0;
 }
 
 void TCustomPlayer::FireFileOpen(TPlayback &pb) {
@@ -318,7 +326,7 @@ void TCustomPlayer::Stop(bool wait) {
   if (!wait) return;
   WaitPlayStopped();
   JoinThreads();
-  if (FFLoader().LibLoaded(TLibraryKind::SDL)) ff::SDL_Quit();
+  QuitSDL();
 }
 
 // Waits for the play thread to finish; closes the playback itself when the play thread cannot

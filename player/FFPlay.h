@@ -130,6 +130,7 @@ class TCustomPlayer {
   std::shared_ptr<TPlayback> Current() const;
   void SetCurrent(std::shared_ptr<TPlayback> playback);
   bool StartSDL(uintptr_t handle);
+  void QuitSDL();
   void FireFileOpen(TPlayback &playback);
   void RequestSeek(TPlayback &playback, int64_t target, int64_t relative, TSeekFlagSet flags,
                    bool wait);
@@ -154,6 +155,7 @@ class TCustomPlayer {
   std::wstring FFileName;
   TAVProbe FProbe;
   uintptr_t FScreenHandle = 0;
+  uint32_t FSdlFlags = 0;  // the SDL subsystems this player started
 
   std::atomic<float> FAspectRatio{0};
   std::string FAudioDriverName;
