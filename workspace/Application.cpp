@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "workspace/ExceptionReport.h"
+#include "workspace/QtMainThread.h"
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
   // The windows are laid out for a 9-point text at most, as their fixed sizes (786 x 522 for
@@ -13,6 +14,12 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
     text.setPointSizeF(9);
     setFont(text);
   }
+  FDispatcher = std::make_unique<TQtMainThreadDispatcher>(this);
+  SetMainThreadDispatcher(FDispatcher.get());
+}
+
+TApplication::~TApplication() {
+  SetMainThreadDispatcher(nullptr);
 }
 
 void TApplication::HandleException(std::exception_ptr error) noexcept {
