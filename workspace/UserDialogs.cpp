@@ -43,6 +43,13 @@ QStringList TDesktopDialogs::ChooseFiles(QWidget *parent, const QStringList &nam
   return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
 }
 
+QString TDesktopDialogs::ChooseFile(QWidget *parent, const QStringList &nameFilters) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(nameFilters);
+  return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
 // Stand-in for the program's own folder chooser: the toolkit's folder dialog.
 QString TDesktopDialogs::ChooseFolder(QWidget *parent, const QString &start) {
   return QFileDialog::getExistingDirectory(parent, QString(), start);

@@ -24,6 +24,8 @@ class IUserDialogs {
                            TMessageIcon icon) = 0;
   // The open dialog of "Add": several existing files; an empty list when cancelled.
   virtual QStringList ChooseFiles(QWidget *parent, const QStringList &nameFilters) = 0;
+  // An open dialog for one existing file (a watermark picture ...); empty when cancelled.
+  virtual QString ChooseFile(QWidget *parent, const QStringList &nameFilters) = 0;
   // A folder for the converted files; empty when cancelled.
   virtual QString ChooseFolder(QWidget *parent, const QString &start) = 0;
   // Shows a window modally and returns its result.
@@ -38,6 +40,7 @@ class TDesktopDialogs : public IUserDialogs {
   void ShowMessage(QWidget *parent, const QString &caption, const QString &text,
                    TMessageIcon icon) override;
   QStringList ChooseFiles(QWidget *parent, const QStringList &nameFilters) override;
+  QString ChooseFile(QWidget *parent, const QStringList &nameFilters) override;
   QString ChooseFolder(QWidget *parent, const QString &start) override;
   int ShowModal(QDialog &dialog) override;
   void OpenInDesktop(const QString &target) override;

@@ -20,6 +20,7 @@ class TRecordingDialogs : public IUserDialogs {
 
   bool Answer = true;                      // for every Yes/No question
   QStringList FilesToChoose;               // what the open dialog "selects"
+  QString FileToChoose;                    // what the one-file open dialog "selects"
   QString FolderToChoose;                  // what the folder dialog "selects"
   std::function<void(QDialog &)> OnModal;  // looks at a modal window before it "closes"
 
@@ -39,6 +40,10 @@ class TRecordingDialogs : public IUserDialogs {
   QStringList ChooseFiles(QWidget *, const QStringList &nameFilters) override {
     NameFilters = nameFilters;
     return FilesToChoose;
+  }
+  QString ChooseFile(QWidget *, const QStringList &nameFilters) override {
+    NameFilters = nameFilters;
+    return FileToChoose;
   }
   QString ChooseFolder(QWidget *, const QString &) override { return FolderToChoose; }
   int ShowModal(QDialog &dialog) override {
