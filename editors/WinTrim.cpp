@@ -1,0 +1,245 @@
+#include "editors/WinTrim.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "editors/CropOutline.h"
+#include "editors/EditorTexts.h"
+#include "services/AVProbe.h"
+#include "skin/TrackBar.h"
+#include "workspace/Application.h"
+#include "workspace/ConversionList.h"
+#include "workspace/VideoSurface.h"
+
+namespace {
+
+constexpr int WindowWidth = 615, WindowHeight = 435;
+constexpr int PreviewWidth = 372, PreviewHeight = 260;
+const char ZeroTime[] = "00:00:00";
+
+QString Q(const std::string &text) {
+  return QString::fromStdString(text);
+}
+
+QPushButton *Button(QWidget *parent, const char *name, const char *caption) {
+  auto *button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  return button;
+}
+
+// A time box: shows a time, takes no input (and no focus), and stays easy to read.
+QLineEdit *TimeBox(QWidget *parent, const char *name) {
+  auto *box = new QLineEdit(ZeroTime, parent);
+  box->setObjectName(name);
+  box->setReadOnly(true);
+  box->setFocusPolicy(Qt::NoFocus);
+  return box;
+}
+
+}  // namespace
+
+TfrmTrim::TfrmTrim(QWidget *owner, const TSkinManager &mainSkin)
+    : TEditorDialog(owner, mainSkin, "imgbtnPlay", "imgbtnpause") {
+  setObjectName("frmTrim");
+  setWindowTitle("Trim");
+  lblPTS->setText("Play Time");
+  lblLength->setText("Length");
+  FFPlayer.SetHook(true);
+
+  lblSourceName = new QLabel(this);
+  lblSourceName->setObjectName("lblSourceName");
+  btnDefault = Button(this, "btnDefault", "&Default");
+  btnOk = Button(this, "btnOk", "Ok");
+  btnCancel = Button(this, "btnCancel", "Cancel");
+  btnOk->setDefault(true);
+
+  auto *top = new QHBoxLayout;
+  top->addWidget(CreateTrimPage(), 1);
+  top->addWidget(CreatePreview());
+  auto *source = new QHBoxLayout;
+  source->addWidget(new QLabel("Source Name:", this));
+  source->addWidget(lblSourceName, 1);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(btnDefault);
+  buttons->addStretch();
+  buttons->addWidget(btnOk);
+  buttons->addWidget(btnCancel);
+  auto *all = new QVBoxLayout(this);
+  all->addLayout(top, 1);
+  all->addLayout(source);
+  all->addLayout(buttons);
+  setFixedSize(WindowWidth, WindowHeight);
+
+  const auto on = [this](QPushButton *button, void (TfrmTrim::*handler)()) {
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { Guarded([&] { (this->*handler)(); }); });
+  };
+  on(btnSetStart, &TfrmTrim::btnSetStartClick);
+  on(btnSetEnd, &TfrmTrim::btnSetEndClick);
+  on(btnReset, &TfrmTrim::btnResetClick);
+  on(btnDefault, &TfrmTrim::btnResetClick);
+  on(btnOk, &TfrmTrim::btnOkClick);
+  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TfrmTrim::~TfrmTrim() {
+  ReleasePlayer();
+}
+
+QWidget *TfrmTrim::CreateTrimPage() {
+  pgTrim = new QTabWidget(this);
+  pgTrim->setObjectName("pgTrim");
+  auto *page = new QWidget(pgTrim);
+  page->setObjectName("tsTrim");
+  edtStart = TimeBox(page, "edtStart");
+  edtEnd = TimeBox(page, "edtEnd");
+  edtTrimLength = TimeBox(page, "edtTrimLength");
+  // The length stands out: black on the light face colour.
+  edtTrimLength->setStyleSheet("QLineEdit { color: black; background: palette(midlight); }");
+  btnSetStart = Button(page, "btnSetStart", "&Ok");
+  btnSetEnd = Button(page, "btnSetEnd", "&Ok");
+  btnReset = Button(page, "btnReset", "&Reset");
+
+  auto *grid = new QGridLayout(page);
+  grid->setVerticalSpacing(4);
+  int row = 0;
+  const auto mark = [&](const char *caption, QLineEdit *box, QPushButton *button) {
+    grid->addWidget(new QLabel(caption, page), row, 0);
+    grid->addWidget(new QLabel("(HH:MM:SS)", page), row, 1);
+    ++row;
+    grid->addWidget(box, row, 0, 1, 2);
+    if (button) grid->addWidget(button, row, 2);
+    ++row;
+    grid->setRowMinimumHeight(row++, 8);
+  };
+  mark("Set Start Time:", edtStart, btnSetStart);
+  mark("Set End Time:", edtEnd, btnSetEnd);
+  mark("Trim Length:", edtTrimLength, nullptr);
+  grid->addWidget(btnReset, row++, 2);
+  grid->setRowStretch(row, 1);
+  grid->setColumnStretch(0, 1);
+  pgTrim->addTab(page, "Trim");
+  return pgTrim;
+}
+
+QWidget *TfrmTrim::CreatePreview() {
+  auto *preview = new QWidget(this);
+  imgPreview = new TVideoSurface(preview);
+  imgPreview->setObjectName("imgPreview");
+  imgPreview->setFixedSize(PreviewWidth, PreviewHeight);
+  auto *times = new QVBoxLayout;
+  times->addWidget(lblPTS);
+  times->addWidget(lblLength);
+  auto *controls = new QHBoxLayout;
+  controls->addWidget(btnPlay, 0, Qt::AlignTop);
+  controls->addWidget(btnPause, 0, Qt::AlignTop);
+  controls->addSpacing(8);
+  controls->addLayout(times, 1);
+  auto *column = new QVBoxLayout(preview);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->addWidget(imgPreview);
+  column->addWidget(trcPreview);
+  column->addLayout(controls);
+  column->addStretch();
+  return preview;
+}
+
+void TfrmTrim::showEvent(QShowEvent *event) {
+  TEditorDialog::showEvent(event);
+  Guarded([this] { FormShow(); });
+}
+
+void TfrmTrim::hideEvent(QHideEvent *event) {
+  // Closing stops the preview, and waits for it: the next player to open (the main window's,
+  // another editor's) must not meet this one still drawing.
+  FFPlayer.Stop(true);
+  TEditorDialog::hideEvent(event);
+}
+
+void TfrmTrim::FormShow() {
+  // 1. Labels, and a preview decorated again after the last showing played to the end.
+  lblSourceName->clear();
+  lblPTS->clear();
+  lblLength->clear();
+  FEnded = false;
+  FOpened = false;
+  if (!FRow) return;
+  // 2. The row's decoration, for the preview's frames (nothing plays while it is replaced).
+  FFPlayer.Stop(true);
+  FShownRecord = FRow->Record;
+  FDecoration = std::make_unique<TRowDecoration>(FShownRecord);
+  // 3. The file, playing.
+  if (!OpenPreview(imgPreview, FRow->Record.SourceFile)) return;
+  FOpened = true;
+  // 4. The part the record keeps.
+  const std::string &source = FRow->Record.SourceFile;
+  lblSourceName->setText(Q(SourceNameText(source)));
+  lblSourceName->setToolTip(Q(source));
+  FRange.Load(FRow->Record);
+  ShowPlaying(true);
+  ShowMarks();
+}
+
+// The marks in the three boxes and as the bar's selection.
+void TfrmTrim::ShowMarks() {
+  edtStart->setText(Q(FormatMediaTime(FRange.Start())));
+  edtEnd->setText(Q(FormatMediaTime(FRange.End())));
+  edtTrimLength->setText(Q(FormatMediaTime(FRange.End() - FRange.Start())));
+  const int maximum = trcPreview->maximum();
+  trcPreview->SetSelection(BarPosition(maximum, FRange.Start(), FDuration),
+                           BarPosition(maximum, FRange.End(), FDuration));
+}
+
+void TfrmTrim::FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight,
+                                int &screenWidth, int &screenHeight) {
+  TEditorDialog::FFPlayerFileOpen(duration, frameWidth, frameHeight, screenWidth, screenHeight);
+  for (QLineEdit *box : {edtStart, edtEnd, edtTrimLength}) box->setText(ZeroTime);
+  FRange.Opened(duration);
+}
+
+void TfrmTrim::FFPlayerState(TPlayState state) {
+  TEditorDialog::FFPlayerState(state);
+  if (state != TPlayState::psEnd) return;
+  FEnded = true;
+  lblPTS->setText(ZeroTime);
+  lblLength->setText(ZeroTime);
+}
+
+void TfrmTrim::FFPlayerHook(TBitmap &bitmap, int64_t) {
+  if (FEnded || !FDecoration) return;
+  FDecoration->Decorate(bitmap);
+  OutlineRowCrop(bitmap, FShownRecord);
+}
+
+void TfrmTrim::btnSetStartClick() {
+  if (!FRange.MarkStart(FFPlayer.CurrentPosition())) return;
+  edtStart->setText(Q(FormatMediaTime(FRange.Start())));
+  trcPreview->SetSelStart(BarPosition(trcPreview->maximum(), FRange.Start(), FDuration));
+}
+
+void TfrmTrim::btnSetEndClick() {
+  if (!FRange.MarkEnd(FFPlayer.CurrentPosition())) return;
+  edtEnd->setText(Q(FormatMediaTime(FRange.End())));
+  if (FRange.Start() < FRange.End())
+    edtTrimLength->setText(Q(FormatMediaTime(FRange.End() - FRange.Start())));
+  trcPreview->SetSelEnd(BarPosition(trcPreview->maximum(), FRange.End(), FDuration));
+}
+
+void TfrmTrim::btnResetClick() {
+  FRange.Reset();
+  ShowMarks();
+  edtStart->setText(ZeroTime);
+}
+
+void TfrmTrim::btnOkClick() {
+  // A file that did not open has no length to trim by: its record stays as it was.
+  if (FRow && FOpened) {
+    if (const auto column = FRange.Store(FRow->Record)) FRow->TrimmedLengthText = *column;
+  }
+  accept();
+}
