@@ -23,6 +23,9 @@
 #include <filesystem>
 #include <tuple>
 
+#include "editors/WinCrop.h"
+#include "editors/WinTrim.h"
+#include "editors/WinWaterMark.h"
 #include "platform/Paths.h"
 #include "services/FFmpegLoader.h"
 #include "skin/Artwork.h"
@@ -867,11 +870,41 @@ void TfrmMain::pmFilesPopup() {
     entry->setEnabled(enabled);
 }
 
-// The editors and the file information window come with their own units; each stops the
-// preview first and shows its window modally on the selected row's record.
-void TfrmMain::mnuCropClick() {}
-void TfrmMain::mnuTrimClick() {}
-void TfrmMain::mnuWaterMarkClick() {}
+// The editors show modally on the selected row's record, each with a player of its own; only
+// one player plays at a time, so the preview panel's is stopped before (StopPreview, which the
+// preview panel's unit brings).
+
+int TfrmMain::EditorRow() {
+  if (lvFiles->SelectedRow() < 0 && FFiles.Count() > 0) lvFiles->SelectRow(0);
+  return lvFiles->SelectedRow();
+}
+
+void TfrmMain::mnuCropClick() {
+  const int row = EditorRow();
+  if (row < 0) return;
+  TfrmCrop crop(this, FSkin);
+  crop.SetRecord(&FFiles.Row(row).Record);
+  FDialogs.ShowModal(crop);
+}
+
+void TfrmMain::mnuTrimClick() {
+  const int row = EditorRow();
+  if (row < 0) return;
+  if (!frmTrim) frmTrim = std::make_unique<TfrmTrim>(this, FSkin);
+  frmTrim->SetRow(&FFiles.Row(row));
+  FDialogs.ShowModal(*frmTrim);
+  RefreshRow(row);
+}
+
+void TfrmMain::mnuWaterMarkClick() {
+  const int row = EditorRow();
+  if (row < 0) return;
+  TfrmWaterMark waterMark(this, FSkin, FDialogs);
+  waterMark.SetRecord(&FFiles.Row(row).Record);
+  FDialogs.ShowModal(waterMark);
+}
+
+// The file information window comes with its own unit.
 void TfrmMain::mnuVideoInfoClick() {}
 
 void TfrmMain::mnuCheckAllClick() {

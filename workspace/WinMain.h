@@ -36,6 +36,7 @@ class TFilesListView;
 class TParameterPanel;
 class TProfileListBox;
 class TVideoSurface;
+class TfrmTrim;
 struct TPanelState;
 struct TParamBoxState;
 
@@ -168,6 +169,8 @@ class TfrmMain : public QMainWindow {
   void mnuTrimClick();
   void mnuWaterMarkClick();
   void mnuVideoInfoClick();
+  // The row the editors open: the selected one, or the first (selected then) when none is.
+  int EditorRow();
   void mnuCheckAllClick();
   void mnuUncheckAllClick();
   void mnuReverseCheckClick();
@@ -237,5 +240,6 @@ class TfrmMain : public QMainWindow {
   TFFmpegVCL CCAVC;
   TConversionList FFiles;
   std::vector<std::pair<QPushButton *, TToolGlyph>> FGlyphButtons;
+  std::unique_ptr<TfrmTrim> frmTrim;  // made on first use, shown again for every trim
   bool FShown = false;
 };
