@@ -1,15 +1,20 @@
 // Drives the real main window on an X display (run it under xvfb-run, see
 // scripts/screenshots.sh) and writes the screenshots of the README into the folder given on the
 // command line: the window with a few files in the "Default" theme, with its profile list open,
-// and with the list open in the "Orange" theme.
+// and with the list open in the "Orange" theme; the trim, crop and watermark editors with a
+// frame in their previews (the watermark editor with a text and a picture on it).
 #include <QAction>
+#include <QDialog>
 #include <QImageWriter>
+#include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <cstdio>
 #include <filesystem>
 
+#include "editors/EditorDialog.h"
 #include "tests/support/Fixtures.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "workspace/Application.h"
@@ -47,7 +52,7 @@ std::vector<std::string> DemoClips() {
   return paths;
 }
 
-bool Shoot(TfrmMain &window, const QString &file) {
+bool Shoot(QWidget &window, const QString &file) {
   QTest::qWait(400);
   const QPixmap shot =
       window.screen()->grabWindow(0, window.x(), window.y(), window.width(), window.height());
@@ -56,6 +61,39 @@ bool Shoot(TfrmMain &window, const QString &file) {
   if (writer.write(shot.toImage())) return true;
   std::fprintf(stderr, "cannot write %s\n", file.toLocal8Bit().constData());
   return false;
+}
+
+// A small logo for the watermark picture: white letters on a dark blue plate.
+std::string DemoLogo() {
+  QImage logo(96, 40, QImage::Format_RGB888);
+  logo.fill(QColor(30, 60, 140));
+  QPainter painter(&logo);
+  painter.setPen(Qt::white);
+  QFont font = painter.font();
+  font.setPixelSize(22);
+  font.setBold(true);
+  painter.setFont(font);
+  painter.drawText(logo.rect(), Qt::AlignCenter, "LOGO");
+  painter.end();
+  const std::string path = (DemoFolder / "logo.bmp").string();
+  logo.save(QString::fromStdString(path), "BMP");
+  return path;
+}
+
+// Opens an editor from the Edit menu for the selected row, lets its preview play for a moment,
+// pauses it and writes its picture.
+bool ShootEditor(TfrmMain &window, TRecordingDialogs &dialogs, QAction *entry,
+                 const QString &file) {
+  bool ok = false;
+  dialogs.OnModal = [&](QDialog &dialog) {
+    auto &editor = static_cast<TEditorDialog &>(dialog);
+    QTest::qWait(1500);
+    QTest::mouseClick(editor.btnPause, Qt::LeftButton);
+    ok = Shoot(dialog, file);
+  };
+  entry->trigger();
+  dialogs.OnModal = nullptr;
+  return ok;
 }
 
 void OpenProfileList(TfrmMain &window) {
@@ -71,6 +109,7 @@ int main(int argc, char **argv) {
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "xcb", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);  // the editors' previews play without a sound device
   fs::remove_all(DemoFolder);
   const std::string settings = (DemoFolder / "morvanemp4videoconverter.ini").string();
   setenv("MORVANE_SETTINGS_INI", settings.c_str(), 1);
@@ -108,6 +147,35 @@ int main(int argc, char **argv) {
   window.lvFiles->setFocus();
   OpenProfileList(window);
   ok = Shoot(window, folder + "/main-window-orange.png") && ok;
+
+  window.mnuSkinItems[0]->trigger();  // "Default" again for the editors
+  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+  // The editors, on the 320 x 240 clip: the trim window with the part from 0:10 to 0:50, the
+  // crop window with margins, the watermark window with a text and a picture.
+  window.lvFiles->SelectRow(1);
+  TlvFilesRecord &record = window.Files().Row(1).Record;
+  record.TrimStart = 10000000;
+  record.TrimLength = 40000000;
+  ok = ShootEditor(window, dialogs, window.mnuTrim, folder + "/editor-trim.png") && ok;
+  record.CropEditTop = 12;
+  record.CropEditBottom = 12;
+  record.CropEditLeft = 30;
+  record.CropEditRight = 30;
+  ok = ShootEditor(window, dialogs, window.mnuCrop, folder + "/editor-crop.png") && ok;
+  record.MarkText = "Birthday 2024";
+  record.MarkFont.Name = "DejaVu Sans";
+  record.MarkFont.Size = 16;
+  record.MarkFont.Bold = true;
+  record.MarkFont.Color = 0xFFFFFF;
+  record.MarkTextHorzPos = 6;
+  record.MarkTextVertPos = 82;
+  record.MarkImage = DemoLogo();
+  record.MarkImageHorzPos = 66;
+  record.MarkImageVertPos = 6;
+  record.MarkImageAlpha = 200;
+  record.MarkImageStyle = 1;
+  record.Saturation = 330;
+  ok = ShootEditor(window, dialogs, window.mnuWaterMark, folder + "/editor-watermark.png") && ok;
 
   window.SkipExitPrompt = true;
   window.close();
