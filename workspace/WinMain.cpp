@@ -870,11 +870,12 @@ void TfrmMain::pmFilesPopup() {
     entry->setEnabled(enabled);
 }
 
-// The editors show modally on the selected row's record, each with a player of its own; only
-// one player plays at a time, so the preview panel's is stopped before (StopPreview, which the
-// preview panel's unit brings).
+// The editors show modally on the selected row's record, each with a player of its own.
 
 int TfrmMain::EditorRow() {
+  // Only one player plays at a time: the preview panel's stops (through its own Stop button's
+  // handler) before an editor opens the file in its player.
+  if (!PreviewStopped) btnPreviewStop->click();
   if (lvFiles->SelectedRow() < 0 && FFiles.Count() > 0) lvFiles->SelectRow(0);
   return lvFiles->SelectedRow();
 }

@@ -169,7 +169,8 @@ class TfrmMain : public QMainWindow {
   void mnuTrimClick();
   void mnuWaterMarkClick();
   void mnuVideoInfoClick();
-  // The row the editors open: the selected one, or the first (selected then) when none is.
+  // Stops the preview and returns the row the editors open: the selected one, or the first
+  // (selected then) when none is.
   int EditorRow();
   void mnuCheckAllClick();
   void mnuUncheckAllClick();

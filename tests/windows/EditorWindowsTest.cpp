@@ -1,0 +1,261 @@
+// The trim, crop and watermark windows opened from the main window's Edit menu on a row of a
+// real clip, each playing it in its own preview: what their previews show, what "Ok" stores in
+// the row and that "Cancel" stores nothing.
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "editors/PreviewImage.h"
+#include "editors/RectTracker.h"
+#include "editors/WinCrop.h"
+#include "editors/WinTrim.h"
+#include "editors/WinWaterMark.h"
+#include "skin/SpinEdit.h"
+#include "skin/TrackBar.h"
+#include "tests/support/Fixtures.h"
+#include "tests/windows/RecordingDialogs.h"
+#include "workspace/Application.h"
+#include "workspace/FilesListView.h"
+#include "workspace/VideoSurface.h"
+#include "workspace/WinMain.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int64_t Second = 1000000;
+
+// The mean of the red, green and blue values over a picture.
+double MeanLevel(const QImage &picture) {
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+  double sum = 0;
+  for (int y = 0; y < rgb.height(); ++y) {
+    const uchar *line = rgb.constScanLine(y);
+    for (int i = 0; i < rgb.width() * 3; ++i) sum += line[i];
+  }
+  return rgb.isNull() ? 0 : sum / (3.0 * rgb.width() * rgb.height());
+}
+
+// What the screen shows of a native panel the player draws into.
+QImage OnScreen(QWidget *panel) {
+  const QPoint origin = panel->mapToGlobal(QPoint(0, 0));
+  return panel->screen()
+      ->grabWindow(0, origin.x(), origin.y(), panel->width(), panel->height())
+      .toImage();
+}
+
+}  // namespace
+
+class TEditorWindowsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<fixtures::TTempDir> FDir;
+  std::unique_ptr<TRecordingDialogs> FDialogs;
+  std::unique_ptr<TfrmMain> FWindow;
+
+  // The main window with one row: a copy of `clip`.
+  TfrmMain &OpenWithClip(const std::string &clip) {
+    FWindow = std::make_unique<TfrmMain>(FDialogs.get());
+    FWindow->show();
+    if (!QTest::qWaitForWindowExposed(FWindow.get())) qFatal("the main window was not exposed");
+    const fs::path copy = FDir->Path() / "clip.mp4";
+    fs::copy_file(clip, copy);
+    FDialogs->FilesToChoose << QString::fromStdString(copy.string());
+    QTest::mouseClick(FWindow->btnAdd, Qt::LeftButton);
+    FDialogs->FilesToChoose.clear();
+    if (FWindow->Files().Count() != 1) qFatal("the clip was not added");
+    return *FWindow;
+  }
+
+  TlvFilesRecord &Record() { return FWindow->Files().Row(0).Record; }
+
+  // Opens an editor through `entry` and runs `drive` on it while it is shown.
+  template <class TWindow>
+  void Edit(QAction *entry, const std::function<void(TWindow &)> &drive) {
+    bool shown = false;
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      auto *editor = dynamic_cast<TWindow *>(&dialog);
+      QVERIFY(editor);
+      shown = true;
+      // The file plays: its length is known.
+      QTRY_VERIFY_WITH_TIMEOUT(editor->Duration() > 0, 10000);
+      drive(*editor);
+    };
+    entry->trigger();
+    FDialogs->OnModal = nullptr;
+    QVERIFY(shown);
+  }
+
+ private slots:
+  void initTestCase() {
+    // The previews play without a sound device.
+    qputenv("SDL_AUDIODRIVER", "dummy");
+  }
+
+  void init() {
+    FDir = std::make_unique<fixtures::TTempDir>();
+    FDialogs = std::make_unique<TRecordingDialogs>();
+    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(FDir->Path() / "settings.ini"));
+  }
+
+  void cleanup() {
+    if (FWindow) {
+      FWindow->SkipExitPrompt = true;
+      FWindow->close();
+      FWindow.reset();
+    }
+    FDialogs.reset();
+    FDir.reset();
+  }
+
+  // "Ok" on an untrimmed file keeps the whole file and shows its length in whole seconds; a
+  // start taken from the playing position is stored; "Cancel" after new marks stores nothing.
+  void trimStoresTheMarksOnOkOnly() {
+    TfrmMain &window = OpenWithClip(fixtures::Clip(3.0));
+    window.Files().Row(0).TrimmedLengthText = "-";
+    Edit<TfrmTrim>(window.mnuTrim, [](TfrmTrim &trim) {
+      QCOMPARE(trim.windowTitle(), QString("Trim"));
+      QCOMPARE(trim.edtStart->text(), QString("00:00:00.000"));
+      QCOMPARE(trim.trcPreview->SelEnd(), trim.trcPreview->maximum());
+      QTest::mouseClick(trim.btnOk, Qt::LeftButton);
+    });
+    QCOMPARE(Record().TrimStart, 0);
+    QCOMPARE(Record().TrimLength, 0);
+    QCOMPARE(window.Files().Row(0).TrimmedLengthText, std::string("3"));
+
+    int64_t marked = 0;
+    Edit<TfrmTrim>(window.mnuTrim, [&](TfrmTrim &trim) {
+      QTRY_VERIFY_WITH_TIMEOUT(trim.FFPlayer.CurrentPosition() > Second / 2, 10000);
+      QTest::mouseClick(trim.btnPause, Qt::LeftButton);
+      QTest::mouseClick(trim.btnSetStart, Qt::LeftButton);
+      marked = trim.Range().Start();
+      QTest::mouseClick(trim.btnOk, Qt::LeftButton);
+    });
+    QVERIFY(marked > Second / 2);
+    QCOMPARE(Record().TrimStart, marked);
+    QCOMPARE(Record().TrimLength, 3 * Second - marked);  // the clip is 3 s to the microsecond
+    QCOMPARE(window.Files().Row(0).TrimmedLengthText,
+             std::to_string((3 * Second - marked) / Second));
+
+    const TlvFilesRecord before = Record();
+    Edit<TfrmTrim>(window.mnuTrim, [&](TfrmTrim &trim) {
+      // The window shows the stored part again.
+      QCOMPARE(trim.Range().Start(), Record().TrimStart);
+      QTest::mouseClick(trim.btnDefault, Qt::LeftButton);
+      QCOMPARE(trim.Range().Start(), 0);
+      QTest::mouseClick(trim.btnCancel, Qt::LeftButton);
+    });
+    QCOMPARE(Record().TrimStart, before.TrimStart);
+    QCOMPARE(Record().TrimLength, before.TrimLength);
+  }
+
+  // A 720 x 576 source: the still fills 316 x 253 of the preview, the video area is 314 x 251
+  // and a left margin of 10 preview pixels is 22 source pixels.  The preview shows the row's
+  // effects.
+  void cropStoresMarginsInSourcePixels() {
+    TfrmMain &window = OpenWithClip(fixtures::Clip(2.0, 720, 576));
+    Record().Brightness = 0;  // every byte 1: a black preview
+    Record().ZoomMode = "pan";
+    Edit<TfrmCrop>(window.mnuCrop, [](TfrmCrop &crop) {
+      QCOMPARE(crop.Frame().Area().Width, 314);
+      QCOMPARE(crop.Frame().Area().Height, 251);
+      QCOMPARE(crop.RectTracker->Bounds(), crop.Frame().Area());
+      // The timer draws decorated frames into the preview: black inside the video area.
+      const TBounds area = crop.Frame().Area();
+      QTRY_VERIFY_WITH_TIMEOUT(
+          MeanLevel(crop.imgPreview->Picture().copy(area.Left + 10, area.Top + 10, area.Width - 20,
+                                                    area.Height - 20)) < 4,
+          5000);
+      for (int i = 0; i < 10; ++i) crop.spedLeft->stepUp();
+      QCOMPARE(crop.RectTracker->Bounds().Left, area.Left + 10);
+      QTest::mouseClick(crop.btnOk, Qt::LeftButton);
+    });
+    QCOMPARE(Record().CropEditLeft, 10);
+    QCOMPARE(Record().CropLeft, 22);
+    QCOMPARE(Record().CropTop, 0);
+    QCOMPARE(Record().ZoomMode, std::string("full"));
+  }
+
+  // Reset and "Ok" store zeros; "Cancel" stores nothing; a margin that would make the rectangle
+  // smaller than 10 pixels is refused.
+  void cropResetCancelAndSmallestSize() {
+    TfrmMain &window = OpenWithClip(fixtures::Clip(2.0));
+    Record().CropEditTop = Record().CropEditBottom = 12;
+    Record().CropEditLeft = Record().CropEditRight = 30;
+    Record().CropTop = Record().CropBottom = 8;
+    Record().CropLeft = Record().CropRight = 20;
+    Edit<TfrmCrop>(window.mnuCrop, [](TfrmCrop &crop) {
+      QCOMPARE(crop.spedLeft->value(), 30);
+      const TBounds area = crop.Frame().Area();
+      QCOMPARE(crop.RectTracker->Bounds(),
+               (TBounds{area.Left + 30, area.Top + 12, area.Width - 60, area.Height - 24}));
+      crop.spedUp->setValue(area.Height - 12 - 10);  // the rectangle is 10 pixels high
+      QCOMPARE(crop.RectTracker->Bounds().Height, 10);
+      crop.spedUp->stepUp();
+      QCOMPARE(crop.spedUp->value(), area.Height - 22);
+      QCOMPARE(crop.RectTracker->Bounds().Height, 10);
+      QTest::mouseClick(crop.btnCancel, Qt::LeftButton);
+    });
+    QCOMPARE(Record().CropEditTop, 12);
+    QCOMPARE(Record().CropLeft, 20);
+
+    Edit<TfrmCrop>(window.mnuCrop, [](TfrmCrop &crop) {
+      QTest::mouseClick(crop.btnReset, Qt::LeftButton);
+      QCOMPARE(crop.RectTracker->Bounds(), crop.Frame().Area());
+      QTest::mouseClick(crop.btnOk, Qt::LeftButton);
+    });
+    for (int value : {Record().CropEditTop, Record().CropEditLeft, Record().CropEditBottom,
+                      Record().CropEditRight, Record().CropTop, Record().CropLeft,
+                      Record().CropBottom, Record().CropRight})
+      QCOMPARE(value, 0);
+  }
+
+  // The preview follows the controls at once (brightness 0 turns it black); "Cancel" keeps the
+  // record, "Ok" stores the controls with the text's place in frame pixels.
+  void waterMarkPreviewsLiveAndStoresOnOkOnly() {
+    TfrmMain &window = OpenWithClip(fixtures::Clip(4.0));
+    Record().MarkText = "Mark";
+    Record().MarkFont.Size = 12;
+    Record().MarkTextHorzPos = 50;
+    Record().MarkTextVertPos = 25;
+    Edit<TfrmWaterMark>(window.mnuWaterMark, [](TfrmWaterMark &mark) {
+      QCOMPARE(mark.edtFont->text(), QString("Mark"));
+      QTRY_VERIFY_WITH_TIMEOUT(MeanLevel(OnScreen(mark.imgPreview)) > 30, 5000);
+      mark.trcBrightness->setValue(0);
+      QCOMPARE(mark.spedtBrightness->value(), 0);
+      QTRY_VERIFY_WITH_TIMEOUT(MeanLevel(OnScreen(mark.imgPreview)) < 8, 5000);
+      QTest::mouseClick(mark.btnCancel, Qt::LeftButton);
+    });
+    QCOMPARE(Record().Brightness, 255);
+    QCOMPARE(Record().MarkTextX, 0);
+
+    Edit<TfrmWaterMark>(window.mnuWaterMark, [](TfrmWaterMark &mark) {
+      mark.trcBrightness->setValue(0);
+      QTRY_VERIFY_WITH_TIMEOUT(mark.Preview().LastText().X > 0, 5000);
+      QTest::mouseClick(mark.btnOk, Qt::LeftButton);
+    });
+    QCOMPARE(Record().Brightness, 0);
+    QCOMPARE(Record().MarkText, std::string("Mark"));
+    QCOMPARE(Record().MarkTextX, 160);  // half of 320
+    QCOMPARE(Record().MarkTextY, 60);
+    QCOMPARE(Record().MarkTextHorzPos, 50);
+  }
+};
+
+int main(int argc, char **argv) {
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  static fixtures::TTempDir home;
+  setenv("HOME", home.Path().c_str(), 1);
+  setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
+  TApplication app(argc, argv);
+  TEditorWindowsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "EditorWindowsTest.moc"
