@@ -82,8 +82,7 @@ std::string DemoLogo() {
 
 // Opens an editor from the Edit menu for the selected row, lets its preview play for a moment,
 // pauses it and writes its picture.
-bool ShootEditor(TfrmMain &window, TRecordingDialogs &dialogs, QAction *entry,
-                 const QString &file) {
+bool ShootEditor(TRecordingDialogs &dialogs, QAction *entry, const QString &file) {
   bool ok = false;
   dialogs.OnModal = [&](QDialog &dialog) {
     auto &editor = static_cast<TEditorDialog &>(dialog);
@@ -156,12 +155,16 @@ int main(int argc, char **argv) {
   TlvFilesRecord &record = window.Files().Row(1).Record;
   record.TrimStart = 10000000;
   record.TrimLength = 40000000;
-  ok = ShootEditor(window, dialogs, window.mnuTrim, folder + "/editor-trim.png") && ok;
+  ok = ShootEditor(dialogs, window.mnuTrim, folder + "/editor-trim.png") && ok;
   record.CropEditTop = 12;
   record.CropEditBottom = 12;
   record.CropEditLeft = 30;
   record.CropEditRight = 30;
-  ok = ShootEditor(window, dialogs, window.mnuCrop, folder + "/editor-crop.png") && ok;
+  // As "Ok" stores them in source pixels, so that the preview's green outline meets the
+  // rectangle.
+  record.CropTop = record.CropBottom = 10;
+  record.CropLeft = record.CropRight = 28;
+  ok = ShootEditor(dialogs, window.mnuCrop, folder + "/editor-crop.png") && ok;
   record.MarkText = "Birthday 2024";
   record.MarkFont.Name = "DejaVu Sans";
   record.MarkFont.Size = 16;
@@ -175,7 +178,7 @@ int main(int argc, char **argv) {
   record.MarkImageAlpha = 200;
   record.MarkImageStyle = 1;
   record.Saturation = 330;
-  ok = ShootEditor(window, dialogs, window.mnuWaterMark, folder + "/editor-watermark.png") && ok;
+  ok = ShootEditor(dialogs, window.mnuWaterMark, folder + "/editor-watermark.png") && ok;
 
   window.SkipExitPrompt = true;
   window.close();
