@@ -56,6 +56,7 @@ void TQueueDispatcher::Invoke(const std::function<void()> &fn) {
   std::unique_lock lock(FLock);
   FCalls.push_back(call);
   FQueued.notify_all();
+  Queued();
   FFinished.wait(lock, [&] { return call->Done; });
   if (call->Error) std::rethrow_exception(call->Error);
 }
@@ -66,11 +67,21 @@ void TQueueDispatcher::Post(std::function<void()> fn) {
   std::lock_guard lock(FLock);
   FCalls.push_back(std::move(call));
   FQueued.notify_all();
+  Queued();
 }
 
 void TQueueDispatcher::ProcessPending(std::chrono::milliseconds slice) {
   std::unique_lock lock(FLock);
   FQueued.wait_for(lock, slice, [&] { return !FCalls.empty(); });
+  RunQueued(lock);
+}
+
+void TQueueDispatcher::RunQueued() {
+  std::unique_lock lock(FLock);
+  RunQueued(lock);
+}
+
+void TQueueDispatcher::RunQueued(std::unique_lock<std::mutex> &lock) {
   while (!FCalls.empty()) {
     std::shared_ptr<TCall> call = std::move(FCalls.front());
     FCalls.pop_front();

@@ -60,6 +60,13 @@ class TQueueDispatcher : public IMainThreadDispatcher {
   void Post(std::function<void()> fn) override;
   void ProcessPending(std::chrono::milliseconds slice) override;
 
+ protected:
+  // Called right after a call was queued, with the queue locked: a dispatcher with an event
+  // loop posts a wake-up to it there.
+  virtual void Queued() {}
+  // Runs every queued call; on the main thread.
+  void RunQueued();
+
  private:
   struct TCall {
     std::function<void()> Fn;
@@ -72,4 +79,6 @@ class TQueueDispatcher : public IMainThreadDispatcher {
   std::condition_variable FQueued;
   std::condition_variable FFinished;
   std::deque<std::shared_ptr<TCall>> FCalls;
+
+  void RunQueued(std::unique_lock<std::mutex> &lock);
 };
