@@ -4,8 +4,7 @@
 #include <cmath>
 
 TBounds TCropFrame::FitPicture(int pictureWidth, int pictureHeight, const TBounds &canvas) {
-  if (pictureWidth <= 0 || pictureHeight <= 0 || canvas.Width <= 0 || canvas.Height <= 0)
-    return {};
+  if (pictureWidth <= 0 || pictureHeight <= 0 || canvas.Width <= 0 || canvas.Height <= 0) return {};
   const double a = static_cast<double>(pictureWidth) / canvas.Width;
   const double b = static_cast<double>(pictureHeight) / canvas.Height;
   TBounds fitted = canvas;
@@ -27,9 +26,9 @@ void TCropFrame::SetVideoArea(const TBounds &fitted) {
 
 TBounds TCropFrame::BoundsOf(const TCropMargins &m) {
   FLast = m;
-  FTracker = TTrackerDrag::Constrained({FArea.Left + m.Left, FArea.Top + m.Up,
-                                        FArea.Width - m.Right - m.Left,
-                                        FArea.Height - m.Down - m.Up});
+  FTracker =
+      TTrackerDrag::Constrained({FArea.Left + m.Left, FArea.Top + m.Up,
+                                 FArea.Width - m.Right - m.Left, FArea.Height - m.Down - m.Up});
   return FTracker;
 }
 
@@ -95,8 +94,7 @@ bool TCropFrame::MarginChanged(TCropSide side, TCropMargins &shown, TBounds &t) 
 
 int TCropFrame::SourceMargin(int margin, int sourceSize, int areaSize) {
   double value = margin;
-  if (sourceSize != areaSize && areaSize > 0)
-    value *= static_cast<double>(sourceSize) / areaSize;
+  if (sourceSize != areaSize && areaSize > 0) value *= static_cast<double>(sourceSize) / areaSize;
   return 2 * (static_cast<int>(std::rint(value)) / 2);
 }
 

@@ -1,5 +1,6 @@
 #include "editors/EditorDialog.h"
 
+#include <QBoxLayout>
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -41,12 +42,12 @@ TEditorDialog::TEditorDialog(QWidget *owner, const TSkinManager &mainSkin, const
   lblLength = new QLabel(this);
   lblLength->setObjectName("lblLength");
   connect(btnPlay, &QPushButton::clicked, this, [this] { Guarded([this] { btnPlayClick(); }); });
-  connect(btnPause, &QPushButton::clicked, this,
-          [this] { Guarded([this] { btnPauseClick(); }); });
+  connect(btnPause, &QPushButton::clicked, this, [this] { Guarded([this] { btnPauseClick(); }); });
 
-  FFPlayer.OnFileOpen = [this](TCustomPlayer *, int64_t duration, int frameWidth,
-                               int frameHeight, int &screenWidth, int &screenHeight) {
-    Guarded([&] { FFPlayerFileOpen(duration, frameWidth, frameHeight, screenWidth, screenHeight); });
+  FFPlayer.OnFileOpen = [this](TCustomPlayer *, int64_t duration, int frameWidth, int frameHeight,
+                               int &screenWidth, int &screenHeight) {
+    Guarded(
+        [&] { FFPlayerFileOpen(duration, frameWidth, frameHeight, screenWidth, screenHeight); });
   };
   FFPlayer.OnPosition = [this](TCustomPlayer *, int64_t pts) {
     Guarded([&] { FFPlayerPosition(pts); });
@@ -60,8 +61,7 @@ TEditorDialog::TEditorDialog(QWidget *owner, const TSkinManager &mainSkin, const
 }
 
 bool TEditorDialog::OpenPreview(TVideoSurface *panel, const std::string &file) {
-  if (!FFPlayer.AVLibLoaded() && !FFPlayer.LoadAVLib(paths::LibAVFolder().wstring()))
-    return false;
+  if (!FFPlayer.AVLibLoaded() && !FFPlayer.LoadAVLib(paths::LibAVFolder().wstring())) return false;
   FPanel = panel;
   panel->SetPlayerDrawing(true);
   return FFPlayer.Open(UTF8ToWide(file), panel->winId(), false);
@@ -76,6 +76,22 @@ void TEditorDialog::ReleasePlayer() {
   FFPlayer.OnState = nullptr;
   FFPlayer.Stop(true);
   FFPlayer.OnHook = nullptr;
+}
+
+void TEditorDialog::LayOutRows(QLayout *top, const char *sourceCaption, QLabel *source,
+                               QPushButton *left, QPushButton *ok, QPushButton *cancel) {
+  auto *sourceRow = new QHBoxLayout;
+  sourceRow->addWidget(new QLabel(sourceCaption, this));
+  sourceRow->addWidget(source, 1);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(left);
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  auto *all = new QVBoxLayout(this);
+  all->addLayout(top, 1);
+  all->addLayout(sourceRow);
+  all->addLayout(buttons);
 }
 
 void TEditorDialog::SetUpSeekBar(int frequency) {

@@ -12,6 +12,7 @@
 #include "skin/SkinnedDialog.h"
 
 class QLabel;
+class QLayout;
 class QPushButton;
 class TTrackBar;
 class TVideoSurface;
@@ -40,6 +41,10 @@ class TEditorDialog : public TSkinnedDialog {
   // it in its destructor, before the parts its handlers use are gone.
   void ReleasePlayer();
 
+  // The window's layout: `top` (the page and the preview side by side) over the source label
+  // after its caption, over `left` at the left and "Ok" and "Cancel" at the right.
+  void LayOutRows(QLayout *top, const char *sourceCaption, QLabel *source, QPushButton *left,
+                  QPushButton *ok, QPushButton *cancel);
   // The seek bar as a newly opened file sets it up: ticks every `frequency`, no tick marks, one
   // value per pixel, no selection, the handle shown when the file has a length, at the start.
   void SetUpSeekBar(int frequency);
@@ -51,8 +56,8 @@ class TEditorDialog : public TSkinnedDialog {
   // The player's events, on the window thread.  The defaults are those of the trim and the
   // watermark windows: the labels show "Duration:    " and "Time:    " with the time text, the
   // end of the file rewinds and pauses.
-  virtual void FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight,
-                                int &screenWidth, int &screenHeight);
+  virtual void FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight, int &screenWidth,
+                                int &screenHeight);
   virtual void FFPlayerPosition(int64_t pts);
   virtual void FFPlayerState(TPlayState state);
   // On the player's decoding thread, for every picture before it is shown.

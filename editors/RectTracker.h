@@ -46,11 +46,11 @@ class TCustomRectTracker : public QWidget {
 
 class TRectTracker : public TCustomRectTracker {
  public:
-  using TCustomRectTracker::TCustomRectTracker;
   using TCustomRectTracker::AcControl;
   using TCustomRectTracker::OnChange;
   using TCustomRectTracker::OnMouseDown;
   using TCustomRectTracker::OnMouseMove;
   using TCustomRectTracker::OnMouseUp;
   using TCustomRectTracker::SetAcControl;
+  using TCustomRectTracker::TCustomRectTracker;
 };

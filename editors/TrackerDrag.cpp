@@ -18,10 +18,10 @@ TTrackerHit TTrackerDrag::HitTest(int width, int height, int x, int y) {
   const struct {
     int Left, Top;
     TTrackerHit Hit;
-  } grips[] = {{0, 0, TTrackerHit::TopLeft},          {right, bottom, TTrackerHit::BottomRight},
-               {0, bottom, TTrackerHit::BottomLeft},  {right, 0, TTrackerHit::TopRight},
-               {0, middleY, TTrackerHit::LeftEdge},   {right, middleY, TTrackerHit::RightEdge},
-               {middleX, 0, TTrackerHit::TopEdge},    {middleX, bottom, TTrackerHit::BottomEdge}};
+  } grips[] = {{0, 0, TTrackerHit::TopLeft},         {right, bottom, TTrackerHit::BottomRight},
+               {0, bottom, TTrackerHit::BottomLeft}, {right, 0, TTrackerHit::TopRight},
+               {0, middleY, TTrackerHit::LeftEdge},  {right, middleY, TTrackerHit::RightEdge},
+               {middleX, 0, TTrackerHit::TopEdge},   {middleX, bottom, TTrackerHit::BottomEdge}};
   for (const auto &grip : grips)
     if (InGrip(grip.Left, grip.Top, x, y)) return grip.Hit;
   if (x >= FrameInset && x < width - FrameInset && y >= FrameInset && y < height - FrameInset)

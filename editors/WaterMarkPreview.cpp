@@ -71,8 +71,7 @@ void TWaterMarkPreview::Decorate(TBitmap &frame) {
     p.MarkTextX = FLastText.X;
     p.MarkTextY = FLastText.Y;
   }
-  FLastImage =
-      TWaterMarkValues::Position(frame.Width(), frame.Height(), v.ImageHorz, v.ImageVert);
+  FLastImage = TWaterMarkValues::Position(frame.Width(), frame.Height(), v.ImageHorz, v.ImageVert);
   p.MarkImage = Picture(v.Image);
   p.MarkImageX = FLastImage.X;
   p.MarkImageY = FLastImage.Y;

@@ -14,12 +14,12 @@ struct TMarkPoint {
 };
 
 struct TWaterMarkValues {
-  static constexpr int NoFontSize = 7;  // the text's size while no size is chosen
+  static constexpr int NoFontSize = 7;      // the text's size while no size is chosen
   static constexpr int ClearedAlpha = 125;  // the opacity "Clear Image" sets
 
   std::string Text;
-  TMarkFont Font;  // the font the text is drawn in
-  bool FontChosen = false;  // the font, size and colour lists show the font (a stored text)
+  TMarkFont Font;                  // the font the text is drawn in
+  bool FontChosen = false;         // the font, size and colour lists show the font (a stored text)
   int TextHorz = 0, TextVert = 0;  // percent of the frame, 0..100
   std::string Image;
   int ImageHorz = 0, ImageVert = 0;

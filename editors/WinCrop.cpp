@@ -62,18 +62,7 @@ TfrmCrop::TfrmCrop(QWidget *owner, const TSkinManager &mainSkin)
   auto *top = new QHBoxLayout;
   top->addWidget(CreatePreview());
   top->addWidget(CreateCropPage(), 1);
-  auto *source = new QHBoxLayout;
-  source->addWidget(new QLabel("Source File:", this));
-  source->addWidget(lblSourceName, 1);
-  auto *buttons = new QHBoxLayout;
-  buttons->addWidget(btnDefault);
-  buttons->addStretch();
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
-  auto *all = new QVBoxLayout(this);
-  all->addLayout(top, 1);
-  all->addLayout(source);
-  all->addLayout(buttons);
+  LayOutRows(top, "Source File:", lblSourceName, btnDefault, btnOk, btnCancel);
   setFixedSize(WindowWidth, WindowHeight);
 
   connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
@@ -139,7 +128,7 @@ QWidget *TfrmCrop::CreateCropPage() {
   grpCropSize = new QGroupBox("Crop Size", page);
   grpCropSize->setObjectName("grpCropSize");
   auto *grid = new QGridLayout(grpCropSize);
-  const std::tuple<TSpinEdit *TfrmCrop::*, const char *, const char *> spins[] = {
+  const std::tuple<TSpinEdit * TfrmCrop::*, const char *, const char *> spins[] = {
       {&TfrmCrop::spedUp, "spedUp", "Up"},
       {&TfrmCrop::spedLeft, "spedLeft", "Left"},
       {&TfrmCrop::spedDown, "spedDown", "Down"},
@@ -227,8 +216,8 @@ void TfrmCrop::ShowVideoArea() {
   // The still: the picture due on screen, fitted into the image.
   const TBounds fitted = imgPreview->DrawFitted(*FFPlayer.FrameSnapshot());
   FFrame.SetVideoArea(fitted);
-  const TCropMargins margins{FRecord->CropEditTop, FRecord->CropEditBottom,
-                             FRecord->CropEditLeft, FRecord->CropEditRight};
+  const TCropMargins margins{FRecord->CropEditTop, FRecord->CropEditBottom, FRecord->CropEditLeft,
+                             FRecord->CropEditRight};
   ShowMargins(margins);
   RectTracker->SetBounds(FFrame.BoundsOf(margins));
 }

@@ -61,18 +61,7 @@ TfrmTrim::TfrmTrim(QWidget *owner, const TSkinManager &mainSkin)
   auto *top = new QHBoxLayout;
   top->addWidget(CreateTrimPage(), 1);
   top->addWidget(CreatePreview());
-  auto *source = new QHBoxLayout;
-  source->addWidget(new QLabel("Source Name:", this));
-  source->addWidget(lblSourceName, 1);
-  auto *buttons = new QHBoxLayout;
-  buttons->addWidget(btnDefault);
-  buttons->addStretch();
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
-  auto *all = new QVBoxLayout(this);
-  all->addLayout(top, 1);
-  all->addLayout(source);
-  all->addLayout(buttons);
+  LayOutRows(top, "Source Name:", lblSourceName, btnDefault, btnOk, btnCancel);
   setFixedSize(WindowWidth, WindowHeight);
 
   const auto on = [this](QPushButton *button, void (TfrmTrim::*handler)()) {
@@ -195,8 +184,8 @@ void TfrmTrim::ShowMarks() {
                            BarPosition(maximum, FRange.End(), FDuration));
 }
 
-void TfrmTrim::FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight,
-                                int &screenWidth, int &screenHeight) {
+void TfrmTrim::FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight, int &screenWidth,
+                                int &screenHeight) {
   TEditorDialog::FFPlayerFileOpen(duration, frameWidth, frameHeight, screenWidth, screenHeight);
   for (QLineEdit *box : {edtStart, edtEnd, edtTrimLength}) box->setText(ZeroTime);
   FRange.Opened(duration);

@@ -35,10 +35,10 @@ QString Q(const std::string &text) {
 
 // The colour list's colours (0x00BBGGRR, as the record keeps them).
 const std::pair<const char *, uint32_t> StandardColors[] = {
-    {"Black", 0x000000},  {"Maroon", 0x000080}, {"Green", 0x008000},   {"Olive", 0x008080},
-    {"Navy", 0x800000},   {"Purple", 0x800080}, {"Teal", 0x808000},    {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},    {"Lime", 0x00FF00},    {"Yellow", 0x00FFFF},
-    {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},   {"White", 0xFFFFFF}};
+    {"Black", 0x000000},  {"Maroon", 0x000080},  {"Green", 0x008000}, {"Olive", 0x008080},
+    {"Navy", 0x800000},   {"Purple", 0x800080},  {"Teal", 0x808000},  {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},     {"Lime", 0x00FF00},  {"Yellow", 0x00FFFF},
+    {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},  {"White", 0xFFFFFF}};
 
 QColor ColorOf(uint32_t color) {
   return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -211,17 +211,16 @@ QWidget *TfrmWaterMark::CreateImagePage() {
 QWidget *TfrmWaterMark::CreateEffectPage() {
   auto *page = new QWidget(this);
   page->setObjectName("tsEffect");
-  const std::tuple<TTrackBar *TfrmWaterMark::*, TSpinEdit *TfrmWaterMark::*, const char *,
+  const std::tuple<TTrackBar * TfrmWaterMark::*, TSpinEdit * TfrmWaterMark::*, const char *,
                    const char *, const char *, int, int>
-      effects[] = {
-          {&TfrmWaterMark::trcBrightness, &TfrmWaterMark::spedtBrightness, "trcBrightness",
-           "spedtBrightness", "Brightness:", 0, 512},
-          {&TfrmWaterMark::trcContrast, &TfrmWaterMark::spedtContrast, "trcContrast",
-           "spedtContrast", "Contrast:", -100, 100},
-          {&TfrmWaterMark::trcSaturation, &TfrmWaterMark::spedtSaturation, "trcSaturation",
-           "spedtSaturation", "Saturation:", 0, 512},
-          {&TfrmWaterMark::trcExposure, &TfrmWaterMark::spedtExposure, "trcExposure",
-           "spedtExposure", "Exposure:", -255, 512}};
+      effects[] = {{&TfrmWaterMark::trcBrightness, &TfrmWaterMark::spedtBrightness, "trcBrightness",
+                    "spedtBrightness", "Brightness:", 0, 512},
+                   {&TfrmWaterMark::trcContrast, &TfrmWaterMark::spedtContrast, "trcContrast",
+                    "spedtContrast", "Contrast:", -100, 100},
+                   {&TfrmWaterMark::trcSaturation, &TfrmWaterMark::spedtSaturation, "trcSaturation",
+                    "spedtSaturation", "Saturation:", 0, 512},
+                   {&TfrmWaterMark::trcExposure, &TfrmWaterMark::spedtExposure, "trcExposure",
+                    "spedtExposure", "Exposure:", -255, 512}};
   auto *grid = new QGridLayout(page);
   int row = 0;
   for (const auto &[barField, spinField, barName, spinName, caption, low, high] : effects) {
@@ -271,13 +270,17 @@ void TfrmWaterMark::ConnectHandlers() {
     connect(sender, signal, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
   };
   // A bar writes its position into its box; a spin edit moves its bar.
-  for (auto [bar, box] : {std::pair{trcTextHoriz, edtTextHoriz}, {trcTextVert, edtTextVert},
-                          {trcImageHoriz, edtImageHoriz}, {trcImageVert, edtImageVert},
+  for (auto [bar, box] : {std::pair{trcTextHoriz, edtTextHoriz},
+                          {trcTextVert, edtTextVert},
+                          {trcImageHoriz, edtImageHoriz},
+                          {trcImageVert, edtImageVert},
                           {trcImageAlpha, edtImageAlpha}})
     connect(bar, &QSlider::valueChanged, box,
             [box = box](int value) { box->setText(QString::number(value)); });
-  for (auto [bar, spin] : {std::pair{trcBrightness, spedtBrightness}, {trcContrast, spedtContrast},
-                           {trcSaturation, spedtSaturation}, {trcExposure, spedtExposure}}) {
+  for (auto [bar, spin] : {std::pair{trcBrightness, spedtBrightness},
+                           {trcContrast, spedtContrast},
+                           {trcSaturation, spedtSaturation},
+                           {trcExposure, spedtExposure}}) {
     connect(bar, &QSlider::valueChanged, spin, &QSpinBox::setValue);
     connect(spin, &QSpinBox::valueChanged, bar, &QSlider::setValue);
   }
@@ -336,8 +339,10 @@ void TfrmWaterMark::ShowValues(const TWaterMarkValues &v) {
   trcImageVert->setValue(v.ImageVert);
   trcImageAlpha->setValue(v.ImageAlpha);
   // The boxes show the values even where the bars did not move.
-  for (auto [bar, box] : {std::pair{trcTextHoriz, edtTextHoriz}, {trcTextVert, edtTextVert},
-                          {trcImageHoriz, edtImageHoriz}, {trcImageVert, edtImageVert},
+  for (auto [bar, box] : {std::pair{trcTextHoriz, edtTextHoriz},
+                          {trcTextVert, edtTextVert},
+                          {trcImageHoriz, edtImageHoriz},
+                          {trcImageVert, edtImageVert},
                           {trcImageAlpha, edtImageAlpha}})
     box->setText(QString::number(bar->value()));
   (v.ImageStyle == 1 ? rbTransparent1 : rbTransparent2)->setChecked(true);
