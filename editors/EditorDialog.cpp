@@ -29,6 +29,16 @@ QPushButton *PlayerButton(QWidget *parent, const char *name, const char *hint, T
 
 }  // namespace
 
+QPushButton *NamedButton(QWidget *parent, const char *name, const char *caption) {
+  auto *button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  return button;
+}
+
+QString QText(const std::string &text) {
+  return QString::fromStdString(text);
+}
+
 TEditorDialog::TEditorDialog(QWidget *owner, const TSkinManager &mainSkin, const char *playName,
                              const char *pauseName)
     : TSkinnedDialog(owner, mainSkin) {

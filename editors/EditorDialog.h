@@ -17,6 +17,11 @@ class QPushButton;
 class TTrackBar;
 class TVideoSurface;
 
+// A push button with its object name and caption.
+QPushButton *NamedButton(QWidget *parent, const char *name, const char *caption);
+// A UTF-8 text of the editors' rules for a widget.
+QString QText(const std::string &text);
+
 class TEditorDialog : public TSkinnedDialog {
  public:
   // Public, as a component of the window: hosts and tests choose its drivers.

@@ -29,16 +29,6 @@ constexpr int PanelWidth = 33, PanelHeight = 41;
 const QColor SkyBlue(0xA6, 0xCA, 0xF0);
 constexpr int NoLimit = 1000000;  // the spin edits take any margin the rules let through
 
-QString Q(const std::string &text) {
-  return QString::fromStdString(text);
-}
-
-QPushButton *Button(QWidget *parent, const char *name, const char *caption) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  return button;
-}
-
 }  // namespace
 
 TfrmCrop::TfrmCrop(QWidget *owner, const TSkinManager &mainSkin)
@@ -47,9 +37,9 @@ TfrmCrop::TfrmCrop(QWidget *owner, const TSkinManager &mainSkin)
   setWindowTitle("Crop");
   lblSourceName = new QLabel(this);
   lblSourceName->setObjectName("lblSourceName");
-  btnDefault = Button(this, "btnDefault", "&Default");
-  btnOk = Button(this, "btnOk", "Ok");
-  btnCancel = Button(this, "btnCancel", "Cancel");
+  btnDefault = NamedButton(this, "btnDefault", "&Default");
+  btnOk = NamedButton(this, "btnOk", "Ok");
+  btnCancel = NamedButton(this, "btnCancel", "Cancel");
   btnOk->setDefault(true);
   cmbZoom = new QComboBox(this);
   cmbZoom->setObjectName("cmbZoom");
@@ -142,7 +132,7 @@ QWidget *TfrmCrop::CreateCropPage() {
     grid->addWidget(spin, row++, 1);
     this->*field = spin;
   }
-  btnReset = Button(grpCropSize, "btnReset", "Reset");
+  btnReset = NamedButton(grpCropSize, "btnReset", "Reset");
   grid->addWidget(btnReset, row, 1);
   auto *column = new QVBoxLayout(page);
   column->addWidget(grpCropSize);
@@ -188,11 +178,11 @@ void TfrmCrop::FormShow() {
   // 4. and 5. The rectangle on the still, or none for a file without video.
   ShowVideoArea();
   // 6. The source and its length.
-  lblSourceName->setText(Q(SourceNameText(FRecord->SourceFile)));
-  lblSourceName->setToolTip(Q(FRecord->SourceFile));
+  lblSourceName->setText(QText(SourceNameText(FRecord->SourceFile)));
+  lblSourceName->setToolTip(QText(FRecord->SourceFile));
   TFileStreamInfo info;
   FFPlayer.Probe().GetFileStreamInfo(info);
-  lblLength->setText(Q(SecondsText(info.Duration)));
+  lblLength->setText(QText(SecondsText(info.Duration)));
   // 7. The probe forgets the player's file (the player owns it).
   FFPlayer.Probe().CloseFile();
   RectTracker->update();
@@ -304,7 +294,7 @@ void TfrmCrop::FFPlayerHook(TBitmap &bitmap, int64_t) {
 
 void TfrmCrop::FFPlayerFileOpen(int64_t duration, int, int, int &, int &) {
   FDuration = duration;
-  lblLength->setText(Q(ClockText(RoundedSeconds(duration))));
+  lblLength->setText(QText(ClockText(RoundedSeconds(duration))));
   lblPTS->setText("0.0");
   FOpening = true;
   SetUpSeekBar(5);
@@ -312,7 +302,7 @@ void TfrmCrop::FFPlayerFileOpen(int64_t duration, int, int, int &, int &) {
 }
 
 void TfrmCrop::FFPlayerPosition(int64_t pts) {
-  lblPTS->setText(Q(ClockText(RoundedSeconds(pts))));
+  lblPTS->setText(QText(ClockText(RoundedSeconds(pts))));
 }
 
 void TfrmCrop::FFPlayerState(TPlayState state) {

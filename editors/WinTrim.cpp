@@ -22,16 +22,6 @@ constexpr int WindowWidth = 615, WindowHeight = 435;
 constexpr int PreviewWidth = 372, PreviewHeight = 260;
 const char ZeroTime[] = "00:00:00";
 
-QString Q(const std::string &text) {
-  return QString::fromStdString(text);
-}
-
-QPushButton *Button(QWidget *parent, const char *name, const char *caption) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  return button;
-}
-
 // A time box: shows a time, takes no input (and no focus), and stays easy to read.
 QLineEdit *TimeBox(QWidget *parent, const char *name) {
   auto *box = new QLineEdit(ZeroTime, parent);
@@ -53,9 +43,9 @@ TfrmTrim::TfrmTrim(QWidget *owner, const TSkinManager &mainSkin)
 
   lblSourceName = new QLabel(this);
   lblSourceName->setObjectName("lblSourceName");
-  btnDefault = Button(this, "btnDefault", "&Default");
-  btnOk = Button(this, "btnOk", "Ok");
-  btnCancel = Button(this, "btnCancel", "Cancel");
+  btnDefault = NamedButton(this, "btnDefault", "&Default");
+  btnOk = NamedButton(this, "btnOk", "Ok");
+  btnCancel = NamedButton(this, "btnCancel", "Cancel");
   btnOk->setDefault(true);
 
   auto *top = new QHBoxLayout;
@@ -90,9 +80,9 @@ QWidget *TfrmTrim::CreateTrimPage() {
   edtTrimLength = TimeBox(page, "edtTrimLength");
   // The length stands out: black on the light face colour.
   edtTrimLength->setStyleSheet("QLineEdit { color: black; background: palette(midlight); }");
-  btnSetStart = Button(page, "btnSetStart", "&Ok");
-  btnSetEnd = Button(page, "btnSetEnd", "&Ok");
-  btnReset = Button(page, "btnReset", "&Reset");
+  btnSetStart = NamedButton(page, "btnSetStart", "&Ok");
+  btnSetEnd = NamedButton(page, "btnSetEnd", "&Ok");
+  btnReset = NamedButton(page, "btnReset", "&Reset");
 
   auto *grid = new QGridLayout(page);
   grid->setVerticalSpacing(4);
@@ -167,8 +157,8 @@ void TfrmTrim::FormShow() {
   FOpened = true;
   // 4. The part the record keeps.
   const std::string &source = FRow->Record.SourceFile;
-  lblSourceName->setText(Q(SourceNameText(source)));
-  lblSourceName->setToolTip(Q(source));
+  lblSourceName->setText(QText(SourceNameText(source)));
+  lblSourceName->setToolTip(QText(source));
   FRange.Load(FRow->Record);
   ShowPlaying(true);
   ShowMarks();
@@ -176,9 +166,9 @@ void TfrmTrim::FormShow() {
 
 // The marks in the three boxes and as the bar's selection.
 void TfrmTrim::ShowMarks() {
-  edtStart->setText(Q(FormatMediaTime(FRange.Start())));
-  edtEnd->setText(Q(FormatMediaTime(FRange.End())));
-  edtTrimLength->setText(Q(FormatMediaTime(FRange.End() - FRange.Start())));
+  edtStart->setText(QText(FormatMediaTime(FRange.Start())));
+  edtEnd->setText(QText(FormatMediaTime(FRange.End())));
+  edtTrimLength->setText(QText(FormatMediaTime(FRange.End() - FRange.Start())));
   const int maximum = trcPreview->maximum();
   trcPreview->SetSelection(BarPosition(maximum, FRange.Start(), FDuration),
                            BarPosition(maximum, FRange.End(), FDuration));
@@ -207,15 +197,15 @@ void TfrmTrim::FFPlayerHook(TBitmap &bitmap, int64_t) {
 
 void TfrmTrim::btnSetStartClick() {
   if (!FRange.MarkStart(FFPlayer.CurrentPosition())) return;
-  edtStart->setText(Q(FormatMediaTime(FRange.Start())));
+  edtStart->setText(QText(FormatMediaTime(FRange.Start())));
   trcPreview->SetSelStart(BarPosition(trcPreview->maximum(), FRange.Start(), FDuration));
 }
 
 void TfrmTrim::btnSetEndClick() {
   if (!FRange.MarkEnd(FFPlayer.CurrentPosition())) return;
-  edtEnd->setText(Q(FormatMediaTime(FRange.End())));
+  edtEnd->setText(QText(FormatMediaTime(FRange.End())));
   if (FRange.Start() < FRange.End())
-    edtTrimLength->setText(Q(FormatMediaTime(FRange.End() - FRange.Start())));
+    edtTrimLength->setText(QText(FormatMediaTime(FRange.End() - FRange.Start())));
   trcPreview->SetSelEnd(BarPosition(trcPreview->maximum(), FRange.End(), FDuration));
 }
 

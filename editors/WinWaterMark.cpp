@@ -29,10 +29,6 @@ constexpr int PreviewWidth = 364, PreviewHeight = 236;
 constexpr int MinFontSize = 7, MaxFontSize = 70;
 constexpr int LargestShownFont = 18;  // pixels: the text box keeps one line's height
 
-QString Q(const std::string &text) {
-  return QString::fromStdString(text);
-}
-
 // The colour list's colours (0x00BBGGRR, as the record keeps them).
 const std::pair<const char *, uint32_t> StandardColors[] = {
     {"Black", 0x000000},  {"Maroon", 0x000080},  {"Green", 0x008000}, {"Olive", 0x008080},
@@ -53,12 +49,6 @@ QIcon Swatch(uint32_t color) {
 
 void AddColor(QComboBox *list, const QString &name, uint32_t color) {
   list->addItem(Swatch(color), name, QVariant::fromValue(color));
-}
-
-QPushButton *Button(QWidget *parent, const char *name, const char *caption) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  return button;
 }
 
 TTrackBar *Bar(QWidget *parent, const char *name, int minimum, int maximum) {
@@ -99,8 +89,8 @@ TfrmWaterMark::TfrmWaterMark(QWidget *owner, const TSkinManager &mainSkin, IUser
   pgWaterMark->addTab(CreateTextPage(), "Add Text");
   pgWaterMark->addTab(CreateImagePage(), "Add Image");
   pgWaterMark->addTab(CreateEffectPage(), "Effect");
-  btnOk = Button(this, "btnOk", "&Ok");
-  btnCancel = Button(this, "btnCancel", "&Cancel");
+  btnOk = NamedButton(this, "btnOk", "&Ok");
+  btnCancel = NamedButton(this, "btnCancel", "&Cancel");
   btnOk->setDefault(true);
 
   auto *right = new QVBoxLayout;
@@ -148,7 +138,7 @@ QWidget *TfrmWaterMark::CreateTextPage() {
   trcTextVert = Bar(page, "trcTextVert", 0, 100);
   edtTextHoriz = ValueBox(page, "edtTextHoriz");
   edtTextVert = ValueBox(page, "edtTextVert");
-  btnClearText = Button(page, "btnClearText", "Clear Text");
+  btnClearText = NamedButton(page, "btnClearText", "Clear Text");
 
   auto *grid = new QGridLayout(page);
   grid->addWidget(new QLabel("Font:", page), 0, 0);
@@ -178,7 +168,7 @@ QWidget *TfrmWaterMark::CreateImagePage() {
   page->setObjectName("tsAddImage");
   edtAddImage = new QLineEdit(page);
   edtAddImage->setObjectName("edtAddImage");
-  btnBrows = Button(page, "btnBrows", "&Brows");
+  btnBrows = NamedButton(page, "btnBrows", "&Brows");
   trcImageHoriz = Bar(page, "trcImageHoriz", 0, 100);
   trcImageVert = Bar(page, "trcImageVert", 0, 100);
   trcImageAlpha = Bar(page, "trcImageAlpha", 0, 255);
@@ -189,7 +179,7 @@ QWidget *TfrmWaterMark::CreateImagePage() {
   rbTransparent1->setObjectName("rbTransparent1");
   rbTransparent2 = new QRadioButton("Transparent style 2", page);
   rbTransparent2->setObjectName("rbTransparent2");
-  btnClearImage = Button(page, "btnClearImage", "Clear Image");
+  btnClearImage = NamedButton(page, "btnClearImage", "Clear Image");
 
   auto *grid = new QGridLayout(page);
   grid->addWidget(new QLabel("Image:", page), 0, 0);
@@ -237,7 +227,7 @@ QWidget *TfrmWaterMark::CreateEffectPage() {
   chkProcessText->setObjectName("chkProcessText");
   chkProcessImage = new QCheckBox("Process  Added Image", page);
   chkProcessImage->setObjectName("chkProcessImage");
-  btnReset = Button(page, "btnReset", "Reset");
+  btnReset = NamedButton(page, "btnReset", "Reset");
   grid->addWidget(chkProcessText, row++, 1);
   grid->addWidget(chkProcessImage, row++, 1);
   grid->addWidget(btnReset, row++, 1, 1, 2, Qt::AlignRight);
@@ -327,7 +317,7 @@ void TfrmWaterMark::FormShow() {
   FPreview.SetCrop(FRecord->CropTop, FRecord->CropLeft, FRecord->CropBottom, FRecord->CropRight);
   PushValues();
   // 6. The title names the file.
-  setWindowTitle(Q(WaterMarkTitle(FRecord->SourceFile)));
+  setWindowTitle(QText(WaterMarkTitle(FRecord->SourceFile)));
   // 7. The file, playing.
   if (OpenPreview(imgPreview, FRecord->SourceFile)) ShowPlaying(true);
 }
@@ -364,14 +354,14 @@ void TfrmWaterMark::ShowValues(const TWaterMarkValues &v) {
   chkItalic->setChecked(v.Font.Italic);
   chkUnderline->setChecked(v.Font.Underline);
   chkStrikeOut->setChecked(v.Font.StrikeOut);
-  edtFont->setText(Q(v.Text));
-  edtAddImage->setText(Q(v.Image));
+  edtFont->setText(QText(v.Text));
+  edtAddImage->setText(QText(v.Image));
   ShowEditFont();
 }
 
 // The lists show a font's name, size and colour; a name or colour the lists lack is added.
 void TfrmWaterMark::SelectFont(const TMarkFont &font) {
-  const QString name = Q(font.Name);
+  const QString name = QText(font.Name);
   if (cmbFont->findText(name) < 0) cmbFont->addItem(name);
   cmbFont->setCurrentIndex(cmbFont->findText(name));
   cmbFontSize->setCurrentIndex(cmbFontSize->findText(QString::number(font.Size)));
