@@ -24,6 +24,7 @@
 #include "app/ProgramInfo.h"
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
+#include "platform/ProgramMain.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegVCL.h"
@@ -443,7 +444,15 @@ class TConvertCommand {
       Fail("the format INI " + catalogue.FormatIniPath() + " has no section for profile " +
            std::to_string(code));
     // A profile used for the first time gets its defaults in the user's store, as in the window.
-    TParameterPanel(catalogue, userStore, questions).EnsureSeeded(code);
+    // A damaged default of the format INI is reported; the batch goes on with the values that
+    // could be read, and the run ends as failed.
+    int failedProfile = 0;
+    try {
+      TParameterPanel(catalogue, userStore, questions).EnsureSeeded(code);
+    } catch (const EProfileValueError &e) {
+      std::fprintf(stderr, "morvane-convert: %s\n", e.what());
+      failedProfile = 1;
+    }
 
     // This run's values go into a private copy of the store, so the user's stays as it was.
     TPrivateFolder folder;
@@ -479,7 +488,7 @@ class TConvertCommand {
     if (console.Damaged() > 0) std::printf(", %d with decode errors (warning)", console.Damaged());
     std::printf("\n");
     if (GInterrupted) return 130;
-    return failed > 0 ? 1 : 0;
+    return failedProfile + failed > 0 ? 1 : 0;
   }
 
  private:
@@ -537,7 +546,7 @@ class TConvertCommand {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+static int Main(int argc, char **argv) {
   setlocale(LC_ALL, "");
   setvbuf(stdout, nullptr, _IOLBF, 0);  // results and progress lines keep their order
   InitFloatingPoint();
@@ -571,4 +580,8 @@ int main(int argc, char **argv) {
     return 2;
   }
   return TConvertCommand(args, vcl).Run();
+}
+
+int main(int argc, char **argv) {
+  return RunProgram("morvane-convert", [&] { return Main(argc, argv); });
 }

@@ -22,7 +22,9 @@
 
 #include "app/ProgramInfo.h"
 #include "engine/FFmpeg.h"
+#include "engine/OptionValues.h"
 #include "platform/Paths.h"
+#include "platform/ProgramMain.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegLogger.h"
 #include "services/UnicodeProtocol.h"
@@ -137,7 +139,7 @@ bool Configure(TCustomFFmpeg &engine, int argc, char **argv) {
         return false;
       }
     } else if (name == "threads") {
-      engine.SetThreadCount(std::stoi(value));
+      engine.SetThreadCount(ParseInteger(value));
     } else {
       for (const std::string &engineName : EngineNames(name)) {
         const TOptionResult result = engine.SetKnownOption(engineName, value);
@@ -158,7 +160,7 @@ bool Configure(TCustomFFmpeg &engine, int argc, char **argv) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+static int Main(int argc, char **argv) {
   if (argc < 2) return Usage();
   if (argc == 2 && AnswerHelpOrVersion(argv[1], "morvane-engine", Help)) return 0;
   InitFloatingPoint();
@@ -189,4 +191,8 @@ int main(int argc, char **argv) {
   engine.StopConvert(true);
   if (engine.ErrorOccurred()) return 1;
   return engine.RanToEnd() ? 0 : 1;
+}
+
+int main(int argc, char **argv) {
+  return RunProgram("morvane-engine", [&] { return Main(argc, argv); });
 }

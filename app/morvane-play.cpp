@@ -16,6 +16,7 @@
 #include "app/ProgramInfo.h"
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
+#include "platform/ProgramMain.h"
 #include "player/FFPlay.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
@@ -70,7 +71,7 @@ class TKeyQueue {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+static int Main(int argc, char **argv) {
   bool once = false;
   uintptr_t window = 0;  // draw into this X11 window instead of a window of our own
   const char *file = nullptr;
@@ -138,4 +139,8 @@ int main(int argc, char **argv) {
   }
   SetMainThreadDispatcher(nullptr);
   return 0;
+}
+
+int main(int argc, char **argv) {
+  return RunProgram("morvane-play", [&] { return Main(argc, argv); });
 }

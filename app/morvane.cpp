@@ -13,6 +13,7 @@
 
 #include "app/ProgramInfo.h"
 #include "platform/Paths.h"
+#include "platform/ProgramMain.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/LibraryReport.h"
@@ -85,7 +86,7 @@ int RunWindows(int argc, char **argv) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+static int Main(int argc, char **argv) {
   InitFloatingPoint();
   bool libraries = false, verbose = false;
   for (int i = 1; i < argc; ++i) {
@@ -103,4 +104,8 @@ int main(int argc, char **argv) {
   }
   if (libraries) return ReportLibraries(verbose);
   return RunWindows(argc, argv);
+}
+
+int main(int argc, char **argv) {
+  return RunProgram("morvane", [&] { return Main(argc, argv); });
 }

@@ -108,4 +108,25 @@ kill -KILL $pid
 wait $pid 2>/dev/null
 [ -s "$work/out7/.long_(new).converting.avi" ] || fail "nothing was being written when killed"
 [ ! -e "$work/out7/long_(new).avi" ] || fail "a killed conversion left the finished file's name"
-echo "7 passed, 0 failed"
+
+# 8. A hand-damaged format INI: profile 401's volume list lost its items, so its default index
+# selects none.  The run names the file, profile and key, ends with status 1, and still converts
+# the batch with the values that could be read (the source's loudness).
+sed -e '/^\[formatInfo401\]/,/^\[/ s/^Volume=.*/Volume=25%,Rate=1/' \
+  "$MORVANE_FORMAT_INI" > "$work/damaged.ini"
+grep -q '^Volume=25%,Rate=1' "$work/damaged.ini" || fail "fixture: the volume list was not damaged"
+cp "$work/good.mp4" "$work/second.mp4"
+MORVANE_FORMAT_INI="$work/damaged.ini" MORVANE_SETTINGS_INI="$work/damaged-settings.ini" \
+  "$convert" --yes --profile 401 --output-dir "$work/out8" "$work/good.mp4" "$work/second.mp4" \
+  > "$work/log8" 2>&1
+rc=$?
+[ $rc -eq 1 ] || fail "exit status $rc with a damaged format INI (expected 1): $(cat "$work/log8")"
+grep -q "damaged.ini: profile 401, section \[formatInfo401\], key iVolume: 3 selects no item of Volume=25%,Rate=1" \
+  "$work/log8" || fail "no worded error naming profile and key: $(cat "$work/log8")"
+grep -q "terminate called" "$work/log8" && fail "aborted: $(cat "$work/log8")"
+for f in good second; do
+  [ -s "$work/out8/${f}_(new).mp4" ] || fail "$f.mp4 of the batch was not converted"
+done
+grep -q "2 converted, 0 failed" "$work/log8" || fail "no summary: $(cat "$work/log8")"
+
+echo "8 passed, 0 failed"

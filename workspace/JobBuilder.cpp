@@ -101,6 +101,7 @@ long double Stretch(const TSourcePicture &src, TRatio sar) {
 
 // The profile's values in the settings store, with the defaults the job builder reads them with.
 struct TJobBuilder::TProfileValues {
+  int Code = 0;
   std::map<std::string, std::string> Section;
   std::string Get(const char *key, const std::string &defaultValue) const {
     const auto it = Section.find(LowerCase(key));
@@ -150,7 +151,7 @@ TJob TJobBuilder::BuildJob(const std::wstring &caption, TlvFilesRecord &record,
 void TJobBuilder::BuildOutputOptions(int formatCode, TOutputOptions &o, TInputOptions &i,
                                      const TSourceInfo &src, const TlvFilesRecord &r) {
   const TFormatInfo f = FCatalogue.Read(formatCode);
-  const TProfileValues p{FStore.ReadSection(ProfileSection(formatCode))};
+  const TProfileValues p{formatCode, FStore.ReadSection(ProfileSection(formatCode))};
   const std::string fmt = LowerCase(f.Format);
 
   ApplyDiscTarget(fmt, p.Get(pk::paraVideoSize, "null"), o);
@@ -208,7 +209,9 @@ void TJobBuilder::ApplyAudioValues(const TProfileValues &p, TOutputOptions &o, b
   const std::string volume = p.Get(pk::paraVolume, "256");
   if (volume != "256") {
     const auto v = IntegerText(volume);
-    if (!v) throw EJobError("'" + volume + "' is not a valid integer value");
+    if (!v)
+      throw EJobError(FStore.Path(), p.Code, pk::paraVolume,
+                      "'" + volume + "' is not a valid integer value");
     o.AudioVolume = *v;
   }
 

@@ -59,8 +59,8 @@ struct TJob {
 
 // Raised when the stored values of a profile cannot be used (a volume that is not a number);
 // the batch is not started.
-struct EJobError : std::runtime_error {
-  using std::runtime_error::runtime_error;
+struct EJobError : EProfileValueError {
+  using EProfileValueError::EProfileValueError;
 };
 
 class TJobBuilder {

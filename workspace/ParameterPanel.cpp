@@ -310,7 +310,19 @@ void TParameterPanel::Default(int formatCode, TPanelState &s) {
   AudioBitRateChanged(formatCode, s.AudioBitRate);
   SampleRateChanged(formatCode, s.SampleRate);
   ChannelChanged(formatCode, s.Channel);
-  VolumeChanged(formatCode, s.Volume);
+  // The volume items are the one list the rules read as numbers.  A damaged item of a hand-edited
+  // format INI is reported with its profile and key; the values above are written by then.
+  try {
+    VolumeChanged(formatCode, s.Volume);
+  } catch (const std::invalid_argument &e) {
+    if (s.Volume.ItemIndex >= 0)
+      throw EProfileValueError(
+          FCatalogue.FormatIniPath(), formatCode, "Volume",
+          "the item \"" + s.Volume.Text + "\" is no percentage (" + e.what() + ")");
+    throw EProfileValueError(FCatalogue.FormatIniPath(), formatCode, "iVolume",
+                             std::to_string(info.iVolume) + " selects no item of Volume=" +
+                                 info.Volume + " (" + e.what() + ")");
+  }
 }
 
 bool TParameterPanel::EnsureSeeded(int formatCode) {

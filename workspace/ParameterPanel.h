@@ -73,7 +73,8 @@ class TParameterPanel {
   void VolumeChanged(int formatCode, const TParamBoxState &box);
 
   // "Default": selects the format INI's default items in `state` (a panel loaded for the same
-  // profile) and writes every value through the change handlers.
+  // profile) and writes every value through the change handlers.  A default volume item that is
+  // no percentage (a damaged format INI) raises EProfileValueError after the other values.
   void Default(int formatCode, TPanelState &state);
 
   // A profile used for the first time (the settings store has no section for it) gets exactly

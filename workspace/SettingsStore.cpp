@@ -52,6 +52,11 @@ std::string ProfileSection(int formatCode) {
   return "formatInfo" + std::to_string(formatCode);
 }
 
+EProfileValueError::EProfileValueError(const std::filesystem::path &file, int formatCode,
+                                       const std::string &key, const std::string &why)
+    : std::runtime_error(file.string() + ": profile " + std::to_string(formatCode) + ", section [" +
+                         ProfileSection(formatCode) + "], key " + key + ": " + why) {}
+
 std::string TIniFile::ReadString(const std::string &section, const std::string &key,
                                  const std::string &defaultValue) const {
   TLoadedIni loaded(FPath);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 // Key names of the `settings` section.
@@ -61,6 +62,14 @@ inline constexpr const char Description[] = "Description";
 
 // The section of a profile: "formatInfo" followed by the format code in decimal.
 std::string ProfileSection(int formatCode);
+
+// A value of a profile's section that the rules cannot use (a damaged or hand-edited format INI
+// or settings store).  Its text names the file, the profile, its section and the key, so that
+// the user knows what to mend; the bare parsing error alone would not say where it came from.
+struct EProfileValueError : std::runtime_error {
+  EProfileValueError(const std::filesystem::path &file, int formatCode, const std::string &key,
+                     const std::string &why);
+};
 
 // Reads and writes of one INI file, Windows profile-string style: a read of a missing file or
 // key gives the default written at the reading site; integers and Booleans are decimal text

@@ -200,6 +200,40 @@ TEST_F(ParameterPanelTest, SeedingAnAudioOnlyProfileLeavesItAudioOnly) {
   EXPECT_TRUE(Questions.Messages.empty());
 }
 
+// A hand-damaged volume list in the format INI: seeding stores every other default and reports
+// the profile and the key instead of a bare number-parsing error.
+TEST_F(ParameterPanelTest, DamagedVolumeDefaultNamesProfileAndKey) {
+  struct TCase {
+    const char *Volume, *Index, *Expected;
+  };
+  const TCase cases[] = {
+      {"25%,Rate=1", "3", "key iVolume: 3 selects no item of Volume=25%,Rate=1"},
+      {"25%,Rate=1", "1", "key Volume: the item \"Rate=1\" is no percentage ('Rate=' is not"},
+      {"25%,,50%", "1", "key Volume: the item \"\" is no percentage"},
+  };
+  for (const TCase &c : cases) {
+    fixtures::TTempDir dir;
+    std::ofstream(dir / "f.ini") << "[formatInfo401]\nVideoEncoder=mpeg-4\nVideoSize=320x240\n"
+                                 << "AudioEncoder=aac\nVolume=" << c.Volume
+                                 << "\niVolume=" << c.Index << "\n";
+    TFormatCatalogue catalogue{dir / "f.ini"};
+    TSettingsStore store{dir / "s.ini"};
+    TParameterPanel panel{catalogue, store, Questions};
+    try {
+      panel.EnsureSeeded(401);
+      ADD_FAILURE() << c.Volume << " was taken";
+    } catch (const EProfileValueError &e) {
+      const std::string text = e.what();
+      EXPECT_NE(text.find(dir / "f.ini" + ": profile 401, section [formatInfo401], " + c.Expected),
+                std::string::npos)
+          << text;
+    }
+    EXPECT_EQ(store.ReadProfile(401, "paraVideoEncoder", ""), "mpeg4") << "the rest is seeded";
+    EXPECT_EQ(store.ReadProfile(401, "paraAudioEncoder", ""), "libfaac");
+    EXPECT_EQ(store.ReadProfile(401, "paraVolume", "<none>"), "<none>");
+  }
+}
+
 TEST(ParameterKeys, EditableBoxKeyFilters) {
   EXPECT_TRUE(TParameterPanel::FrameSizeKeyAccepted("", 'q'));
   EXPECT_TRUE(TParameterPanel::FrameSizeKeyAccepted("320", 'x'));
