@@ -13,16 +13,14 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/ProgramInfo.h"
+#include "engine/CommandLine.h"
 #include "engine/FFmpeg.h"
-#include "engine/OptionValues.h"
 #include "platform/Paths.h"
 #include "platform/ProgramMain.h"
 #include "services/FFmpegLoader.h"
@@ -35,36 +33,6 @@ std::atomic<bool> GInterrupted{false};
 
 void OnSignal(int) {
   GInterrupted = true;
-}
-
-// Options that stand alone (no value follows them on the command line).
-const std::set<std::string> &Switches() {
-  static const std::set<std::string> names = {
-      "an",        "vn",        "sn",        "y",          "shortest", "copyts",   "xerror",
-      "dump",      "hex",       "re",        "loop_input", "intra",    "sameq",    "deinterlace",
-      "psnr",      "qphist",    "force_fps", "isync",      "newvideo", "newaudio", "newsubtitle",
-      "benchmark", "vstats",    "L",         "h",          "version",  "formats",  "codecs",
-      "bsfs",      "protocols", "filters",   "join"};
-  return names;
-}
-
-// The current tool's spellings, as the engine's own names: "-c" sets every kind of stream.
-std::vector<std::string> EngineNames(const std::string &name) {
-  static const std::map<std::string, std::vector<std::string>> aliases = {
-      {"c", {"vcodec", "acodec", "scodec"}},
-      {"codec", {"vcodec", "acodec", "scodec"}},
-      {"c:v", {"vcodec"}},
-      {"codec:v", {"vcodec"}},
-      {"c:a", {"acodec"}},
-      {"codec:a", {"acodec"}},
-      {"c:s", {"scodec"}},
-      {"codec:s", {"scodec"}},
-      {"b:v", {"b"}},
-      {"b:a", {"ab"}},
-      {"filter:v", {"vf"}},
-  };
-  const auto alias = aliases.find(name);
-  return alias != aliases.end() ? alias->second : std::vector<std::string>{name};
 }
 
 bool IsStatusLine(const std::string &line) {
@@ -109,55 +77,6 @@ int Usage() {
   return 1;
 }
 
-// Feeds the arguments to the engine; false (after printing why) when one was refused.
-bool Configure(TCustomFFmpeg &engine, int argc, char **argv) {
-  bool join = false;
-  int outputs = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.size() < 2 || arg[0] != '-') {
-      if (engine.AddOutputFile(UTF8ToWide(arg), join) < 0) {
-        std::fprintf(stderr, "%s\n", engine.LastError().c_str());
-        return false;
-      }
-      join = false;
-      ++outputs;
-      continue;
-    }
-    const std::string name = arg.substr(1);
-    const bool isSwitch = Switches().count(name) > 0;
-    if (!isSwitch && i + 1 >= argc) {
-      std::fprintf(stderr, "Missing argument for option '%s'\n", name.c_str());
-      return false;
-    }
-    const std::string value = isSwitch ? std::string() : std::string(argv[++i]);
-    if (name == "join") {
-      join = true;
-    } else if (name == "i") {
-      if (!engine.AddInputFile(UTF8ToWide(value))) {
-        std::fprintf(stderr, "%s\n", engine.LastError().c_str());
-        return false;
-      }
-    } else if (name == "threads") {
-      engine.SetThreadCount(ParseInteger(value));
-    } else {
-      for (const std::string &engineName : EngineNames(name)) {
-        const TOptionResult result = engine.SetKnownOption(engineName, value);
-        if (result == TOptionResult::Unknown) {
-          std::fprintf(stderr, "Unrecognized option '%s'\n", name.c_str());
-          return false;
-        }
-        if (result == TOptionResult::InvalidValue) return false;  // the library said why
-      }
-    }
-  }
-  if (outputs == 0) {
-    std::fprintf(stderr, "At least one output file must be specified\n");
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 static int Main(int argc, char **argv) {
@@ -174,7 +93,12 @@ static int Main(int argc, char **argv) {
   TCustomFFmpeg engine;
   engine.Reset();
   try {
-    if (!Configure(engine, argc, argv)) return 1;
+    std::string error;
+    if (!ApplyCommandLine(engine, std::vector<std::string>(argv + 1, argv + argc),
+                          EngineFiles(engine), error)) {
+      if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+      return 1;
+    }
   } catch (const std::exception &e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;

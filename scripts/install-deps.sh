@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs to build, test and run.  Idempotent: apt-get
-# runs only when something is missing.
+# runs only when something is missing.  With --fuzz also clang and its libFuzzer (bench/fuzz
+# only; the build and the test suite do not need them).
 set -euo pipefail
 
 PACKAGES=(
@@ -11,6 +12,7 @@ PACKAGES=(
   ffmpeg xvfb xauth time bc
   desktop-file-utils appstream
 )
+[ "${1:-}" = "--fuzz" ] && PACKAGES+=(clang libclang-rt-dev)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
