@@ -1,7 +1,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -11,20 +10,29 @@
 
 namespace fuzzsupport {
 
-const std::string &WorkFolder() {
-  static const std::string folder = [] {
+// The folder lives as long as the process and goes with it.
+class TWorkFolder {
+ public:
+  TWorkFolder() {
     const std::filesystem::path shm = "/dev/shm";
     const std::filesystem::path base =
         std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
-    const std::filesystem::path dir = base / ("morvane-fuzz-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(WorkFolder(), ec);
-    });
-    return dir.string();
-  }();
-  return folder;
+    FPath = (base / ("morvane-fuzz-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(FPath);
+  }
+  ~TWorkFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(FPath, ec);
+  }
+  const std::string &Path() const { return FPath; }
+
+ private:
+  std::string FPath;
+};
+
+const std::string &WorkFolder() {
+  static const TWorkFolder folder;
+  return folder.Path();
 }
 
 std::string WriteWorkFile(const std::string &name, const void *data, size_t size) {
