@@ -22,6 +22,9 @@
 #include <vector>
 
 #include "app/ProgramInfo.h"
+#include "editors/ConversionDecoration.h"
+#include "editors/DecorationOptions.h"
+#include "editors/OffscreenGui.h"
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
 #include "platform/ProgramMain.h"
@@ -48,7 +51,7 @@ void OnInterrupt(int) {
   GInterrupted = true;
 }
 
-const char Usage[] =
+const char UsageHead[] =
     "Usage: morvane-convert [options] FILE...\n"
     "       morvane-convert --list-profiles\n"
     "       morvane-convert --info FILE\n"
@@ -67,6 +70,8 @@ const char Usage[] =
     "  --show-job            print the output values each file is converted with\n"
     "  --help                this text\n"
     "  --version             the program's version\n"
+    "\n";
+const char UsageTail[] =
     "\n"
     "Exit status: 0 when every file was converted, 1 when a file failed or the libraries\n"
     "could not be loaded, 2 for a wrong command line or profile, 130 when stopped by Ctrl-C.\n";
@@ -232,8 +237,14 @@ struct TArguments {
   int Threads = 0;
   bool Yes = false;
   bool ShowJob = false;
+  TDecorationOptions Decoration;
+  bool NeedsGui = false;  // a text to draw or a picture to read
   std::vector<std::string> Files;
 };
+
+std::string Usage() {
+  return std::string(UsageHead) + TDecorationOptions::HelpText + UsageTail;
+}
 
 [[noreturn]] void Fail(const std::string &text) {
   std::fprintf(stderr, "morvane-convert: %s\n", text.c_str());
@@ -248,7 +259,7 @@ TArguments ParseArguments(int argc, char **argv) {
   };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (AnswerHelpOrVersion(arg, "morvane-convert", Usage)) {
+    if (AnswerHelpOrVersion(arg, "morvane-convert", Usage().c_str())) {
       std::exit(0);
     } else if (arg == "--list-profiles") {
       a.ListProfiles = true;
@@ -282,6 +293,11 @@ TArguments ParseArguments(int argc, char **argv) {
       const long n = std::strtol(text.c_str(), &end, 10);
       if (*end || n < (arg == "--jobs" ? 1 : 0) || n > 64) Fail("invalid " + arg + ": " + text);
       (arg == "--jobs" ? a.Jobs : a.Threads) = static_cast<int>(n);
+    } else if (TDecorationOptions::Handles(arg)) {
+      const std::string error =
+          a.Decoration.Set(arg, TDecorationOptions::TakesValue(arg) ? value(i) : std::string());
+      if (!error.empty()) Fail(error);
+      a.NeedsGui |= arg == "--text" || arg == "--image";
     } else if (arg == "--show-job") {
       a.ShowJob = true;
     } else if (arg == "--yes" || arg == "-y") {
@@ -292,6 +308,7 @@ TArguments ParseArguments(int argc, char **argv) {
       a.Files.push_back(arg);
     }
   }
+  if (const std::string error = a.Decoration.Check(); !error.empty()) Fail(error);
   return a;
 }
 
@@ -492,7 +509,22 @@ class TConvertCommand {
   }
 
  private:
-  // Every file is a checked row with the trim and crop of the command line.
+  // The size of the source's decoded frames, on which the watermark positions are reckoned as
+  // the editor reckons them (0 x 0 when the file cannot be read: its row is refused anyway).
+  std::pair<int, int> FrameSize(const std::string &file) {
+    TAVProbe &probe = FVcl.Probe();
+    std::pair<int, int> size{0, 0};
+    if (!probe.LoadFile(UTF8ToWide(file))) return size;
+    if (probe.VideoStreamCount() > 0) {
+      TVideoStreamInfo video;
+      probe.GetVideoStreamInfo(-1, video);
+      size = {std::max(0, video.Width), std::max(0, video.Height)};
+    }
+    probe.CloseFile();
+    return size;
+  }
+
+  // Every file is a checked row with the trim, crop, effects and watermark of the command line.
   void MakeRows() {
     FRecords.resize(FArgs.Files.size());
     for (size_t i = 0; i < FArgs.Files.size(); ++i) {
@@ -506,6 +538,8 @@ class TConvertCommand {
         record.CropBottom = (*FArgs.Crop)[2];
         record.CropRight = (*FArgs.Crop)[3];
       }
+      const auto [width, height] = FrameSize(FArgs.Files[i]);
+      FArgs.Decoration.ApplyTo(record, width, height);
       FRows.push_back({FArgs.Files[i], true, &record});
     }
   }
@@ -517,6 +551,10 @@ class TConvertCommand {
     FVcl.SetProgressInterval(500);
     {
       TBatchRunner runner(FVcl, catalogue, store, questions, console);
+      // Reported from the conversion threads as well: one plain line each.
+      runner.SetFrameDecoration(ConversionDecoration([](const std::string &message) {
+        std::fprintf(stderr, "morvane-convert: warning: %s\n", message.c_str());
+      }));
       struct sigaction action {};
       action.sa_handler = OnInterrupt;
       sigaction(SIGINT, &action, nullptr);
@@ -576,9 +614,13 @@ static int Main(int argc, char **argv) {
     return 0;
   }
   if (args.Files.empty()) {
-    std::fputs(Usage, stderr);
+    std::fputs(Usage().c_str(), stderr);
     return 2;
   }
+  // The watermark text is drawn with the GUI library's fonts and the picture read by its
+  // readers, which need an application object.
+  std::optional<TOffscreenGui> gui;
+  if (args.NeedsGui) gui.emplace();
   return TConvertCommand(args, vcl).Run();
 }
 

@@ -26,7 +26,8 @@ namespace {
 
 constexpr int WindowWidth = 786, WindowHeight = 605;
 constexpr int PreviewWidth = 364, PreviewHeight = 236;
-constexpr int MinFontSize = 7, MaxFontSize = 70;
+constexpr int MinFontSize = decorationranges::FontSize.Min,
+              MaxFontSize = decorationranges::FontSize.Max;
 constexpr int LargestShownFont = 18;  // pixels: the text box keeps one line's height
 
 // The colour list's colours (0x00BBGGRR, as the record keeps them).
@@ -134,8 +135,10 @@ QWidget *TfrmWaterMark::CreateTextPage() {
   edtFont = new QLineEdit(page);
   edtFont->setObjectName("edtFont");
   edtFont->setFixedHeight(LargestShownFont + 12);
-  trcTextHoriz = Bar(page, "trcTextHoriz", 0, 100);
-  trcTextVert = Bar(page, "trcTextVert", 0, 100);
+  trcTextHoriz =
+      Bar(page, "trcTextHoriz", decorationranges::Position.Min, decorationranges::Position.Max);
+  trcTextVert =
+      Bar(page, "trcTextVert", decorationranges::Position.Min, decorationranges::Position.Max);
   edtTextHoriz = ValueBox(page, "edtTextHoriz");
   edtTextVert = ValueBox(page, "edtTextVert");
   btnClearText = NamedButton(page, "btnClearText", "Clear Text");
@@ -169,9 +172,12 @@ QWidget *TfrmWaterMark::CreateImagePage() {
   edtAddImage = new QLineEdit(page);
   edtAddImage->setObjectName("edtAddImage");
   btnBrows = NamedButton(page, "btnBrows", "&Brows");
-  trcImageHoriz = Bar(page, "trcImageHoriz", 0, 100);
-  trcImageVert = Bar(page, "trcImageVert", 0, 100);
-  trcImageAlpha = Bar(page, "trcImageAlpha", 0, 255);
+  trcImageHoriz =
+      Bar(page, "trcImageHoriz", decorationranges::Position.Min, decorationranges::Position.Max);
+  trcImageVert =
+      Bar(page, "trcImageVert", decorationranges::Position.Min, decorationranges::Position.Max);
+  trcImageAlpha =
+      Bar(page, "trcImageAlpha", decorationranges::Opacity.Min, decorationranges::Opacity.Max);
   edtImageHoriz = ValueBox(page, "edtImageHoriz");
   edtImageVert = ValueBox(page, "edtImageVert");
   edtImageAlpha = ValueBox(page, "edtImageAlpha");
@@ -204,13 +210,17 @@ QWidget *TfrmWaterMark::CreateEffectPage() {
   const std::tuple<TTrackBar * TfrmWaterMark::*, TSpinEdit * TfrmWaterMark::*, const char *,
                    const char *, const char *, int, int>
       effects[] = {{&TfrmWaterMark::trcBrightness, &TfrmWaterMark::spedtBrightness, "trcBrightness",
-                    "spedtBrightness", "Brightness:", 0, 512},
+                    "spedtBrightness", "Brightness:", decorationranges::Brightness.Min,
+                    decorationranges::Brightness.Max},
                    {&TfrmWaterMark::trcContrast, &TfrmWaterMark::spedtContrast, "trcContrast",
-                    "spedtContrast", "Contrast:", -100, 100},
+                    "spedtContrast", "Contrast:", decorationranges::Contrast.Min,
+                    decorationranges::Contrast.Max},
                    {&TfrmWaterMark::trcSaturation, &TfrmWaterMark::spedtSaturation, "trcSaturation",
-                    "spedtSaturation", "Saturation:", 0, 512},
+                    "spedtSaturation", "Saturation:", decorationranges::Saturation.Min,
+                    decorationranges::Saturation.Max},
                    {&TfrmWaterMark::trcExposure, &TfrmWaterMark::spedtExposure, "trcExposure",
-                    "spedtExposure", "Exposure:", -255, 512}};
+                    "spedtExposure", "Exposure:", decorationranges::Exposure.Min,
+                    decorationranges::Exposure.Max}};
   auto *grid = new QGridLayout(page);
   int row = 0;
   for (const auto &[barField, spinField, barName, spinName, caption, low, high] : effects) {

@@ -66,6 +66,7 @@ int TBatchRunner::Start(const std::vector<TBatchRow> &rows, int maxThreads) {
   FRows = rows;
   FRowOfTask.clear();
   FTasks.clear();
+  FDecorators.clear();
   FSummary = {};
   FStopRequested = false;
   FLastTaskFinished = false;
@@ -144,6 +145,8 @@ bool TBatchRunner::AddRowTask(TJobBuilder &builder, int row) {
     }
     FRowOfTask.push_back(row);
     FTasks.push_back({job.Destination, working, false});
+    FDecorators.push_back(FDecoration && job.Output.HookEnabled ? FDecoration(*r.Record)
+                                                                : TFrameDecorator());
     return true;
   } catch (const std::exception &e) {
     std::error_code ec;
@@ -174,11 +177,11 @@ void TBatchRunner::OnPreviewBitmap(const TPreviewInfo &info) {
   FObserver.PreviewBitmap(FRowOfTask[info.TaskIndex], info);
 }
 
-// On the conversion thread.  The rows and their records do not change while the batch runs.
+// On the conversion thread.  The decorators are made before the batch starts and stay until the
+// next Start.
 void TBatchRunner::OnCustomHook(THookInfo &hook) {
-  if (!FDecoration) return;
-  if (hook.TaskIndex < 0 || hook.TaskIndex >= static_cast<int>(FRowOfTask.size())) return;
-  FDecoration(hook, *FRows[FRowOfTask[hook.TaskIndex]].Record);
+  if (hook.TaskIndex < 0 || hook.TaskIndex >= static_cast<int>(FDecorators.size())) return;
+  if (FDecorators[hook.TaskIndex] && hook.Bitmap) FDecorators[hook.TaskIndex](hook);
 }
 
 void TBatchRunner::OnTerminate(const TTerminateInfo &info) {

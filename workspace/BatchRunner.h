@@ -13,7 +13,7 @@
 //   };
 //
 //   TBatchRunner runner(component, catalogue, store, questions, host);
-//   runner.SetFrameDecoration(decorate);          // optional: effects and watermark of a row
+//   runner.SetFrameDecoration(ConversionDecoration());  // optional: effects and watermark of a row
 //   runner.SetAfterBatch({openFolder, shutDown});  // may change while the batch runs
 //   std::vector<TBatchRow> rows = {{"/clips/a.avi", true, &recordA},
 //                                  {"/clips/b.mkv", false, &recordB}};
@@ -25,9 +25,9 @@
 // Threads: Start, Stop, Pause and Resume are called on the main thread (the thread of the
 // installed main-thread dispatcher, or the only thread when none is installed).  Every observer
 // call arrives on that thread too: RowJobBuilt and the RowEnded of a refused row during Start,
-// the others while the main thread serves marshalled calls.  The frame decoration alone runs on
-// the conversion thread, for every frame of a row that has effects or a watermark.  The rows'
-// records must stay as they are until BatchEnded: the decoration reads them.
+// the others while the main thread serves marshalled calls.  The frame decoration makes each
+// decorating row's decorator during Start; the decorator alone runs on the conversion thread, for
+// every frame of a row that has effects or a watermark.
 #pragma once
 
 #include <atomic>
@@ -98,8 +98,13 @@ class IBatchObserver {
   virtual void BatchEnded(const TBatchSummary & /*summary*/) {}
 };
 
-// Draws a row's effects and watermark on a frame (on the conversion thread).
-using TFrameDecoration = std::function<void(THookInfo &hook, const TlvFilesRecord &record)>;
+// Draws one row's effects and watermark on the frames of its conversion: on the conversion
+// thread, one frame at a time.
+using TFrameDecorator = std::function<void(THookInfo &hook)>;
+// Makes the decorator of a row whose conversion decorates its frames, when Start adds the row's
+// task (on the main thread): what the frames need from the record, the watermark picture above
+// all, is read once per conversion there instead of for every frame.
+using TFrameDecoration = std::function<TFrameDecorator(const TlvFilesRecord &record)>;
 
 // What to do when a batch has converted its last file.
 struct TAfterBatch {
@@ -163,6 +168,7 @@ class TBatchRunner {
   std::vector<TBatchRow> FRows;
   std::vector<int> FRowOfTask;
   std::vector<TTaskState> FTasks;
+  std::vector<TFrameDecorator> FDecorators;  // by task; empty for a task that is not decorated
   TBatchSummary FSummary;
   bool FRunning = false;
   bool FStopRequested = false;

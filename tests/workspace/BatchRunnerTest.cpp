@@ -286,23 +286,31 @@ TEST_F(BatchRunnerTest, AStartPastTheSourcesEndIsRefusedWithItsDuration) {
   EXPECT_EQ(FilesIn(Dir.Path() / "out"), std::set<std::string>{"clip-1s-320x240-25_(new).avi"});
 }
 
-// Rows with effects or a watermark have their frames decorated on the conversion thread, with
-// their own record; rows without are converted without the hook.
+// Rows with effects or a watermark have their frames decorated on the conversion thread, by a
+// decorator made once for the row's conversion on the main thread; rows without are converted
+// without the hook.
 TEST_F(BatchRunnerTest, TheFrameDecorationGetsTheRecordOfTheTasksRow) {
   std::vector<TlvFilesRecord> records(2);
   records[1].Brightness = 200;
   std::mutex lock;
+  std::vector<const TlvFilesRecord *> made;
   std::set<const TlvFilesRecord *> decorated;
   std::set<std::thread::id> threads;
-  Runner.SetFrameDecoration([&](THookInfo &hook, const TlvFilesRecord &record) {
-    std::lock_guard guard(lock);
-    EXPECT_GT(hook.Bitmap->Width(), 0);
-    decorated.insert(&record);
-    threads.insert(std::this_thread::get_id());
+  const std::thread::id mainThread = std::this_thread::get_id();
+  Runner.SetFrameDecoration([&](const TlvFilesRecord &record) -> TFrameDecorator {
+    EXPECT_EQ(std::this_thread::get_id(), mainThread);
+    made.push_back(&record);
+    return [&, row = &record](THookInfo &hook) {
+      std::lock_guard guard(lock);
+      EXPECT_GT(hook.Bitmap->Width(), 0);
+      decorated.insert(row);
+      threads.insert(std::this_thread::get_id());
+    };
   });
   const std::string clip = fixtures::Clip(1.0);
   ASSERT_EQ(Runner.Start({{clip, true, &records[0]}, {clip, true, &records[1]}}, 1), 2);
   ServeUntilEnded();
+  EXPECT_EQ(made, std::vector<const TlvFilesRecord *>{&records[1]});
   EXPECT_EQ(decorated, std::set<const TlvFilesRecord *>{&records[1]});
   EXPECT_EQ(threads.count(std::this_thread::get_id()), 0u);
 }
