@@ -7,14 +7,18 @@ namespace {
 
 constexpr AVPixelFormat BitmapFormat = AV_PIX_FMT_BGR24;
 
-// Accurate rounding keeps the scaler off its fast YUV to RGB routine, which works on pixel pairs
-// and leaves the last column of an odd-width picture black.
-constexpr int ScalerFlags = SWS_BICUBIC | SWS_ACCURATE_RND;
+// The scaler's fast routines between YUV and RGB of the same size (the ones every decorated frame
+// of a conversion goes through, twice) work on pixel pairs and leave the last column of an
+// odd-sized picture black; accurate rounding keeps the scaler off them, and is asked for only
+// there, as it costs several times the fast routines' time.
+int ScalerFlags(int w, int h) {
+  return (w & 1) || (h & 1) ? SWS_BICUBIC | SWS_ACCURATE_RND : SWS_BICUBIC;
+}
 
 // sws_getCachedContext frees the old context when it makes a new one, so ownership passes through.
 SwsContext *Cached(TSwsPtr &ctx, int w, int h, AVPixelFormat from, AVPixelFormat to) {
-  SwsContext *c = ff::sws_getCachedContext(ctx.release(), w, h, from, w, h, to, ScalerFlags,
-                                           nullptr, nullptr, nullptr);
+  SwsContext *c = ff::sws_getCachedContext(ctx.release(), w, h, from, w, h, to,
+                                           ScalerFlags(w, h), nullptr, nullptr, nullptr);
   ctx.reset(c);
   return c;
 }
@@ -23,8 +27,6 @@ SwsContext *Cached(TSwsPtr &ctx, int w, int h, AVPixelFormat from, AVPixelFormat
 
 void TRgbConverter::Reset() {
   FBitmap = TBitmap();
-  FBuffer.reset();
-  FBufferSize = 0;
   FToRgb.reset();
   FFromRgb.reset();
   FConverted = false;
@@ -37,34 +39,22 @@ bool TRgbConverter::NeedsConversion(const AVFrame *picture) const {
          picture->linesize[0] != FBitmap.LineSize();
 }
 
-bool TRgbConverter::LayRgbPicture(int width, int height) {
-  const int size = ff::av_image_get_buffer_size(BitmapFormat, width, height, 1);
-  if (size < 0) return false;
-  if (size > FBufferSize) {
-    FBuffer.reset(static_cast<uint8_t *>(ff::av_malloc(size)));
-    FBufferSize = FBuffer ? size : 0;
-    if (!FBuffer) return false;
-  }
-  return ff::av_image_fill_arrays(FRgbData, FRgbLines, FBuffer.get(), BitmapFormat, width, height,
-                                  1) >= 0;
-}
-
 bool TRgbConverter::ToBitmap(const AVFrame *picture) {
   const int w = picture->width, h = picture->height;
   if (FBitmap.Width() != w || FBitmap.Height() != h) FBitmap.SetSize(w, h);
   FConverted = NeedsConversion(picture);
-  const uint8_t *rows = picture->data[0];
-  int line = picture->linesize[0];
   if (FConverted) {
-    if (!LayRgbPicture(w, h)) return false;
+    // Straight into the bitmap's rows, which leaves their padding as it is.
     SwsContext *c = Cached(FToRgb, w, h, static_cast<AVPixelFormat>(picture->format), BitmapFormat);
     if (!c) return false;
-    ff::sws_scale(c, picture->data, picture->linesize, 0, h, FRgbData, FRgbLines);
-    rows = FRgbData[0];
-    line = FRgbLines[0];
+    uint8_t *const rows[4] = {FBitmap.ScanLine(0), nullptr, nullptr, nullptr};
+    const int lines[4] = {FBitmap.LineSize(), 0, 0, 0};
+    ff::sws_scale(c, picture->data, picture->linesize, 0, h, rows, lines);
+    return true;
   }
-  const int copy = std::min(line, FBitmap.LineSize());
-  for (int y = 0; y < h; ++y) std::memcpy(FBitmap.ScanLine(y), rows + y * line, copy);
+  const int copy = std::min(picture->linesize[0], FBitmap.LineSize());
+  for (int y = 0; y < h; ++y)
+    std::memcpy(FBitmap.ScanLine(y), picture->data[0] + y * picture->linesize[0], copy);
   return true;
 }
 
@@ -77,16 +67,16 @@ bool TRgbConverter::FromBitmap(AVFrame *picture) {
                   picture->linesize[0]);
     return true;
   }
-  for (int y = 0; y < h; ++y)
-    std::memcpy(FRgbData[0] + y * FRgbLines[0], FBitmap.ScanLine(y), FRgbLines[0]);
+  const uint8_t *const rows[4] = {FBitmap.ScanLine(0), nullptr, nullptr, nullptr};
+  const int lines[4] = {FBitmap.LineSize(), 0, 0, 0};
   if (picture->format == BitmapFormat) {
     // Packed BGR of an odd size: the rows differ only in their padding.
-    ff::av_image_copy(picture->data, picture->linesize, const_cast<const uint8_t **>(FRgbData),
-                      FRgbLines, BitmapFormat, w, h);
+    ff::av_image_copy(picture->data, picture->linesize, const_cast<const uint8_t **>(rows), lines,
+                      BitmapFormat, w, h);
     return true;
   }
   SwsContext *c = Cached(FFromRgb, w, h, BitmapFormat, static_cast<AVPixelFormat>(picture->format));
   if (!c) return false;
-  ff::sws_scale(c, FRgbData, FRgbLines, 0, h, picture->data, picture->linesize);
+  ff::sws_scale(c, rows, lines, 0, h, picture->data, picture->linesize);
   return true;
 }

@@ -1,6 +1,6 @@
 // Conversion of decoded pictures to the 24-bit BGR bitmap that hosts draw on, and back: one
 // converter for the engine's custom hook and preview and for the player's hook and snapshot.  The
-// buffer and the scaling contexts are kept across frames.
+// bitmap and the scaling contexts are kept across frames.
 #pragma once
 
 #include <cstdint>
@@ -24,13 +24,8 @@ class TRgbConverter {
 
  private:
   bool NeedsConversion(const AVFrame *picture) const;
-  bool LayRgbPicture(int width, int height);
 
   TBitmap FBitmap;
-  TAvMemPtr<uint8_t> FBuffer;  // the RGB picture
-  int FBufferSize = 0;
-  uint8_t *FRgbData[4] = {};
-  int FRgbLines[4] = {};
   bool FConverted = false;
   TSwsPtr FToRgb;
   TSwsPtr FFromRgb;
