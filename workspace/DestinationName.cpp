@@ -8,19 +8,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path OutputFolder(TSettingsStore &store, IJobQuestions &questions) {
-  const std::string folder = store.OutPutDir();
-  if (PrepareOutputFolder(folder).empty()) return folder;
-  const fs::path fallback = paths::DefaultOutputFolder();
-  questions.ShowMessage("Cannot create output directory:" + folder +
-                            ".It will create default directory " + fallback.string() + "!",
-                        WarningCaption);
-  std::error_code ec;
-  fs::create_directories(fallback, ec);
-  store.SetOutPutDir(fallback.string());
-  return fallback;
-}
-
 bool Taken(const fs::path &name, const std::set<fs::path> &taken) {
   std::error_code ec;
   return taken.count(name) > 0 || fs::exists(name, ec);
@@ -38,10 +25,25 @@ std::string PrepareOutputFolder(const fs::path &folder) {
   return fs::is_directory(folder, ec) ? "" : "it cannot be made";
 }
 
+fs::path FolderOrDefault(const std::string &folder, IJobQuestions &questions,
+                         const std::function<void(const std::string &)> &keepDefault) {
+  if (PrepareOutputFolder(folder).empty()) return folder;
+  const fs::path fallback = paths::DefaultOutputFolder();
+  questions.ShowMessage("Cannot create output directory:" + folder +
+                            ".It will create default directory " + fallback.string() + "!",
+                        WarningCaption);
+  std::error_code ec;
+  fs::create_directories(fallback, ec);
+  keepDefault(fallback.string());
+  return fallback;
+}
+
 fs::path DestinationFileName(TSettingsStore &store, IJobQuestions &questions,
                              const fs::path &source, const std::string &extensionText,
                              const std::set<fs::path> &taken) {
-  const fs::path base = OutputFolder(store, questions) / source.stem();
+  const fs::path folder = FolderOrDefault(store.OutPutDir(), questions,
+                                          [&](const std::string &f) { store.SetOutPutDir(f); });
+  const fs::path base = folder / source.stem();
   fs::path name = base.string() + "_(new)" + extensionText;
   for (int n = 1; Taken(name, taken); ++n)
     name = base.string() + "_(new_" + std::to_string(n) + ")" + extensionText;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -12,6 +13,13 @@
 // Makes the output folder when it does not exist.  Returns "" when `folder` is a folder that
 // exists now, otherwise why it cannot be one ("it is a file, not a folder", "Permission denied").
 std::string PrepareOutputFolder(const std::filesystem::path &folder);
+
+// A folder the program writes its files into: `folder`, made with its parents when missing.  When
+// it cannot be made, the user is told, the default folder (~/videoconverter) is made and used
+// instead, and `keepDefault` is handed its path to store in place of the setting that named
+// `folder`.
+std::filesystem::path FolderOrDefault(const std::string &folder, IJobQuestions &questions,
+                                      const std::function<void(const std::string &)> &keepDefault);
 
 // `extensionText` includes the point (".mp4").  An output folder that does not exist is created;
 // when that fails the user is told, the default folder (~/videoconverter) is created, stored as
