@@ -211,7 +211,10 @@ void TCustomPlayer::SetVideoDriver(TVideoDriver value) {
 bool TCustomPlayer::StartSDL(uintptr_t handle) {
   // The host owns the process's signals; SDL must not turn Ctrl+C into its own quit event.
   ff::SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  ff::SDL_SetHint("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1");
+  // No OpenGL on a window the host owns: SDL is shut down after every file, and the next file's
+  // SDL_CreateWindowFrom then crashes inside the GL library, whose state for the closed display
+  // outlives it.  The software renderer draws a host's small panel just as well.
+  ff::SDL_SetHint("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "0");
   Uint32 flags = SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_EVENTS;
   if (!FDisableDisplay) flags |= SDL_INIT_VIDEO;  // sound only needs no display at all
   {
