@@ -27,9 +27,10 @@
 #include "editors/WinTrim.h"
 #include "editors/WinWaterMark.h"
 #include "platform/Paths.h"
-#include "services/FFmpegLoader.h"
+#include "services/UnicodeProtocol.h"
 #include "skin/Artwork.h"
 #include "skin/ItemDrawing.h"
+#include "windows/WinFileInfo.h"
 #include "workspace/Application.h"
 #include "workspace/ExceptionReport.h"
 #include "workspace/FilesListView.h"
@@ -37,6 +38,7 @@
 #include "workspace/ParameterPanel.h"
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileListBox.h"
+#include "workspace/Snapshots.h"
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
 
@@ -149,8 +151,10 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   // 3. Exceptions that escape a handler are reported by this window.
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->SetExceptionHandler([this](std::exception_ptr error) { ApplicationException(error); });
-  // 4. The player's libraries.
-  LoadPlayerLibraries();
+  // 4. The player's libraries.  A failure is only logged: the window opens all the same, and
+  // playing or converting reports it later.
+  if (!FFPlayer.AVLibLoaded() && !FFPlayer.LoadAVLib(paths::LibAVFolder().wstring()))
+    lstLog->addItem(Q(FFPlayer.LastErrMsg()));
 }
 
 TfrmMain::~TfrmMain() {
@@ -160,15 +164,8 @@ TfrmMain::~TfrmMain() {
   CCAVC.SetOnPreviewBitmap(nullptr);
   CCAVC.SetOnProgress(nullptr);
   CCAVC.SetOnTerminate(nullptr);
-}
-
-void TfrmMain::LoadPlayerLibraries() {
-  // The preview's player loads the same set; a failure is only logged: the window opens all
-  // the same, and playing or converting reports it later.
-  TFFmpegLoader &loader = FFLoader();
-  if (loader.LibsLoaded(PlayerLibs)) return;
-  loader.SetLibraryPath(paths::LibAVFolder().string());
-  if (!loader.LoadLibs(PlayerLibs)) lstLog->addItem(Q(loader.LastErrMsg()));
+  // While the controls are still there: the player's last events may reach them as it stops.
+  FFPlayer.Stop(true);
 }
 
 void TfrmMain::CreateMenus() {
@@ -588,6 +585,25 @@ void TfrmMain::ConnectHandlers() {
   On(cmbVolume, &QComboBox::activated, &TfrmMain::cmbVolumeChange);
   On(btnDefault, &QPushButton::clicked, &TfrmMain::btnDefaultClick);
 
+  On(btnPlay, &QPushButton::clicked, &TfrmMain::btnPlayClick);
+  On(btnPreviewPause, &QPushButton::clicked, &TfrmMain::btnPreviewPauseClick);
+  On(btnPreviewStop, &QPushButton::clicked, &TfrmMain::btnPreviewStopClick);
+  On(btnSnapshot, &QPushButton::clicked, &TfrmMain::btnSnapshotClick);
+  On(tbVolume, &QSlider::valueChanged, &TfrmMain::tbVolumeChange);
+  On(ckMute, &QCheckBox::clicked, &TfrmMain::ckMuteClick);
+  // The player's events reach the window on the GUI thread.
+  FFPlayer.OnFileOpen = [this](TCustomPlayer *, int64_t duration, int frameWidth, int frameHeight,
+                               int &screenWidth, int &screenHeight) {
+    Guarded(
+        [&] { FFPlayerFileOpen(duration, frameWidth, frameHeight, screenWidth, screenHeight); });
+  };
+  FFPlayer.OnPosition = [this](TCustomPlayer *, int64_t pts) {
+    Guarded([&] { FFPlayerPosition(pts); });
+  };
+  FFPlayer.OnState = [this](TCustomPlayer *, TPlayState state) {
+    Guarded([&] { FFPlayerState(state); });
+  };
+
   // A press anywhere else closes the profile list.
   qApp->installEventFilter(this);
 }
@@ -659,9 +675,14 @@ void TfrmMain::FormShow() {
   // 3. The profile box's text stands a little off its edges.
   cmbFormat->setTextMargins(4, 2, 0, 0);
 
-  // 4. Volume and mute as stored.
-  tbVolume->setValue(store.VolumeBarPosition());
+  // 4. Volume and mute as stored; the player follows them.
+  {
+    const QSignalBlocker blocker(tbVolume);
+    tbVolume->setValue(store.VolumeBarPosition());
+  }
   if (store.Mute() == 1 || store.Mute() == 0) ckMute->setChecked(store.Mute() == 1);
+  FFPlayer.SetAudioVolume(tbVolume->value());
+  FFPlayer.SetMute(ckMute->isChecked());
 
   // 5. The list's columns.
   lvFiles->SetUpColumns();
@@ -704,6 +725,8 @@ bool TfrmMain::FormCloseQuery() {
   CCAVC.SetOnProgress(nullptr);
   CCAVC.SetOnTerminate(nullptr);
   CCAVC.StopTask(true);
+  // The player ends on its own; the window does not wait for it.
+  FFPlayer.Stop(false);
   PreviewFrame = QImage();
   SpareFrame = QImage();
   RowOfTask.clear();
@@ -737,6 +760,11 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
   if (watched == cmbFormat && type == QEvent::MouseButtonDblClick) {
     Guarded([this] { btnFormatDropClick(); });
     return true;
+  }
+  if (type == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+    if (watched == tbPosition) Guarded([this] { tbPositionMouseUp(); });
+    if (watched == tbVolume) Guarded([this] { tbVolumeMouseUp(); });
   }
   auto *box = qobject_cast<QComboBox *>(watched);
   if (box == cmbVideoSize || box == cmbVideoBitRate || box == cmbSamplerate ||
@@ -781,8 +809,11 @@ void TfrmMain::AddFiles(const std::vector<std::string> &paths) {
     lvFiles->SelectRow(0);
     lvFiles->setFocus();
   }
-  // Play on an empty list asked for files first: the preview (its own unit) starts here and
-  // clears PlayAfterAdd.
+  // Play on an empty list asked for files first: now they are there.
+  if (PlayAfterAdd && FFiles.Count() > 0) {
+    PlayAfterAdd = false;
+    btnPlayClick();
+  }
 }
 
 void TfrmMain::UpdateListButtons() {
@@ -805,7 +836,7 @@ void TfrmMain::btnRemoveClick() {
   lvFiles->Model().Reload();
   lvFiles->SelectRow(next);
   UpdateListButtons();
-  // An emptied list stops the preview (the preview panel's unit).
+  if (FFiles.Count() == 0) StopPreview();
 }
 
 void TfrmMain::btnClearClick() {
@@ -814,7 +845,7 @@ void TfrmMain::btnClearClick() {
   FFiles.Clear();
   lvFiles->Model().Reload();
   UpdateListButtons();
-  // Clearing stops the preview (the preview panel's unit).
+  StopPreview();
 }
 
 void TfrmMain::btnEditClick() {
@@ -905,8 +936,12 @@ void TfrmMain::mnuWaterMarkClick() {
   FDialogs.ShowModal(waterMark);
 }
 
-// The file information window comes with its own unit.
-void TfrmMain::mnuVideoInfoClick() {}
+void TfrmMain::mnuVideoInfoClick() {
+  if (!frmFileInfo) frmFileInfo = std::make_unique<TfrmFileInfo>(this, FSkin);
+  const int row = lvFiles->SelectedRow();
+  frmFileInfo->SetSourceFile(row >= 0 && row < FFiles.Count() ? FFiles.Row(row).Caption : "");
+  FDialogs.ShowModal(*frmFileInfo);
+}
 
 void TfrmMain::mnuCheckAllClick() {
   FFiles.SetAllChecked(true);
@@ -984,7 +1019,10 @@ void TfrmMain::lvFilesMouseDown(const QPoint &globalPos) {
 }
 
 void TfrmMain::lvFilesDblClick() {
-  // Double click plays the selected row in the preview panel (its own unit).
+  if (lvFiles->SelectedRow() < 0) return;
+  // The row clicked plays, even while another one waits paused.
+  PreviewPaused = false;
+  btnPlayClick();
 }
 
 void TfrmMain::lvFilesCheckClick(int row) {
@@ -1023,6 +1061,164 @@ void TfrmMain::edtOutPutDirChange() {
   edtOutPutDir->setCursorPosition(0);
   edtOutPutDir->setToolTip(edtOutPutDir->text());
   Store().SetOutPutDir(S(edtOutPutDir->text()));
+}
+
+// Preview panel
+
+void TfrmMain::btnPlayClick() {
+  // 1. A paused preview goes on.
+  if (PreviewPaused) {
+    FFPlayer.Resume();
+    PreviewPaused = false;
+    PreviewStopped = false;
+    ShowPreviewMode(TPreviewMode::Playing);
+    return;
+  }
+  // 2. The player's libraries.
+  if (!FFPlayer.AVLibLoaded() && !FFPlayer.LoadAVLib(paths::LibAVFolder().wstring())) {
+    lstLog->addItem(Q(FFPlayer.LastErrMsg()));
+    return;
+  }
+  // 3. The selected row, or the first.
+  if (FFiles.Count() > 0) {
+    int row = lvFiles->SelectedRow();
+    if (row < 0) {
+      row = 0;
+      lvFiles->SelectRow(row);
+    }
+    PlayRow(row);
+    return;
+  }
+  // 4. Nothing to play yet: files first, then the preview starts (AddFiles).  A cancelled Add
+  // leaves nothing waiting for a later one.
+  PlayAfterAdd = true;
+  btnAddClick();
+  PlayAfterAdd = false;
+}
+
+void TfrmMain::PlayRow(int row) {
+  const std::string &file = FFiles.Row(row).Caption;
+  pnlPreview->SetPlayerDrawing(true);
+  if (!FFPlayer.Open(UTF8ToWide(file), pnlPreview->winId(), false)) {
+    // Nothing plays: the panel stays stopped and says why.
+    pnlPreview->SetPlayerDrawing(false);
+    lstLog->addItem(Q(FFPlayer.LastErrMsg()));
+    FDialogs.ShowMessage(this, WarningCaption,
+                         Q("Cannot play " + file + ":\n" + FFPlayer.LastErrMsg()),
+                         TMessageIcon::Warning);
+    return;
+  }
+  PreviewStopped = false;
+  PreviewPaused = false;
+  ShowPreviewMode(TPreviewMode::Playing);
+}
+
+void TfrmMain::btnPreviewPauseClick() {
+  if (PreviewPaused) return;
+  FFPlayer.Pause();
+  PreviewPaused = true;
+  PreviewStopped = false;
+  ShowPreviewMode(TPreviewMode::Paused);
+}
+
+void TfrmMain::btnPreviewStopClick() {
+  StopPreview();
+}
+
+void TfrmMain::StopPreview() {
+  // A file that has ended is still open (paused at its start): it is closed as well, so that
+  // an editor's player never meets it.
+  if (PreviewStopped && !FFPlayer.Playing()) return;
+  FFPlayer.Stop(true);
+  tbPosition->setValue(0);
+  tbPosition->setEnabled(false);
+  PreviewStopped = true;
+  PreviewPaused = false;
+  ShowPreviewMode(TPreviewMode::Stopped);
+  lblPosition->setText(StoppedTimeText);
+  lblDuration->setText(StoppedTimeText);
+  pnlPreview->SetPlayerDrawing(false);
+}
+
+void TfrmMain::ShowPreviewMode(TPreviewMode mode) {
+  const TPreviewControls controls = PreviewControlsOf(mode);
+  btnPlay->setEnabled(controls.Play);
+  btnPreviewPause->setEnabled(controls.Pause);
+  btnPreviewStop->setEnabled(controls.Stop);
+  btnSnapshot->setEnabled(controls.Snapshot);
+}
+
+void TfrmMain::btnSnapshotClick() {
+  const TBitmap *frame = FFPlayer.FrameSnapshot();
+  if (!frame || frame->Width() <= 0 || frame->Height() <= 0) return;
+  const QImage full = PictureOfBitmap(*frame);
+  // The small picture is what the panel shows: the frame fitted into it on black.
+  const QImage small = FittedPicture(full, pnlPreview->size(), Qt::black);
+  TSettingsStore store = Store();
+  const std::filesystem::path folder = SaveSnapshots(full, small, store, *FQuestions);
+  FDialogs.OpenInDesktop(Q(folder.string()));
+}
+
+void TfrmMain::tbPositionMouseUp() {
+  if (!tbPosition->isEnabled() || PreviewStopped) return;
+  FFPlayer.Seek(0, false,
+                SeekPosition(tbPosition->value(), tbPosition->maximum(), PreviewDuration));
+}
+
+void TfrmMain::tbVolumeChange() {
+  FFPlayer.SetAudioVolume(tbVolume->value());
+  // Keys and the wheel change the volume in steps; a drag is stored when it ends.
+  if (!tbVolume->isSliderDown()) Store().SetVolume(tbVolume->value());
+}
+
+void TfrmMain::tbVolumeMouseUp() {
+  Store().SetVolume(tbVolume->value());
+}
+
+void TfrmMain::ckMuteClick() {
+  FFPlayer.SetMute(ckMute->isChecked());
+  Store().SetMute(ckMute->isChecked());
+}
+
+void TfrmMain::FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight, int &screenWidth,
+                                int &screenHeight) {
+  // 1. What was opened, for the log.
+  lstLog->addItem(Q(FFPlayer.Probe().FileInfoText()));
+  lstLog->addItem(QString::asprintf("duration: %f, frame size: %dx%d", duration / 1000000.0,
+                                    frameWidth, frameHeight));
+  // 2. The video is scaled into the panel.
+  screenWidth = pnlPreview->width();
+  screenHeight = pnlPreview->height();
+  // 3. The length.
+  PreviewDuration = duration;
+  lblDuration->setText(Q(DurationText(DurationSeconds(duration))));
+  lblPosition->setText(StoppedTimeText);
+  // 4. One step of the bar per pixel; a file without a length cannot be sought.
+  tbPosition->setMaximum(std::max(tbPosition->width(), 1));
+  tbPosition->setValue(0);
+  tbPosition->setEnabled(duration > 0);
+}
+
+void TfrmMain::FFPlayerPosition(int64_t pts) {
+  // Positions that arrive after a stop, or while the ended file goes back to its start, are
+  // not shown: the labels read as stopped.
+  if (PreviewStopped) return;
+  lblPosition->setText(Q(PositionText(pts)));
+}
+
+void TfrmMain::FFPlayerState(TPlayState state) {
+  if (state != TPlayState::psEnd || PreviewStopped) return;
+  // The file waits at its start, paused; the panel shows the stopped state, and play opens the
+  // file again.
+  tbPosition->setValue(0);
+  FFPlayer.Seek(skAny, false, 0);
+  FFPlayer.Pause();
+  PreviewPaused = false;
+  PreviewStopped = true;
+  ShowPreviewMode(TPreviewMode::Stopped);
+  tbPosition->setEnabled(false);
+  lblPosition->setText(StoppedTimeText);
+  lblDuration->setText(StoppedTimeText);
 }
 
 // Profile box and its list

@@ -12,12 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "player/FFPlay.h"
 #include "services/FFmpegVCL.h"
 #include "skin/Artwork.h"
 #include "skin/SkinManager.h"
 #include "workspace/ConversionList.h"
 #include "workspace/FormatCatalogue.h"
 #include "workspace/GlobalUnit.h"
+#include "workspace/PreviewState.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/UserDialogs.h"
 
@@ -37,6 +39,7 @@ class TParameterPanel;
 class TProfileListBox;
 class TVideoSurface;
 class TfrmTrim;
+class TfrmFileInfo;
 struct TPanelState;
 struct TParamBoxState;
 
@@ -65,6 +68,10 @@ class TfrmMain : public QMainWindow {
   // Shows the rows again after their texts or check boxes changed.
   void RefreshRows();
   void RefreshRow(int row);
+
+  // Stops the preview and shows the panel stopped: before an editor opens (only one player may
+  // play at a time) and before Start.
+  void StopPreview();
 
   // Menus.
   QMenu *mnuFile, *mnuEdit, *mnuTools, *mnuSkin, *mnuRelated, *mnuHelp, *pmFiles;
@@ -113,6 +120,8 @@ class TfrmMain : public QMainWindow {
   bool SkipExitPrompt = false;
   bool PreviewStopped = true, PreviewPaused = false, PlayAfterAdd = false;
   int64_t PreviewDuration = 0;
+  // The preview's player, drawing into pnlPreview.
+  TFFPlayer FFPlayer;
   // Frames of the running batch: the encoder's preview frame (shown by the progress window) and
   // a spare one.  Made when the window is shown, released when it closes.
   QImage PreviewFrame, SpareFrame;
@@ -143,7 +152,6 @@ class TfrmMain : public QMainWindow {
   void CreateControls();
   void ConnectHandlers();
   void ApplyTheme();
-  void LoadPlayerLibraries();
   template <class Sender, class Signal>
   void On(Sender *sender, Signal signal, void (TfrmMain::*handler)());
 
@@ -195,6 +203,22 @@ class TfrmMain : public QMainWindow {
   void edtOutPutDirChange();
   void UpdateListButtons();
 
+  // Preview panel.
+  void btnPlayClick();
+  void btnPreviewPauseClick();
+  void btnPreviewStopClick();
+  void btnSnapshotClick();
+  void tbPositionMouseUp();
+  void tbVolumeChange();
+  void tbVolumeMouseUp();
+  void ckMuteClick();
+  void FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight, int &screenWidth,
+                        int &screenHeight);
+  void FFPlayerPosition(int64_t pts);
+  void FFPlayerState(TPlayState state);
+  void PlayRow(int row);
+  void ShowPreviewMode(TPreviewMode mode);
+
   // Profile box and its list.
   void cmbFormatChange();
   void cmbFormatClick();
@@ -240,6 +264,7 @@ class TfrmMain : public QMainWindow {
   TSkinManager FSkin;
   TFFmpegVCL CCAVC;
   TConversionList FFiles;
+  std::unique_ptr<TfrmFileInfo> frmFileInfo;  // made on first use
   std::vector<std::pair<QPushButton *, TToolGlyph>> FGlyphButtons;
   std::unique_ptr<TfrmTrim> frmTrim;  // made on first use, shown again for every trim
   bool FShown = false;

@@ -1,0 +1,83 @@
+// What the window tests of the preview panel and the auxiliary windows share: a private settings
+// store and home folder per test, the message boxes and dialogs answered by a recorder, the main
+// window on the X display (Xvfb) with files added through "&Add", and the player's sound sent to
+// SDL's "dummy" device.
+#pragma once
+
+#include <QObject>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/Fixtures.h"
+#include "tests/windows/RecordingDialogs.h"
+#include "workspace/Application.h"
+#include "workspace/SettingsStore.h"
+#include "workspace/WinMain.h"
+
+class TWindowFixture : public QObject {
+ protected:
+  std::unique_ptr<fixtures::TTempDir> FDir;
+  std::unique_ptr<TRecordingDialogs> FDialogs;
+  std::unique_ptr<TfrmMain> FWindow;
+
+  std::filesystem::path Dir() const { return FDir->Path(); }
+  std::string SettingsPath() const { return *FDir / "settings.ini"; }
+  TSettingsStore Store() const { return TSettingsStore(SettingsPath()); }
+
+  // For init() and cleanup().
+  void Begin() {
+    FDir = std::make_unique<fixtures::TTempDir>();
+    FDialogs = std::make_unique<TRecordingDialogs>();
+    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(SettingsPath()));
+  }
+  void End() {
+    if (FWindow) {
+      FWindow->SkipExitPrompt = true;
+      FWindow->close();
+      FWindow.reset();
+    }
+    FDialogs.reset();
+    FDir.reset();
+  }
+
+  // A copy of the media file `source` under `name` in the test's folder.
+  std::string Media(const std::string &source, const std::string &name) {
+    const std::filesystem::path path = Dir() / name;
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::copy_file(source, path, std::filesystem::copy_options::overwrite_existing);
+    return path.string();
+  }
+
+  TfrmMain &Open() {
+    FWindow = std::make_unique<TfrmMain>(FDialogs.get());
+    FWindow->FFPlayer.SetAudioDriver("dummy");
+    FWindow->show();
+    if (!QTest::qWaitForWindowExposed(FWindow.get())) qFatal("the main window was not exposed");
+    return *FWindow;
+  }
+
+  // The window with `files` added through "&Add".
+  TfrmMain &OpenWithFiles(const std::vector<std::string> &files) {
+    TfrmMain &window = Open();
+    for (const std::string &file : files) FDialogs->FilesToChoose << QString::fromStdString(file);
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    FDialogs->FilesToChoose.clear();
+    return window;
+  }
+};
+
+// The body of main() of a window test program.
+template <class Test>
+int RunWindowTests(int argc, char **argv) {
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  // Nothing a test does may reach the real home folder (the default folders live there).
+  static fixtures::TTempDir home;
+  setenv("HOME", home.Path().c_str(), 1);
+  setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
+  TApplication app(argc, argv);
+  Test test;
+  return QTest::qExec(&test, argc, argv);
+}
