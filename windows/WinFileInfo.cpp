@@ -16,6 +16,7 @@ namespace {
 
 constexpr int WindowWidth = 420, WindowHeight = 460;
 constexpr int SourceNameWidth = 270;
+constexpr int CaptionWidth = 90;
 
 QLineEdit *Field(QWidget *parent, const char *name) {
   auto *edit = new QLineEdit(parent);
@@ -35,8 +36,12 @@ QGroupBox *Group(QWidget *parent, const char *caption,
   form->setVerticalSpacing(6);
   form->setContentsMargins(14, 10, 14, 10);
   for (const auto &[label, field] : rows) {
+    // One width for the captions of both groups, so that their fields line up.
+    auto *caption = new QLabel(label, group);
+    caption->setMinimumWidth(CaptionWidth);
+    caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     field->setParent(group);
-    form->addRow(label, field);
+    form->addRow(caption, field);
   }
   return group;
 }
@@ -56,11 +61,13 @@ TfrmFileInfo::TfrmFileInfo(QWidget *owner, const TSkinManager &mainSkin)
 
   lblSourceName = new QLabel(this);
   lblSourceName->setObjectName("lblSourceName");
-  lblSourceName->setFixedWidth(SourceNameWidth);
+  // At least its designed width, and all the row has: a name of 45 characters is shown whole.
+  lblSourceName->setMinimumWidth(SourceNameWidth);
   lblFileLength = new QLabel(this);
   lblFileLength->setObjectName("lblFileLength");
   auto *file = new QFormLayout;
   file->setHorizontalSpacing(10);
+  file->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   file->addRow("File Name:", lblSourceName);
   file->addRow("Duration:", lblFileLength);
 
