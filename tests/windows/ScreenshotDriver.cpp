@@ -1,8 +1,9 @@
 // Drives the real main window on an X display (run it under xvfb-run, see
 // scripts/screenshots.sh) and writes the screenshots of the README into the folder given on the
 // command line: the window with a few files in the "Default" theme, with its profile list open,
-// and with the list open in the "Orange" theme; the trim, crop and watermark editors with a
-// frame in their previews (the watermark editor with a text and a picture on it).
+// with the list open in the "Orange" theme, with the preview playing, the file information
+// window, and the trim, crop and watermark editors with a frame in their previews (the watermark
+// editor with a text and a picture on it).
 #include <QAction>
 #include <QDialog>
 #include <QImageWriter>
@@ -30,21 +31,29 @@ namespace {
 const fs::path DemoFolder = "/tmp/morvane-demo";
 
 std::vector<std::string> DemoClips() {
-  const std::pair<const char *, const char *> clips[] = {
+  struct TDemoClip {
+    const char *Name, *Args;
+    bool Sound;
+  };
+  const TDemoClip clips[] = {
       {"Beach holiday.mp4",
-       "-f lavfi -i testsrc2=size=320x180:rate=25:duration=74 -c:v libx264 "
-       "-preset ultrafast"},
-      {"Birthday party.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=128 -c:v mpeg4"},
-      {"City at night.avi", "-f lavfi -i smptebars=size=320x240:rate=25:duration=45 -c:v mpeg4"},
+       "-f lavfi -i testsrc2=size=320x180:rate=25:duration=74 -c:v libx264 -preset ultrafast",
+       false},
+      {"Birthday party.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=128 -c:v mpeg4",
+       false},
+      {"City at night.avi", "-f lavfi -i smptebars=size=320x240:rate=25:duration=45 -c:v mpeg4",
+       false},
       {"Interview.mov",
-       "-f lavfi -i testsrc2=size=320x180:rate=25:duration=263 -c:v libx264 "
-       "-preset ultrafast"}};
+       "-f lavfi -i testsrc2=size=320x180:rate=25:duration=263 -f lavfi -i "
+       "sine=frequency=440:duration=263 -c:v libx264 -preset ultrafast -c:a aac -b:a 96k",
+       true}};
   std::vector<std::string> paths;
   fs::create_directories(DemoFolder / "Videos");
-  for (const auto &[name, args] : clips) {
+  for (const TDemoClip &clip : clips) {
+    const fs::path name = clip.Name;
     const std::string made = fixtures::Make(
-        std::string("demo-") + fs::path(name).stem().string() + fs::path(name).extension().string(),
-        std::string(args) + " -an");
+        "demo-" + name.stem().string() + (clip.Sound ? "-sound" : "") + name.extension().string(),
+        std::string(clip.Args) + (clip.Sound ? "" : " -an"));
     const fs::path shown = DemoFolder / "Videos" / name;
     fs::copy_file(made, shown, fs::copy_options::overwrite_existing);
     paths.push_back(shown.string());
@@ -120,6 +129,7 @@ int main(int argc, char **argv) {
     store.SetFormatCode(401);
     store.SetFormatName("PSP MPEG-4 Normal Quality (*.mp4)");
     store.SetCategoryCollapsed(4, false);
+    store.SetVolume(96);
   }
 
   TApplication app(argc, argv);
@@ -146,6 +156,26 @@ int main(int argc, char **argv) {
   window.lvFiles->setFocus();
   OpenProfileList(window);
   ok = Shoot(window, folder + "/main-window-orange.png") && ok;
+
+  // The preview playing the first clip, caught paused a little way in.
+  window.mnuSkinItems[0]->trigger();  // "Default"
+  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+  window.lvFiles->SelectRow(0);
+  window.FFPlayer.SetAudioDriver("dummy");
+  QTest::mouseClick(window.btnPlay, Qt::LeftButton);
+  QTest::qWait(2500);
+  QTest::mouseClick(window.btnPreviewPause, Qt::LeftButton);
+  ok = Shoot(window, folder + "/main-window-preview.png") && ok;
+  QTest::mouseClick(window.btnPreviewStop, Qt::LeftButton);
+
+  // The information window of the clip with sound.
+  window.lvFiles->SelectRow(3);
+  dialogs.OnModal = [&](QDialog &info) {
+    QTest::qWaitForWindowExposed(&info);
+    ok = Shoot(info, folder + "/file-information.png") && ok;
+  };
+  window.pmVideoInfo->trigger();
+  dialogs.OnModal = nullptr;
 
   window.mnuSkinItems[0]->trigger();  // "Default" again for the editors
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
