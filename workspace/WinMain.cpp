@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -761,6 +762,11 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
     Guarded([this] { btnFormatDropClick(); });
     return true;
   }
+  if (watched == tbPosition && type == QEvent::MouseButtonPress &&
+      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+    const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+    Guarded([&] { tbPositionMouseDown(at); });
+  }
   if (type == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
     if (watched == tbPosition) Guarded([this] { tbPositionMouseUp(); });
@@ -1157,6 +1163,19 @@ void TfrmMain::btnSnapshotClick() {
   TSettingsStore store = Store();
   const std::filesystem::path folder = SaveSnapshots(full, small, store, *FQuestions);
   FDialogs.OpenInDesktop(Q(folder.string()));
+}
+
+void TfrmMain::tbPositionMouseDown(const QPoint &at) {
+  // A press beside the knob puts the knob there (rather than a page further), and the slider
+  // then drags it from there: the release seeks to where the user pointed.
+  if (!tbPosition->isEnabled()) return;
+  const int pointed = QStyle::sliderValueFromPosition(tbPosition->minimum(), tbPosition->maximum(),
+                                                      at.x(), tbPosition->width());
+  const int knob = tbPosition->style()->pixelMetric(QStyle::PM_SliderLength, nullptr, tbPosition);
+  const int span = std::max(tbPosition->width(), 1);
+  if (std::abs(pointed - tbPosition->value()) * span >
+      (knob / 2) * (tbPosition->maximum() - tbPosition->minimum()))
+    tbPosition->setValue(pointed);
 }
 
 void TfrmMain::tbPositionMouseUp() {

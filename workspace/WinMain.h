@@ -208,6 +208,7 @@ class TfrmMain : public QMainWindow {
   void btnPreviewPauseClick();
   void btnPreviewStopClick();
   void btnSnapshotClick();
+  void tbPositionMouseDown(const QPoint &at);
   void tbPositionMouseUp();
   void tbVolumeChange();
   void tbVolumeMouseUp();

@@ -171,8 +171,7 @@ int main(int argc, char **argv) {
   // The information window of the clip with sound.
   window.lvFiles->SelectRow(3);
   dialogs.OnModal = [&](QDialog &info) {
-    QTest::qWaitForWindowExposed(&info);
-    ok = Shoot(info, folder + "/file-information.png") && ok;
+    ok = QTest::qWaitForWindowExposed(&info) && Shoot(info, folder + "/file-information.png") && ok;
   };
   window.pmVideoInfo->trigger();
   dialogs.OnModal = nullptr;
