@@ -1136,6 +1136,11 @@ void TfrmMain::StopPreview() {
   // an editor's player never meets it.
   if (PreviewStopped && !FFPlayer.Playing()) return;
   FFPlayer.Stop(true);
+  ShowPreviewStopped();
+  pnlPreview->SetPlayerDrawing(false);
+}
+
+void TfrmMain::ShowPreviewStopped() {
   tbPosition->setValue(0);
   tbPosition->setEnabled(false);
   PreviewStopped = true;
@@ -1143,7 +1148,6 @@ void TfrmMain::StopPreview() {
   ShowPreviewMode(TPreviewMode::Stopped);
   lblPosition->setText(StoppedTimeText);
   lblDuration->setText(StoppedTimeText);
-  pnlPreview->SetPlayerDrawing(false);
 }
 
 void TfrmMain::ShowPreviewMode(TPreviewMode mode) {
@@ -1229,15 +1233,9 @@ void TfrmMain::FFPlayerState(TPlayState state) {
   if (state != TPlayState::psEnd || PreviewStopped) return;
   // The file waits at its start, paused; the panel shows the stopped state, and play opens the
   // file again.
-  tbPosition->setValue(0);
   FFPlayer.Seek(skAny, false, 0);
   FFPlayer.Pause();
-  PreviewPaused = false;
-  PreviewStopped = true;
-  ShowPreviewMode(TPreviewMode::Stopped);
-  tbPosition->setEnabled(false);
-  lblPosition->setText(StoppedTimeText);
-  lblDuration->setText(StoppedTimeText);
+  ShowPreviewStopped();
 }
 
 // Profile box and its list

@@ -219,6 +219,8 @@ class TfrmMain : public QMainWindow {
   void FFPlayerState(TPlayState state);
   void PlayRow(int row);
   void ShowPreviewMode(TPreviewMode mode);
+  // The bar, the buttons, the labels and the flags of a preview that is not running.
+  void ShowPreviewStopped();
 
   // Profile box and its list.
   void cmbFormatChange();

@@ -20,7 +20,7 @@
 
 #include "platform/Paths.h"
 #include "tests/support/Fixtures.h"
-#include "tests/windows/RecordingDialogs.h"
+#include "tests/windows/WindowFixture.h"
 #include "workspace/Application.h"
 #include "workspace/ConversionList.h"
 #include "workspace/FilesListView.h"
@@ -58,35 +58,13 @@ QList<bool> RowChecks(TfrmMain &window) {
 
 }  // namespace
 
-class TMainWindowTest : public QObject {
+class TMainWindowTest : public TWindowFixture {
   Q_OBJECT
 
  private:
-  std::unique_ptr<fixtures::TTempDir> FDir;
-  std::unique_ptr<TRecordingDialogs> FDialogs;
-  std::unique_ptr<TfrmMain> FWindow;
-
-  std::string SettingsPath() const { return *FDir / "settings.ini"; }
-  TSettingsStore Store() const { return TSettingsStore(SettingsPath()); }
-
   // A short media file under `name` in the test's folder.
   std::string Media(const std::string &name, bool audioOnly = false) {
-    const fs::path path = FDir->Path() / name;
-    fs::create_directories(path.parent_path());
-    fs::copy_file(audioOnly ? fixtures::AudioMp3(2.0) : fixtures::Clip(2.0), path,
-                  fs::copy_options::overwrite_existing);
-    return path.string();
-  }
-
-  TfrmMain &Open() {
-    FWindow = std::make_unique<TfrmMain>(FDialogs.get());
-    FWindow->show();
-    if (!QTest::qWaitForWindowExposed(FWindow.get())) qFatal("the main window was not exposed");
-    FWindow->activateWindow();
-    // Without a window manager the window may not become active; focus is checked where it
-    // matters.
-    (void)QTest::qWaitForWindowActive(FWindow.get());
-    return *FWindow;
+    return TWindowFixture::Media(audioOnly ? fixtures::AudioMp3(2.0) : fixtures::Clip(2.0), name);
   }
 
   // The window with the rows of `names` added through "&Add".
@@ -122,21 +100,8 @@ class TMainWindowTest : public QObject {
   }
 
  private slots:
-  void init() {
-    FDir = std::make_unique<fixtures::TTempDir>();
-    FDialogs = std::make_unique<TRecordingDialogs>();
-    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(SettingsPath()));
-  }
-
-  void cleanup() {
-    if (FWindow) {
-      FWindow->SkipExitPrompt = true;
-      FWindow->close();
-      FWindow.reset();
-    }
-    FDialogs.reset();
-    FDir.reset();
-  }
+  void init() { Begin(); }
+  void cleanup() { End(); }
 
   void firstStartWithoutSettingsStore() {
     QVERIFY(!fs::exists(SettingsPath()));
@@ -717,14 +682,7 @@ class TMainWindowTest : public QObject {
 };
 
 int main(int argc, char **argv) {
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  // Nothing a test does may reach the real home folder (the default output folder lives there).
-  static fixtures::TTempDir home;
-  setenv("HOME", home.Path().c_str(), 1);
-  setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
-  TApplication app(argc, argv);
-  TMainWindowTest test;
-  return QTest::qExec(&test, argc, argv);
+  return RunWindowTests<TMainWindowTest>(argc, argv);
 }
 
 #include "MainWindowTest.moc"

@@ -1,7 +1,6 @@
-// What the window tests of the preview panel and the auxiliary windows share: a private settings
-// store and home folder per test, the message boxes and dialogs answered by a recorder, the main
-// window on the X display (Xvfb) with files added through "&Add", and the player's sound sent to
-// SDL's "dummy" device.
+// What the window tests share: a private settings store and home folder per test, the message
+// boxes and dialogs answered by a recorder, the main window on the X display (Xvfb) with files
+// added through "&Add", and the player's sound sent to SDL's "dummy" device.
 #pragma once
 
 #include <QObject>
@@ -56,6 +55,10 @@ class TWindowFixture : public QObject {
     FWindow->FFPlayer.SetAudioDriver("dummy");
     FWindow->show();
     if (!QTest::qWaitForWindowExposed(FWindow.get())) qFatal("the main window was not exposed");
+    FWindow->activateWindow();
+    // Without a window manager the window may not become active; focus is checked where it
+    // matters.
+    (void)QTest::qWaitForWindowActive(FWindow.get());
     return *FWindow;
   }
 
