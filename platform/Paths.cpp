@@ -26,10 +26,20 @@ fs::path HomeFolder() {
   return "/tmp";
 }
 
-fs::path ConfigFolder() {
-  const fs::path xdg = EnvText("XDG_CONFIG_HOME");
+// The program's folder under an XDG base folder: the variable's value when it is an absolute
+// path, otherwise `fallback` in the home folder.
+static fs::path XdgFolder(const char *variable, const char *fallback) {
+  const fs::path xdg = EnvText(variable);
   if (!xdg.empty() && xdg.is_absolute()) return xdg / "morvane";
-  return HomeFolder() / ".config" / "morvane";
+  return HomeFolder() / fallback / "morvane";
+}
+
+fs::path ConfigFolder() {
+  return XdgFolder("XDG_CONFIG_HOME", ".config");
+}
+
+fs::path CacheFolder() {
+  return XdgFolder("XDG_CACHE_HOME", ".cache");
 }
 
 fs::path ExecutableFolder() {

@@ -15,6 +15,10 @@ std::filesystem::path HomeFolder();
 // absolute path (the XDG rules say relative values are to be ignored).
 std::filesystem::path ConfigFolder();
 
+// $XDG_CACHE_HOME/morvane, or ~/.cache/morvane under the same rules: files the program may lose
+// without harm (the update document and its copy).
+std::filesystem::path CacheFolder();
+
 // The folder of the running executable (from /proc/self/exe); empty when it cannot be read.
 std::filesystem::path ExecutableFolder();
 

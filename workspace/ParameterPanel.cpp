@@ -117,7 +117,7 @@ void TParameterPanel::FillList(TParamBoxState &box, const std::string &value,
   box.Enabled = true;
 }
 
-TPanelState TParameterPanel::Load(int formatCode) const {
+TPanelState TParameterPanel::Lists(int formatCode) const {
   const TFormatInfo info = FCatalogue.Read(formatCode);
   TPanelState s;
   FillList(s.VideoSize, info.VideoSize, false);
@@ -129,14 +129,24 @@ TPanelState TParameterPanel::Load(int formatCode) const {
   FillList(s.AudioEncoder, info.AudioEncoder, true);
   FillList(s.Channel, info.Channel, true);
   FillList(s.Volume, info.Volume, true);
+  return s;
+}
 
+void TParameterPanel::EnableGroups(TPanelState &s) {
+  SetGroup({&s.VideoSize, &s.VideoBitRate, &s.FrameRate, &s.VideoEncoder, &s.Zoom},
+           !s.VideoEncoder.Items.empty());
+  SetGroup({&s.AudioBitRate, &s.SampleRate, &s.AudioEncoder, &s.Channel, &s.Volume},
+           !s.AudioEncoder.Items.empty());
+}
+
+TPanelState TParameterPanel::Load(int formatCode) const {
+  TPanelState s = Lists(formatCode);
   const std::string zoom = FStore.ReadProfile(formatCode, pk::paraZoom, "full");
   if (zoom != "null" && !zoom.empty()) {
     s.Zoom.Items.assign(std::begin(ZoomItems), std::end(ZoomItems));
     s.Zoom.Enabled = true;
-    static const char *const values[] = {"full", "lbox", "pan", "center"};
-    const auto it = std::find(std::begin(values), std::end(values), zoom);
-    s.Zoom.Select(it == std::end(values) ? -1 : static_cast<int>(it - std::begin(values)));
+    const auto it = std::find(std::begin(ZoomValues), std::end(ZoomValues), zoom);
+    s.Zoom.Select(it == std::end(ZoomValues) ? -1 : static_cast<int>(it - std::begin(ZoomValues)));
   }
 
   s.VideoSize.SetText(FStore.ReadProfile(formatCode, pk::paraVideoSize, "320x240"));
@@ -150,10 +160,7 @@ TPanelState TParameterPanel::Load(int formatCode) const {
   s.Volume.Select(FStore.ReadProfileInteger(formatCode, pk::iVolume, 0));
   s.AudioEncoder.Select(FStore.ReadProfileInteger(formatCode, pk::iAudioEncoder, 0));
 
-  SetGroup({&s.VideoSize, &s.VideoBitRate, &s.FrameRate, &s.VideoEncoder, &s.Zoom},
-           !s.VideoEncoder.Items.empty());
-  SetGroup({&s.AudioBitRate, &s.SampleRate, &s.AudioEncoder, &s.Channel, &s.Volume},
-           !s.AudioEncoder.Items.empty());
+  EnableGroups(s);
   return s;
 }
 
@@ -171,20 +178,17 @@ void TParameterPanel::RejectText(TParamBoxState &box, const std::string &message
 }
 
 void TParameterPanel::ZoomChanged(int formatCode, const TParamBoxState &box) {
-  static const char *const values[] = {"full", "lbox", "pan"};
   if (box.ItemIndex >= 0 && box.ItemIndex < 3)
-    FStore.WriteProfile(formatCode, pk::paraZoom, values[box.ItemIndex]);
+    FStore.WriteProfile(formatCode, pk::paraZoom, ZoomValues[box.ItemIndex]);
 }
 
 void TParameterPanel::VideoSizeChosen(int formatCode, const TParamBoxState &box) {
   WriteValue(formatCode, pk::iVideoSize, pk::paraVideoSize, box.ItemIndex, box.Text);
 }
 
-bool TParameterPanel::VideoSizeLeft(int formatCode, TParamBoxState &box) {
-  if (box.Unused()) return false;
+TFrameSizeCheck TParameterPanel::CheckVideoSize(TParamBoxState &box) {
   const std::string t = box.Text;
-  const int i = IndexOf(box.Items, t);
-  if (LowerCase(t).find(AsSource) != std::string::npos) return false;
+  if (LowerCase(t).find(AsSource) != std::string::npos) return TFrameSizeCheck::AsSource;
   const size_t x = t.rfind('x');
   const auto w = x == std::string::npos ? std::nullopt : IntegerText(t.substr(0, x));
   const auto h = x == std::string::npos ? std::nullopt : IntegerText(t.substr(x + 1));
@@ -192,25 +196,48 @@ bool TParameterPanel::VideoSizeLeft(int formatCode, TParamBoxState &box) {
   // frame size either.
   if (!w || !h || *w < 0 || *h < 0) {
     RejectText(box, "Frame Size is not a valid value!");
-    return false;
+    return TFrameSizeCheck::Invalid;
   }
-  if (*w % 2 != 0 || *h % 2 != 0 || *w == 0 || *h == 0) {
-    auto even = [](int v) { return v / 2 * 2 == 0 ? 2 : v / 2 * 2; };
-    const std::string corrected = std::to_string(even(*w)) + "x" + std::to_string(even(*h));
-    FQuestions.ShowMessage("Frame Size must be a multiple of 2.\nThe correct value:" + corrected,
-                           InputErrorCaption);
-    box.SetText(corrected);
-  }
+  if (*w % 2 == 0 && *h % 2 == 0 && *w != 0 && *h != 0) return TFrameSizeCheck::Valid;
+  auto even = [](int v) { return v / 2 * 2 == 0 ? 2 : v / 2 * 2; };
+  const std::string corrected = std::to_string(even(*w)) + "x" + std::to_string(even(*h));
+  FQuestions.ShowMessage("Frame Size must be a multiple of 2.\nThe correct value:" + corrected,
+                         InputErrorCaption);
+  box.SetText(corrected);
+  return TFrameSizeCheck::Corrected;
+}
+
+bool TParameterPanel::VideoSizeLeft(int formatCode, TParamBoxState &box) {
+  if (box.Unused()) return false;
+  const int i = IndexOf(box.Items, box.Text);  // taken before any correction
+  const TFrameSizeCheck check = CheckVideoSize(box);
+  if (check == TFrameSizeCheck::AsSource || check == TFrameSizeCheck::Invalid) return false;
   WriteValue(formatCode, pk::iVideoSize, pk::paraVideoSize, i >= 0 ? i : 0, box.Text);
   return true;
 }
 
+bool TParameterPanel::CheckVideoBitRate(TParamBoxState &box) {
+  if (IsIntegerText(box.Text) || box.Text == AsSource) return true;
+  RejectText(box, "Video BitRate is not a valid value!");
+  return false;
+}
+
+bool TParameterPanel::CheckSampleRate(TParamBoxState &box) {
+  if (IsIntegerText(box.Text) || box.Text == AsSource) return true;
+  RejectText(box, "Audio SampleRate is not a valid value!");
+  return false;
+}
+
+bool TParameterPanel::CheckAudioBitRate(TParamBoxState &box) {
+  if (IsIntegerText(box.Text) || IsNumberText(box.Text) || box.Text == AsSource) return true;
+  RejectText(box, "Audio BitRate is not a valid value!");
+  return false;
+}
+
 void TParameterPanel::VideoBitRateChanged(int formatCode, TParamBoxState &box) {
   if (box.Unused()) return;
-  if (IsIntegerText(box.Text) || box.Text == AsSource)
+  if (CheckVideoBitRate(box))
     WriteValue(formatCode, pk::iVideoBitRate, pk::paraVideoBitRate, box.ItemIndex, box.Text);
-  else
-    RejectText(box, "Video BitRate is not a valid value!");
 }
 
 void TParameterPanel::FrameRateChanged(int formatCode, const TParamBoxState &box) {
@@ -245,10 +272,8 @@ void TParameterPanel::CopyAdvancedH264Keys(int formatCode) {
 
 void TParameterPanel::SampleRateChanged(int formatCode, TParamBoxState &box) {
   if (box.Unused()) return;
-  if (IsIntegerText(box.Text) || box.Text == AsSource)
+  if (CheckSampleRate(box))
     WriteValue(formatCode, pk::iSampleRate, pk::paraSampleRate, box.ItemIndex, box.Text);
-  else
-    RejectText(box, "Audio SampleRate is not a valid value!");
 }
 
 void TParameterPanel::AudioEncoderChanged(int formatCode, const TParamBoxState &box) {
@@ -260,10 +285,8 @@ void TParameterPanel::AudioEncoderChanged(int formatCode, const TParamBoxState &
 
 void TParameterPanel::AudioBitRateChanged(int formatCode, TParamBoxState &box) {
   if (box.Unused()) return;
-  if (IsIntegerText(box.Text) || IsNumberText(box.Text) || box.Text == AsSource)
+  if (CheckAudioBitRate(box))
     WriteValue(formatCode, pk::iAudioBitRate, pk::paraAudioBitRate, box.ItemIndex, box.Text);
-  else
-    RejectText(box, "Audio BitRate is not a valid value!");
 }
 
 void TParameterPanel::ChannelChanged(int formatCode, const TParamBoxState &box) {

@@ -47,6 +47,16 @@ std::optional<std::string> EngineVolumeOfItem(const std::string &item);
 std::optional<std::string> ChannelOfItem(const std::string &item);
 
 inline constexpr const char ZoomItems[3][13] = {"Full Screen", "Letter Box", "Pan and Scan"};
+// `paraZoom` of the zoom items, by item index; "center" has no item.
+inline constexpr const char *ZoomValues[4] = {"full", "lbox", "pan", "center"};
+
+// What leaving the frame-size box found.
+enum class TFrameSizeCheck {
+  AsSource,   // "as source" (in any case): passes, there is no size to write
+  Invalid,    // no frame size: reported, and item 1 selected when there is more than one
+  Corrected,  // an odd or zero part, rounded to an even size, reported and put into the box
+  Valid,      // an even size
+};
 
 class TParameterPanel {
  public:
@@ -82,6 +92,24 @@ class TParameterPanel {
   // Returns true when it seeded the section.
   bool EnsureSeeded(int formatCode);
 
+  // The checks of the editable boxes, without writing anything.  A text that is no value is
+  // reported and the box falls back to its item 1 (when it has more than one); the bit rate and
+  // sample rate checks return whether the text passed.
+  TFrameSizeCheck CheckVideoSize(TParamBoxState &box);
+  bool CheckVideoBitRate(TParamBoxState &box);
+  bool CheckSampleRate(TParamBoxState &box);
+  bool CheckAudioBitRate(TParamBoxState &box);
+
+  // The nine boxes the format INI fills, with their lists and nothing selected; a box without a
+  // list is disabled.  The zoom box is left empty.
+  TPanelState Lists(int formatCode) const;
+  // The video group is switched on (black text) when its encoder box has items, otherwise off
+  // (grey); the same for the audio group.
+  static void EnableGroups(TPanelState &state);
+
+  // The advanced H.264 values of the profile's format INI section, copied into its settings.
+  void CopyAdvancedH264Keys(int formatCode);
+
   // Key filters of the editable boxes.
   static bool FrameSizeKeyAccepted(const std::string &text, char key);
   static bool NumericKeyAccepted(char key);
@@ -91,7 +119,6 @@ class TParameterPanel {
   void WriteValue(int formatCode, const char *indexKey, const char *valueKey, int index,
                   const std::string &value);
   void RejectText(TParamBoxState &box, const std::string &message);
-  void CopyAdvancedH264Keys(int formatCode);
 
   const TFormatCatalogue &FCatalogue;
   TSettingsStore &FStore;
