@@ -1,6 +1,7 @@
 #include "workspace/GlobalUnit.h"
 
 #include <cstdlib>
+#include <iterator>
 
 #include "platform/Paths.h"
 
@@ -13,6 +14,7 @@ constexpr const char HelpAddress[] = "https://www.morvane.com/mp4-video-converte
 constexpr const char UpdateAddress[] =
     "https://www.morvane.com/download/morvane-mp4-video-converter";
 constexpr const char WebSiteAddress[] = "https://www.morvane.com/mp4-video-converter/";
+constexpr const char UpdateDocumentAddress[] = "https://www.morvane.com/morvane/morvanenet.xml";
 constexpr const char SupportAddress[] = "https://www.morvane.com/";
 constexpr TRelatedProduct RelatedProducts[RelatedProductCount] = {
     {"Morvane Audio Converter", "https://www.morvane.com/audio-converter/"},
@@ -25,6 +27,21 @@ constexpr TRelatedProduct RelatedProducts[RelatedProductCount] = {
     {"Morvane Subtitle Editor", "https://www.morvane.com/subtitle-editor/"},
     {"Morvane Media Player", "https://www.morvane.com/media-player/"},
     {"Morvane Photo Resizer", "https://www.morvane.com/photo-resizer/"}};
+
+const TAdInfo BuiltInAds[BuiltInAdCount] = {
+    {"Convert a whole batch of clips for iPod, iPhone, PSP or your phone in one go.",
+     "https://www.morvane.com/mp4-video-converter/"},
+    {"Trim, crop and add your own watermark before you convert: Edit > Trim, Crop, Water Mark.",
+     "https://www.morvane.com/mp4-video-converter/help.html#editors"},
+    {"Keep a still of any moment: the preview's camera button saves it as BMP or JPEG.",
+     "https://www.morvane.com/mp4-video-converter/help.html#snapshots"},
+    {"115 ready-made profiles in 25 groups, from Apple TV to DV and MP3.",
+     "https://www.morvane.com/mp4-video-converter/profiles.html"},
+    {"Tip: set the work priority to Idle (Tools > Preference) to keep working while you convert.",
+     "https://www.morvane.com/mp4-video-converter/help.html#preferences"},
+    {"A newer Morvane MP4 Video Converter may be out: see what is new.",
+     "https://www.morvane.com/download/morvane-mp4-video-converter"},
+    {"Questions or ideas? Write to us: we read every message.", "https://www.morvane.com/"}};
 
 std::string EnvOr(const char *name, const std::string &fallback) {
   const char *value = std::getenv(name);
@@ -90,6 +107,15 @@ std::string SupportUrl() {
 
 const TRelatedProduct (&RelatedSoftware())[RelatedProductCount] {
   return RelatedProducts;
+}
+
+const std::vector<TAdInfo> &BuiltInAdList() {
+  static const std::vector<TAdInfo> list(std::begin(BuiltInAds), std::end(BuiltInAds));
+  return list;
+}
+
+std::string DefaultUpdateDocumentUrl() {
+  return UpdateDocumentAddress;
 }
 
 std::string DefaultSettingsIniPath() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TGlobalObject {
  public:
@@ -50,6 +51,18 @@ struct TRelatedProduct {
 };
 inline constexpr int RelatedProductCount = 10;
 const TRelatedProduct (&RelatedSoftware())[RelatedProductCount];
+
+// A notice the progress window shows while converting: a line of text and the page it links to.
+// The update document brings the current ones; these are shown when it cannot be had.
+struct TAdInfo {
+  std::string Info;
+  std::string Url;
+};
+inline constexpr int BuiltInAdCount = 7;
+const std::vector<TAdInfo> &BuiltInAdList();
+
+// Where the update document is served when the settings store names no other address.
+std::string DefaultUpdateDocumentUrl();
 
 inline constexpr const char SettingsIniName[] = "morvanemp4videoconverter.ini";
 inline constexpr const char FormatIniName[] = "morvanemp4format.ini";

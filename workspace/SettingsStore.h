@@ -25,6 +25,8 @@ inline constexpr const char SnapSmallSize[] = "snapSmallSize";
 inline constexpr const char SnapBmp[] = "snapBmp";
 inline constexpr const char SnapJpg[] = "snapJpg";
 inline constexpr const char JpgCmp[] = "jpgCmp";
+// The address of the update document (the program's default when absent).
+inline constexpr const char UpdateDocumentUrl[] = "UpdateDocumentUrl";
 inline constexpr const char ListSection[] = "lstformat";
 }  // namespace settingskeys
 
