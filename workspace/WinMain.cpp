@@ -40,6 +40,7 @@
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileListBox.h"
 #include "workspace/Snapshots.h"
+#include "workspace/UpdateCheck.h"
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
 
@@ -694,6 +695,28 @@ void TfrmMain::FormShow() {
 
   // 7. The profile list and the panel of the current profile.
   BuildProfileList();
+
+  // 8. The update check, in the background: the window takes input while it runs.
+  StartUpdateCheck();
+}
+
+void TfrmMain::StartUpdateCheck() {
+  FUpdateCheck = std::make_unique<TUpdateCheck>(
+      TUpdateCheckSetup{UpdateDocumentUrl(Store()), paths::CacheFolder(), FGlobal->VersionText(),
+                        FGlobal->ProductTitle()},
+      *FQuestions);
+  FUpdateCheck->OnUpgrade = [this] {
+    // Only the download page is opened: nothing the program fetched is ever run.
+    FDialogs.OpenInDesktop(Q(FGlobal->UpdateUrl()));
+    SkipExitPrompt = true;
+    close();
+  };
+  FUpdateCheck->OnError = [this](std::exception_ptr error) { ApplicationException(error); };
+  FUpdateCheck->OnFinished = [this] {
+    NewVersion = FUpdateCheck->NewVersion();
+    AdList = FUpdateCheck->AdList();
+  };
+  FUpdateCheck->Start();
 }
 
 void TfrmMain::resizeEvent(QResizeEvent *event) {
@@ -715,6 +738,8 @@ bool TfrmMain::FormCloseQuery() {
   if (!FGlobal) return true;
   if (!SkipExitPrompt && !FDialogs.AskYesNo(this, WarningCaption, "Do you really want to exit?"))
     return false;
+  // The check's question or report must not come up over a window that is going away.
+  if (FUpdateCheck) FUpdateCheck->Abort();
   // A store that cannot be written is reported, but it does not keep the user from leaving.
   try {
     SaveProfileListState();

@@ -37,6 +37,7 @@ class QToolButton;
 class TFilesListView;
 class TParameterPanel;
 class TProfileListBox;
+class TUpdateCheck;
 class TVideoSurface;
 class TfrmTrim;
 class TfrmFileInfo;
@@ -118,6 +119,10 @@ class TfrmMain : public QMainWindow {
   std::string CurrentFormatName;
   std::vector<int> RowOfTask;  // the conversion-list row of every task of the running batch
   bool SkipExitPrompt = false;
+  // From the update check: the version the product's site offers, and the notices the progress
+  // window shows (empty until the check has finished).
+  std::string NewVersion;
+  std::vector<TAdInfo> AdList;
   bool PreviewStopped = true, PreviewPaused = false, PlayAfterAdd = false;
   int64_t PreviewDuration = 0;
   // The preview's player, drawing into pnlPreview.
@@ -157,6 +162,7 @@ class TfrmMain : public QMainWindow {
 
   // Window handlers.
   void FormShow();
+  void StartUpdateCheck();
   bool FormCloseQuery();
   void ApplicationException(std::exception_ptr error);
 
@@ -264,6 +270,7 @@ class TfrmMain : public QMainWindow {
   IUserDialogs &FDialogs;
   std::unique_ptr<TGlobalObject> FGlobal;
   std::unique_ptr<TDialogQuestions> FQuestions;
+  std::unique_ptr<TUpdateCheck> FUpdateCheck;
   TSkinManager FSkin;
   TFFmpegVCL CCAVC;
   TConversionList FFiles;

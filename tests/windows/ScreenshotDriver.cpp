@@ -122,6 +122,9 @@ int main(int argc, char **argv) {
   const std::string settings = (DemoFolder / "morvanemp4videoconverter.ini").string();
   setenv("MORVANE_SETTINGS_INI", settings.c_str(), 1);
   setenv("MORVANE_FORMAT_INI", MORVANE_BINARY_DIR "/data/morvanemp4format.ini", 1);
+  // The update check asks a port of 127.0.0.1 where nothing listens: the built-in notices.
+  setenv("MORVANE_UPDATE_URL", "http://127.0.0.1:9/morvane/morvanenet.xml", 1);
+  setenv("XDG_CACHE_HOME", (DemoFolder / "cache").c_str(), 1);
   const std::vector<std::string> clips = DemoClips();
   {
     TSettingsStore store(settings);
