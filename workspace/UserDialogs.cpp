@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "workspace/ConversionList.h"
+#include "workspace/WinDirectory.h"
 
 namespace {
 
@@ -50,9 +51,10 @@ QString TDesktopDialogs::ChooseFile(QWidget *parent, const QStringList &nameFilt
   return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
-// Stand-in for the program's own folder chooser: the toolkit's folder dialog.
 QString TDesktopDialogs::ChooseFolder(QWidget *parent, const QString &start) {
-  return QFileDialog::getExistingDirectory(parent, QString(), start);
+  TfmDirectory chooser(parent, FSkin ? *FSkin : FDefaultSkin, *this);
+  chooser.SelectFolder(start);
+  return chooser.exec() == QDialog::Accepted ? chooser.Path() : QString();
 }
 
 int TDesktopDialogs::ShowModal(QDialog &dialog) {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "skin/SkinManager.h"
 #include "workspace/JobQuestions.h"
 
 class QDialog;
@@ -36,6 +37,9 @@ class IUserDialogs {
 
 class TDesktopDialogs : public IUserDialogs {
  public:
+  // The theme the folder chooser takes (the main window's); the default theme until set.
+  void SetSkin(const TSkinManager *skin) { FSkin = skin; }
+
   bool AskYesNo(QWidget *parent, const QString &caption, const QString &text) override;
   void ShowMessage(QWidget *parent, const QString &caption, const QString &text,
                    TMessageIcon icon) override;
@@ -44,6 +48,10 @@ class TDesktopDialogs : public IUserDialogs {
   QString ChooseFolder(QWidget *parent, const QString &start) override;
   int ShowModal(QDialog &dialog) override;
   void OpenInDesktop(const QString &target) override;
+
+ private:
+  const TSkinManager *FSkin = nullptr;
+  TSkinManager FDefaultSkin;
 };
 
 // The questions of the workspace logic (parameter checks, destination naming) as message boxes

@@ -43,6 +43,7 @@
 #include "workspace/UpdateCheck.h"
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
+#include "workspace/WinPreference.h"
 
 namespace {
 
@@ -145,6 +146,7 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   QApplication::setApplicationName(Q(FGlobal->ProductTitle()));
   FQuestions = std::make_unique<TDialogQuestions>(FDialogs, this, Q(FGlobal->ProductTitle()));
   setWindowIcon(ProductIcon());
+  if (auto *desktop = dynamic_cast<TDesktopDialogs *>(FOwnDialogs.get())) desktop->SetSkin(&FSkin);
   CreateControls();
   ConnectHandlers();
   // 2. The stored theme; an index outside 0..6 keeps "Default".
@@ -1000,7 +1002,8 @@ void TfrmMain::mnuUncheckClick() {
 }
 
 void TfrmMain::mnuPreferenceClick() {
-  // The preferences dialog opens here, modally.
+  TfrmPreference preference(this, FSkin, FGlobal->SettingsIniPath(), FDialogs);
+  FDialogs.ShowModal(preference);
 }
 
 void TfrmMain::mnuSkinPopup() {

@@ -133,6 +133,7 @@ int main(int argc, char **argv) {
     store.SetFormatName("PSP MPEG-4 Normal Quality (*.mp4)");
     store.SetCategoryCollapsed(4, false);
     store.SetVolume(96);
+    store.SetSnapOutPutDir((DemoFolder / "Snapshots").string());
   }
 
   TApplication app(argc, argv);
@@ -211,6 +212,15 @@ int main(int argc, char **argv) {
   record.MarkImageStyle = 1;
   record.Saturation = 330;
   ok = ShootEditor(dialogs, window.mnuWaterMark, folder + "/editor-watermark.png") && ok;
+  // The dialogs, each in the theme of the window that opens it.
+  const auto shootDialog = [&](QAction *entry, const QString &file) {
+    dialogs.OnModal = [&](QDialog &dialog) {
+      if (QTest::qWaitForWindowExposed(&dialog)) ok = Shoot(dialog, file) && ok;
+    };
+    entry->trigger();
+    dialogs.OnModal = nullptr;
+  };
+  shootDialog(window.mnuPreference, folder + "/preference.png");
 
   window.SkipExitPrompt = true;
   window.close();
