@@ -36,6 +36,7 @@
 #include "workspace/ExceptionReport.h"
 #include "workspace/FilesListView.h"
 #include "workspace/NumberText.h"
+#include "workspace/ParameterBoxes.h"
 #include "workspace/ParameterPanel.h"
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileListBox.h"
@@ -44,6 +45,7 @@
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
 #include "workspace/WinPreference.h"
+#include "workspace/WinSettings.h"
 
 namespace {
 
@@ -91,47 +93,6 @@ constexpr TBoxBinding PanelBoxes[] = {{&TfrmMain::cmbVideoSize, &TPanelState::Vi
                                       {&TfrmMain::cmbAudioEncoder, &TPanelState::AudioEncoder},
                                       {&TfrmMain::cmbChannel, &TPanelState::Channel},
                                       {&TfrmMain::cmbVolume, &TPanelState::Volume}};
-
-TParamBoxState BoxState(const QComboBox *box) {
-  TParamBoxState state;
-  for (int i = 0; i < box->count(); ++i) state.Items.push_back(S(box->itemText(i)));
-  state.Enabled = box->isEnabled();
-  state.Grey = !box->isEnabled();
-  // A typed text selects the item it equals; a list box has no text but its item.
-  if (box->isEditable())
-    state.SetText(S(box->currentText()));
-  else
-    state.Select(box->currentIndex());
-  return state;
-}
-
-// Shows what a rule left in a box; nothing is touched (so the caret stays where the user types)
-// when the box already shows it.
-void ReflectBox(QComboBox *box, const TParamBoxState &state) {
-  const QSignalBlocker blocker(box);
-  if (box->isEditable()) {
-    if (box->currentText() != Q(state.Text)) {
-      if (state.ItemIndex >= 0) box->setCurrentIndex(state.ItemIndex);
-      box->setEditText(Q(state.Text));
-      if (!box->hasFocus()) box->lineEdit()->setCursorPosition(0);
-    }
-  } else if (box->currentIndex() != state.ItemIndex) {
-    box->setCurrentIndex(state.ItemIndex);
-  }
-}
-
-void ShowBox(QComboBox *box, const TParamBoxState &state) {
-  const QSignalBlocker blocker(box);
-  box->clear();
-  for (const std::string &item : state.Items) box->addItem(Q(item));
-  box->setCurrentIndex(state.ItemIndex);
-  if (box->isEditable()) {
-    box->setEditText(Q(state.Text));
-    box->lineEdit()->setCursorPosition(0);  // a narrow box shows the value's start
-  }
-  box->setEnabled(state.Enabled);
-  box->setMaxVisibleItems(std::max<int>(1, static_cast<int>(state.Items.size())));
-}
 
 }  // namespace
 
@@ -401,16 +362,7 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
 }
 
 QComboBox *TfrmMain::ParameterBox(QWidget *group, const char *name, bool editable) {
-  auto *box = new QComboBox(group);
-  box->setObjectName(name);
-  box->setEditable(editable);
-  // Typed values are values, not new items of the list.
-  box->setInsertPolicy(QComboBox::NoInsert);
-  box->setItemDelegate(new TSkinItemDelegate(box));
-  box->setMinimumWidth(64);
-  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  if (editable) box->setCompleter(nullptr);
-  return box;
+  return NewParameterBox(group, name, editable);
 }
 
 // A group of five parameter boxes in two columns of label and box; the fifth box, alone in its
@@ -895,8 +847,18 @@ void TfrmMain::btnExitClick() {
 }
 
 void TfrmMain::btnSettingsClick() {
-  // The profile settings dialog opens here, after SaveProfileListState(); when it saved, the
-  // profile list is built again (BuildProfileList()).
+  // The dialog builds its list from the stored open categories: the ones open here first.
+  SaveProfileListState();
+  TfrmSettings settings(this, FSkin, FGlobal->SettingsIniPath(), FGlobal->FormatIniPath(),
+                        FDialogs);
+  FDialogs.ShowModal(settings);
+  if (settings.result() != QDialog::Accepted) return;
+  // OK made the dialog's profile the current one and may have changed the shown one's values.
+  const TSettingsStore store = Store();
+  CurrentFormatCode = store.FormatCodeText();
+  CurrentFormatName = TProfileList::ShownFormatName(store);
+  BuildProfileList();
+  LoadPanel();
 }
 
 void TfrmMain::btnStopClick() {
@@ -1470,26 +1432,5 @@ void TfrmMain::btnDefaultClick() {
 }
 
 bool TfrmMain::ParameterKeyPress(QComboBox *box, QKeyEvent *event) {
-  // The filters look at typed characters only: keys that move the caret, delete forward,
-  // confirm or leave, and shortcuts with Ctrl or Alt, are not typing.
-  static const int passing[] = {Qt::Key_Delete, Qt::Key_Escape, Qt::Key_Return,
-                                Qt::Key_Enter,  Qt::Key_Tab,    Qt::Key_Backtab};
-  const bool backspace = event->key() == Qt::Key_Backspace;
-  if (!backspace &&
-      (event->text().isEmpty() ||
-       std::find(std::begin(passing), std::end(passing), event->key()) != std::end(passing) ||
-       (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))))
-    return false;
-  const char16_t typed = backspace ? u'\b' : event->text().at(0).unicode();
-  // Anything outside ASCII is no digit and no "x" either.
-  const char key = typed < 128 ? static_cast<char>(typed) : '?';
-  if (box == cmbVideoSize) {
-    if (TParameterPanel::FrameSizeKeyAccepted(S(box->currentText()), key)) return false;
-    QApplication::beep();
-    return true;
-  }
-  if (TParameterPanel::NumericKeyAccepted(key)) return false;
-  FQuestions->ShowMessage("Please enter numerical.", "");
-  QApplication::beep();
-  return true;
+  return ParameterKeyDropped(box, box == cmbVideoSize, *event, *FQuestions);
 }

@@ -1,13 +1,16 @@
 // The preferences dialog, the folder chooser and the profile settings dialog, driven through
 // their widgets with a private settings store and the message boxes answered by a recorder.
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
 #include <filesystem>
 #include <fstream>
@@ -19,15 +22,20 @@
 #include "tests/support/Fixtures.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "workspace/Application.h"
+#include "workspace/ProfileListBox.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/WinDirectory.h"
 #include "workspace/WinMain.h"
 #include "workspace/WinPreference.h"
+#include "workspace/WinSettings.h"
 
 namespace fs = std::filesystem;
 namespace sk = settingskeys;
 
 namespace {
+
+constexpr const char PspName[] = "PSP MPEG-4 Normal Quality (*.mp4)";
+constexpr int PspCode = 401;
 
 std::string FileText(const fs::path &file) {
   std::stringstream text;
@@ -58,6 +66,47 @@ class TDialogsTest : public QObject {
     dialog->show();
     if (!QTest::qWaitForWindowExposed(dialog.get())) qFatal("the dialog was not exposed");
     return dialog;
+  }
+
+  // Opens the settings dialog from the main window's hidden menu entry and runs `work` on it
+  // while it is shown; true when it closed with OK.
+  bool RunSettings(TfrmMain &window, const std::function<void(TfrmSettings &)> &work) {
+    bool accepted = false;
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      auto &settings = dynamic_cast<TfrmSettings &>(dialog);
+      if (!QTest::qWaitForWindowExposed(&settings)) qFatal("the dialog was not exposed");
+      work(settings);
+      accepted = settings.result() == QDialog::Accepted;
+    };
+    window.mnuSettings->trigger();
+    FDialogs->OnModal = nullptr;
+    return accepted;
+  }
+
+  // Picks a profile from the dialog's list as the mouse does.
+  static void PickProfile(TfrmSettings &settings, const char *name) {
+    QTest::mouseClick(settings.imgbtn1, Qt::LeftButton);
+    QVERIFY(settings.lst1->isVisible());
+    const auto row = TProfileList::FindRow(settings.lst1->Rows(), name);
+    QVERIFY2(row.has_value(), name);
+    const QModelIndex index = settings.lst1->model()->index(static_cast<int>(*row), 0);
+    settings.lst1->scrollTo(index);
+    QTest::mouseClick(settings.lst1->viewport(), Qt::LeftButton, {},
+                      QPoint(60, settings.lst1->visualRect(index).center().y()));
+    QVERIFY(!settings.lst1->isVisible());
+    QCOMPARE(settings.edt1->text(), QString(name));
+  }
+
+  std::unique_ptr<TfrmMain> OpenMain() {
+    auto window = std::make_unique<TfrmMain>(FDialogs.get());
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get())) qFatal("the main window was not exposed");
+    return window;
+  }
+
+  static void CloseMain(TfrmMain &window) {
+    window.SkipExitPrompt = true;
+    window.close();
   }
 
  private slots:
@@ -209,6 +258,104 @@ class TDialogsTest : public QObject {
     QTest::mouseClick(chooser.btnCancel, Qt::LeftButton);
     QVERIFY(chooser.Path().isEmpty());
     QCOMPARE(FDialogs->Shown.size(), size_t(1));
+  }
+
+  void settingsCancelWritesNothing() {
+    Store().SetCategoryCollapsed(4, false);
+    auto window = OpenMain();
+    std::string before, after;
+    const bool accepted = RunSettings(*window, [&](TfrmSettings &settings) {
+      before = FileText(SettingsPath());
+      QCOMPARE(settings.size(), QSize(475, 370));
+      PickProfile(settings, PspName);
+      settings.cmbVideoBitRate->setCurrentIndex(0);
+      QTest::mouseClick(settings.btnDefault, Qt::LeftButton);
+      QTest::mouseClick(settings.btnCancel, Qt::LeftButton);
+      after = FileText(SettingsPath());
+    });
+    QVERIFY(!accepted);
+    QCOMPARE(after, before);
+    QCOMPARE(window->CurrentFormatCode, std::string("1"));
+    CloseMain(*window);
+  }
+
+  void settingsOkWritesATypedBitRateAndMakesTheProfileCurrent() {
+    Store().SetCategoryCollapsed(4, false);
+    auto window = OpenMain();
+    const bool accepted = RunSettings(*window, [&](TfrmSettings &settings) {
+      PickProfile(settings, PspName);
+      // The stored choices of a profile never used: its own defaults.
+      QCOMPARE(settings.cmbVideoBitRate->currentText(), QString("512"));
+      settings.activateWindow();
+      settings.cmbVideoBitRate->setFocus();
+      QTRY_VERIFY(settings.cmbVideoBitRate->hasFocus());
+      settings.cmbVideoBitRate->lineEdit()->selectAll();
+      QTest::keyClicks(settings.cmbVideoBitRate, "1234");
+      // Leaving the box checks it and writes nothing.
+      settings.cmbSamplerate->setFocus();
+      QTRY_VERIFY(settings.cmbSamplerate->hasFocus());
+      QCOMPARE(settings.cmbVideoBitRate->currentText(), QString("1234"));
+      QVERIFY(FDialogs->Shown.empty());
+      QVERIFY(!Store().ProfileExists(PspCode) ||
+              Store().ReadProfile(PspCode, "paraVideoBitRate", "") != "1234");
+      QTest::mouseClick(settings.btnOk, Qt::LeftButton);
+    });
+    QVERIFY(accepted);
+    const TSettingsStore store = Store();
+    QCOMPARE(store.ReadProfileInteger(PspCode, "iVideoBitRate", 0), -1);
+    QCOMPARE(store.ReadProfile(PspCode, "paraVideoBitRate", ""), std::string("1234"));
+    QCOMPARE(store.ReadProfile(PspCode, "Description", ""), std::string(PspName));
+    QCOMPARE(store.FormatCodeText(), std::string("401"));
+    QCOMPARE(store.FormatName(""), std::string(PspName));
+    // The main window took the profile and shows its values.
+    QCOMPARE(window->CurrentFormatCode, std::string("401"));
+    QCOMPARE(window->cmbFormat->text(), QString(PspName));
+    QCOMPARE(window->cmbVideoBitRate->currentText(), QString("1234"));
+    CloseMain(*window);
+  }
+
+  void settingsShowStoredTextsAndAnUnknownZoomAsEmptyBoxes() {
+    {
+      TSettingsStore store = Store();
+      store.SetFormatCode(PspCode);
+      store.SetFormatName(PspName);
+      store.SetCategoryCollapsed(4, false);
+      store.WriteProfile(PspCode, "Description", PspName);
+      store.WriteProfileInteger(PspCode, "iVideoSize", -1);
+      store.WriteProfile(PspCode, "paraVideoSize", "400x300");
+      store.WriteProfile(PspCode, "paraZoom", "center");
+    }
+    auto window = OpenMain();
+    RunSettings(*window, [&](TfrmSettings &settings) {
+      QCOMPARE(settings.cmbVideoSize->currentText(), QString("400x300"));
+      QCOMPARE(settings.cmbZoom->currentIndex(), -1);
+      QCOMPARE(settings.cmbZoom->count(), 3);
+      // Picking the same profile again shows the boxes by their indexes only.
+      PickProfile(settings, PspName);
+      QCOMPARE(settings.cmbVideoSize->currentText(), QString());
+      QTest::mouseClick(settings.btnOk, Qt::LeftButton);
+    });
+    QCOMPARE(Store().ReadProfile(PspCode, "paraZoom", ""), std::string("center"));
+    CloseMain(*window);
+  }
+
+  void settingsReportAnOddFrameSizeWhenTheBoxIsLeft() {
+    auto window = OpenMain();
+    RunSettings(*window, [&](TfrmSettings &settings) {
+      settings.activateWindow();
+      settings.cmbVideoSize->setFocus();
+      QTRY_VERIFY(settings.cmbVideoSize->hasFocus());
+      settings.cmbVideoSize->lineEdit()->selectAll();
+      QTest::keyClicks(settings.cmbVideoSize, "321x241");
+      settings.cmbVideoBitRate->setFocus();
+      QCOMPARE(FDialogs->Shown.size(), size_t(1));
+      QCOMPARE(FDialogs->Shown[0].Text,
+               QString("Frame Size must be a multiple of 2.\nThe correct value:320x240"));
+      QCOMPARE(settings.cmbVideoSize->currentText(), QString("320x240"));
+      QTRY_VERIFY(settings.cmbVideoSize->hasFocus());
+      QTest::mouseClick(settings.btnCancel, Qt::LeftButton);
+    });
+    CloseMain(*window);
   }
 };
 

@@ -221,6 +221,7 @@ int main(int argc, char **argv) {
     dialogs.OnModal = nullptr;
   };
   shootDialog(window.mnuPreference, folder + "/preference.png");
+  shootDialog(window.mnuSettings, folder + "/settings.png");
 
   window.SkipExitPrompt = true;
   window.close();

@@ -1,0 +1,27 @@
+// The parameter boxes of the main window's panel and of the profile settings dialog: how a box
+// is made, how it mirrors a TParamBoxState, and the key filters of the editable boxes.  The
+// rules themselves are TParameterPanel's.
+#pragma once
+
+#include "workspace/JobQuestions.h"
+#include "workspace/ParameterPanel.h"
+
+class QComboBox;
+class QKeyEvent;
+class QWidget;
+
+// A box of the panel: themed items, typed values that never become items.
+QComboBox *NewParameterBox(QWidget *parent, const char *name, bool editable);
+
+// What the box shows, as the panel's rules see it.
+TParamBoxState BoxState(const QComboBox *box);
+// Fills the box with the state's items, selection, text and enabling (no change signals).
+void ShowBox(QComboBox *box, const TParamBoxState &state);
+// Shows what a rule left in a box; nothing is touched (so the caret stays where the user types)
+// when the box already shows it.
+void ReflectBox(QComboBox *box, const TParamBoxState &state);
+
+// The key filter of an editable box: true when the key is dropped (a frame-size box beeps, the
+// numeric boxes also say "Please enter numerical.").
+bool ParameterKeyDropped(QComboBox *box, bool frameSizeBox, const QKeyEvent &event,
+                         IJobQuestions &questions);
