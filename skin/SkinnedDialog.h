@@ -4,6 +4,9 @@
 
 #include <QDialog>
 
+class QHBoxLayout;
+class QPushButton;
+
 #include "skin/SkinManager.h"
 
 class TSkinnedDialog : public QDialog {
@@ -13,6 +16,10 @@ class TSkinnedDialog : public QDialog {
 
  protected:
   void showEvent(QShowEvent *event) override;
+  // The row of "&Default" at the left and "&Ok" and "&Cancel" at the right that the settings
+  // dialogs end with; Cancel closes the dialog, the other two are the dialog's to connect.
+  QHBoxLayout *DefaultOkCancelRow(QPushButton *&btnDefault, QPushButton *&btnOk,
+                                  QPushButton *&btnCancel);
 
  private:
   const TSkinManager &FMainSkin;

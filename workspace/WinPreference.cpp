@@ -98,15 +98,7 @@ TfrmPreference::TfrmPreference(QWidget *owner, const TSkinManager &mainSkin,
     priorities->addWidget(item, 1);
   }
 
-  btnDefault = Button(this, "&Default", "btnDefault");
-  btnOk = Button(this, "&Ok", "btnOk");
-  btnOk->setDefault(true);
-  btnCancel = Button(this, "&Cancel", "btnCancel");
-  auto *buttons = new QHBoxLayout;
-  buttons->addWidget(btnDefault);
-  buttons->addStretch();
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
+  QHBoxLayout *buttons = DefaultOkCancelRow(btnDefault, btnOk, btnCancel);
 
   auto *all = new QVBoxLayout(this);
   all->addWidget(snapshot);
@@ -128,7 +120,6 @@ TfrmPreference::TfrmPreference(QWidget *owner, const TSkinManager &mainSkin,
   connect(btnOpen, &QPushButton::clicked, this, [this] { Guarded([this] { btnOpenClick(); }); });
   connect(btnDefault, &QPushButton::clicked, this, [this] { btnDefaultClick(); });
   connect(btnOk, &QPushButton::clicked, this, [this] { Guarded([this] { btnOkClick(); }); });
-  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TfrmPreference::showEvent(QShowEvent *event) {

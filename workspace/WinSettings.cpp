@@ -102,17 +102,7 @@ TfrmSettings::TfrmSettings(QWidget *owner, const TSkinManager &mainSkin,
   grpVideo = ParameterGroup("Video Options", "grpVideo", 0);
   grpAudio = ParameterGroup("Audio Options", "grpAudio", 5);
 
-  btnDefault = new QPushButton("&Default", this);
-  btnDefault->setObjectName("btnDefault");
-  btnOk = new QPushButton("&Ok", this);
-  btnOk->setObjectName("btnOk");
-  btnCancel = new QPushButton("&Cancel", this);
-  btnCancel->setObjectName("btnCancel");
-  auto *buttons = new QHBoxLayout;
-  buttons->addWidget(btnDefault);
-  buttons->addStretch();
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
+  QHBoxLayout *buttons = DefaultOkCancelRow(btnDefault, btnOk, btnCancel);
 
   auto *all = new QVBoxLayout(this);
   all->addLayout(top);
@@ -131,7 +121,6 @@ TfrmSettings::TfrmSettings(QWidget *owner, const TSkinManager &mainSkin,
   connect(btnDefault, &QPushButton::clicked, this,
           [this] { Guarded([this] { btnDefaultClick(); }); });
   connect(btnOk, &QPushButton::clicked, this, [this] { Guarded([this] { btnOkClick(); }); });
-  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   // A press anywhere else, or the application losing the focus, closes the list.
   qApp->installEventFilter(this);
   connect(qApp, &QApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
