@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <tuple>
 
@@ -46,6 +47,8 @@
 #include "workspace/WinAbout.h"
 #include "workspace/WinPreference.h"
 #include "workspace/WinSettings.h"
+#include "workspace/WinProgress.h"
+#include "editors/FrameDecoration.h"
 
 namespace {
 
@@ -123,6 +126,7 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
 }
 
 TfrmMain::~TfrmMain() {
+  FRunner.reset();  // stops a running batch and gives the component's events back
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->SetExceptionHandler(nullptr);
   CCAVC.SetOnCustomHook(nullptr);
@@ -707,6 +711,7 @@ bool TfrmMain::FormCloseQuery() {
   CCAVC.StopTask(true);
   // The player ends on its own; the window does not wait for it.
   FFPlayer.Stop(false);
+  FRunner.reset();
   PreviewFrame = QImage();
   SpareFrame = QImage();
   RowOfTask.clear();
@@ -838,8 +843,121 @@ void TfrmMain::btnEditClick() {
 }
 
 void TfrmMain::btnStartClick() {
-  // Start: every checked row becomes a task of the batch runner, and the progress window shows
-  // the batch.
+  if (BatchRunning()) return;
+  // 1. The frame-size box as the user left it.
+  cmbVideoSizeExit();
+  // 2. The conversion thread's priority.
+  const TSettingsStore store = Store();
+  static constexpr TThreadPriority Priorities[] = {
+      TThreadPriority::tpIdle, TThreadPriority::tpNormal, TThreadPriority::tpLower,
+      TThreadPriority::tpLowest};
+  if (store.Priority() >= 0 && store.Priority() <= 3)
+    CCAVC.SetThreadPriority(Priorities[store.Priority()]);
+  // 3.-5. The checked rows become tasks; the runner tells the user when none is checked.  A
+  // finished batch's runner goes only now: its last queued calls may have been running it.
+  FRunner.reset();
+  FDecorations.clear();
+  FBatchStore = std::make_unique<TSettingsStore>(FGlobal->SettingsIniPath());
+  FBatchCatalogue = std::make_unique<TFormatCatalogue>(FGlobal->FormatIniPath());
+  IBatchObserver &observer = *this;
+  FRunner = std::make_unique<TBatchRunner>(CCAVC, *FBatchCatalogue, *FBatchStore, *FQuestions,
+                                           observer);
+  FRunner->SetFrameDecoration([this](THookInfo &hook, const TlvFilesRecord &record) {
+    const auto found = FDecorations.find(&record);
+    if (found != FDecorations.end() && hook.Bitmap) found->second->Decorate(*hook.Bitmap);
+  });
+  FRunner->SetAfterBatch(FAfterBatch);
+  CCAVC.SetPreviewBitmap(true);
+  CCAVC.SetCodecThreads(0);  // as many as the codecs choose
+  PreviewFrame = QImage();   // no picture of an earlier batch in the progress window
+  const std::vector<TBatchRow> rows = BatchRows();
+  if (FRunner->Start(rows, 1) == 0) {
+    RowOfTask.clear();
+    return;
+  }
+  RowOfTask = FRunner->RowOfTask();
+  for (QPushButton *button : {btnAdd, btnRemove, btnClear, btnStart, btnStart2, btnResume})
+    button->setEnabled(false);
+  for (QPushButton *button : {btnStop, btnPause}) button->setEnabled(true);
+  // 7. The progress window shows the batch until its end closes it.
+  if (!frmProgress) frmProgress = std::make_unique<TfrmProgress>(*this);
+  FDialogs.ShowModal(*frmProgress);
+}
+
+// The rows as the batch sees them; the checked ones lose what an earlier batch left in them.
+std::vector<TBatchRow> TfrmMain::BatchRows() {
+  std::vector<TBatchRow> rows;
+  for (int i = 0; i < FFiles.Count(); ++i) {
+    TConversionRow &row = FFiles.Row(i);
+    if (row.Checked) {
+      row.ProgressText.clear();
+      row.FailReason.clear();
+      RefreshRow(i);
+    }
+    rows.push_back({row.Caption, row.Checked, &row.Record});
+  }
+  return rows;
+}
+
+void TfrmMain::SetAfterBatch(TAfterBatch after) {
+  FAfterBatch = after;
+  if (FRunner) FRunner->SetAfterBatch(after);
+}
+
+void TfrmMain::RowJobBuilt(int row, const TJob &job) {
+  // Only a row with effects or a watermark has its frames go through the hook; its decoration
+  // copies the row's values and reads its picture once.
+  if (!job.Output.HookEnabled || row < 0 || row >= FFiles.Count()) return;
+  const TlvFilesRecord &record = FFiles.Row(row).Record;
+  FDecorations.emplace(&record, std::make_unique<TRowDecoration>(record));
+}
+
+void TfrmMain::RowProgress(const TRowProgress &progress) {
+  if (progress.Row < 0 || progress.Row >= FFiles.Count()) return;
+  TConversionRow &row = FFiles.Row(progress.Row);
+  if (progress.Percent >= 0) {
+    row.ProgressText = std::to_string(progress.Percent) + "%";
+    RefreshRow(progress.Row);
+  }
+  if (frmProgress) frmProgress->ShowProgress(ProgressTextsOf(progress, row.Caption), progress.Percent);
+}
+
+// The picture is copied: it is valid only during the call.  The two frames take turns, so that
+// a frame of the same size reuses the memory of the one before the last.
+void TfrmMain::PreviewBitmap(int /*row*/, const TPreviewInfo &info) {
+  const TBitmap &bitmap = *info.Bitmap;
+  if (SpareFrame.width() != bitmap.Width() || SpareFrame.height() != bitmap.Height() ||
+      SpareFrame.format() != QImage::Format_BGR888)
+    SpareFrame = QImage(bitmap.Width(), bitmap.Height(), QImage::Format_BGR888);
+  const size_t bytes = static_cast<size_t>(bitmap.Width()) * 3;
+  for (int y = 0; y < bitmap.Height(); ++y)
+    std::memcpy(SpareFrame.scanLine(y), bitmap.ScanLine(y), bytes);
+  std::swap(PreviewFrame, SpareFrame);
+}
+
+void TfrmMain::RowEnded(const TRowResult &result) {
+  if (result.Row < 0 || result.Row >= FFiles.Count()) return;
+  TConversionRow &row = FFiles.Row(result.Row);
+  switch (result.Outcome) {
+    case TRowOutcome::Finished:
+      row.ProgressText = "100%";
+      if (frmProgress) frmProgress->ShowFileFinished();
+      break;
+    case TRowOutcome::Failed:
+    case TRowOutcome::Refused:
+      row.FailReason = result.Reason.empty() ? "The conversion failed." : result.Reason;
+      if (row.ProgressText.empty()) row.ProgressText = "Failed";
+      break;
+    case TRowOutcome::Stopped: break;  // the row keeps its last percentage
+  }
+  RefreshRow(result.Row);
+}
+
+void TfrmMain::BatchEnded(const TBatchSummary & /*summary*/) {
+  UpdateListButtons();
+  btnAdd->setEnabled(true);
+  for (QPushButton *button : {btnStop, btnPause, btnResume}) button->setEnabled(false);
+  if (frmProgress) frmProgress->BatchEnded();
 }
 
 void TfrmMain::btnExitClick() {
@@ -866,7 +984,11 @@ void TfrmMain::btnStopClick() {
        {btnStop, btnRemove, btnClear, btnStart, btnStart2, btnPause, btnResume})
     button->setEnabled(false);
   btnAdd->setEnabled(true);
-  CCAVC.StopTask(true);
+  // Through the runner, so that a stopped batch neither opens the folder nor shuts down.
+  if (FRunner)
+    FRunner->Stop();
+  else
+    CCAVC.StopTask(true);
 }
 
 void TfrmMain::btnPauseClick() {

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "services/FFmpegVCL.h"
 #include "skin/Artwork.h"
 #include "skin/SkinManager.h"
+#include "workspace/BatchRunner.h"
 #include "workspace/ConversionList.h"
 #include "workspace/FormatCatalogue.h"
 #include "workspace/GlobalUnit.h"
@@ -38,13 +40,15 @@ class TFilesListView;
 class TParameterPanel;
 class TProfileListBox;
 class TUpdateCheck;
+class TRowDecoration;
 class TVideoSurface;
+class TfrmProgress;
 class TfrmTrim;
 class TfrmFileInfo;
 struct TPanelState;
 struct TParamBoxState;
 
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, private IBatchObserver {
  public:
   // `dialogs` answers every message box and dialog of the window (nullptr: the desktop's).
   explicit TfrmMain(IUserDialogs *dialogs = nullptr);
@@ -73,6 +77,10 @@ class TfrmMain : public QMainWindow {
   // Stops the preview and shows the panel stopped: before an editor opens (only one player may
   // play at a time) and before Start.
   void StopPreview();
+  // The running batch, for the progress window.
+  bool BatchRunning() const { return FRunner && FRunner->Running(); }
+  // What to do after the batch's last file (the progress window's two boxes).
+  void SetAfterBatch(TAfterBatch after);
 
   // Menus.
   QMenu *mnuFile, *mnuEdit, *mnuTools, *mnuSkin, *mnuRelated, *mnuHelp, *pmFiles;
@@ -130,6 +138,10 @@ class TfrmMain : public QMainWindow {
   // Frames of the running batch: the encoder's preview frame (shown by the progress window) and
   // a spare one.  Made when the window is shown, released when it closes.
   QImage PreviewFrame, SpareFrame;
+  // The progress window, made at the first Start.
+  std::unique_ptr<TfrmProgress> frmProgress;
+  std::string NewVersion;
+  std::vector<TAdInfo> AdList;
 
  protected:
   void showEvent(QShowEvent *event) override;
@@ -172,6 +184,7 @@ class TfrmMain : public QMainWindow {
   void btnClearClick();
   void btnEditClick();
   void btnStartClick();
+  std::vector<TBatchRow> BatchRows();
   void btnExitClick();
   void btnSettingsClick();
   void btnStopClick();
@@ -261,6 +274,13 @@ class TfrmMain : public QMainWindow {
   TPanelState PanelState() const;
   void ShowPanel(const TPanelState &state);
 
+  // The batch's events (on the main thread).
+  void RowJobBuilt(int row, const TJob &job) override;
+  void RowProgress(const TRowProgress &progress) override;
+  void PreviewBitmap(int row, const TPreviewInfo &info) override;
+  void RowEnded(const TRowResult &result) override;
+  void BatchEnded(const TBatchSummary &summary) override;
+
   // The settings store, the format INI and the questions of the logic, opened per use.
   TSettingsStore Store() const;
   TFormatCatalogue Catalogue() const;
@@ -275,6 +295,13 @@ class TfrmMain : public QMainWindow {
   TFFmpegVCL CCAVC;
   TConversionList FFiles;
   std::unique_ptr<TfrmFileInfo> frmFileInfo;  // made on first use
+  // What a batch uses for as long as it runs (the runner keeps references to them).
+  std::unique_ptr<TSettingsStore> FBatchStore;
+  std::unique_ptr<TFormatCatalogue> FBatchCatalogue;
+  std::unique_ptr<TBatchRunner> FRunner;
+  // The decoration of every row with effects or a watermark, by its record.
+  std::map<const TlvFilesRecord *, std::unique_ptr<TRowDecoration>> FDecorations;
+  TAfterBatch FAfterBatch;
   std::vector<std::pair<QPushButton *, TToolGlyph>> FGlyphButtons;
   std::unique_ptr<TfrmTrim> frmTrim;  // made on first use, shown again for every trim
   bool FShown = false;

@@ -1,0 +1,242 @@
+// Start, the progress window and the control of a running batch, driven through the real windows
+// with a private settings store, the dialogs answered by a recorder and the desktop's shell and
+// shut-down replaced by recorders.
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "tests/support/Fixtures.h"
+#include "tests/windows/RecordingDialogs.h"
+#include "tests/windows/RecordingServices.h"
+#include "workspace/Application.h"
+#include "workspace/ConversionList.h"
+#include "workspace/SettingsStore.h"
+#include "workspace/WinMain.h"
+#include "workspace/WinProgress.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Whether ffprobe reads the file as a video of some frames.
+bool Decodable(const fs::path &file) {
+  const auto result = fixtures::Run("ffprobe -v error -count_frames -select_streams v:0 "
+                                    "-show_entries stream=nb_read_frames -of csv=p=0 " +
+                                    fixtures::Quote(file.string()));
+  return result.ExitCode == 0 && std::atoi(result.Output.c_str()) > 0;
+}
+
+std::vector<fs::path> FilesIn(const fs::path &folder) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (const auto &entry : fs::directory_iterator(folder, ec)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace
+
+class TBatchWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<fixtures::TTempDir> FDir;
+  std::unique_ptr<TRecordingDialogs> FDialogs;
+  std::unique_ptr<TRecordedDesktop> FDesktop;
+  std::unique_ptr<TfrmMain> FWindow;
+
+  fs::path OutputFolder() const { return FDir->Path() / "out"; }
+
+  // The window with one row per source, all checked.
+  TfrmMain &OpenWithSources(const std::vector<std::string> &sources) {
+    FWindow = std::make_unique<TfrmMain>(FDialogs.get());
+    FWindow->show();
+    if (!QTest::qWaitForWindowExposed(FWindow.get())) qFatal("the main window was not exposed");
+    FWindow->AddFiles(sources);
+    return *FWindow;
+  }
+
+  std::string Source(const std::string &name, const std::string &made) {
+    const fs::path path = FDir->Path() / name;
+    fs::copy_file(made, path, fs::copy_options::overwrite_existing);
+    return path.string();
+  }
+
+  QString Progress(int row) { return QString::fromStdString(FWindow->Files().Row(row).ProgressText); }
+
+ private slots:
+  void init() {
+    FDir = std::make_unique<fixtures::TTempDir>();
+    FDialogs = std::make_unique<TRecordingDialogs>();
+    FDesktop = std::make_unique<TRecordedDesktop>();
+    const std::string settings = *FDir / "settings.ini";
+    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(settings));
+    TSettingsStore(settings).SetOutPutDir(OutputFolder().string());
+  }
+
+  void cleanup() {
+    if (FWindow) {
+      FWindow->SkipExitPrompt = true;
+      FWindow->close();
+      FWindow.reset();
+    }
+    FDesktop.reset();
+    FDialogs.reset();
+    FDir.reset();
+  }
+
+  void checkedRowsRunToTheEndAndTheirProgressLandsInTheirRows() {
+    TfrmMain &window = OpenWithSources({Source("a.mp4", fixtures::Clip(2.0)),
+                                        Source("b.mp4", fixtures::Clip(2.0)),
+                                        Source("c.mp4", fixtures::Clip(2.0))});
+    window.Files().SetChecked(1, false);
+    QStringList seenRow2;
+    bool sawPicture = false;
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      auto &progress = static_cast<TfrmProgress &>(dialog);
+      QCOMPARE(window.RowOfTask, std::vector<int>({0, 2}));
+      progress.ckShutDown->setChecked(true);
+      QVERIFY(!window.btnStart->isEnabled() && !window.btnAdd->isEnabled());
+      QElapsedTimer clock;
+      clock.start();
+      while (window.BatchRunning() && clock.elapsed() < 60000) {
+        QTest::qWait(20);
+        if (!Progress(2).isEmpty()) seenRow2 << Progress(2);
+        sawPicture = sawPicture || progress.PreviewPicture().pixelColor(194, 105) !=
+                                       QColor(166, 202, 240);
+      }
+      QVERIFY(!window.BatchRunning());
+      QVERIFY(!progress.isVisible());  // the end of the batch closed it
+      QCOMPARE(progress.lblProgress->text(), QString("[2/2]"));
+      QCOMPARE(progress.progbarFile->value(), 100);
+    };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QCOMPARE(FDialogs->ModalWindows, QStringList({"frmProgress"}));
+    QCOMPARE(Progress(0), QString("100%"));
+    QCOMPARE(Progress(1), QString());
+    QCOMPARE(Progress(2), QString("100%"));
+    QVERIFY(!seenRow2.isEmpty());
+    QVERIFY(sawPicture);
+    const std::vector<fs::path> outputs = FilesIn(OutputFolder());
+    QCOMPARE(outputs.size(), size_t(2));
+    for (const fs::path &output : outputs) QVERIFY2(Decodable(output), output.c_str());
+    // The batch converted its last file: the folder is opened and the machine "shut down".
+    QCOMPARE(FDesktop->Log.PowerOffs, 1);
+    QCOMPARE(FDesktop->Log.Opened, std::vector<std::string>({OutputFolder().string()}));
+    QVERIFY(window.btnStart->isEnabled() && window.btnAdd->isEnabled());
+    QVERIFY(!window.btnStop->isEnabled() && !window.btnPause->isEnabled());
+  }
+
+  void cancelInTheProgressWindowStopsTheBatch() {
+    TfrmMain &window = OpenWithSources({Source("long1.mp4", fixtures::Clip(40.0, 640, 360)),
+                                        Source("long2.mp4", fixtures::Clip(40.0, 640, 360))});
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      auto &progress = static_cast<TfrmProgress &>(dialog);
+      progress.ckShutDown->setChecked(true);
+      QTRY_VERIFY_WITH_TIMEOUT(!Progress(0).isEmpty(), 30000);
+      // Pause and Resume go in step with the main window's hidden buttons.
+      QTest::mouseClick(progress.btnPause, Qt::LeftButton);
+      QVERIFY(!progress.btnPause->isEnabled() && progress.btnResume->isEnabled());
+      QVERIFY(!window.btnPause->isEnabled() && window.btnResume->isEnabled());
+      QTest::mouseClick(progress.btnResume, Qt::LeftButton);
+      QVERIFY(progress.btnPause->isEnabled() && !progress.btnResume->isEnabled());
+      QVERIFY(window.btnPause->isEnabled() && !window.btnResume->isEnabled());
+      QTest::mouseClick(progress.btnCancel, Qt::LeftButton);
+      QVERIFY(!progress.isVisible());
+      QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 10000);
+    };
+    QTest::mouseClick(window.btnStart2, Qt::LeftButton);
+    QVERIFY(!window.BatchRunning());
+    QVERIFY(Progress(0) != "100%" && Progress(1) != "100%");
+    // What was written is set aside under a name that does not pass for a converted file.
+    for (const fs::path &output : FilesIn(OutputFolder()))
+      QVERIFY2(output.extension() == ".part", output.c_str());
+    QCOMPARE(FDesktop->Log.PowerOffs, 0);
+    QVERIFY(FDesktop->Log.Opened.empty());
+    QVERIFY(window.btnStart->isEnabled());
+  }
+
+  void aBrokenSourceFailsWithItsReasonAndTheBatchGoesOn() {
+    const fs::path broken = FDir->Path() / "broken.mp4";
+    std::ofstream(broken) << "this is not a video file, only some text in its place";
+    TfrmMain &window =
+        OpenWithSources({broken.string(), Source("good.mp4", fixtures::Clip(2.0))});
+    FDialogs->OnModal = [&](QDialog &) {
+      QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000);
+    };
+    emit window.mnuStart->triggered();
+    const TConversionRow &failed = window.Files().Row(0);
+    QVERIFY(!failed.FailReason.empty());
+    QVERIFY(Progress(0) != "100%");
+    QCOMPARE(Progress(1), QString("100%"));
+    QCOMPARE(FilesIn(OutputFolder()).size(), size_t(1));
+    QVERIFY(Decodable(FilesIn(OutputFolder()).front()));
+  }
+
+  void startWithoutACheckedRowWarns() {
+    TfrmMain &window = OpenWithSources({Source("a.mp4", fixtures::Clip(2.0))});
+    window.Files().SetChecked(0, false);
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QVERIFY(FDialogs->ModalWindows.isEmpty());
+    QCOMPARE(FDialogs->Shown.back().Text,
+             QString("Please select a file by clicking the check box!"));
+  }
+
+  // The GUI thread keeps serving its timers while a 720p conversion runs and the progress window
+  // draws its pictures.
+  void theWindowStaysResponsiveDuringAConversion() {
+    if (!qEnvironmentVariableIsSet("MORVANE_RESPONSIVENESS")) QSKIP("run by its own test");
+    TfrmMain &window = OpenWithSources({Source("hd.mp4", fixtures::Clip(8.0, 1280, 720))});
+    qint64 longestGap = 0;
+    int ticks = 0;
+    bool sawPicture = false;
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      auto &progress = static_cast<TfrmProgress &>(dialog);
+      QTRY_VERIFY_WITH_TIMEOUT(!Progress(0).isEmpty(), 30000);
+      QElapsedTimer clock;
+      clock.start();
+      qint64 last = 0;
+      QTimer timer;
+      timer.setInterval(10);
+      QObject::connect(&timer, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
+        ++ticks;
+        sawPicture = sawPicture || progress.PreviewPicture().pixelColor(194, 105) !=
+                                       QColor(166, 202, 240);
+      });
+      timer.start();
+      while (window.BatchRunning() && clock.elapsed() < 120000) QTest::qWait(50);
+      timer.stop();
+      QVERIFY(!window.BatchRunning());
+    };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QCOMPARE(Progress(0), QString("100%"));
+    qInfo("longest gap between two timer ticks: %lld ms over %d ticks", longestGap, ticks);
+    QVERIFY(ticks > 20);
+    QVERIFY(sawPicture);
+    QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+  }
+};
+
+int main(int argc, char **argv) {
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  static fixtures::TTempDir home;
+  setenv("HOME", home.Path().c_str(), 1);
+  setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
+  TApplication app(argc, argv);
+  TBatchWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "BatchWindowTest.moc"

@@ -1,0 +1,295 @@
+#include "workspace/WinProgress.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QImageWriter>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include "platform/Paths.h"
+#include "skin/Artwork.h"
+#include "workspace/Application.h"
+#include "workspace/WinMain.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int PictureWidth = 389, PictureHeight = 210;
+const QColor PictureBackground(166, 202, 240);
+
+QString Q(const std::string &text) {
+  return QString::fromStdString(text);
+}
+
+QLabel *Label(QWidget *parent, const char *name, const QString &text = {}) {
+  auto *label = new QLabel(text, parent);
+  label->setObjectName(name);
+  return label;
+}
+
+QPushButton *Button(QWidget *parent, const char *name, const char *caption) {
+  auto *button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  return button;
+}
+
+}  // namespace
+
+TfrmProgress::TfrmProgress(TfrmMain &main) : TSkinnedDialog(&main, main.Skin()), FMain(main) {
+  setObjectName("frmProgress");
+  setWindowTitle("Progress");
+  setFixedSize(450, 490);
+
+  mem1 = Label(this, "mem1");
+  mem1->setWordWrap(true);
+  mem1->setCursor(Qt::PointingHandCursor);
+  mem1->setMinimumHeight(40);
+  mem1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  mem1->installEventFilter(this);
+
+  imgPreview = Label(this, "imgPreview");
+  imgPreview->setFixedSize(PictureWidth, PictureHeight);
+  imgPreview->setFrameShape(QFrame::StyledPanel);
+
+  lbl1 = Label(this, "lbl1", "Current Time:");
+  lbl2 = Label(this, "lbl2", "Length:");
+  lbl3 = Label(this, "lbl3", "File Size:");
+  lbl4 = Label(this, "lbl4", "Progress:");
+  lbl5 = Label(this, "lbl5", "File:");
+  lblTime = Label(this, "lblTime");
+  lblLength = Label(this, "lblLength");
+  lblSize = Label(this, "lblSize");
+  lblProgress = Label(this, "lblProgress");
+  lblOutput = Label(this, "lblOutput");
+  lblOutput->setMaximumWidth(283);
+
+  progbarFile = new QProgressBar(this);
+  progbarFile->setObjectName("progbarFile");
+  progbarFile->setRange(0, 100);
+  progbarFile->setTextVisible(true);
+
+  ckShutDown = new QCheckBox("Shut down computer after conversion", this);
+  ckShutDown->setObjectName("ckShutDown");
+  ckOpen = new QCheckBox("Open the output folder after conversion", this);
+  ckOpen->setObjectName("ckOpen");
+
+  imgbtnSnap = new QToolButton(this);
+  imgbtnSnap->setObjectName("imgbtnSnap");
+  imgbtnSnap->setToolTip("Save snapshot picture");
+  imgbtnSnap->setIcon(ToolIcon(TToolGlyph::Snapshot, QColor(40, 70, 120)));
+  imgbtnSnap->setIconSize(QSize(24, 24));
+  imgbtnSnap->setAutoRaise(true);
+
+  btnPause = Button(this, "btnPause", "Pause");
+  btnResume = Button(this, "btnResume", "Resume");
+  btnCancel = Button(this, "btnCancel", "Cancel");
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(100);
+  tmr1 = new QTimer(this);
+  tmr1->setInterval(10000);
+
+  auto *values = new QGridLayout;
+  values->setHorizontalSpacing(8);
+  const std::pair<QLabel *, QLabel *> rows[] = {{lbl1, lblTime},     {lbl2, lblLength},
+                                                {lbl3, lblSize},     {lbl4, lblProgress},
+                                                {lbl5, lblOutput}};
+  int r = 0;
+  for (auto [caption, value] : rows) {
+    values->addWidget(caption, r, 0);
+    values->addWidget(value, r++, 1);
+  }
+  values->setColumnStretch(1, 1);
+  values->addWidget(imgbtnSnap, 0, 2, 2, 1, Qt::AlignRight | Qt::AlignTop);
+
+  auto *picture = new QHBoxLayout;
+  picture->addStretch();
+  picture->addWidget(imgPreview);
+  picture->addStretch();
+
+  auto *buttons = new QHBoxLayout;
+  buttons->addStretch();
+  for (QPushButton *button : {btnPause, btnResume, btnCancel}) buttons->addWidget(button);
+
+  auto *all = new QVBoxLayout(this);
+  all->addWidget(mem1);
+  all->addLayout(picture);
+  all->addLayout(values);
+  all->addWidget(progbarFile);
+  all->addWidget(ckShutDown);
+  all->addWidget(ckOpen);
+  all->addStretch();
+  all->addLayout(buttons);
+
+  connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
+  connect(tmr1, &QTimer::timeout, this, [this] { Guarded([this] { PickNotice(); }); });
+  connect(btnPause, &QPushButton::clicked, this, [this] { Guarded([this] { btnPauseClick(); }); });
+  connect(btnResume, &QPushButton::clicked, this,
+          [this] { Guarded([this] { btnResumeClick(); }); });
+  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(imgbtnSnap, &QToolButton::clicked, this,
+          [this] { Guarded([this] { imgbtnSnapClick(); }); });
+  for (QCheckBox *box : {ckShutDown, ckOpen})
+    connect(box, &QCheckBox::toggled, this, [this] { Guarded([this] { AfterBatchChanged(); }); });
+}
+
+void TfrmProgress::showEvent(QShowEvent *event) {
+  TSkinnedDialog::showEvent(event);
+  Guarded([this] { FormShow(); });
+}
+
+void TfrmProgress::FormShow() {
+  FClosing = false;
+  for (QLabel *label : {lblTime, lblSize, lblLength, lblProgress, lblOutput}) label->clear();
+  ckOpen->setChecked(true);
+  AfterBatchChanged();
+  btnPause->setEnabled(true);
+  btnResume->setEnabled(false);
+  FPicture = QImage(PictureWidth, PictureHeight, QImage::Format_RGB888);
+  FPicture.fill(PictureBackground);
+  imgPreview->setPixmap(QPixmap::fromImage(FPicture));
+  progbarFile->setValue(0);
+  Timer1->start();
+  PickNotice();
+  tmr1->start();
+}
+
+void TfrmProgress::ShowProgress(const TProgressTexts &texts, int percent) {
+  if (percent >= 0) progbarFile->setValue(percent);
+  lblTime->setText(Q(texts.Time));
+  lblLength->setText(Q(texts.Length));
+  lblSize->setText(Q(texts.Size));
+  lblProgress->setText(Q(texts.Position));
+  lblOutput->setText(Q(texts.File));
+}
+
+void TfrmProgress::ShowFileFinished() {
+  progbarFile->setValue(100);
+}
+
+void TfrmProgress::BatchEnded() {
+  if (!FClosing && isVisible()) done(Accepted);
+}
+
+void TfrmProgress::done(int result) {
+  if (FClosing) return;
+  FClosing = true;
+  Guarded([this] {
+    if (FMain.BatchRunning()) FMain.btnStop->click();
+  });
+  Timer1->stop();
+  tmr1->stop();
+  TSkinnedDialog::done(result);
+}
+
+// The latest picture of the conversion, scaled into the frame with its shape kept.
+void TfrmProgress::Timer1Timer() {
+  const QImage &frame = FMain.PreviewFrame;
+  if (frame.isNull() || frame.width() <= 0 || frame.height() <= 0) return;
+  FPicture.fill(PictureBackground);
+  const TFitRect fit = FitPicture(frame.width(), frame.height(), PictureWidth, PictureHeight);
+  {
+    QPainter painter(&FPicture);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(fit.Left, fit.Top, fit.Right - fit.Left, fit.Bottom - fit.Top), frame);
+  }
+  imgPreview->setPixmap(QPixmap::fromImage(FPicture));
+}
+
+void TfrmProgress::PickNotice() {
+  const std::vector<TAdInfo> &notices = FMain.AdList;
+  FNotice = {};
+  if (!notices.empty()) {
+    static std::mt19937 random{std::random_device{}()};
+    FNotice = notices[std::uniform_int_distribution<size_t>(0, notices.size() - 1)(random)];
+  }
+  mem1->setText(Q(FNotice.Info));
+  mem1->setStyleSheet("color: blue;");
+}
+
+bool TfrmProgress::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == mem1 && event->type() == QEvent::MouseButtonRelease)
+    Guarded([this] { mem1Click(); });
+  return TSkinnedDialog::eventFilter(watched, event);
+}
+
+void TfrmProgress::mem1Click() {
+  if (FNotice.Url.find("http") == std::string::npos) return;
+  FMain.Dialogs().OpenInDesktop(
+      Q(FNotice.Url + "?" + FMain.Global().ProductTitle() + " " + FMain.NewVersion));
+}
+
+// The main window's hidden buttons carry the batch control; this window follows their state.
+void TfrmProgress::btnPauseClick() {
+  FMain.btnPause->click();
+  ButtonsFromMain();
+}
+
+void TfrmProgress::btnResumeClick() {
+  FMain.btnResume->click();
+  ButtonsFromMain();
+}
+
+void TfrmProgress::ButtonsFromMain() {
+  btnPause->setEnabled(FMain.btnPause->isEnabled());
+  btnResume->setEnabled(FMain.btnResume->isEnabled());
+}
+
+void TfrmProgress::AfterBatchChanged() {
+  FMain.SetAfterBatch({ckOpen->isChecked(), ckShutDown->isChecked()});
+}
+
+void TfrmProgress::imgbtnSnapClick() {
+  const QImage &frame = FMain.PreviewFrame;
+  if (frame.isNull()) return;
+  TSettingsStore store(FMain.Global().SettingsIniPath());
+  TDialogQuestions questions(FMain.Dialogs(), this, Q(FMain.Global().ProductTitle()));
+  SaveProgressSnapshots(frame.copy(), FPicture.copy(), store, questions);
+}
+
+void SaveProgressSnapshots(const QImage &full, const QImage &small, TSettingsStore &store,
+                           IJobQuestions &questions) {
+  fs::path folder = store.SnapOutPutDir();
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    const fs::path fallback = paths::DefaultOutputFolder();
+    questions.ShowMessage("Cannot create output directory:" + folder.string() +
+                              ".It will create default directory " + fallback.string() + "!",
+                          WarningCaption);
+    fs::create_directories(fallback, ec);
+    store.SetSnapOutPutDir(fallback.string());
+    folder = fallback;
+  }
+  const int quality = store.JpgCmp();
+  const struct {
+    const QImage &Picture;
+    bool Wanted;
+    const char *Name;
+  } pictures[] = {{full, store.SnapFullSize(), "Snapshot_full"},
+                  {small, store.SnapSmallSize(), "Snapshot_small"}};
+  for (const auto &picture : pictures) {
+    if (!picture.Wanted) continue;
+    for (const auto &[wanted, extension] : {std::pair{store.SnapBmp(), "bmp"},
+                                            std::pair{store.SnapJpg(), "jpg"}}) {
+      if (!wanted) continue;
+      const fs::path file = folder / (std::string(picture.Name) + "." + extension);
+      QImageWriter writer(QString::fromStdString(file.string()), extension);
+      if (std::string(extension) == "jpg") writer.setQuality(quality);
+      if (!writer.write(picture.Picture.convertToFormat(QImage::Format_RGB888)))
+        throw std::runtime_error("Cannot write " + file.string() + ": " +
+                                 writer.errorString().toStdString());
+    }
+  }
+}
