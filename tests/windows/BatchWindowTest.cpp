@@ -166,10 +166,11 @@ class TBatchWindowTest : public QObject {
   }
 
   void aBrokenSourceFailsWithItsReasonAndTheBatchGoesOn() {
-    const fs::path broken = FDir->Path() / "broken.mp4";
-    std::ofstream(broken) << "this is not a video file, only some text in its place";
-    TfrmMain &window =
-        OpenWithSources({broken.string(), Source("good.mp4", fixtures::Clip(2.0))});
+    // The file was a video when it was added and has been overwritten since.
+    const std::string broken = Source("broken.mp4", fixtures::Clip(2.0));
+    TfrmMain &window = OpenWithSources({broken, Source("good.mp4", fixtures::Clip(2.0))});
+    QCOMPARE(window.Files().Count(), 2);
+    std::ofstream(broken, std::ios::trunc) << "this is not a video file, only some text";
     FDialogs->OnModal = [&](QDialog &) {
       QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000);
     };
