@@ -196,7 +196,7 @@ class TBatchWindowTest : public QObject {
   // draws its pictures.
   void theWindowStaysResponsiveDuringAConversion() {
     if (!qEnvironmentVariableIsSet("MORVANE_RESPONSIVENESS")) QSKIP("run by its own test");
-    TfrmMain &window = OpenWithSources({Source("hd.mp4", fixtures::Clip(8.0, 1280, 720))});
+    TfrmMain &window = OpenWithSources({Source("hd.mp4", fixtures::Clip(20.0, 1280, 720))});
     qint64 longestGap = 0;
     int ticks = 0;
     bool sawPicture = false;
