@@ -2,7 +2,8 @@
 # Writes the screenshots the README shows into docs/screenshots/: the real main window, run on a
 # virtual X display (Xvfb) with a few sample clips, in the "Default" theme and in "Orange", with
 # the profile list open; the preview playing and the file information window; the trim, crop
-# and watermark editors paused on a decorated frame; the preferences and profile settings dialogs.
+# and watermark editors paused on a decorated frame; the preferences and profile settings dialogs;
+# and the progress window during a conversion with its picture.
 #   scripts/screenshots.sh [BUILD_DIR]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

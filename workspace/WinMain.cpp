@@ -28,6 +28,7 @@
 #include "editors/WinCrop.h"
 #include "editors/WinTrim.h"
 #include "editors/WinWaterMark.h"
+#include "editors/FrameDecoration.h"
 #include "platform/Paths.h"
 #include "services/UnicodeProtocol.h"
 #include "skin/Artwork.h"
@@ -48,7 +49,6 @@
 #include "workspace/WinPreference.h"
 #include "workspace/WinSettings.h"
 #include "workspace/WinProgress.h"
-#include "editors/FrameDecoration.h"
 
 namespace {
 
@@ -860,8 +860,8 @@ void TfrmMain::btnStartClick() {
   FBatchStore = std::make_unique<TSettingsStore>(FGlobal->SettingsIniPath());
   FBatchCatalogue = std::make_unique<TFormatCatalogue>(FGlobal->FormatIniPath());
   IBatchObserver &observer = *this;
-  FRunner = std::make_unique<TBatchRunner>(CCAVC, *FBatchCatalogue, *FBatchStore, *FQuestions,
-                                           observer);
+  FRunner =
+      std::make_unique<TBatchRunner>(CCAVC, *FBatchCatalogue, *FBatchStore, *FQuestions, observer);
   FRunner->SetFrameDecoration([this](THookInfo &hook, const TlvFilesRecord &record) {
     const auto found = FDecorations.find(&record);
     if (found != FDecorations.end() && hook.Bitmap) found->second->Decorate(*hook.Bitmap);
@@ -919,7 +919,8 @@ void TfrmMain::RowProgress(const TRowProgress &progress) {
     row.ProgressText = std::to_string(progress.Percent) + "%";
     RefreshRow(progress.Row);
   }
-  if (frmProgress) frmProgress->ShowProgress(ProgressTextsOf(progress, row.Caption), progress.Percent);
+  if (frmProgress)
+    frmProgress->ShowProgress(ProgressTextsOf(progress, row.Caption), progress.Percent);
 }
 
 // The picture is copied: it is valid only during the call.  The two frames take turns, so that

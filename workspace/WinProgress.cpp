@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int PictureWidth = 389, PictureHeight = 210;
+constexpr int OutputWidth = 283;
 const QColor PictureBackground(166, 202, 240);
 
 QString Q(const std::string &text) {
@@ -72,7 +73,7 @@ TfrmProgress::TfrmProgress(TfrmMain &main) : TSkinnedDialog(&main, main.Skin()),
   lblSize = Label(this, "lblSize");
   lblProgress = Label(this, "lblProgress");
   lblOutput = Label(this, "lblOutput");
-  lblOutput->setMaximumWidth(283);
+  lblOutput->setMaximumWidth(OutputWidth);
 
   progbarFile = new QProgressBar(this);
   progbarFile->setObjectName("progbarFile");
@@ -102,9 +103,8 @@ TfrmProgress::TfrmProgress(TfrmMain &main) : TSkinnedDialog(&main, main.Skin()),
 
   auto *values = new QGridLayout;
   values->setHorizontalSpacing(8);
-  const std::pair<QLabel *, QLabel *> rows[] = {{lbl1, lblTime},     {lbl2, lblLength},
-                                                {lbl3, lblSize},     {lbl4, lblProgress},
-                                                {lbl5, lblOutput}};
+  const std::pair<QLabel *, QLabel *> rows[] = {
+      {lbl1, lblTime}, {lbl2, lblLength}, {lbl3, lblSize}, {lbl4, lblProgress}, {lbl5, lblOutput}};
   int r = 0;
   for (auto [caption, value] : rows) {
     values->addWidget(caption, r, 0);
@@ -171,7 +171,11 @@ void TfrmProgress::ShowProgress(const TProgressTexts &texts, int percent) {
   lblLength->setText(Q(texts.Length));
   lblSize->setText(Q(texts.Size));
   lblProgress->setText(Q(texts.Position));
-  lblOutput->setText(Q(texts.File));
+  // A name still too wide for the label loses its middle, so that the end with the file's
+  // name and extension stays in view.
+  const QString file = Q(texts.File);
+  lblOutput->setText(lblOutput->fontMetrics().elidedText(file, Qt::ElideMiddle, OutputWidth));
+  lblOutput->setToolTip(file);
 }
 
 void TfrmProgress::ShowFileFinished() {
@@ -281,8 +285,8 @@ void SaveProgressSnapshots(const QImage &full, const QImage &small, TSettingsSto
                   {small, store.SnapSmallSize(), "Snapshot_small"}};
   for (const auto &picture : pictures) {
     if (!picture.Wanted) continue;
-    for (const auto &[wanted, extension] : {std::pair{store.SnapBmp(), "bmp"},
-                                            std::pair{store.SnapJpg(), "jpg"}}) {
+    for (const auto &[wanted, extension] :
+         {std::pair{store.SnapBmp(), "bmp"}, std::pair{store.SnapJpg(), "jpg"}}) {
       if (!wanted) continue;
       const fs::path file = folder / (std::string(picture.Name) + "." + extension);
       QImageWriter writer(QString::fromStdString(file.string()), extension);

@@ -29,9 +29,10 @@ namespace {
 
 // Whether ffprobe reads the file as a video of some frames.
 bool Decodable(const fs::path &file) {
-  const auto result = fixtures::Run("ffprobe -v error -count_frames -select_streams v:0 "
-                                    "-show_entries stream=nb_read_frames -of csv=p=0 " +
-                                    fixtures::Quote(file.string()));
+  const auto result = fixtures::Run(
+      "ffprobe -v error -count_frames -select_streams v:0 "
+      "-show_entries stream=nb_read_frames -of csv=p=0 " +
+      fixtures::Quote(file.string()));
   return result.ExitCode == 0 && std::atoi(result.Output.c_str()) > 0;
 }
 
@@ -71,7 +72,9 @@ class TBatchWindowTest : public QObject {
     return path.string();
   }
 
-  QString Progress(int row) { return QString::fromStdString(FWindow->Files().Row(row).ProgressText); }
+  QString Progress(int row) {
+    return QString::fromStdString(FWindow->Files().Row(row).ProgressText);
+  }
 
  private slots:
   void init() {
@@ -95,9 +98,9 @@ class TBatchWindowTest : public QObject {
   }
 
   void checkedRowsRunToTheEndAndTheirProgressLandsInTheirRows() {
-    TfrmMain &window = OpenWithSources({Source("a.mp4", fixtures::Clip(2.0)),
-                                        Source("b.mp4", fixtures::Clip(2.0)),
-                                        Source("c.mp4", fixtures::Clip(2.0))});
+    TfrmMain &window =
+        OpenWithSources({Source("a.mp4", fixtures::Clip(2.0)), Source("b.mp4", fixtures::Clip(2.0)),
+                         Source("c.mp4", fixtures::Clip(2.0))});
     window.Files().SetChecked(1, false);
     QStringList seenRow2;
     bool sawPicture = false;
@@ -111,8 +114,8 @@ class TBatchWindowTest : public QObject {
       while (window.BatchRunning() && clock.elapsed() < 60000) {
         QTest::qWait(20);
         if (!Progress(2).isEmpty()) seenRow2 << Progress(2);
-        sawPicture = sawPicture || progress.PreviewPicture().pixelColor(194, 105) !=
-                                       QColor(166, 202, 240);
+        sawPicture =
+            sawPicture || progress.PreviewPicture().pixelColor(194, 105) != QColor(166, 202, 240);
       }
       QVERIFY(!window.BatchRunning());
       QVERIFY(!progress.isVisible());  // the end of the batch closed it
@@ -171,9 +174,7 @@ class TBatchWindowTest : public QObject {
     TfrmMain &window = OpenWithSources({broken, Source("good.mp4", fixtures::Clip(2.0))});
     QCOMPARE(window.Files().Count(), 2);
     std::ofstream(broken, std::ios::trunc) << "this is not a video file, only some text";
-    FDialogs->OnModal = [&](QDialog &) {
-      QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000);
-    };
+    FDialogs->OnModal = [&](QDialog &) { QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000); };
     emit window.mnuStart->triggered();
     const TConversionRow &failed = window.Files().Row(0);
     QVERIFY(!failed.FailReason.empty());
@@ -213,8 +214,8 @@ class TBatchWindowTest : public QObject {
         longestGap = std::max(longestGap, now - last);
         last = now;
         ++ticks;
-        sawPicture = sawPicture || progress.PreviewPicture().pixelColor(194, 105) !=
-                                       QColor(166, 202, 240);
+        sawPicture =
+            sawPicture || progress.PreviewPicture().pixelColor(194, 105) != QColor(166, 202, 240);
       });
       timer.start();
       while (window.BatchRunning() && clock.elapsed() < 120000) QTest::qWait(50);

@@ -3,9 +3,11 @@
 // command line: the window with a few files in the "Default" theme, with its profile list open,
 // with the list open in the "Orange" theme, with the preview playing, the file information
 // window, and the trim, crop and watermark editors with a frame in their previews (the watermark
-// editor with a text and a picture on it).
+// editor with a text and a picture on it), the preference and settings dialogs, and the progress
+// window during a conversion.
 #include <QAction>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QImageWriter>
 #include <QPainter>
 #include <QPushButton>
@@ -18,10 +20,12 @@
 #include "editors/EditorDialog.h"
 #include "tests/support/Fixtures.h"
 #include "tests/windows/RecordingDialogs.h"
+#include "tests/windows/RecordingServices.h"
 #include "workspace/Application.h"
 #include "workspace/FilesListView.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/WinMain.h"
+#include "workspace/WinProgress.h"
 
 namespace fs = std::filesystem;
 
@@ -137,6 +141,7 @@ int main(int argc, char **argv) {
   }
 
   TApplication app(argc, argv);
+  TRecordedDesktop desktop;  // the batch's end neither opens the folder nor shuts down
   TRecordingDialogs dialogs;
   TfrmMain window(&dialogs);
   window.move(0, 0);
@@ -212,16 +217,20 @@ int main(int argc, char **argv) {
   record.MarkImageStyle = 1;
   record.Saturation = 330;
   ok = ShootEditor(dialogs, window.mnuWaterMark, folder + "/editor-watermark.png") && ok;
-  // The dialogs, each in the theme of the window that opens it.
-  const auto shootDialog = [&](QAction *entry, const QString &file) {
-    dialogs.OnModal = [&](QDialog &dialog) {
-      if (QTest::qWaitForWindowExposed(&dialog)) ok = Shoot(dialog, file) && ok;
-    };
-    entry->trigger();
-    dialogs.OnModal = nullptr;
+  // The progress window halfway through converting the first clip, with its picture.
+  window.mnuSkinItems[0]->trigger();  // "Default"
+  window.Files().SetChecked(2, true);
+  window.AdList = {{"Burn the converted videos to a DVD that plays on a TV set.", ""}};
+  dialogs.OnModal = [&](QDialog &progress) {
+    progress.move(window.x() + 160, window.y() + 20);
+    QElapsedTimer waited;
+    waited.start();
+    while (window.Files().Row(0).ProgressText.empty() && waited.elapsed() < 30000) QTest::qWait(20);
+    QTest::qWait(300);
+    ok = Shoot(progress, folder + "/progress-window.png") && ok;
+    window.btnStop->click();
   };
-  shootDialog(window.mnuPreference, folder + "/preference.png");
-  shootDialog(window.mnuSettings, folder + "/settings.png");
+  QTest::mouseClick(window.btnStart, Qt::LeftButton);
 
   window.SkipExitPrompt = true;
   window.close();

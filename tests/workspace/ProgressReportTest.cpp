@@ -32,10 +32,10 @@ TEST(ProgressReportTest, PictureFitsWithItsShapeKept) {
     int W, H;
     TFitRect Expected;
   } cases[] = {
-      {640, 480, {54, 0, 335, 210}},    // full height; 54.5 rounds to even
-      {1920, 1080, {8, 0, 381, 210}},   // full height, margins of 8
-      {320, 100, {0, 44, 389, 166}},    // full width, margins of 44
-      {389, 210, {0, 0, 389, 210}},     // the frame's own size
+      {640, 480, {54, 0, 335, 210}},   // full height; 54.5 rounds to even
+      {1920, 1080, {8, 0, 381, 210}},  // full height, margins of 8
+      {320, 100, {0, 44, 389, 166}},   // full width, margins of 44
+      {389, 210, {0, 0, 389, 210}},    // the frame's own size
   };
   for (const TCase &c : cases) {
     const TFitRect r = FitPicture(c.W, c.H, 389, 210);
