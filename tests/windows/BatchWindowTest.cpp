@@ -15,8 +15,8 @@
 #include <memory>
 
 #include "tests/support/Fixtures.h"
+#include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
-#include "tests/windows/RecordingServices.h"
 #include "workspace/Application.h"
 #include "workspace/ConversionList.h"
 #include "workspace/SettingsStore.h"

@@ -19,8 +19,8 @@
 
 #include "editors/EditorDialog.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
-#include "tests/windows/RecordingServices.h"
 #include "workspace/Application.h"
 #include "workspace/FilesListView.h"
 #include "workspace/SettingsStore.h"

@@ -12,6 +12,7 @@
 #include "platform/Shutdown.h"
 #include "services/FFmpegVCL.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/RecordingServices.h"
 #include "tests/workspace/ScriptedQuestions.h"
 #include "workspace/BatchRunner.h"
 #include "workspace/ParameterPanel.h"
@@ -57,33 +58,6 @@ struct TRecorder : IBatchObserver {
 };
 
 // Records what would have been opened or shut down: no test may power the machine off.
-struct TAfterBatchLog {
-  std::vector<std::string> Opened;
-  int PowerOffs = 0;
-};
-class TRecordingShell : public IShellService {
- public:
-  explicit TRecordingShell(TAfterBatchLog &log) : FLog(log) {}
-  bool Open(const std::string &target) override {
-    FLog.Opened.push_back(target);
-    return true;
-  }
-
- private:
-  TAfterBatchLog &FLog;
-};
-class TRecordingShutdown : public IShutdownService {
- public:
-  explicit TRecordingShutdown(TAfterBatchLog &log) : FLog(log) {}
-  bool PowerOff(std::string &) override {
-    ++FLog.PowerOffs;
-    return true;
-  }
-
- private:
-  TAfterBatchLog &FLog;
-};
-
 class BatchRunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -118,7 +92,7 @@ class BatchRunnerTest : public ::testing::Test {
   TSettingsStore Store{Dir / "settings.ini"};
   TScriptedQuestions Questions;
   TQueueDispatcher Dispatcher;
-  TAfterBatchLog AfterBatch;
+  TDesktopLog AfterBatch;
   TRecorder Recorder;
   TFFmpegVCL Vcl;
   TBatchRunner Runner{Vcl, Catalogue, Store, Questions, Recorder};

@@ -1,4 +1,4 @@
-// The desktop's shell and the machine's shut-down replaced by recorders, so that no window test
+// The desktop's shell and the machine's shut-down replaced by recorders, so that no test
 // opens a file manager or powers the machine off.
 #pragma once
 
