@@ -21,14 +21,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <tuple>
 
+#include "editors/ConversionDecoration.h"
 #include "editors/WinCrop.h"
 #include "editors/WinTrim.h"
 #include "editors/WinWaterMark.h"
-#include "editors/FrameDecoration.h"
 #include "platform/Paths.h"
 #include "services/UnicodeProtocol.h"
 #include "skin/Artwork.h"
@@ -47,8 +48,8 @@
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
 #include "workspace/WinPreference.h"
-#include "workspace/WinSettings.h"
 #include "workspace/WinProgress.h"
+#include "workspace/WinSettings.h"
 
 namespace {
 
@@ -856,20 +857,21 @@ void TfrmMain::btnStartClick() {
   // 3.-5. The checked rows become tasks; the runner tells the user when none is checked.  A
   // finished batch's runner goes only now: its last queued calls may have been running it.
   FRunner.reset();
-  FDecorations.clear();
   FBatchStore = std::make_unique<TSettingsStore>(FGlobal->SettingsIniPath());
   FBatchCatalogue = std::make_unique<TFormatCatalogue>(FGlobal->FormatIniPath());
   IBatchObserver &observer = *this;
   FRunner =
       std::make_unique<TBatchRunner>(CCAVC, *FBatchCatalogue, *FBatchStore, *FQuestions, observer);
-  FRunner->SetFrameDecoration([this](THookInfo &hook, const TlvFilesRecord &record) {
-    const auto found = FDecorations.find(&record);
-    if (found != FDecorations.end() && hook.Bitmap) found->second->Decorate(*hook.Bitmap);
-  });
+  // Rows with effects or a watermark get a decoration of their own for their conversion; what
+  // cannot be drawn (a watermark picture that cannot be read) is said once, in the log.
+  FRunner->SetFrameDecoration(ConversionDecoration([](const std::string &message) {
+    std::fprintf(stderr, "morvane: warning: %s\n", message.c_str());
+  }));
   FRunner->SetAfterBatch(FAfterBatch);
   CCAVC.SetPreviewBitmap(true);
   CCAVC.SetCodecThreads(0);  // as many as the codecs choose
   PreviewFrame = QImage();   // no picture of an earlier batch in the progress window
+  StopPreview();  // the preview's player and the conversion do not run side by side
   const std::vector<TBatchRow> rows = BatchRows();
   if (FRunner->Start(rows, 1) == 0) {
     RowOfTask.clear();
@@ -902,14 +904,6 @@ std::vector<TBatchRow> TfrmMain::BatchRows() {
 void TfrmMain::SetAfterBatch(TAfterBatch after) {
   FAfterBatch = after;
   if (FRunner) FRunner->SetAfterBatch(after);
-}
-
-void TfrmMain::RowJobBuilt(int row, const TJob &job) {
-  // Only a row with effects or a watermark has its frames go through the hook; its decoration
-  // copies the row's values and reads its picture once.
-  if (!job.Output.HookEnabled || row < 0 || row >= FFiles.Count()) return;
-  const TlvFilesRecord &record = FFiles.Row(row).Record;
-  FDecorations.emplace(&record, std::make_unique<TRowDecoration>(record));
 }
 
 void TfrmMain::RowProgress(const TRowProgress &progress) {

@@ -40,7 +40,6 @@ class TFilesListView;
 class TParameterPanel;
 class TProfileListBox;
 class TUpdateCheck;
-class TRowDecoration;
 class TVideoSurface;
 class TfrmProgress;
 class TfrmTrim;
@@ -140,8 +139,6 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   QImage PreviewFrame, SpareFrame;
   // The progress window, made at the first Start.
   std::unique_ptr<TfrmProgress> frmProgress;
-  std::string NewVersion;
-  std::vector<TAdInfo> AdList;
 
  protected:
   void showEvent(QShowEvent *event) override;
@@ -275,7 +272,6 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void ShowPanel(const TPanelState &state);
 
   // The batch's events (on the main thread).
-  void RowJobBuilt(int row, const TJob &job) override;
   void RowProgress(const TRowProgress &progress) override;
   void PreviewBitmap(int row, const TPreviewInfo &info) override;
   void RowEnded(const TRowResult &result) override;
@@ -299,8 +295,6 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   std::unique_ptr<TSettingsStore> FBatchStore;
   std::unique_ptr<TFormatCatalogue> FBatchCatalogue;
   std::unique_ptr<TBatchRunner> FRunner;
-  // The decoration of every row with effects or a watermark, by its record.
-  std::map<const TlvFilesRecord *, std::unique_ptr<TRowDecoration>> FDecorations;
   TAfterBatch FAfterBatch;
   std::vector<std::pair<QPushButton *, TToolGlyph>> FGlyphButtons;
   std::unique_ptr<TfrmTrim> frmTrim;  // made on first use, shown again for every trim

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QImageWriter>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,16 +11,12 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <filesystem>
 #include <random>
-#include <stdexcept>
 
-#include "platform/Paths.h"
 #include "skin/Artwork.h"
 #include "workspace/Application.h"
+#include "workspace/Snapshots.h"
 #include "workspace/WinMain.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -259,41 +254,5 @@ void TfrmProgress::imgbtnSnapClick() {
   if (frame.isNull()) return;
   TSettingsStore store(FMain.Global().SettingsIniPath());
   TDialogQuestions questions(FMain.Dialogs(), this, Q(FMain.Global().ProductTitle()));
-  SaveProgressSnapshots(frame.copy(), FPicture.copy(), store, questions);
-}
-
-void SaveProgressSnapshots(const QImage &full, const QImage &small, TSettingsStore &store,
-                           IJobQuestions &questions) {
-  fs::path folder = store.SnapOutPutDir();
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) {
-    const fs::path fallback = paths::DefaultOutputFolder();
-    questions.ShowMessage("Cannot create output directory:" + folder.string() +
-                              ".It will create default directory " + fallback.string() + "!",
-                          WarningCaption);
-    fs::create_directories(fallback, ec);
-    store.SetSnapOutPutDir(fallback.string());
-    folder = fallback;
-  }
-  const int quality = store.JpgCmp();
-  const struct {
-    const QImage &Picture;
-    bool Wanted;
-    const char *Name;
-  } pictures[] = {{full, store.SnapFullSize(), "Snapshot_full"},
-                  {small, store.SnapSmallSize(), "Snapshot_small"}};
-  for (const auto &picture : pictures) {
-    if (!picture.Wanted) continue;
-    for (const auto &[wanted, extension] :
-         {std::pair{store.SnapBmp(), "bmp"}, std::pair{store.SnapJpg(), "jpg"}}) {
-      if (!wanted) continue;
-      const fs::path file = folder / (std::string(picture.Name) + "." + extension);
-      QImageWriter writer(QString::fromStdString(file.string()), extension);
-      if (std::string(extension) == "jpg") writer.setQuality(quality);
-      if (!writer.write(picture.Picture.convertToFormat(QImage::Format_RGB888)))
-        throw std::runtime_error("Cannot write " + file.string() + ": " +
-                                 writer.errorString().toStdString());
-    }
-  }
+  SaveSnapshots(frame.copy(), FPicture.copy(), store, questions);
 }

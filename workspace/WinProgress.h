@@ -68,9 +68,3 @@ class TfrmProgress : public TSkinnedDialog {
   TAdInfo FNotice;
   bool FClosing = false;
 };
-
-// Writes the snapshot files the settings ask for into the snapshot folder, replacing earlier
-// ones: the full picture and the small one, each as BMP and JPEG.  A folder that cannot be made
-// is reported through `questions` and replaced by the default one, which is stored.
-void SaveProgressSnapshots(const QImage &full, const QImage &small, TSettingsStore &store,
-                           IJobQuestions &questions);
