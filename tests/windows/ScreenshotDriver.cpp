@@ -217,6 +217,17 @@ int main(int argc, char **argv) {
   record.MarkImageStyle = 1;
   record.Saturation = 330;
   ok = ShootEditor(dialogs, window.mnuWaterMark, folder + "/editor-watermark.png") && ok;
+  // The dialogs, each in the theme of the window that opens it.
+  const auto shootDialog = [&](QAction *entry, const QString &file) {
+    dialogs.OnModal = [&](QDialog &dialog) {
+      if (QTest::qWaitForWindowExposed(&dialog)) ok = Shoot(dialog, file) && ok;
+    };
+    entry->trigger();
+    dialogs.OnModal = nullptr;
+  };
+  shootDialog(window.mnuPreference, folder + "/preference.png");
+  shootDialog(window.mnuSettings, folder + "/settings.png");
+
   // The progress window halfway through converting the first clip, with its picture.
   window.mnuSkinItems[0]->trigger();  // "Default"
   window.Files().SetChecked(2, true);
