@@ -17,6 +17,7 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
+#include "tests/windows/WindowFixture.h"
 #include "workspace/Application.h"
 #include "workspace/ConversionList.h"
 #include "workspace/SettingsStore.h"
@@ -46,16 +47,13 @@ std::vector<fs::path> FilesIn(const fs::path &folder) {
 
 }  // namespace
 
-class TBatchWindowTest : public QObject {
+class TBatchWindowTest : public TWindowFixture {
   Q_OBJECT
 
  private:
-  std::unique_ptr<fixtures::TTempDir> FDir;
-  std::unique_ptr<TRecordingDialogs> FDialogs;
   std::unique_ptr<TRecordedDesktop> FDesktop;
-  std::unique_ptr<TfrmMain> FWindow;
 
-  fs::path OutputFolder() const { return FDir->Path() / "out"; }
+  fs::path OutputFolder() const { return Dir() / "out"; }
 
   // The window with one row per source, all checked.
   TfrmMain &OpenWithSources(const std::vector<std::string> &sources) {
@@ -66,11 +64,7 @@ class TBatchWindowTest : public QObject {
     return *FWindow;
   }
 
-  std::string Source(const std::string &name, const std::string &made) {
-    const fs::path path = FDir->Path() / name;
-    fs::copy_file(made, path, fs::copy_options::overwrite_existing);
-    return path.string();
-  }
+  std::string Source(const std::string &name, const std::string &made) { return Media(made, name); }
 
   QString Progress(int row) {
     return QString::fromStdString(FWindow->Files().Row(row).ProgressText);
@@ -78,23 +72,14 @@ class TBatchWindowTest : public QObject {
 
  private slots:
   void init() {
-    FDir = std::make_unique<fixtures::TTempDir>();
-    FDialogs = std::make_unique<TRecordingDialogs>();
+    Begin();
     FDesktop = std::make_unique<TRecordedDesktop>();
-    const std::string settings = *FDir / "settings.ini";
-    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(settings));
-    TSettingsStore(settings).SetOutPutDir(OutputFolder().string());
+    Store().SetOutPutDir(OutputFolder().string());
   }
 
   void cleanup() {
-    if (FWindow) {
-      FWindow->SkipExitPrompt = true;
-      FWindow->close();
-      FWindow.reset();
-    }
+    End();
     FDesktop.reset();
-    FDialogs.reset();
-    FDir.reset();
   }
 
   void checkedRowsRunToTheEndAndTheirProgressLandsInTheirRows() {

@@ -10,6 +10,7 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/windows/RecordingDialogs.h"
+#include "tests/windows/WindowFixture.h"
 #include "workspace/Application.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/WinMain.h"
@@ -26,14 +27,13 @@ QByteArray Document(const std::string &version) {
 
 }  // namespace
 
-class TUpdateCheckWindowTest : public QObject {
+class TUpdateCheckWindowTest : public TWindowFixture {
   Q_OBJECT
 
  private:
-  std::unique_ptr<fixtures::TTempDir> FDir;
-  std::unique_ptr<TRecordingDialogs> FDialogs;
   std::unique_ptr<TLocalHttpServer> FServer;
-  std::unique_ptr<TfrmMain> FWindow;
+
+  // Without the fixture's sound driver and activation wait: the check starts as the window shows.
 
   TfrmMain &Open() {
     qputenv("MORVANE_UPDATE_URL", FServer->Url().toEncoded());
@@ -45,22 +45,14 @@ class TUpdateCheckWindowTest : public QObject {
 
  private slots:
   void init() {
-    FDir = std::make_unique<fixtures::TTempDir>();
-    FDialogs = std::make_unique<TRecordingDialogs>();
+    Begin();
     FServer = std::make_unique<TLocalHttpServer>();
-    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(*FDir / "settings.ini"));
-    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(FDir->Path().string()));
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(Dir().string()));
   }
 
   void cleanup() {
-    if (FWindow) {
-      FWindow->SkipExitPrompt = true;
-      FWindow->close();
-      FWindow.reset();
-    }
+    End();
     FServer.reset();
-    FDialogs.reset();
-    FDir.reset();
   }
 
   void aNewerVersionOffersTheDownloadPage() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPushButton>
 #include <QTest>
 #include <filesystem>
 #include <memory>
