@@ -20,6 +20,8 @@ int FuzzOptionText(const uint8_t *data, size_t size);
 int FuzzEngineArguments(const uint8_t *data, size_t size);
 // A media file through the probe and the engine's input set-up, stopping after set-up.
 int FuzzMediaSetup(const uint8_t *data, size_t size);
+// An update document as fetched from the server, read for its version and notices.
+int FuzzUpdateDocument(const uint8_t *data, size_t size);
 
 // Separates the settings store from the format INI in an input of FuzzProfileFiles.
 inline constexpr const char kSectionBreak[] = "\n--8<--\n";

@@ -50,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay,
                          ::testing::Values(THarness{"profile-files", FuzzProfileFiles},
                                            THarness{"option-text", FuzzOptionText},
                                            THarness{"engine-arguments", FuzzEngineArguments},
-                                           THarness{"media-setup", FuzzMediaSetup}),
+                                           THarness{"media-setup", FuzzMediaSetup},
+                                           THarness{"update-document", FuzzUpdateDocument}),
                          [](const auto &info) {
                            std::string name = info.param.Name;
                            std::erase(name, '-');
