@@ -9,6 +9,9 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -20,6 +23,25 @@ namespace sk = settingskeys;
 
 namespace {
 
+// A line that opens a section name without closing it ("[name" alone) is turned into a comment
+// line.  The INI library skips such a line but goes on using its text as the name of the section
+// for the keys that follow, up to the next bracket, line breaks included; written back, that name
+// reads as a longer one, so a damaged file grew with every write until each read took seconds.
+// As a comment the line is kept, and the keys below it stay in the section before it.
+std::string WithOpenSectionLinesAsComments(std::string text) {
+  for (size_t line = 0; line < text.size();) {
+    const size_t end = std::min(text.find_first_of("\r\n", line), text.size());
+    const size_t first = text.find_first_not_of(" \t", line);
+    if (first < end && text[first] == '[' && text.find(']', first) >= end) {
+      text.insert(line, 1, ';');
+      line = end + 2;
+    } else {
+      line = end + 1;
+    }
+  }
+  return text;
+}
+
 // One open of the file: its whole contents, parsed.  A missing or unreadable file reads as empty.
 struct TLoadedIni {
   CSimpleIniA Ini;  // CSimpleIniA folds the case of section and key names
@@ -27,7 +49,11 @@ struct TLoadedIni {
     Ini.SetUnicode(true);
     Ini.SetSpaces(false);
     Ini.SetMultiKey(false);
-    Ini.LoadFile(path.c_str());
+    std::ifstream file(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    const std::string loaded = WithOpenSectionLinesAsComments(text);
+    Ini.LoadData(loaded.data(), loaded.size());
   }
 };
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "platform/Paths.h"
 #include "tests/support/Fixtures.h"
@@ -83,6 +85,25 @@ TEST(SettingsStore, WritesCreateFolderAndKeepOtherKeys) {
   EXPECT_FALSE(reread.CategoryCollapsed(4));
   EXPECT_TRUE(reread.ProfileExists(401));
   EXPECT_EQ(reread.ReadString("formatInfo401", "paraZoom", ""), "lbox");
+}
+
+// A line that opens a section without closing it used to make every write add to the file
+// (found by fuzzing: 550 bytes grew to 3.8 MB within one job, and each read then took seconds).
+TEST(SettingsStore, UnclosedSectionLineNeitherGrowsTheFileNorHidesKeys) {
+  fixtures::TTempDir dir;
+  const std::string path = dir / "s.ini";
+  WriteFile(path,
+            "[settings]\nFormatCode=401\n[broken\n;note\nmute=1\n[formatInfo401]\nparaZoom=full\n");
+  TSettingsStore store(path);
+  for (int i = 0; i < 20; ++i) store.SetSkinIndex(i);
+  EXPECT_LT(std::filesystem::file_size(path), 200u);
+  EXPECT_EQ(store.SkinIndex(), 19);
+  EXPECT_EQ(store.FormatCode(), 401);
+  EXPECT_EQ(store.Mute(), 1) << "the keys below the damaged line stay in the section before it";
+  EXPECT_EQ(store.ReadString("formatInfo401", "paraZoom", ""), "full");
+  std::ifstream in(path);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find(";[broken"), std::string::npos) << "the damaged line is kept";
 }
 
 TEST(SettingsStore, UnwritableStoreRaisesInsteadOfLosingTheWrite) {
