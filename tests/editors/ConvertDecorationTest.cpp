@@ -3,15 +3,15 @@
 // same routine (the ffmpeg tool to 24-bit BGR), allowing the codec's error.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <string>
 
-#include "editors/FrameDecoration.h"
 #include "editors/WaterMarkValues.h"
+#include "tests/support/DecoratedFrames.h"
 #include "tests/support/Fixtures.h"
+
+using decoratedframes::DecodeFrame;
+using decoratedframes::Psnr;
 
 namespace {
 
@@ -19,45 +19,6 @@ constexpr int Width = 320, Height = 240;
 // An H.264 profile at the source's size and rate, so that output frame N is source frame N.
 const std::string Quality =
     "--yes --profile 2102 --set paraVideoSize=320x240 --set paraFrameRate=25 ";
-
-// One frame of `file` as 24-bit BGR: the frame `frame` from the start (counted in decoding
-// order), or with `seek` the first frame at or after `seek` seconds.
-TBitmap DecodeFrame(const std::string &file, const std::string &folder, int frame,
-                    double seek = -1) {
-  const std::string raw = folder + "/frame.bgr";
-  char select[64];
-  std::snprintf(select, sizeof select, "select=eq(n\\,%d)", frame);
-  const std::string position = seek >= 0 ? "-ss " + std::to_string(seek) + " " : "";
-  const auto result = fixtures::Run(
-      "ffmpeg -nostdin -y -v error " + position + "-i " + fixtures::Quote(file) + " -vf " +
-      fixtures::Quote(select) + " -frames:v 1 -f rawvideo -pix_fmt bgr24 " + fixtures::Quote(raw));
-  TBitmap bitmap;
-  if (result.ExitCode != 0) {
-    ADD_FAILURE() << result.Output;
-    return bitmap;
-  }
-  std::ifstream in(raw, std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-  if (bytes.size() != size_t(Width) * Height * 3) {
-    ADD_FAILURE() << "frame of " << bytes.size() << " bytes from " << file;
-    return bitmap;
-  }
-  bitmap.SetSize(Width, Height);
-  for (int y = 0; y < Height; ++y)
-    std::copy_n(bytes.data() + size_t(y) * Width * 3, Width * 3, bitmap.ScanLine(y));
-  return bitmap;
-}
-
-double Psnr(const TBitmap &a, const TBitmap &b) {
-  double sum = 0;
-  for (int y = 0; y < Height; ++y)
-    for (int i = 0; i < Width * 3; ++i) {
-      const double d = double(a.ScanLine(y)[i]) - b.ScanLine(y)[i];
-      sum += d * d;
-    }
-  const double mse = sum / (double(Width) * Height * 3);
-  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
-}
 
 fixtures::TCommandResult Convert(const std::string &options, const std::string &source,
                                  const fixtures::TTempDir &dir) {
@@ -79,15 +40,10 @@ std::string OnlyOutput(const fixtures::TTempDir &dir) {
 }  // namespace
 
 // A brighter picture with a big white text: every compared frame matches the decoration drawn
-// on the decoded source frame, and clearly differs from the undecorated source.  The source's
-// colours are muted: the 4:2:0 pictures on both sides blur the colour of every hard edge, which on
-// saturated bars alone costs more than the 35 dB this compares with.
+// on the decoded source frame, and clearly differs from the undecorated source.
 TEST(ConvertDecoration, OutputFramesMatchTheDecorationOfTheSourceFrames) {
   fixtures::TTempDir dir;
-  const std::string source = fixtures::Make(
-      "muted-2s-320x240-25.mp4",
-      "-f lavfi -i testsrc=size=320x240:rate=25:duration=2 -vf hue=s=0.35 -c:v libx264 "
-      "-preset ultrafast -pix_fmt yuv420p");
+  const std::string source = decoratedframes::MutedClip();
   const auto result = Convert(Quality +
                                   "--brightness 340 --contrast 20 --text 'Morvane 13' "
                                   "--text-font 'DejaVu Sans' --text-size 28 --text-color white "
@@ -109,12 +65,9 @@ TEST(ConvertDecoration, OutputFramesMatchTheDecorationOfTheSourceFrames) {
   record.MarkTextY = at.Y;
   for (int frame : {0, 12, 37}) {
     SCOPED_TRACE("frame " + std::to_string(frame));
-    const TBitmap original = DecodeFrame(source, dir.Path(), frame);
-    TBitmap reference = original;
-    DecorateFrame(reference, record);
-    const TBitmap converted = DecodeFrame(output, dir.Path(), frame);
-    EXPECT_GT(Psnr(converted, reference), 35);
-    EXPECT_LT(Psnr(converted, original), 25);
+    const auto scores = decoratedframes::CompareFrame(source, output, Width, Height, frame, record);
+    EXPECT_GT(scores.Decorated, 35);
+    EXPECT_LT(scores.Undecorated, 25);
   }
 }
 
@@ -130,9 +83,9 @@ TEST(ConvertDecoration, TrimKeepsTheChosenPart) {
 
   const double duration = std::stod(fixtures::Probe(output, "stream=duration", "v:0"));
   EXPECT_NEAR(duration, 20.0, 1.0 / 25 + 1e-6);
-  const TBitmap first = DecodeFrame(output, dir.Path(), 0);
-  EXPECT_GT(Psnr(first, DecodeFrame(source, dir.Path(), 0, 10.0)), 35);
-  EXPECT_LT(Psnr(first, DecodeFrame(source, dir.Path(), 0, 9.0)), 30);
+  const TBitmap first = DecodeFrame(output, Width, Height, 0);
+  EXPECT_GT(Psnr(first, DecodeFrame(source, Width, Height, 0, 10.0)), 35);
+  EXPECT_LT(Psnr(first, DecodeFrame(source, Width, Height, 0, 9.0)), 30);
 }
 
 // The command line refuses values the editor's controls cannot take, in its own words, before
