@@ -2,8 +2,10 @@
 // with a private settings store, the dialogs answered by a recorder and the desktop's shell and
 // shut-down replaced by recorders.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -14,6 +16,9 @@
 #include <fstream>
 #include <memory>
 
+#include "editors/WinWaterMark.h"
+#include "skin/TrackBar.h"
+#include "tests/support/DecoratedFrames.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
@@ -167,6 +172,63 @@ class TBatchWindowTest : public TWindowFixture {
     QCOMPARE(Progress(1), QString("100%"));
     QCOMPARE(FilesIn(OutputFolder()).size(), size_t(1));
     QVERIFY(Decodable(FilesIn(OutputFolder()).front()));
+  }
+
+  // Effects and a text set in the effects and watermark window end in the converted frames: each
+  // compared frame matches the decoration drawn on the decoded source frame with the row's record,
+  // and clearly differs from the undecorated source frame.
+  void aRowsEffectsAndWatermarkEndInTheConvertedFrames() {
+    const std::string source = Source("muted.mp4", decoratedframes::MutedClip());
+    constexpr int Width = 320, Height = 240;
+    TfrmMain &window = OpenWithFiles({source});
+    // The profile keeps the source's size; at the source's rate output frame N is source frame N.
+    QCOMPARE(window.cmbVideoSize->currentText(), QString("320x240"));
+    window.cmbFrameRate->setFocus();
+    QTRY_VERIFY(window.cmbFrameRate->hasFocus());
+    QTest::keyClick(window.cmbFrameRate, Qt::Key_Up);
+    QCOMPARE(window.cmbFrameRate->currentText(), QString("25"));
+
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      auto &mark = dynamic_cast<TfrmWaterMark &>(dialog);
+      QTest::keyClicks(mark.edtFont, "Morvane 13");
+      const int font = mark.cmbFont->findText("DejaVu Sans");
+      QVERIFY(font >= 0);
+      mark.cmbFont->setCurrentIndex(font);
+      mark.cmbFontSize->setCurrentIndex(mark.cmbFontSize->findText("28"));
+      mark.cmbFontColor->setCurrentIndex(
+          mark.cmbFontColor->findData(QVariant::fromValue(0xFFFFFFu)));
+      mark.chkBold->setChecked(true);
+      mark.trcTextHoriz->setValue(10);
+      mark.trcTextVert->setValue(40);
+      mark.trcBrightness->setValue(340);
+      mark.trcContrast->setValue(20);
+      // "Ok" stores the text's place as the preview last drew it on a frame.
+      QTRY_VERIFY_WITH_TIMEOUT(mark.Preview().LastText() == (TMarkPoint{32, 96}),  // 10 %, 40 %
+                               10000);
+      QTest::mouseClick(mark.btnOk, Qt::LeftButton);
+    };
+    window.mnuWaterMark->trigger();
+    const TlvFilesRecord record = window.Files().Row(0).Record;
+    QCOMPARE(record.MarkText, std::string("Morvane 13"));
+    QCOMPARE(record.MarkFont.Size, 28);
+    QCOMPARE(record.MarkFont.Color, 0xFFFFFFu);
+    QVERIFY(record.MarkFont.Bold);
+    QCOMPARE(record.Brightness, 340);
+    QCOMPARE(record.Contrast, 20);
+
+    FDialogs->OnModal = [&](QDialog &) { QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000); };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QCOMPARE(Progress(0), QString("100%"));
+    const std::vector<fs::path> outputs = FilesIn(OutputFolder());
+    QCOMPARE(outputs.size(), size_t(1));
+    for (int frame : {0, 12, 37}) {
+      const auto scores =
+          decoratedframes::CompareFrame(source, outputs.front(), Width, Height, frame, record);
+      qInfo("frame %d: %.1f dB against the decorated source frame, %.1f dB against the undecorated",
+            frame, scores.Decorated, scores.Undecorated);
+      QVERIFY(scores.Decorated > 35);
+      QVERIFY(scores.Undecorated < 25);
+    }
   }
 
   void startWithoutACheckedRowWarns() {
