@@ -18,8 +18,7 @@
 #include "skin/SpinEdit.h"
 #include "skin/TrackBar.h"
 #include "tests/support/Fixtures.h"
-#include "tests/windows/RecordingDialogs.h"
-#include "workspace/Application.h"
+#include "tests/windows/WindowFixture.h"
 #include "workspace/FilesListView.h"
 #include "workspace/VideoSurface.h"
 #include "workspace/WinMain.h"
@@ -51,26 +50,15 @@ QImage OnScreen(QWidget *panel) {
 
 }  // namespace
 
-class TEditorWindowsTest : public QObject {
+class TEditorWindowsTest : public TWindowFixture {
   Q_OBJECT
 
  private:
-  std::unique_ptr<fixtures::TTempDir> FDir;
-  std::unique_ptr<TRecordingDialogs> FDialogs;
-  std::unique_ptr<TfrmMain> FWindow;
-
   // The main window with one row: a copy of `clip`.
   TfrmMain &OpenWithClip(const std::string &clip) {
-    FWindow = std::make_unique<TfrmMain>(FDialogs.get());
-    FWindow->show();
-    if (!QTest::qWaitForWindowExposed(FWindow.get())) qFatal("the main window was not exposed");
-    const fs::path copy = FDir->Path() / "clip.mp4";
-    fs::copy_file(clip, copy);
-    FDialogs->FilesToChoose << QString::fromStdString(copy.string());
-    QTest::mouseClick(FWindow->btnAdd, Qt::LeftButton);
-    FDialogs->FilesToChoose.clear();
-    if (FWindow->Files().Count() != 1) qFatal("the clip was not added");
-    return *FWindow;
+    TfrmMain &window = OpenWithFiles({Media(clip, "clip.mp4")});
+    if (window.Files().Count() != 1) qFatal("the clip was not added");
+    return window;
   }
 
   TlvFilesRecord &Record() { return FWindow->Files().Row(0).Record; }
@@ -98,21 +86,8 @@ class TEditorWindowsTest : public QObject {
     qputenv("SDL_AUDIODRIVER", "dummy");
   }
 
-  void init() {
-    FDir = std::make_unique<fixtures::TTempDir>();
-    FDialogs = std::make_unique<TRecordingDialogs>();
-    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(FDir->Path() / "settings.ini"));
-  }
-
-  void cleanup() {
-    if (FWindow) {
-      FWindow->SkipExitPrompt = true;
-      FWindow->close();
-      FWindow.reset();
-    }
-    FDialogs.reset();
-    FDir.reset();
-  }
+  void init() { Begin(); }
+  void cleanup() { End(); }
 
   // "Ok" on an untrimmed file keeps the whole file and shows its length in whole seconds; a
   // start taken from the playing position is stored; "Cancel" after new marks stores nothing.
@@ -249,13 +224,7 @@ class TEditorWindowsTest : public QObject {
 };
 
 int main(int argc, char **argv) {
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  static fixtures::TTempDir home;
-  setenv("HOME", home.Path().c_str(), 1);
-  setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
-  TApplication app(argc, argv);
-  TEditorWindowsTest test;
-  return QTest::qExec(&test, argc, argv);
+  return RunWindowTests<TEditorWindowsTest>(argc, argv);
 }
 
 #include "EditorWindowsTest.moc"
