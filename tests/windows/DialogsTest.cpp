@@ -21,6 +21,7 @@
 #include "platform/Paths.h"
 #include "tests/support/Fixtures.h"
 #include "tests/windows/RecordingDialogs.h"
+#include "tests/windows/WindowFixture.h"
 #include "workspace/Application.h"
 #include "workspace/ProfileListBox.h"
 #include "workspace/SettingsStore.h"
@@ -360,14 +361,8 @@ class TDialogsTest : public QObject {
 };
 
 int main(int argc, char **argv) {
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  static fixtures::TTempDir home;
-  setenv("HOME", home.Path().c_str(), 1);
-  setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
   setenv("MORVANE_UPDATE_URL", "http://127.0.0.1:9/morvane/morvanenet.xml", 1);
-  TApplication app(argc, argv);
-  TDialogsTest test;
-  return QTest::qExec(&test, argc, argv);
+  return RunWindowTests<TDialogsTest>(argc, argv);
 }
 
 #include "DialogsTest.moc"

@@ -120,13 +120,7 @@ class TUpdateCheckWindowTest : public TWindowFixture {
 };
 
 int main(int argc, char **argv) {
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  static fixtures::TTempDir home;
-  setenv("HOME", home.Path().c_str(), 1);
-  setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
-  TApplication app(argc, argv);
-  TUpdateCheckWindowTest test;
-  return QTest::qExec(&test, argc, argv);
+  return RunWindowTests<TUpdateCheckWindowTest>(argc, argv);
 }
 
 #include "UpdateCheckWindowTest.moc"
