@@ -643,30 +643,65 @@ class TMainWindowTest : public TWindowFixture {
   }
 
   void anEscapedExceptionIsReportedAndTheProgramGoesOn() {
-    // A settings store that cannot be written: every write raises.
-    std::ofstream(*FDir / "blocker") << "a file where a folder should be";
-    const std::string unwritable = *FDir / "blocker/settings.ini";
-    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(unwritable));
+    // A hand-damaged format INI: profile 401's volume list lost its items, so "Default" cannot
+    // select its default volume and raises.
+    std::ifstream in(MORVANE_FORMAT_INI_FILE);
+    std::ofstream out(*FDir / "damaged.ini");
+    bool in401 = false;
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line[0] == '[') in401 = line == "[formatInfo401]";
+      out << (in401 && line.rfind("Volume=", 0) == 0 ? "Volume=25%,Rate=1" : line) << "\n";
+    }
+    out.close();
+    qputenv("MORVANE_FORMAT_INI", QByteArray::fromStdString(*FDir / "damaged.ini"));
+    Store().SetFormatCode(401);
     TfrmMain &window = Open();  // (showing already reports the profile it could not seed)
+    qputenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE);
     const size_t before = FDialogs->Shown.size();
-    FDialogs->FolderToChoose = QString::fromStdString(*FDir / "chosen");
-    QTest::mouseClick(window.btnBrows, Qt::LeftButton);
+    QTest::mouseClick(window.btnDefault, Qt::LeftButton);
     QCOMPARE(FDialogs->Shown.size(), before + 1);
     const TRecordingDialogs::TShown &report = FDialogs->Shown.back();
     QCOMPARE(report.Caption, QString("Morvane MP4 Video Converter"));
-    QCOMPARE(report.Text, QString::fromStdString("Unable to write to " + unwritable + "."));
+    QVERIFY2(report.Text.startsWith(QString::fromStdString(
+                 *FDir / "damaged.ini: profile 401, section [formatInfo401], key iVolume: ")),
+             qPrintable(report.Text));
     QCOMPARE(report.Icon, TMessageIcon::Error);
     QVERIFY(window.isVisible());
     // The window still works.
     FDialogs->FilesToChoose = {QString::fromStdString(Media("a.mp4"))};
     QTest::mouseClick(window.btnAdd, Qt::LeftButton);
     QCOMPARE(window.Files().Count(), 1);
-    // Closing cannot save the list state, says so, and closes all the same.
     const size_t beforeClose = FDialogs->Shown.size();
     window.close();
     QVERIFY(!window.isVisible());
-    QCOMPARE(FDialogs->Shown.size(), beforeClose + 2);  // the question, then the report
-    QCOMPARE(FDialogs->Shown.back().Icon, TMessageIcon::Error);
+    QCOMPARE(FDialogs->Shown.size(), beforeClose + 1);  // the question
+  }
+
+  void aStoreThatCannotBeWrittenStillFillsThePanelAndSaysSoOnce() {
+    std::ofstream(*FDir / "blocker") << "a file where a folder should be";
+    const std::string unwritable = *FDir / "blocker/settings.ini";
+    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(unwritable));
+    TfrmMain &window = Open();
+    QCoreApplication::processEvents();  // the store's notice comes from the window loop
+    QCOMPARE(FDialogs->Shown.size(), size_t(1));
+    QVERIFY2(FDialogs->Shown[0].Text.startsWith(
+                 QString::fromStdString("The settings could not be saved to " + unwritable)),
+             qPrintable(FDialogs->Shown[0].Text));
+    QVERIFY(FDialogs->Shown[0].Text.endsWith("Changes will not be kept."));
+    // Every box of the default profile shows its default.
+    for (QComboBox *box : {window.cmbVideoSize, window.cmbVideoBitRate, window.cmbFrameRate,
+                           window.cmbVideoEncoder, window.cmbAudioBitRate, window.cmbSamplerate,
+                           window.cmbAudioEncoder, window.cmbChannel, window.cmbVolume})
+      QVERIFY2(!box->currentText().isEmpty(), qPrintable(box->objectName()));
+    // A change holds for the run, without another word.
+    FDialogs->FolderToChoose = QString::fromStdString(*FDir / "chosen");
+    QTest::mouseClick(window.btnBrows, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCOMPARE(window.edtOutPutDir->text(), QString::fromStdString(*FDir / "chosen"));
+    QCOMPARE(TSettingsStore(unwritable).OutPutDir(), *FDir / "chosen");
+    window.close();
+    QCoreApplication::processEvents();
+    QCOMPARE(FDialogs->Shown.size(), size_t(2));  // and the exit question
   }
 
   void splashClosesOnceTheMainWindowShows() {
