@@ -643,27 +643,30 @@ class TMainWindowTest : public TWindowFixture {
   }
 
   void anEscapedExceptionIsReportedAndTheProgramGoesOn() {
-    // A hand-damaged format INI: profile 401's volume list lost its items, so "Default" cannot
-    // select its default volume and raises.
-    std::ifstream in(MORVANE_FORMAT_INI_FILE);
-    std::ofstream out(*FDir / "damaged.ini");
-    bool in401 = false;
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line[0] == '[') in401 = line == "[formatInfo401]";
-      out << (in401 && line.rfind("Volume=", 0) == 0 ? "Volume=25%,Rate=1" : line) << "\n";
-    }
-    out.close();
-    qputenv("MORVANE_FORMAT_INI", QByteArray::fromStdString(*FDir / "damaged.ini"));
+    // The format INI is damaged by hand while the window is open: profile 401's default volume
+    // index selects no item, so "Default" cannot work out the volume and raises.
+    const std::string formatIni = *FDir / "damaged.ini";
+    std::filesystem::copy_file(MORVANE_FORMAT_INI_FILE, formatIni);
+    qputenv("MORVANE_FORMAT_INI", QByteArray::fromStdString(formatIni));
     Store().SetFormatCode(401);
-    TfrmMain &window = Open();  // (showing already reports the profile it could not seed)
+    TfrmMain &window = Open();
     qputenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE);
+    {
+      std::ifstream in(MORVANE_FORMAT_INI_FILE);
+      std::ofstream out(formatIni);
+      bool in401 = false;
+      for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] == '[') in401 = line == "[formatInfo401]";
+        out << (in401 && line.rfind("iVolume=", 0) == 0 ? "iVolume=99" : line) << "\n";
+      }
+    }
     const size_t before = FDialogs->Shown.size();
     QTest::mouseClick(window.btnDefault, Qt::LeftButton);
     QCOMPARE(FDialogs->Shown.size(), before + 1);
     const TRecordingDialogs::TShown &report = FDialogs->Shown.back();
     QCOMPARE(report.Caption, QString("Morvane MP4 Video Converter"));
     QVERIFY2(report.Text.startsWith(QString::fromStdString(
-                 *FDir / "damaged.ini: profile 401, section [formatInfo401], key iVolume: ")),
+                 formatIni + ": profile 401, section [formatInfo401], key iVolume: 99 selects")),
              qPrintable(report.Text));
     QCOMPARE(report.Icon, TMessageIcon::Error);
     QVERIFY(window.isVisible());
