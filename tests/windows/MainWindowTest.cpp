@@ -14,8 +14,10 @@
 #include <QTest>
 #include <QToolButton>
 #include <QToolTip>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "platform/Paths.h"
@@ -26,6 +28,7 @@
 #include "workspace/FilesListView.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/ProfileListBox.h"
+#include "workspace/SafeFileWriter.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
@@ -678,6 +681,37 @@ class TMainWindowTest : public TWindowFixture {
     window.close();
     QVERIFY(!window.isVisible());
     QCOMPARE(FDialogs->Shown.size(), beforeClose + 1);  // the question
+  }
+
+  void aFullDiskLeavesTheStoreAsItWas() {
+    // A store with a profile of the user's, then a disk on which every write fails as a full one
+    // does: starting, changing the profile list and closing leave the store's bytes.
+    Store().SetFormatCode(401);
+    Store().WriteProfile(401, "paraVideoSize", "480x272");
+    std::ifstream in(SettingsPath(), std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    TFileWriteCalls full = TFileWriteCalls::System();
+    full.Write = [](int, const void *, size_t) -> ssize_t {
+      errno = ENOSPC;
+      return -1;
+    };
+    SetStoreWriteCalls(&full);
+    TfrmMain &window = Open();
+    window.mnuSkinItems[2]->trigger();
+    window.close();
+    QCoreApplication::processEvents();
+    SetStoreWriteCalls(nullptr);
+    std::ifstream after(SettingsPath(), std::ios::binary);
+    QCOMPARE(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()),
+             before);
+    QStringList said;
+    for (const TRecordingDialogs::TShown &shown : FDialogs->Shown)
+      if (shown.Text.contains("No space left on device")) said << shown.Text;
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said[0].startsWith(
+                 QString::fromStdString("The settings could not be saved to " + SettingsPath())),
+             qPrintable(said[0]));
   }
 
   void aStoreThatCannotBeWrittenStillFillsThePanelAndSaysSoOnce() {
