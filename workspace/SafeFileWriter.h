@@ -21,7 +21,8 @@ struct TFileWriteCalls {
   static TFileWriteCalls System();
 };
 
-// Writes `bytes` as the new contents of `path` (its folder must exist).  The new file keeps the
+// Writes `bytes` as the new contents of `path` (its folder must exist).  The temporary file is
+// named ".NAME.saving-PID-N" beside it.  The new file keeps the
 // old one's permission bits; a new one gets the usual ones (0666 less the umask).  Throws
 // std::runtime_error saying which step failed and why ("cannot write ...: No space left on
 // device"); the old file is then unchanged and no temporary file is left.

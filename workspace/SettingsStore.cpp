@@ -218,6 +218,17 @@ std::unique_ptr<TLoadedIni> LoadForReading(const fs::path &path, TFileState &sta
   return loaded;
 }
 
+// Every save happens under the lock, so a temporary file of a save found by the lock's holder
+// is what a killed or crashed process left (ReplaceFileContents names them ".NAME.saving-...").
+void RemoveStaleSaves(const fs::path &path) {
+  const std::string prefix = "." + path.filename().string() + ".saving-";
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().filename().string().rfind(prefix, 0) == 0 && it->is_regular_file(ec))
+      fs::remove(it->path(), ec);
+}
+
 void TakeLock(const fs::path &path, TFileState &state) {
   std::error_code ec;
   if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
@@ -238,6 +249,7 @@ void TakeLock(const fs::path &path, TFileState &state) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   state.LockFd = fd;
+  RemoveStaleSaves(path);
 }
 
 void ReleaseLock(TFileState &state) {

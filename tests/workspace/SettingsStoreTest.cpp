@@ -240,7 +240,9 @@ TEST(SettingsStore, AFailedSaveLeavesTheStoreAsItWas) {
     EXPECT_NE(notices.Texts[0].find(c.Why), std::string::npos) << notices.Texts[0];
     EXPECT_EQ(store.SkinIndex(), 3) << "kept for the run";
 
-    store.SetMute(true);  // the disk works again
+    WriteFile(dir / ".s.ini.saving-999999-0", "half");  // as a killed process leaves it
+    store.SetMute(true);                                // the disk works again
+    EXPECT_EQ(FilesIn(dir.Path()), std::set<std::string>({"s.ini", "s.ini.lock"}));
     const TIniFile onDisk(path);
     EXPECT_EQ(onDisk.ReadString("settings", "skinIndex", ""), "3");
     EXPECT_EQ(onDisk.ReadString("settings", "mute", ""), "1");
