@@ -271,7 +271,16 @@ void BeginEdit(const fs::path &path, TFileState &state, bool setsDamagedAside) {
 void Save(const fs::path &path, TFileState &state, const TLoadedIni &copy,
           const std::vector<TChange> &changes) {
   const auto keep = [&](const std::string &kind, const std::string &text) {
-    state.Unsaved.insert(state.Unsaved.end(), changes.begin(), changes.end());
+    for (const TChange &change : changes) {
+      // A key set again replaces its earlier value: a long run on a read-only store keeps one
+      // change per key, not one per write.
+      if (!change.EraseSection)
+        std::erase_if(state.Unsaved, [&](const TChange &earlier) {
+          return !earlier.EraseSection && LowerCase(earlier.Section) == LowerCase(change.Section) &&
+                 LowerCase(earlier.Key) == LowerCase(change.Key);
+        });
+      state.Unsaved.push_back(change);
+    }
     if (!kind.empty()) Say(state, kind, text);
   };
   if (state.NeverWrite) return keep("", "");  // the damaged file's notice said so
