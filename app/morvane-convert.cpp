@@ -38,6 +38,7 @@
 #include "workspace/GlobalUnit.h"
 #include "workspace/JobBuilder.h"
 #include "workspace/ParameterPanel.h"
+#include "workspace/SafeFileWriter.h"
 #include "workspace/SettingsStore.h"
 
 namespace fs = std::filesystem;
@@ -451,6 +452,11 @@ class TConvertCommand {
   TConvertCommand(const TArguments &args, TFFmpegVCL &vcl) : FArgs(args), FVcl(vcl) {}
 
   int Run() {
+    // A settings store that is damaged, read-only or cannot be saved is said once; the run goes
+    // on with what it can read.
+    SetStoreNoticeHandler([](const std::string &text) {
+      std::fprintf(stderr, "morvane-convert: %s\n", text.c_str());
+    });
     TGlobalObject global;
     TSettingsStore userStore(global.SettingsIniPath());
     TFormatCatalogue catalogue(global.FormatIniPath());
@@ -473,26 +479,32 @@ class TConvertCommand {
 
     // This run's values go into a private copy of the store, so the user's stays as it was.
     TPrivateFolder folder;
+    // The copy is of the store as this run sees it: with the values it could not save (a full
+    // disk, a read-only store), and without a damaged file that was set aside.
     const fs::path runStore = folder.Path() / SettingsIniName;
-    std::error_code ec;
-    if (!fs::copy_file(userStore.Path(), runStore, ec) && fs::exists(userStore.Path())) {
+    try {
+      ReplaceFileContents(runStore, userStore.Text());
+    } catch (const std::exception &e) {
       std::fprintf(stderr, "morvane-convert: cannot copy the settings store %s: %s\n",
-                   userStore.Path().c_str(), ec.message().c_str());
+                   userStore.Path().c_str(), e.what());
       return 1;
     }
     TSettingsStore store(runStore);
-    store.SetFormatCode(code);
-    // A folder named on the command line is the one the user wants: no other takes its place.
-    if (!FArgs.OutputDir.empty()) {
-      if (const std::string why = PrepareOutputFolder(FArgs.OutputDir); !why.empty()) {
-        std::fprintf(stderr, "morvane-convert: cannot write into the output folder %s: %s\n",
-                     FArgs.OutputDir.c_str(), why.c_str());
-        return 1;
+    {
+      const TStoreEdit edit(store);  // this run's values in one save
+      store.SetFormatCode(code);
+      // A folder named on the command line is the one the user wants: no other takes its place.
+      if (!FArgs.OutputDir.empty()) {
+        if (const std::string why = PrepareOutputFolder(FArgs.OutputDir); !why.empty()) {
+          std::fprintf(stderr, "morvane-convert: cannot write into the output folder %s: %s\n",
+                       FArgs.OutputDir.c_str(), why.c_str());
+          return 1;
+        }
+        store.SetOutPutDir(FArgs.OutputDir);
       }
-      store.SetOutPutDir(FArgs.OutputDir);
+      if (!FArgs.Zoom.empty()) store.WriteProfile(code, profilekeys::paraZoom, FArgs.Zoom);
+      for (const auto &[key, value] : FArgs.Sets) store.WriteProfile(code, key, value);
     }
-    if (!FArgs.Zoom.empty()) store.WriteProfile(code, profilekeys::paraZoom, FArgs.Zoom);
-    for (const auto &[key, value] : FArgs.Sets) store.WriteProfile(code, key, value);
 
     std::printf("Profile %d: %s -> %s\n", code, TFormatCatalogue::ProfileName(code).c_str(),
                 store.OutPutDir().c_str());

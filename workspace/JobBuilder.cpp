@@ -75,6 +75,11 @@ bool Mp4Family(const TFormatInfo &f) {
          OneOf(LowerCase(f.FileExt), {"mp4", "m4a", "m4v", "mov", "3gp", "3g2"});
 }
 
+// The profile offers video encoders (the panel's video group is on).
+bool MakesVideo(const TFormatInfo &f) {
+  return TFormatCatalogue::SplitList(f.VideoEncoder) && !Trimmed(f.VideoEncoder).empty();
+}
+
 TRatio Reduced(int num, int den) {
   const int g = std::gcd(num, den);
   return g > 0 ? TRatio{num / g, den / g} : TRatio{};
@@ -158,6 +163,12 @@ void TJobBuilder::BuildOutputOptions(int formatCode, TOutputOptions &o, TInputOp
   if (Mp4Family(f)) AddOption(o, "movflags", "+faststart");
 
   if (Trimmed(p.Get(pk::paraVideoEncoder, "")).empty()) {
+    // An empty encoder means a sound-only profile.  For a profile that makes video it means a
+    // damaged section, and a file without its picture must not pass for converted.
+    if (MakesVideo(f))
+      throw EJobError(FStore.Path(), formatCode, pk::paraVideoEncoder,
+                      "no video encoder is stored for a profile that makes video, so the video "
+                      "would be dropped; choose a video encoder or press Default");
     ApplyAudioValues(p, o, true);
     i.ExtOptions = "vn=1";
     o.DisableVideo = true;

@@ -22,6 +22,13 @@ int IndexOf(const std::vector<std::string> &items, const std::string &text) {
   return it == items.end() ? -1 : static_cast<int>(it - items.begin());
 }
 
+// Questions nobody is asked: the rules run on a copy the user never sees.
+class TSilentQuestions : public IJobQuestions {
+ public:
+  bool AskYesNo(const std::string &, const std::string &) override { return false; }
+  void ShowMessage(const std::string &, const std::string &) override {}
+};
+
 void SetGroup(std::initializer_list<TParamBoxState *> boxes, bool on) {
   for (TParamBoxState *box : boxes) {
     box->Enabled = on;
@@ -168,6 +175,7 @@ TPanelState TParameterPanel::Load(int formatCode) const {
 
 void TParameterPanel::WriteValue(int formatCode, const char *indexKey, const char *valueKey,
                                  int index, const std::string &value) {
+  const TStoreEdit edit(FStore);
   FStore.WriteProfileInteger(formatCode, indexKey, index);
   FStore.WriteProfile(formatCode, valueKey, value);
 }
@@ -247,6 +255,7 @@ void TParameterPanel::FrameRateChanged(int formatCode, const TParamBoxState &box
 
 void TParameterPanel::VideoEncoderChanged(int formatCode, const TParamBoxState &box) {
   if (box.Unused()) return;
+  const TStoreEdit edit(FStore);
   FStore.WriteProfileInteger(formatCode, pk::iVideoEncoder, box.ItemIndex);
   const auto encoder = VideoEncoderOfDisplay(box.Text);
   if (!encoder) return;
@@ -278,6 +287,7 @@ void TParameterPanel::SampleRateChanged(int formatCode, TParamBoxState &box) {
 
 void TParameterPanel::AudioEncoderChanged(int formatCode, const TParamBoxState &box) {
   if (box.Unused()) return;
+  const TStoreEdit edit(FStore);
   FStore.WriteProfileInteger(formatCode, pk::iAudioEncoder, box.ItemIndex);
   if (const auto encoder = AudioEncoderOfDisplay(box.Text))
     FStore.WriteProfile(formatCode, pk::paraAudioEncoder, *encoder);
@@ -291,6 +301,7 @@ void TParameterPanel::AudioBitRateChanged(int formatCode, TParamBoxState &box) {
 
 void TParameterPanel::ChannelChanged(int formatCode, const TParamBoxState &box) {
   if (box.Unused()) return;
+  const TStoreEdit edit(FStore);
   FStore.WriteProfileInteger(formatCode, pk::iChannel, box.ItemIndex);
   if (const auto channels = ChannelOfItem(box.Text))
     FStore.WriteProfile(formatCode, pk::paraChannel, *channels);
@@ -300,6 +311,7 @@ void TParameterPanel::VolumeChanged(int formatCode, const TParamBoxState &box) {
   if (box.Unused()) return;
   // Checked before anything is written, so a bad item leaves the section as it was.
   const auto volume = EngineVolumeOfItem(box.Text);
+  const TStoreEdit edit(FStore);
   FStore.WriteProfileInteger(formatCode, pk::iVolume, box.ItemIndex);
   if (volume) FStore.WriteProfile(formatCode, pk::paraVolume, *volume);
 }
@@ -308,6 +320,7 @@ void TParameterPanel::VolumeChanged(int formatCode, const TParamBoxState &box) {
 
 void TParameterPanel::Default(int formatCode, TPanelState &s) {
   const TFormatInfo info = FCatalogue.Read(formatCode);
+  const TStoreEdit edit(FStore);  // one save for all of it
   FillList(s.VideoSize, info.VideoSize, false);
   FillList(s.VideoBitRate, info.VideoBitRate, false);
   FillList(s.AudioBitRate, info.AudioBitRate, true);
@@ -349,10 +362,35 @@ void TParameterPanel::Default(int formatCode, TPanelState &s) {
 }
 
 bool TParameterPanel::EnsureSeeded(int formatCode) {
-  if (FStore.ProfileExists(formatCode)) return false;
+  const TStoreEdit edit(FStore);
+  if (FStore.ProfileExists(formatCode)) return FillMissingKeys(formatCode);
   TPanelState state = Load(formatCode);
   Default(formatCode, state);
   return true;
+}
+
+// What "Default" would write is worked out on a copy in memory, without a word to the user (the
+// first seeding of the profile reported a damaged default); only the keys the stored section
+// lacks are taken from it, so every value the user chose stays.
+bool TParameterPanel::FillMissingKeys(int formatCode) {
+  TScratchStore scratch;
+  TSilentQuestions silent;
+  TParameterPanel defaults(FCatalogue, scratch, silent);
+  TPanelState state = defaults.Load(formatCode);
+  try {
+    defaults.Default(formatCode, state);
+  } catch (const EProfileValueError &) {
+    // The values that could be worked out are still used.
+  }
+  const std::string section = ProfileSection(formatCode);
+  const auto stored = FStore.ReadSection(section);
+  bool filled = false;
+  for (const std::string &key : scratch.KeyNames(section)) {
+    if (stored.count(LowerCase(key))) continue;
+    FStore.WriteString(section, key, scratch.ReadString(section, key, ""));
+    filled = true;
+  }
+  return filled;
 }
 
 // Key filters

@@ -88,8 +88,10 @@ class TParameterPanel {
   void Default(int formatCode, TPanelState &state);
 
   // A profile used for the first time (the settings store has no section for it) gets exactly
-  // what "Default" writes, so that its first conversion uses the profile's real defaults.
-  // Returns true when it seeded the section.
+  // what "Default" writes, so that its first conversion uses the profile's real defaults.  A
+  // section that lacks some of those keys (hand-edited, or written by an older version) gets
+  // the missing ones from what "Default" writes, and keeps the others.  Returns true when it
+  // wrote anything.
   bool EnsureSeeded(int formatCode);
 
   // The checks of the editable boxes, without writing anything.  A text that is no value is
@@ -119,6 +121,7 @@ class TParameterPanel {
   void WriteValue(int formatCode, const char *indexKey, const char *valueKey, int index,
                   const std::string &value);
   void RejectText(TParamBoxState &box, const std::string &message);
+  bool FillMissingKeys(int formatCode);
 
   const TFormatCatalogue &FCatalogue;
   TSettingsStore &FStore;

@@ -24,6 +24,7 @@ TPreferenceValues TPreferences::Defaults() {
 }
 
 void TPreferences::Save(const TPreferenceValues &values, TSettingsStore &store) {
+  const TStoreEdit edit(store);
   store.SetSnapOutPutDir(values.SnapOutPutDir.empty() ? paths::DefaultOutputFolder().string()
                                                       : values.SnapOutPutDir);
   store.SetSnapBmp(values.Bmp);

@@ -65,6 +65,7 @@ void TProfileList::Toggle(std::vector<TProfileRow> &rows, size_t row) {
 
 void TProfileList::SaveCollapsedStates(const std::vector<TProfileRow> &rows,
                                        TSettingsStore &store) {
+  const TStoreEdit edit(store);
   for (const TProfileRow &row : rows)
     if (row.Info.IsCategory) store.SetCategoryCollapsed(row.Info.Code, row.Info.Collapsed);
 }
@@ -86,6 +87,7 @@ std::string TProfileList::ShownFormatName(const TSettingsStore &store) {
 
 bool TProfileList::Pick(const TProfileRow &row, TSettingsStore &store) {
   if (!row.Info.IsProfile) return false;
+  const TStoreEdit edit(store);
   store.SetFormatName(row.Text);
   store.SetFormatCode(row.Info.Code);
   return true;

@@ -114,6 +114,7 @@ void TProfileSettings::Save(int formatCode, const std::string &profileName, cons
   const std::optional<std::string> volume =
       volumeChosen ? EngineVolumeOfItem(s.Volume.Text) : std::nullopt;
 
+  const TStoreEdit edit(FStore);  // one load and one save for the whole dialog
   FStore.WriteProfile(formatCode, pk::Description, profileName);
   for (const auto &[box, key] : IndexKeysInOrder)
     if (Stored(s.*box)) FStore.WriteProfileInteger(formatCode, key, (s.*box).ItemIndex);

@@ -1,12 +1,14 @@
-// The user's settings store: an INI file opened anew by every operation (read or write, then
-// closed), so that two windows, or a window and the command-line converter, never work on stale
-// copies.  Key names are matched without regard to case.
+// The user's settings store: an INI file opened anew by every operation or user action (read or
+// write, then closed), so that two windows, or a window and the command-line converter, never
+// work on stale copies.  Key names are matched without regard to case.
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // Key names of the `settings` section.
 namespace settingskeys {
@@ -75,8 +77,18 @@ struct EProfileValueError : std::runtime_error {
 
 // Reads and writes of one INI file, Windows profile-string style: a read of a missing file or
 // key gives the default written at the reading site; integers and Booleans are decimal text
-// ("1"/"0"); a write creates the file (and its folder).  Writes replace the file in one step
-// (a temporary file renamed over it), so a crash or a full disk never leaves half a store.
+// ("1"/"0"); a write creates the file (and its folder).
+//
+// Every save replaces the file in one step (ReplaceFileContents: a temporary file beside it,
+// every step checked, renamed over it), so a crash or a full disk never leaves half a file.  A
+// save that fails does not raise: the file keeps its old bytes, the change is kept for the rest
+// of the run (later reads see it, later saves try again), and the user is told once (see
+// SetStoreNoticeHandler).  A file the user made read-only (no write permission) is read and
+// never written.
+//
+// A write outside a TStoreEdit is one load and one save of its own.  A lock file beside the
+// file (NAME.lock, flock) keeps another running copy of the program from saving between our
+// load and our save.
 class TIniFile {
  public:
   explicit TIniFile(std::filesystem::path path) : FPath(std::move(path)) {}
@@ -91,22 +103,75 @@ class TIniFile {
   bool ValueExists(const std::string &section, const std::string &key) const;
   // Every key of a section in one read, keyed by the lower-cased key name.
   std::map<std::string, std::string> ReadSection(const std::string &section) const;
+  // The key names of a section as they are written.
+  std::vector<std::string> KeyNames(const std::string &section) const;
+  // The whole file as this run sees it (with the changes that could not be saved), as INI text.
+  std::string Text() const;
 
-  // Raise std::runtime_error "Unable to write to <path>" when the file cannot be written.
   void WriteString(const std::string &section, const std::string &key, const std::string &value);
   void WriteInteger(const std::string &section, const std::string &key, int value);
   void WriteBool(const std::string &section, const std::string &key, bool value);
   void EraseSection(const std::string &section);
 
+ protected:
+  // A file in memory only: it starts empty, is never read from or written to a disk, and
+  // nothing is said of it.
+  struct TInMemory {};
+  TIniFile(std::filesystem::path name, TInMemory);
+  void Forget();  // drops what this run holds of the file
+  // A settings store: a file that cannot be read, or that holds binary data, is set aside as
+  // NAME.damaged (and the user told once) instead of being read as settings or written over.
+  // Other INI files (the format INI, program data) are read as they are.
+  struct TSetsDamagedAside {};
+  TIniFile(std::filesystem::path path, TSetsDamagedAside)
+      : FPath(std::move(path)), FSetsDamagedAside(true) {}
+
  private:
+  friend class TStoreEdit;
+  template <class Reader>
+  auto Read(Reader reader) const;
+  void Change(const std::string &section, const std::string &key, const std::string &value,
+              bool eraseSection);
+
   std::filesystem::path FPath;
+  bool FSetsDamagedAside = false;
 };
+
+// One user action on an INI file (a dialog's "Ok", a change of the parameter panel, closing the
+// main window): every read and write of the file while the edit lasts works on one copy loaded
+// at its start, and its end saves that copy once when something changed.  Edits nest (the
+// outermost one saves) and reach every TIniFile object of the same path in this process.  The
+// lock beside the file is held for the whole edit, so an edit should not wait for the user
+// (another running copy of the program waits five seconds for it, then keeps its own changes for
+// its run only and says so).
+class TStoreEdit {
+ public:
+  explicit TStoreEdit(const TIniFile &file);
+  ~TStoreEdit();
+  TStoreEdit(const TStoreEdit &) = delete;
+  TStoreEdit &operator=(const TStoreEdit &) = delete;
+
+ private:
+  TIniFile FFile;
+};
+
+// What the user must hear of a settings file: a damaged file set aside, a read-only file, a save
+// that failed ("... Changes will not be kept.").  Each is said once per run and file.  The
+// window shows the texts, morvane-convert prints them; texts raised before a handler is set wait
+// for it.  The handler is called on the thread that met the problem, never with a lock held.
+void SetStoreNoticeHandler(std::function<void(const std::string &text)> handler);
+
+struct TFileWriteCalls;
+// The system calls the saves of every INI file make; nullptr puts the operating system's back.
+// Tests put in calls that fail or count.
+void SetStoreWriteCalls(const TFileWriteCalls *calls);
 
 // The settings store with every key of the `settings` and `lstformat` sections and the defaults
 // their readers use; per-profile sections are read and written through the generic calls.
 class TSettingsStore : public TIniFile {
  public:
-  using TIniFile::TIniFile;
+  explicit TSettingsStore(std::filesystem::path path)
+      : TIniFile(std::move(path), TSetsDamagedAside{}) {}
 
   // `settings`
   std::string OutPutDir() const;  // default ~/videoconverter
@@ -152,6 +217,19 @@ class TSettingsStore : public TIniFile {
   void WriteProfile(int formatCode, const std::string &key, const std::string &value);
   void WriteProfileInteger(int formatCode, const std::string &key, int value);
   bool ProfileExists(int formatCode) const;
+
+ protected:
+  TSettingsStore(std::filesystem::path name, TInMemory tag) : TIniFile(std::move(name), tag) {}
+};
+
+// A settings store in memory only, for working out what the rules would write without writing
+// it: it starts empty and is gone with the object.
+class TScratchStore : public TSettingsStore {
+ public:
+  TScratchStore();
+  ~TScratchStore();
+  TScratchStore(const TScratchStore &) = delete;
+  TScratchStore &operator=(const TScratchStore &) = delete;
 };
 
 // The defaults of `FormatName`: the window reads the first at show time, the profile list the

@@ -110,6 +110,13 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   FGlobal = std::make_unique<TGlobalObject>();
   QApplication::setApplicationName(Q(FGlobal->ProductTitle()));
   FQuestions = std::make_unique<TDialogQuestions>(FDialogs, this, Q(FGlobal->ProductTitle()));
+  // What the settings store could not do (a damaged, read-only or unwritable file) is said once,
+  // from the window loop: it may be met on any thread, and in the middle of a handler.
+  SetStoreNoticeHandler([this](const std::string &text) {
+    QMetaObject::invokeMethod(
+        this, [this, text] { FQuestions->ShowMessage(text, WarningCaption); },
+        Qt::QueuedConnection);
+  });
   setWindowIcon(ProductIcon());
   if (auto *desktop = dynamic_cast<TDesktopDialogs *>(FOwnDialogs.get())) desktop->SetSkin(&FSkin);
   CreateControls();
@@ -127,6 +134,7 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
 }
 
 TfrmMain::~TfrmMain() {
+  SetStoreNoticeHandler(nullptr);
   FRunner.reset();  // stops a running batch and gives the component's events back
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->SetExceptionHandler(nullptr);

@@ -14,8 +14,10 @@
 #include <QTest>
 #include <QToolButton>
 #include <QToolTip>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "platform/Paths.h"
@@ -26,6 +28,7 @@
 #include "workspace/FilesListView.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/ProfileListBox.h"
+#include "workspace/SafeFileWriter.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
@@ -643,30 +646,99 @@ class TMainWindowTest : public TWindowFixture {
   }
 
   void anEscapedExceptionIsReportedAndTheProgramGoesOn() {
-    // A settings store that cannot be written: every write raises.
-    std::ofstream(*FDir / "blocker") << "a file where a folder should be";
-    const std::string unwritable = *FDir / "blocker/settings.ini";
-    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(unwritable));
-    TfrmMain &window = Open();  // (showing already reports the profile it could not seed)
+    // The format INI is damaged by hand while the window is open: profile 401's default volume
+    // index selects no item, so "Default" cannot work out the volume and raises.
+    const std::string formatIni = *FDir / "damaged.ini";
+    std::filesystem::copy_file(MORVANE_FORMAT_INI_FILE, formatIni);
+    qputenv("MORVANE_FORMAT_INI", QByteArray::fromStdString(formatIni));
+    Store().SetFormatCode(401);
+    TfrmMain &window = Open();
+    qputenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE);
+    {
+      std::ifstream in(MORVANE_FORMAT_INI_FILE);
+      std::ofstream out(formatIni);
+      bool in401 = false;
+      for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] == '[') in401 = line == "[formatInfo401]";
+        out << (in401 && line.rfind("iVolume=", 0) == 0 ? "iVolume=99" : line) << "\n";
+      }
+    }
     const size_t before = FDialogs->Shown.size();
-    FDialogs->FolderToChoose = QString::fromStdString(*FDir / "chosen");
-    QTest::mouseClick(window.btnBrows, Qt::LeftButton);
+    QTest::mouseClick(window.btnDefault, Qt::LeftButton);
     QCOMPARE(FDialogs->Shown.size(), before + 1);
     const TRecordingDialogs::TShown &report = FDialogs->Shown.back();
     QCOMPARE(report.Caption, QString("Morvane MP4 Video Converter"));
-    QCOMPARE(report.Text, QString::fromStdString("Unable to write to " + unwritable + "."));
+    QVERIFY2(report.Text.startsWith(QString::fromStdString(
+                 formatIni + ": profile 401, section [formatInfo401], key iVolume: 99 selects")),
+             qPrintable(report.Text));
     QCOMPARE(report.Icon, TMessageIcon::Error);
     QVERIFY(window.isVisible());
     // The window still works.
     FDialogs->FilesToChoose = {QString::fromStdString(Media("a.mp4"))};
     QTest::mouseClick(window.btnAdd, Qt::LeftButton);
     QCOMPARE(window.Files().Count(), 1);
-    // Closing cannot save the list state, says so, and closes all the same.
     const size_t beforeClose = FDialogs->Shown.size();
     window.close();
     QVERIFY(!window.isVisible());
-    QCOMPARE(FDialogs->Shown.size(), beforeClose + 2);  // the question, then the report
-    QCOMPARE(FDialogs->Shown.back().Icon, TMessageIcon::Error);
+    QCOMPARE(FDialogs->Shown.size(), beforeClose + 1);  // the question
+  }
+
+  void aFullDiskLeavesTheStoreAsItWas() {
+    // A store with a profile of the user's, then a disk on which every write fails as a full one
+    // does: starting, changing the profile list and closing leave the store's bytes.
+    Store().SetFormatCode(401);
+    Store().WriteProfile(401, "paraVideoSize", "480x272");
+    std::ifstream in(SettingsPath(), std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    TFileWriteCalls full = TFileWriteCalls::System();
+    full.Write = [](int, const void *, size_t) -> ssize_t {
+      errno = ENOSPC;
+      return -1;
+    };
+    SetStoreWriteCalls(&full);
+    TfrmMain &window = Open();
+    window.mnuSkinItems[2]->trigger();
+    window.close();
+    QCoreApplication::processEvents();
+    SetStoreWriteCalls(nullptr);
+    std::ifstream after(SettingsPath(), std::ios::binary);
+    QCOMPARE(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()),
+             before);
+    QStringList said;
+    for (const TRecordingDialogs::TShown &shown : FDialogs->Shown)
+      if (shown.Text.contains("No space left on device")) said << shown.Text;
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said[0].startsWith(
+                 QString::fromStdString("The settings could not be saved to " + SettingsPath())),
+             qPrintable(said[0]));
+  }
+
+  void aStoreThatCannotBeWrittenStillFillsThePanelAndSaysSoOnce() {
+    std::ofstream(*FDir / "blocker") << "a file where a folder should be";
+    const std::string unwritable = *FDir / "blocker/settings.ini";
+    qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(unwritable));
+    TfrmMain &window = Open();
+    QCoreApplication::processEvents();  // the store's notice comes from the window loop
+    QCOMPARE(FDialogs->Shown.size(), size_t(1));
+    QVERIFY2(FDialogs->Shown[0].Text.startsWith(
+                 QString::fromStdString("The settings could not be saved to " + unwritable)),
+             qPrintable(FDialogs->Shown[0].Text));
+    QVERIFY(FDialogs->Shown[0].Text.endsWith("Changes will not be kept."));
+    // Every box of the default profile shows its default.
+    for (QComboBox *box : {window.cmbVideoSize, window.cmbVideoBitRate, window.cmbFrameRate,
+                           window.cmbVideoEncoder, window.cmbAudioBitRate, window.cmbSamplerate,
+                           window.cmbAudioEncoder, window.cmbChannel, window.cmbVolume})
+      QVERIFY2(!box->currentText().isEmpty(), qPrintable(box->objectName()));
+    // A change holds for the run, without another word.
+    FDialogs->FolderToChoose = QString::fromStdString(*FDir / "chosen");
+    QTest::mouseClick(window.btnBrows, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCOMPARE(window.edtOutPutDir->text(), QString::fromStdString(*FDir / "chosen"));
+    QCOMPARE(TSettingsStore(unwritable).OutPutDir(), *FDir / "chosen");
+    window.close();
+    QCoreApplication::processEvents();
+    QCOMPARE(FDialogs->Shown.size(), size_t(2));  // and the exit question
   }
 
   void splashClosesOnceTheMainWindowShows() {

@@ -549,6 +549,44 @@ TEST_F(JobBuilderTest, FirstUseSeedsTheProfileAndNamesTheDestination) {
   EXPECT_EQ(Builder.BuildJob(L"/in/a.avi", r, Vga).Destination, Dir / "out/a_(new_2).mp4");
 }
 
+// A section that lost keys (hand-edited: only the zoom left) converts as the profile: the
+// missing keys come from the profile's defaults, the ones that are there stay.
+TEST_F(JobBuilderTest, APartialSectionConvertsTheProfileNotItsSound) {
+  Store.SetFormatCode(401);
+  Store.WriteProfile(401, "paraZoom", "lbox");
+  Store.WriteProfile(401, "paraVideoBitRate", "384");
+  Builder.BeginBatch();
+  TlvFilesRecord r;
+  const TJob job = Builder.BuildJob(L"/in/a.avi", r, Vga);
+  EXPECT_EQ(job.Input.ExtOptions, "");
+  EXPECT_FALSE(job.Output.DisableVideo);
+  EXPECT_EQ(job.Output.VideoCodec, "mpeg4");
+  EXPECT_EQ(job.Output.VideoBitrate, 384000) << "a stored value stays";
+  EXPECT_EQ(r.ZoomMode, "lbox");
+  EXPECT_EQ(job.Output.AudioSampleRate, 48000);
+  EXPECT_EQ(Store.ReadProfile(401, "paraVideoEncoder", ""), "mpeg4") << "the section is mended";
+  EXPECT_EQ(Store.ReadProfile(401, "iVideoBitRate", ""), "1");
+  EXPECT_TRUE(Questions.Messages.empty());
+}
+
+// A video profile whose stored encoder is empty would write a file without its picture: the row
+// fails with the reason instead of passing for converted.
+TEST_F(JobBuilderTest, AVideoProfileWithoutAnEncoderIsAFailureNotSound) {
+  Profile(401, {{"paraVideoEncoder", ""}, {"paraVideoSize", "320x240"}});
+  try {
+    Build(401, Vga, Zoom("full"));
+    ADD_FAILURE() << "the video was dropped without a word";
+  } catch (const EJobError &e) {
+    EXPECT_NE(std::string(e.what()).find("profile 401, section [formatInfo401], key "
+                                         "paraVideoEncoder: no video encoder is stored"),
+              std::string::npos)
+        << e.what();
+  }
+  Profile(2406, {{"paraVideoEncoder", ""}});  // a sound profile: empty is what it should be
+  EXPECT_NO_THROW(Build(2406, Vga, Zoom("full")));
+  EXPECT_EQ(Input.ExtOptions, "vn=1");
+}
+
 TEST(JobBuilderHook, OnlyForEffectsOrWatermark) {
   const auto with = [](auto change) {
     TlvFilesRecord r;
