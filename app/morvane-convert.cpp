@@ -39,6 +39,7 @@
 #include "workspace/JobBuilder.h"
 #include "workspace/ParameterPanel.h"
 #include "workspace/SettingsStore.h"
+#include "workspace/SourceFile.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -395,10 +396,8 @@ class TConsoleBatch : public IBatchObserver {
       case TRowOutcome::Finished:
         if (r.DecodeErrors > 0) {
           ++FDamaged;
-          FDisplay.Note(file + " -> " + r.Destination.string() +
-                        " (warning: " + std::to_string(r.DecodeErrors) +
-                        (r.DecodeErrors == 1 ? " decode error" : " decode errors") +
-                        ", the source is damaged or cut short)");
+          FDisplay.Note(file + " -> " + r.Destination.string() + " (" +
+                        DecodeErrorWarning(r.DecodeErrors) + ")");
         } else {
           FDisplay.Note(file + " -> " + r.Destination.string());
         }
@@ -496,6 +495,9 @@ class TConvertCommand {
 
     std::printf("Profile %d: %s -> %s\n", code, TFormatCatalogue::ProfileName(code).c_str(),
                 store.OutPutDir().c_str());
+    // What a killed run left under a working name in this folder goes now.
+    for (const fs::path &left : RemoveAbandonedWorkingFiles(store.OutPutDir()))
+      std::fprintf(stderr, "removed %s, left unfinished by a run that was killed\n", left.c_str());
     MakeRows();
     TConsoleBatch console(FRows, FArgs.ShowJob);
     RunBatch(catalogue, store, questions, console);
@@ -514,7 +516,8 @@ class TConvertCommand {
   std::pair<int, int> FrameSize(const std::string &file) {
     TAVProbe &probe = FVcl.Probe();
     std::pair<int, int> size{0, 0};
-    if (!probe.LoadFile(UTF8ToWide(file))) return size;
+    // A pipe or a device is refused by the batch; opening it here would wait for ever.
+    if (!SourceFileRefusal(file).empty() || !probe.LoadFile(UTF8ToWide(file))) return size;
     if (probe.VideoStreamCount() > 0) {
       TVideoStreamInfo video;
       probe.GetVideoStreamInfo(-1, video);
@@ -606,6 +609,10 @@ static int Main(int argc, char **argv) {
     if (!*time) Fail(std::string("invalid time for ") + name + ": " + *text);
   }
   if (!args.Info.empty()) {
+    if (const std::string why = SourceFileRefusal(args.Info); !why.empty()) {
+      std::fprintf(stderr, "%s\n", why.c_str());
+      return 1;
+    }
     if (!vcl.Probe().LoadFile(UTF8ToWide(args.Info))) {
       std::fprintf(stderr, "%s\n", vcl.Probe().LastErrMsg().c_str());
       return 1;
