@@ -403,9 +403,14 @@ class TConsoleBatch : public IBatchObserver {
         }
         break;
       case TRowOutcome::Refused:
-        // The engine's texts often start with the file's name already.
-        std::fprintf(stderr, "%s\n",
-                     (r.Reason.rfind(file, 0) == 0 ? r.Reason : file + ": " + r.Reason).c_str());
+        // The engine's texts often start with the file's name already (or with the name as it
+        // can be shown, when it is not UTF-8).
+        std::fprintf(
+            stderr, "%s\n",
+            (r.Reason.rfind(file, 0) == 0 || r.Reason.rfind(PrintableFileName(file), 0) == 0
+                 ? r.Reason
+                 : file + ": " + r.Reason)
+                .c_str());
         break;
       case TRowOutcome::Failed:
       case TRowOutcome::Stopped:

@@ -151,7 +151,7 @@ rc=$?
 [ $rc -eq 1 ] || fail "exit status $rc with a pipe among the files (expected 1): $(cat "$work/log9")"
 grep -qF "$work/fifo.mp4: is a named pipe, not a regular file; only regular files can be converted" \
   "$work/log9" || fail "no message for the pipe: $(cat "$work/log9")"
-grep -qF "$work/caf\xE9.mp4: the file name is not valid UTF-8 text; rename the file to convert it" \
+grep -qx "$work/caf\\\\xE9.mp4: the file name is not valid UTF-8 text; rename the file to convert it" \
   "$work/log9" || fail "no message for the name that is not UTF-8: $(cat "$work/log9")"
 grep -q "1 converted, 2 failed" "$work/log9" || fail "wrong summary: $(cat "$work/log9")"
 timeout 20 "$convert" --info "$work/fifo.mp4" > "$work/log9b" 2>&1

@@ -1,6 +1,7 @@
 // A named pipe that a faulty reader may have opened: opening it for reading waits until a writer
-// comes.  After a while this helper comes as that writer (and leaves again at once), so that a
-// test of code that should never open the pipe fails with Rescued() instead of hanging.
+// comes.  After a while this helper comes as that writer (and leaves again at once), as often as
+// needed, so that a test of code that should never open the pipe fails with Rescued() instead of
+// hanging.
 #pragma once
 
 #include <fcntl.h>
@@ -17,12 +18,16 @@ class TPipeRescue {
   TPipeRescue(std::string fifo, std::chrono::seconds after) : FFifo(std::move(fifo)) {
     FThread = std::thread([this, after] {
       std::unique_lock lock(FLock);
-      if (FCancel.wait_for(lock, after, [this] { return FCancelled; })) return;
-      // Succeeds only while a reader has the pipe open (or waits in its open).
-      const int fd = open(FFifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-      if (fd < 0) return;
-      FRescued = true;
-      close(fd);
+      auto wait = after;
+      // A faulty reader may open the pipe again after each release: released every time.
+      while (!FCancel.wait_for(lock, wait, [this] { return FCancelled; })) {
+        wait = std::chrono::seconds(1);
+        // Succeeds only while a reader has the pipe open (or waits in its open).
+        const int fd = open(FFifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        FRescued = true;
+        close(fd);
+      }
     });
   }
   ~TPipeRescue() {
