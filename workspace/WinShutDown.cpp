@@ -57,5 +57,7 @@ void TfrmShutDown::tmrCountdownTimer() {
 
 void TfrmShutDown::ShowLeft() {
   lblCountdown->setText(
-      tr("The conversion has finished. The computer shuts down in %n second(s).", "", FLeft));
+      FLeft == 1
+          ? tr("The conversion has finished. The computer shuts down in 1 second.")
+          : tr("The conversion has finished. The computer shuts down in %1 seconds.").arg(FLeft));
 }
