@@ -40,6 +40,7 @@
 #include "workspace/ParameterPanel.h"
 #include "workspace/SafeFileWriter.h"
 #include "workspace/SettingsStore.h"
+#include "workspace/SourceFile.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -396,18 +397,21 @@ class TConsoleBatch : public IBatchObserver {
       case TRowOutcome::Finished:
         if (r.DecodeErrors > 0) {
           ++FDamaged;
-          FDisplay.Note(file + " -> " + r.Destination.string() +
-                        " (warning: " + std::to_string(r.DecodeErrors) +
-                        (r.DecodeErrors == 1 ? " decode error" : " decode errors") +
-                        ", the source is damaged or cut short)");
+          FDisplay.Note(file + " -> " + r.Destination.string() + " (" +
+                        DecodeErrorWarning(r.DecodeErrors) + ")");
         } else {
           FDisplay.Note(file + " -> " + r.Destination.string());
         }
         break;
       case TRowOutcome::Refused:
-        // The engine's texts often start with the file's name already.
-        std::fprintf(stderr, "%s\n",
-                     (r.Reason.rfind(file, 0) == 0 ? r.Reason : file + ": " + r.Reason).c_str());
+        // The engine's texts often start with the file's name already (or with the name as it
+        // can be shown, when it is not UTF-8).
+        std::fprintf(
+            stderr, "%s\n",
+            (r.Reason.rfind(file, 0) == 0 || r.Reason.rfind(PrintableFileName(file), 0) == 0
+                 ? r.Reason
+                 : file + ": " + r.Reason)
+                .c_str());
         break;
       case TRowOutcome::Failed:
       case TRowOutcome::Stopped:
@@ -508,6 +512,9 @@ class TConvertCommand {
 
     std::printf("Profile %d: %s -> %s\n", code, TFormatCatalogue::ProfileName(code).c_str(),
                 store.OutPutDir().c_str());
+    // What a killed run left under a working name in this folder goes now.
+    for (const fs::path &left : RemoveAbandonedWorkingFiles(store.OutPutDir()))
+      std::fprintf(stderr, "removed %s, left unfinished by a run that was killed\n", left.c_str());
     MakeRows();
     TConsoleBatch console(FRows, FArgs.ShowJob);
     RunBatch(catalogue, store, questions, console);
@@ -526,7 +533,8 @@ class TConvertCommand {
   std::pair<int, int> FrameSize(const std::string &file) {
     TAVProbe &probe = FVcl.Probe();
     std::pair<int, int> size{0, 0};
-    if (!probe.LoadFile(UTF8ToWide(file))) return size;
+    // A pipe or a device is refused by the batch; opening it here would wait for ever.
+    if (!SourceFileRefusal(file).empty() || !probe.LoadFile(UTF8ToWide(file))) return size;
     if (probe.VideoStreamCount() > 0) {
       TVideoStreamInfo video;
       probe.GetVideoStreamInfo(-1, video);
@@ -618,6 +626,10 @@ static int Main(int argc, char **argv) {
     if (!*time) Fail(std::string("invalid time for ") + name + ": " + *text);
   }
   if (!args.Info.empty()) {
+    if (const std::string why = SourceFileRefusal(args.Info); !why.empty()) {
+      std::fprintf(stderr, "%s\n", why.c_str());
+      return 1;
+    }
     if (!vcl.Probe().LoadFile(UTF8ToWide(args.Info))) {
       std::fprintf(stderr, "%s\n", vcl.Probe().LastErrMsg().c_str());
       return 1;

@@ -19,6 +19,7 @@
 #include "services/LibraryReport.h"
 #include "workspace/Application.h"
 #include "workspace/ConversionList.h"
+#include "workspace/QuitSignals.h"
 #include "workspace/WinCover.h"
 #include "workspace/WinMain.h"
 
@@ -40,7 +41,9 @@ const char Usage[] =
     "  --version     the program's version\n"
     "\n"
     "Exit status: 0 when the window was closed normally or a report was printed, 1 when the\n"
-    "window could not be opened or the libraries could not be loaded, 2 for a wrong option.\n";
+    "window could not be opened or the libraries could not be loaded, 2 for a wrong option,\n"
+    "128 + N when ended by signal N (SIGTERM, SIGINT, SIGHUP: a conversion that was running\n"
+    "is kept as NAME.part).\n";
 
 int ReportLibraries(bool verbose) {
   TFFmpegLoader &loader = FFLoader();
@@ -72,12 +75,20 @@ int RunWindows(int argc, char **argv) {
   QApplication::setApplicationName("Morvane");  // until the main window names the product
   TfrmMain main;
   cover.SetMainWindow(&main);
+  // Terminated, interrupted or logged out: the window closes in order (a running conversion
+  // is set aside as NAME.part) and the program ends with 128 + the signal's number.
+  int quitSignal = 0;
+  TQuitSignals quitSignals([&main, &quitSignal](int signal) {
+    if (quitSignal != 0) return;
+    quitSignal = signal;
+    main.CloseOnSignal();
+    QCoreApplication::exit(128 + signal);
+  });
   main.show();
   // The toolkit has taken its own options (-display, -style ...) out of the arguments; the rest
-  // are files.  They are added once the window is up, as if dropped on it.
-  std::vector<std::string> arguments;
-  for (const QString &argument : QApplication::arguments().mid(1))
-    arguments.push_back(argument.toStdString());
+  // are files.  They are added once the window is up, as if dropped on it.  Their bytes are
+  // taken as they are (the toolkit's decoded copies lose names that are not UTF-8).
+  std::vector<std::string> arguments(argv + 1, argv + argc);
   std::error_code ec;
   const auto files = CommandLinePaths(arguments, std::filesystem::current_path(ec));
   if (!files.empty()) QTimer::singleShot(0, &main, [&main, files] { main.AddPaths(files); });

@@ -8,6 +8,7 @@
 #include "editors/MarkText.h"
 #include "editors/PixelEffects.h"
 #include "services/FFmpegLogger.h"
+#include "workspace/SourceFile.h"
 
 namespace {
 
@@ -70,6 +71,11 @@ bool DecorateFrame(TBitmap &frame, const TDecorationParams &p) {
 }
 
 bool LoadMarkPicture(const std::string &fileName, TBitmap &picture, std::string &error) {
+  // Read on the window thread (the editor's preview, Start): a pipe would never let it go.
+  if (std::string why = SourceFileRefusal(fileName); !why.empty()) {
+    error = std::move(why);
+    return false;
+  }
   QImageReader reader(QString::fromStdString(fileName));
   QImage image = reader.read();
   if (image.isNull()) {

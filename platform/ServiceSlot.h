@@ -10,8 +10,15 @@ class TServiceSlot {
  public:
   TInterface &Get() {
     std::lock_guard lock(FLock);
-    if (!FService) FService = std::make_unique<TSystem>();
+    if (!FService) FService = std::make_shared<TSystem>();
     return *FService;
+  }
+  // For a call made on another thread: the service stays alive until that call has returned,
+  // even when a replacement is installed meanwhile.
+  std::shared_ptr<TInterface> Shared() {
+    std::lock_guard lock(FLock);
+    if (!FService) FService = std::make_shared<TSystem>();
+    return FService;
   }
   // nullptr goes back to the system's implementation.
   void Set(std::unique_ptr<TInterface> service) {
@@ -21,5 +28,5 @@ class TServiceSlot {
 
  private:
   std::mutex FLock;
-  std::unique_ptr<TInterface> FService;
+  std::shared_ptr<TInterface> FService;
 };

@@ -1,7 +1,9 @@
 #include "platform/Shutdown.h"
 
 #include <cstdlib>
+#include <thread>
 
+#include "platform/MainThread.h"
 #include "platform/ServiceSlot.h"
 
 namespace {
@@ -26,4 +28,12 @@ IShutdownService &ShutdownService() {
 
 void SetShutdownService(std::unique_ptr<IShutdownService> service) {
   GService.Set(std::move(service));
+}
+
+void PowerOffInBackground(std::function<void(const std::string &reason)> refused) {
+  std::thread([service = GService.Shared(), refused = std::move(refused)] {
+    std::string error;
+    if (service->PowerOff(error) || !refused) return;
+    PostToMainThread([refused, error] { refused(error); });
+  }).detach();
 }

@@ -42,7 +42,7 @@ ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=1280x720:rate=25:duration=120
   "$work/good.mp4" "$work/good.mp4" > "$work/log2" 2>&1 &
 pid=$!
 # Until it is complete the file being written has a hidden name.
-wait_for_writing "$work/out2/.long_(new).converting.avi"
+wait_for_writing "$work/out2/.long_(new).converting-$pid.avi"
 [ ! -e "$work/out2/long_(new).avi" ] || fail "an unfinished file has the finished file's name"
 kill -INT $pid
 wait $pid
@@ -103,11 +103,22 @@ grep -q "cannot write into the output folder $work/plain: it is a file, not a fo
 # 7. A process killed during a conversion leaves no file under the finished file's name.
 "$convert" --yes --profile 2307 --output-dir "$work/out7" "$work/long.mp4" > "$work/log7" 2>&1 &
 pid=$!
-wait_for_writing "$work/out7/.long_(new).converting.avi"
+wait_for_writing "$work/out7/.long_(new).converting-$pid.avi"
 kill -KILL $pid
 wait $pid 2>/dev/null
-[ -s "$work/out7/.long_(new).converting.avi" ] || fail "nothing was being written when killed"
+[ -s "$work/out7/.long_(new).converting-$pid.avi" ] || fail "nothing was being written when killed"
 [ ! -e "$work/out7/long_(new).avi" ] || fail "a killed conversion left the finished file's name"
+#    The next start removes what the killed run left; a working file of a writer that is still
+#    there (this shell) and files that only look alike stay.
+echo "live" > "$work/out7/.other_(new).converting-$$.avi"
+echo "mine" > "$work/out7/.other_(new).converting.avi"
+"$convert" --yes --profile 2307 --output-dir "$work/out7" "$work/good.mp4" > "$work/log7b" 2>&1 ||
+  fail "the run after a killed one failed: $(cat "$work/log7b")"
+grep -q "removed $work/out7/.long_(new).converting-$pid.avi" "$work/log7b" ||
+  fail "the removal was not told: $(cat "$work/log7b")"
+left="$(cd "$work/out7" && ls -A | LC_ALL=C sort | tr '\n' ' ')"
+[ "$left" = ".other_(new).converting-$$.avi .other_(new).converting.avi good_(new).avi " ] ||
+  fail "after a killed run the next start left: $left"
 
 # 8. A hand-damaged format INI: profile 401's volume list lost its items, so its default index
 # selects none.  The run names the file, profile and key, ends with status 1, and still converts
@@ -129,4 +140,23 @@ for f in good second; do
 done
 grep -q "2 converted, 0 failed" "$work/log8" || fail "no summary: $(cat "$work/log8")"
 
-echo "8 passed, 0 failed"
+# 9. Named pipes and names that are not UTF-8 are refused with a message naming them, without
+#    being opened (a pipe would keep the run waiting for a writer for ever); the batch goes on.
+mkfifo "$work/fifo.mp4"
+cp "$work/good.mp4" "$work/caf"$'\xe9'".mp4"
+timeout 60 "$convert" --yes --profile 2307 --output-dir "$work/out9" "$work/fifo.mp4" \
+  "$work/caf"$'\xe9'".mp4" "$work/good.mp4" > "$work/log9" 2>&1
+rc=$?
+[ $rc -ne 124 ] || fail "the run waited on the named pipe"
+[ $rc -eq 1 ] || fail "exit status $rc with a pipe among the files (expected 1): $(cat "$work/log9")"
+grep -qF "$work/fifo.mp4: is a named pipe, not a regular file; only regular files can be converted" \
+  "$work/log9" || fail "no message for the pipe: $(cat "$work/log9")"
+grep -qx "$work/caf\\\\xE9.mp4: the file name is not valid UTF-8 text; rename the file to convert it" \
+  "$work/log9" || fail "no message for the name that is not UTF-8: $(cat "$work/log9")"
+grep -q "1 converted, 2 failed" "$work/log9" || fail "wrong summary: $(cat "$work/log9")"
+timeout 20 "$convert" --info "$work/fifo.mp4" > "$work/log9b" 2>&1
+rc=$?
+[ $rc -eq 1 ] || fail "--info on a pipe: exit status $rc (expected 1)"
+grep -q "is a named pipe" "$work/log9b" || fail "--info on a pipe: $(cat "$work/log9b")"
+
+echo "9 passed, 0 failed"

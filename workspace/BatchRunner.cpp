@@ -8,12 +8,20 @@
 #include "platform/Shell.h"
 #include "platform/Shutdown.h"
 #include "services/UnicodeProtocol.h"
+#include "workspace/SourceFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 constexpr char NoRowChecked[] = "Please select a file by clicking the check box!";
 }  // namespace
+
+std::string DecodeErrorWarning(int decodeErrors) {
+  if (decodeErrors <= 0) return "";
+  return "warning: " + std::to_string(decodeErrors) +
+         (decodeErrors == 1 ? " decode error" : " decode errors") +
+         ", the source is damaged or cut short";
+}
 
 TBatchRunner::TBatchRunner(TFFmpegVCL &component, const TFormatCatalogue &catalogue,
                            TSettingsStore &store, IJobQuestions &questions,
@@ -131,6 +139,9 @@ bool TBatchRunner::AddRowTask(TJobBuilder &builder, int row) {
   fs::path working;
   try {
     if (!r.Record) throw std::invalid_argument("the row has no record");
+    // The source may have been replaced since it was added: a pipe would hang the probe.
+    if (const std::string why = SourceFileRefusal(r.SourceFile); !why.empty())
+      throw std::runtime_error(why);
     TJob job = builder.BuildJob(UTF8ToWide(r.SourceFile), *r.Record, ProbeSource(r.SourceFile));
     refused.Destination = job.Destination;
     FObserver.RowJobBuilt(row, job);
@@ -250,7 +261,9 @@ void TBatchRunner::BatchEnded() {
 void TBatchRunner::RunAfterBatch() {
   const std::string folder = FStore.OutPutDir();
   if (FOpenOutputFolder && folder.size() > 2) ShellOpen(folder);
-  if (FShutDown) {
+  if (FShutDown && FShutDownAction) {
+    FShutDownAction();
+  } else if (FShutDown) {
     std::string error;
     if (!ShutdownService().PowerOff(error)) FQuestions.ShowMessage(error, WarningCaption);
   }

@@ -79,6 +79,10 @@ struct TRowResult {
   int DecodeErrors = 0;
 };
 
+// What a file converted from a damaged or cut-short source says beside its result:
+// "warning: 1 decode error, the source is damaged or cut short"; empty without decode errors.
+std::string DecodeErrorWarning(int decodeErrors);
+
 struct TBatchSummary {
   int Finished = 0, Failed = 0, Stopped = 0, Refused = 0;
 };
@@ -123,6 +127,10 @@ class TBatchRunner {
 
   void SetFrameDecoration(TFrameDecoration decoration) { FDecoration = std::move(decoration); }
   void SetAfterBatch(TAfterBatch after);
+  // What a batch that asked for the shut-down does at its end instead of powering off at once
+  // (the window counts down first, so that a person can still stop it).  Empty: the shut-down
+  // service is called directly.
+  void SetShutDownAction(std::function<void()> action) { FShutDownAction = std::move(action); }
 
   // Makes one task per checked row with the current profile of the settings store and starts
   // them, at most `maxThreads` at a time (0: one after another on this thread, returning when
@@ -162,6 +170,7 @@ class TBatchRunner {
   IJobQuestions &FQuestions;
   IBatchObserver &FObserver;
   TFrameDecoration FDecoration;
+  std::function<void()> FShutDownAction;
   std::atomic<bool> FOpenOutputFolder{false};
   std::atomic<bool> FShutDown{false};
 

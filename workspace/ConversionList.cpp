@@ -7,6 +7,7 @@
 #include "services/UnicodeProtocol.h"
 #include "workspace/DestinationName.h"
 #include "workspace/NumberText.h"
+#include "workspace/SourceFile.h"
 
 namespace fs = std::filesystem;
 
@@ -140,10 +141,16 @@ int TConversionList::Add(const std::vector<std::string> &paths, TSettingsStore &
   const std::string extensionText = "." + catalogue.Read(code).FileExt;
   const std::string zoom = store.ReadProfile(code, profilekeys::paraZoom, "lbox");
   int added = 0;
+  std::string refusals;
   for (size_t i = 0; i < paths.size(); ++i) {
     const std::string &path = paths[i];
     std::error_code ec;
     if (fs::is_directory(path, ec) || Listed(path)) continue;
+    // A pipe or a device would hang the probe's open: said, never opened.
+    if (const std::string why = SourceFileRefusal(path); !why.empty()) {
+      refusals += (refusals.empty() ? "" : "\n") + why;
+      continue;
+    }
     const fs::path destination = DestinationFileName(store, questions, path, extensionText);
     const auto duration = probe(path);
     if (!duration) continue;
@@ -160,6 +167,7 @@ int TConversionList::Add(const std::vector<std::string> &paths, TSettingsStore &
     FRows.push_back(std::move(row));
     ++added;
   }
+  if (!refusals.empty()) questions.ShowMessage(refusals, WarningCaption);
   return added;
 }
 

@@ -26,6 +26,8 @@ struct TConversionRow {
   bool Checked = true;
   // Why the row's last conversion failed, in the words of the engine; empty when it did not.
   std::string FailReason;
+  // What the last conversion warned of although it finished (a damaged source); empty when none.
+  std::string Warning;
   TlvFilesRecord Record;
 };
 
@@ -66,8 +68,9 @@ class TConversionList {
 
   // Appends a checked row for every path that is not a folder, not already listed (the
   // comparison is case-sensitive, as file names are) and that the engine opens; the others are
-  // skipped without a word.  Destinations are named for the current profile (`FormatCode` of
-  // the store).  Returns the number of rows added.
+  // skipped without a word, except names that SourceFileRefusal refuses (pipes, devices, names
+  // that are not UTF-8): those are never opened and are told in one message.  Destinations are
+  // named for the current profile (`FormatCode` of the store).  Returns the number of rows added.
   int Add(const std::vector<std::string> &paths, TSettingsStore &store,
           const TFormatCatalogue &catalogue, IJobQuestions &questions, const TDurationProbe &probe);
 

@@ -75,8 +75,10 @@ QVariant TFilesModel::data(const QModelIndex &index, int role) const {
       if (index.column() == colSource) return row.Checked ? Qt::Checked : Qt::Unchecked;
       break;
     case Qt::ToolTipRole:
-      // A failed row tells why; otherwise the full path, which the narrow column cuts.
+      // A failed row tells why, a finished one what it warned of; otherwise the full path, which
+      // the narrow column cuts.
       if (!row.FailReason.empty()) return Text(row.FailReason);
+      if (!row.Warning.empty()) return Text(row.Warning);
       if (index.column() == colSource) return Text(row.Caption);
       break;
     case Qt::TextAlignmentRole: return QVariant::fromValue(Columns[index.column()].Alignment);

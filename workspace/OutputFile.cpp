@@ -1,11 +1,14 @@
 #include "workspace/OutputFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <regex>
 #include <stdexcept>
 #include <system_error>
 
@@ -26,8 +29,9 @@ bool RenameNoReplace(const fs::path &from, const fs::path &to) {
 }  // namespace
 
 fs::path ReserveWorkingFile(const fs::path &destination) {
-  const std::string base =
-      (destination.parent_path() / ("." + destination.stem().string() + ".converting")).string();
+  const std::string base = (destination.parent_path() / ("." + destination.stem().string() +
+                                                         ".converting-" + std::to_string(getpid())))
+                               .string();
   const std::string extension = destination.extension().string();
   for (int n = 0; n < 1000; ++n) {
     const fs::path name = base + (n == 0 ? "" : "-" + std::to_string(n)) + extension;
@@ -65,4 +69,39 @@ fs::path SetAsidePartialOutput(const fs::path &file, const fs::path &named) {
     if (errno != EEXIST) return {};
   }
   return {};
+}
+
+namespace {
+
+// ".NAME.converting-PID.EXT" or ".NAME.converting-PID-N.EXT" (EXT may be missing); the first
+// group is the writer's process id.
+const std::regex &WorkingNamePattern() {
+  static const std::regex pattern(R"(^\..+\.converting-([1-9][0-9]{0,9})(-[0-9]+)?(\.[^.]*)?$)");
+  return pattern;
+}
+
+// A process that cannot be signalled because it is another user's is still there.
+bool ProcessExists(long pid) {
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+}  // namespace
+
+std::vector<fs::path> RemoveAbandonedWorkingFiles(const fs::path &folder) {
+  std::vector<fs::path> removed;
+  std::error_code ec;
+  if (folder.empty()) return removed;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::smatch match;
+    if (!std::regex_match(name, match, WorkingNamePattern())) continue;
+    // Only what our writers make: a plain file, never a link or a folder of that name.
+    std::error_code typeError;
+    if (!it->is_regular_file(typeError) || it->is_symlink(typeError)) continue;
+    const long pid = std::stol(match[1].str());
+    if (pid > std::numeric_limits<pid_t>::max() || ProcessExists(pid)) continue;
+    std::error_code removeError;
+    if (fs::remove(it->path(), removeError)) removed.push_back(it->path());
+  }
+  return removed;
 }

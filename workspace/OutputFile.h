@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // Makes an empty file with a free hidden name in the destination's folder, with the
 // destination's extension (so that the muxer chosen from the name is the same):
-// ".NAME.converting.EXT", or ".NAME.converting-N.EXT" when that is taken.  Throws
+// ".NAME.converting-PID.EXT" with this process's id, or ".NAME.converting-PID-N.EXT" when that
+// is taken.  The id tells a later start whether the writer is still there.  Throws
 // std::runtime_error with the system's reason when no file can be made there.
 std::filesystem::path ReserveWorkingFile(const std::filesystem::path &destination);
 
@@ -24,3 +26,9 @@ std::string PublishWorkingFile(const std::filesystem::path &working,
 // path when there was no file or it could not be renamed.
 std::filesystem::path SetAsidePartialOutput(const std::filesystem::path &file,
                                             const std::filesystem::path &named = {});
+
+// A writer killed outright (power cut, SIGKILL) leaves its working file behind.  Removes, in
+// `folder` only, the working files whose writer process is gone: plain files whose names match
+// ".NAME.converting-PID[-N][.EXT]" and whose PID names no running process.  Nothing else is
+// touched.  Returns what was removed.
+std::vector<std::filesystem::path> RemoveAbandonedWorkingFiles(const std::filesystem::path &folder);

@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
@@ -44,12 +45,14 @@
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileListBox.h"
 #include "workspace/Snapshots.h"
+#include "workspace/SourceFile.h"
 #include "workspace/UpdateCheck.h"
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
 #include "workspace/WinPreference.h"
 #include "workspace/WinProgress.h"
 #include "workspace/WinSettings.h"
+#include "workspace/WinShutDown.h"
 
 namespace {
 
@@ -98,6 +101,15 @@ constexpr TBoxBinding PanelBoxes[] = {{&TfrmMain::cmbVideoSize, &TPanelState::Vi
                                       {&TfrmMain::cmbChannel, &TPanelState::Channel},
                                       {&TfrmMain::cmbVolume, &TPanelState::Volume}};
 
+// A row's source replaced by a pipe or a device since it was added would hang the player's or
+// the probe's open: the user is told instead, and nothing opens it.
+bool SourceRefused(IUserDialogs &dialogs, QWidget *parent, const std::string &file) {
+  const std::string why = SourceFileRefusal(file);
+  if (why.empty()) return false;
+  dialogs.ShowMessage(parent, WarningCaption, Q(why), TMessageIcon::Warning);
+  return true;
+}
+
 }  // namespace
 
 // Creation
@@ -124,6 +136,10 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   // 2. The stored theme; an index outside 0..6 keeps "Default".
   FSkin.SetThemeIndex(Store().SkinIndex());
   ApplyTheme();
+  // What a killed run of either program left under a working name in the output folder goes.
+  for (const std::filesystem::path &left : RemoveAbandonedWorkingFiles(Store().OutPutDir()))
+    std::fprintf(stderr, "morvane: removed %s, left unfinished by a run that was killed\n",
+                 left.c_str());
   // 3. Exceptions that escape a handler are reported by this window.
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->SetExceptionHandler([this](std::exception_ptr error) { ApplicationException(error); });
@@ -876,6 +892,7 @@ void TfrmMain::btnStartClick() {
     std::fprintf(stderr, "morvane: warning: %s\n", message.c_str());
   }));
   FRunner->SetAfterBatch(FAfterBatch);
+  FRunner->SetShutDownAction([this] { StartShutDownCountdown(); });
   CCAVC.SetPreviewBitmap(true);
   CCAVC.SetCodecThreads(0);  // as many as the codecs choose
   PreviewFrame = QImage();   // no picture of an earlier batch in the progress window
@@ -902,11 +919,30 @@ std::vector<TBatchRow> TfrmMain::BatchRows() {
     if (row.Checked) {
       row.ProgressText.clear();
       row.FailReason.clear();
+      row.Warning.clear();
       RefreshRow(i);
     }
     rows.push_back({row.Caption, row.Checked, &row.Record});
   }
   return rows;
+}
+
+// The shut-down a batch asked for waits for a count-down that a person can cancel.
+void TfrmMain::StartShutDownCountdown() {
+  QPointer<TfrmMain> window(this);
+  frmShutDown = std::make_unique<TfrmShutDown>(
+      this, FSkin, ShutDownSeconds, [window](const std::string &reason) {
+        if (window)
+          window->FDialogs.ShowMessage(window, WarningCaption, Q(reason), TMessageIcon::Warning);
+      });
+  frmShutDown->Start();
+}
+
+void TfrmMain::CloseOnSignal() {
+  SkipExitPrompt = true;
+  frmShutDown.reset();
+  if (frmProgress && frmProgress->isVisible()) frmProgress->done(QDialog::Rejected);
+  close();
 }
 
 void TfrmMain::SetAfterBatch(TAfterBatch after) {
@@ -943,7 +979,9 @@ void TfrmMain::RowEnded(const TRowResult &result) {
   TConversionRow &row = FFiles.Row(result.Row);
   switch (result.Outcome) {
     case TRowOutcome::Finished:
-      row.ProgressText = "100%";
+      // A damaged or cut-short source converts as far as it could be read, and says so.
+      row.Warning = DecodeErrorWarning(result.DecodeErrors);
+      row.ProgressText = row.Warning.empty() ? "100%" : "100% (" + row.Warning + ")";
       if (frmProgress) frmProgress->ShowFileFinished();
       break;
     case TRowOutcome::Failed:
@@ -1028,7 +1066,9 @@ int TfrmMain::EditorRow() {
   // handler) before an editor opens the file in its player.
   if (!PreviewStopped) btnPreviewStop->click();
   if (lvFiles->SelectedRow() < 0 && FFiles.Count() > 0) lvFiles->SelectRow(0);
-  return lvFiles->SelectedRow();
+  const int row = lvFiles->SelectedRow();
+  if (row >= 0 && SourceRefused(FDialogs, this, FFiles.Row(row).Caption)) return -1;
+  return row;
 }
 
 void TfrmMain::mnuCropClick() {
@@ -1059,6 +1099,8 @@ void TfrmMain::mnuWaterMarkClick() {
 void TfrmMain::mnuVideoInfoClick() {
   if (!frmFileInfo) frmFileInfo = std::make_unique<TfrmFileInfo>(this, FSkin);
   const int row = lvFiles->SelectedRow();
+  if (row >= 0 && row < FFiles.Count() && SourceRefused(FDialogs, this, FFiles.Row(row).Caption))
+    return;
   frmFileInfo->SetSourceFile(row >= 0 && row < FFiles.Count() ? FFiles.Row(row).Caption : "");
   FDialogs.ShowModal(*frmFileInfo);
 }
@@ -1219,6 +1261,7 @@ void TfrmMain::btnPlayClick() {
 
 void TfrmMain::PlayRow(int row) {
   const std::string &file = FFiles.Row(row).Caption;
+  if (SourceRefused(FDialogs, this, file)) return;
   pnlPreview->SetPlayerDrawing(true);
   if (!FFPlayer.Open(UTF8ToWide(file), pnlPreview->winId(), false)) {
     // Nothing plays: the panel stays stopped and says why.

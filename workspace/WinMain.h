@@ -42,6 +42,7 @@ class TProfileListBox;
 class TUpdateCheck;
 class TVideoSurface;
 class TfrmProgress;
+class TfrmShutDown;
 class TfrmTrim;
 class TfrmFileInfo;
 struct TPanelState;
@@ -80,6 +81,12 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   bool BatchRunning() const { return FRunner && FRunner->Running(); }
   // What to do after the batch's last file (the progress window's two boxes).
   void SetAfterBatch(TAfterBatch after);
+  // Shows the count-down before the computer is shut down (the batch's last file asked for it).
+  void StartShutDownCountdown();
+  // Closes the window for a signal from outside (SIGTERM, SIGINT, logout) as a person's close
+  // would, without the question: a running batch stops, the file being written is set aside as
+  // "NAME.part", and a count-down to the shut-down ends without one.
+  void CloseOnSignal();
 
   // Menus.
   QMenu *mnuFile, *mnuEdit, *mnuTools, *mnuSkin, *mnuRelated, *mnuHelp, *pmFiles;
@@ -139,6 +146,9 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   QImage PreviewFrame, SpareFrame;
   // The progress window, made at the first Start.
   std::unique_ptr<TfrmProgress> frmProgress;
+  // The count-down before a batch shuts the computer down, while it runs; and its length.
+  std::unique_ptr<TfrmShutDown> frmShutDown;
+  int ShutDownSeconds = 60;
 
  protected:
   void showEvent(QShowEvent *event) override;

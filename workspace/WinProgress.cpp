@@ -148,6 +148,9 @@ void TfrmProgress::FormShow() {
   FClosing = false;
   for (QLabel *label : {lblTime, lblSize, lblLength, lblProgress, lblOutput}) label->clear();
   ckOpen->setChecked(true);
+  // Powering off is asked for anew for every batch: a tick left from the last one would switch
+  // the machine off after a batch started for something else.
+  ckShutDown->setChecked(false);
   AfterBatchChanged();
   btnPause->setEnabled(true);
   btnResume->setEnabled(false);

@@ -1,8 +1,10 @@
 // The decoration as the previews and the conversion run it: neutral values, the order of the
 // three steps, the text step's placement and colours, and the picture read once per conversion.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QImage>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -12,6 +14,7 @@
 #include "editors/MarkText.h"
 #include "tests/editors/BitmapHelpers.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PipeRescue.h"
 
 using bitmaps::At;
 using bitmaps::Grey;
@@ -256,6 +259,19 @@ TEST_F(MarkPictureTest, AlphaChannelIsDropped) {
   ASSERT_TRUE(LoadMarkPicture(path, picture, error)) << error;
   EXPECT_EQ(At(picture, 0, 0), (TPixel{0, 0, 255}));
   EXPECT_EQ(At(picture, 1, 0), (TPixel{100, 200, 0}));
+}
+
+// A watermark picture that is a named pipe is refused without being opened: the editor's
+// preview and Start read the picture on the window thread, which would wait for a writer.
+TEST_F(MarkPictureTest, APipeIsRefusedWithoutBeingOpened) {
+  const std::string fifo = Dir / "mark.png";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  TPipeRescue rescue(fifo, std::chrono::seconds(10));
+  TBitmap picture;
+  std::string error;
+  EXPECT_FALSE(LoadMarkPicture(fifo, picture, error));
+  EXPECT_FALSE(rescue.Rescued()) << "the pipe was opened";
+  EXPECT_NE(error.find("is a named pipe"), std::string::npos) << error;
 }
 
 TEST_F(MarkPictureTest, UnreadablePictureIsReportedOnceAndTheOtherStepsStillApply) {

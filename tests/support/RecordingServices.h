@@ -2,6 +2,7 @@
 // opens a file manager or powers the machine off.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,7 +12,7 @@
 
 struct TDesktopLog {
   std::vector<std::string> Opened;
-  int PowerOffs = 0;
+  std::atomic<int> PowerOffs = 0;  // the window asks on a thread of its own
 };
 
 class TRecordingShell : public IShellService {

@@ -1,16 +1,24 @@
 // Start, the progress window and the control of a running batch, driven through the real windows
 // with a private settings store, the dialogs answered by a recorder and the desktop's shell and
 // shut-down replaced by recorders.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,14 +28,18 @@
 #include "skin/TrackBar.h"
 #include "tests/support/DecoratedFrames.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PipeRescue.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "tests/windows/WindowFixture.h"
 #include "workspace/Application.h"
 #include "workspace/ConversionList.h"
+#include "workspace/FilesListView.h"
+#include "workspace/QuitSignals.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/WinMain.h"
 #include "workspace/WinProgress.h"
+#include "workspace/WinShutDown.h"
 
 namespace fs = std::filesystem;
 
@@ -112,6 +124,7 @@ class TBatchWindowTest : public TWindowFixture {
       QCOMPARE(progress.lblProgress->text(), QString("[2/2]"));
       QCOMPARE(progress.progbarFile->value(), 100);
     };
+    window.ShutDownSeconds = 1;
     QTest::mouseClick(window.btnStart, Qt::LeftButton);
     QCOMPARE(FDialogs->ModalWindows, QStringList({"frmProgress"}));
     QCOMPARE(Progress(0), QString("100%"));
@@ -122,8 +135,14 @@ class TBatchWindowTest : public TWindowFixture {
     const std::vector<fs::path> outputs = FilesIn(OutputFolder());
     QCOMPARE(outputs.size(), size_t(2));
     for (const fs::path &output : outputs) QVERIFY2(Decodable(output), output.c_str());
-    // The batch converted its last file: the folder is opened and the machine "shut down".
-    QCOMPARE(FDesktop->Log.PowerOffs, 1);
+    // The batch converted its last file: the folder is opened, and the machine "shut down" once
+    // the count-down has run out.
+    QVERIFY(window.frmShutDown && window.frmShutDown->isVisible());
+    QCOMPARE(FDesktop->Log.PowerOffs.load(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(FDesktop->Log.PowerOffs.load(), 1, 10000);
+    QVERIFY(!window.frmShutDown->isVisible());
+    QTest::qWait(1500);  // the count-down does not call twice
+    QCOMPARE(FDesktop->Log.PowerOffs.load(), 1);
     QCOMPARE(FDesktop->Log.Opened, std::vector<std::string>({OutputFolder().string()}));
     QVERIFY(window.btnStart->isEnabled() && window.btnAdd->isEnabled());
     QVERIFY(!window.btnStop->isEnabled() && !window.btnPause->isEnabled());
@@ -153,7 +172,7 @@ class TBatchWindowTest : public TWindowFixture {
     // What was written is set aside under a name that does not pass for a converted file.
     for (const fs::path &output : FilesIn(OutputFolder()))
       QVERIFY2(output.extension() == ".part", output.c_str());
-    QCOMPARE(FDesktop->Log.PowerOffs, 0);
+    QCOMPARE(FDesktop->Log.PowerOffs.load(), 0);
     QVERIFY(FDesktop->Log.Opened.empty());
     QVERIFY(window.btnStart->isEnabled());
   }
@@ -229,6 +248,114 @@ class TBatchWindowTest : public TWindowFixture {
       QVERIFY(scores.Decorated > 35);
       QVERIFY(scores.Undecorated < 25);
     }
+  }
+
+  // "Shut down computer after conversion" is asked for anew for every batch, and its
+  // count-down can be cancelled: then nothing is called.
+  void theShutDownBoxStartsUntickedAndItsCountdownCanBeCancelled() {
+    TfrmMain &window = OpenWithSources({Source("a.mp4", fixtures::Clip(1.0))});
+    window.ShutDownSeconds = 1;
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      auto &progress = static_cast<TfrmProgress &>(dialog);
+      QVERIFY(!progress.ckShutDown->isChecked());
+      progress.ckShutDown->setChecked(true);
+      QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000);
+    };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QVERIFY(window.frmShutDown && window.frmShutDown->isVisible());
+    QVERIFY(window.frmShutDown->lblCountdown->text().contains("1 second"));
+    QTest::mouseClick(window.frmShutDown->btnCancel, Qt::LeftButton);
+    QVERIFY(!window.frmShutDown->isVisible());
+    QTest::qWait(2000);  // longer than the count-down
+    QCOMPARE(FDesktop->Log.PowerOffs.load(), 0);
+
+    // The second batch starts with the box unticked, and ends without a count-down.
+    window.frmShutDown.reset();
+    bool tickedAtShow = true;
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      tickedAtShow = static_cast<TfrmProgress &>(dialog).ckShutDown->isChecked();
+      QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000);
+    };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QCOMPARE(FDialogs->ModalWindows.size(), 2);
+    QVERIFY(!tickedAtShow);
+    QVERIFY(!window.frmShutDown);
+    QTest::qWait(1500);
+    QCOMPARE(FDesktop->Log.PowerOffs.load(), 0);
+  }
+
+  // SIGTERM (or Ctrl-C, or logout) during a batch closes the window in order: the file being
+  // written is kept as NAME.part and nothing stays under a working name.
+  void aQuitSignalDuringABatchLeavesAPartialFileAndNoWorkingFile() {
+    TfrmMain &window = OpenWithSources({Source("long.mp4", fixtures::Clip(40.0, 640, 360)),
+                                        Source("next.mp4", fixtures::Clip(2.0))});
+    int caught = 0;
+    TQuitSignals quit([&](int signal) {
+      QCOMPARE(signal, SIGTERM);
+      ++caught;
+      window.CloseOnSignal();
+    });
+    FDialogs->OnModal = [&](QDialog &) {
+      QTRY_VERIFY_WITH_TIMEOUT(!Progress(0).isEmpty(), 30000);
+      ::kill(getpid(), SIGTERM);
+      QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 20000);
+    };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QCOMPARE(caught, 1);
+    QVERIFY(!window.BatchRunning());
+    QVERIFY(FDialogs->Shown.empty());  // no "Do you really want to exit?"
+    const std::vector<fs::path> left = FilesIn(OutputFolder());
+    QCOMPARE(left.size(), size_t(1));
+    const std::string name = left.front().filename();
+    QVERIFY2(name.rfind("long_(new).", 0) == 0 && left.front().extension() == ".part",
+             name.c_str());
+    QVERIFY(fs::file_size(left.front()) > 0);
+    QCOMPARE(FDesktop->Log.PowerOffs.load(), 0);
+  }
+
+  // A row whose source became a named pipe after it was added fails with a message naming it;
+  // the pipe is never opened, the batch goes on and the window keeps serving its events.
+  void aRowWhoseSourceBecameAPipeFailsAndTheBatchGoesOn() {
+    const std::string piped = Source("piped.mp4", fixtures::Clip(1.0));
+    TfrmMain &window = OpenWithSources({piped, Source("good.mp4", fixtures::Clip(1.0))});
+    QCOMPARE(window.Files().Count(), 2);
+    fs::remove(piped);
+    QCOMPARE(mkfifo(piped.c_str(), 0600), 0);
+    TPipeRescue rescue(piped, std::chrono::seconds(10));
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(20);
+    FDialogs->OnModal = [&](QDialog &) { QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000); };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QVERIFY2(!rescue.Rescued(), "the pipe was opened");
+    QVERIFY(ticks > 0);
+    QCOMPARE(QString::fromStdString(window.Files().Row(0).FailReason),
+             QString::fromStdString(piped) +
+                 ": is a named pipe, not a regular file; only regular files can be converted");
+    QCOMPARE(Progress(1), QString("100%"));
+  }
+
+  // A source cut short converts as far as it can be read; its row says so as the command line
+  // does, in its text and its tooltip, and the output folder opens as for any finished batch.
+  void aCutShortSourceWarnsInItsRow() {
+    const std::string cut = Source("cut.mp4", fixtures::FaststartClip());
+    fs::resize_file(cut, fs::file_size(cut) * 6 / 10);
+    TfrmMain &window = OpenWithSources({cut});
+    QCOMPARE(window.Files().Count(), 1);
+    FDialogs->OnModal = [&](QDialog &) { QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000); };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    const TConversionRow &row = window.Files().Row(0);
+    QVERIFY2(QString::fromStdString(row.Warning).startsWith("warning: "), row.Warning.c_str());
+    QVERIFY(row.Warning.find(" decode error") != std::string::npos);
+    QVERIFY(QString::fromStdString(row.Warning).endsWith(", the source is damaged or cut short"));
+    QCOMPARE(Progress(0), QString::fromStdString("100% (" + row.Warning + ")"));
+    QWidget *viewport = window.lvFiles->viewport();
+    const QRect cell = window.lvFiles->visualRect(window.lvFiles->model()->index(0, 4));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), viewport->mapToGlobal(cell.center()));
+    QApplication::sendEvent(viewport, &help);
+    QTRY_COMPARE(QToolTip::text(), QString::fromStdString(row.Warning));
+    QCOMPARE(FDesktop->Log.Opened, std::vector<std::string>({OutputFolder().string()}));
   }
 
   void startWithoutACheckedRowWarns() {

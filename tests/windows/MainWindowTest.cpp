@@ -1,8 +1,10 @@
 // The main window driven through its widgets, with a private settings store per test and the
 // message boxes and dialogs answered by a recorder.
+#include <sys/stat.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,7 +16,9 @@
 #include <QTest>
 #include <QToolButton>
 #include <QToolTip>
+
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,6 +26,7 @@
 
 #include "platform/Paths.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PipeRescue.h"
 #include "tests/windows/WindowFixture.h"
 #include "workspace/Application.h"
 #include "workspace/ConversionList.h"
@@ -571,6 +576,61 @@ class TMainWindowTest : public TWindowFixture {
              QStringList({QString::fromStdString(clip), QString::fromStdString(song)}));
     QCOMPARE(RowChecks(window), QList<bool>({true, true}));
     QCOMPARE(window.lvFiles->model()->rowCount(), 2);
+  }
+
+  // A named pipe given on the command line, dropped or chosen in "&Add" is refused with a
+  // message naming it, without being opened (which would wait for a writer for ever); the
+  // files beside it are added.
+  void aPipeIsRefusedWithAMessageAndNeverOpened() {
+    Store().SetOutPutDir(*FDir / "out");
+    const std::string fifo = *FDir / "fifo.mp4";
+    QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string clip = Media("clip.mp4");
+    const QString refusal = QString::fromStdString(
+        fifo + ": is a named pipe, not a regular file; only regular files can be converted");
+    TfrmMain &window = Open();
+    {
+      TPipeRescue rescue(fifo, std::chrono::seconds(10));
+      // The command line and a drop come in through AddPaths.
+      window.AddPaths(CommandLinePaths({"fifo.mp4", "clip.mp4"}, FDir->Path()));
+      QVERIFY2(!rescue.Rescued(), "the pipe was opened");
+    }
+    QCOMPARE(RowCaptions(window), QStringList({QString::fromStdString(clip)}));
+    QCOMPARE(FDialogs->Shown.size(), size_t(1));
+    QCOMPARE(FDialogs->Shown.back().Caption, QString("Warning"));
+    QCOMPARE(FDialogs->Shown.back().Text, refusal);
+    {
+      TPipeRescue rescue(fifo, std::chrono::seconds(10));
+      FDialogs->FilesToChoose = QStringList({QString::fromStdString(fifo)});
+      QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+      QVERIFY2(!rescue.Rescued(), "the pipe was opened");
+    }
+    QCOMPARE(window.Files().Count(), 1);
+    QCOMPARE(FDialogs->Shown.size(), size_t(2));
+    QCOMPARE(FDialogs->Shown.back().Text, refusal);
+  }
+
+  // A file whose name is not UTF-8 is not dropped without a word: the command line (its bytes)
+  // and "&Add" (the name as the toolkit decoded it) both refuse it with a message.
+  void aNameThatIsNotUTF8IsRefusedWithAMessage() {
+    Store().SetOutPutDir(*FDir / "out");
+    const std::string bytes = *FDir / "caf\xE9.mp4";
+    fs::copy_file(fixtures::Clip(1.0), bytes);
+    const QString expected = QString::fromStdString(
+        FDir->Path().string() +
+        "/caf\\xE9.mp4: the file name is not valid UTF-8 text; rename the file to convert it");
+    TfrmMain &window = Open();
+    window.AddPaths({bytes});
+    QCOMPARE(window.Files().Count(), 0);
+    QCOMPARE(FDialogs->Shown.size(), size_t(1));
+    QCOMPARE(FDialogs->Shown.back().Text, expected);
+    FDialogs->FilesToChoose = QStringList({QFile::decodeName(QByteArray::fromStdString(bytes))});
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QCOMPARE(window.Files().Count(), 0);
+    QCOMPARE(FDialogs->Shown.size(), size_t(2));
+    QVERIFY2(FDialogs->Shown.back().Text.endsWith(
+                 ": the file name is not valid UTF-8 text; rename the file to convert it"),
+             qPrintable(FDialogs->Shown.back().Text));
   }
 
   void aFailedRowShowsItsReason() {

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -12,6 +15,7 @@
 #include "platform/Shutdown.h"
 #include "services/FFmpegVCL.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PipeRescue.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/workspace/ScriptedQuestions.h"
 #include "workspace/BatchRunner.h"
@@ -177,7 +181,8 @@ TEST_F(BatchRunnerTest, AfterTheLastFileTheFolderOpensAndTheMachineShutsDownUnle
   for (const bool stop : {false, true}) {
     SCOPED_TRACE(stop ? "stopped" : "ran to its end");
     Recorder = {};
-    AfterBatch = {};
+    AfterBatch.Opened.clear();
+    AfterBatch.PowerOffs = 0;
     Runner.SetAfterBatch({true, true});
     TlvFilesRecord record;
     ASSERT_EQ(Runner.Start({{stop ? longClip : fixtures::Clip(1.0), true, &record}}, 1), 1);
@@ -194,11 +199,11 @@ TEST_F(BatchRunnerTest, AfterTheLastFileTheFolderOpensAndTheMachineShutsDownUnle
       EXPECT_EQ(r.PartialFile, r.Destination.string() + ".part");
       EXPECT_GT(fs::file_size(r.PartialFile), 0u);
       EXPECT_TRUE(AfterBatch.Opened.empty());
-      EXPECT_EQ(AfterBatch.PowerOffs, 0);
+      EXPECT_EQ(AfterBatch.PowerOffs.load(), 0);
     } else {
       EXPECT_EQ(r.Outcome, TRowOutcome::Finished);
       EXPECT_EQ(AfterBatch.Opened, std::vector<std::string>{(Dir.Path() / "out").string()});
-      EXPECT_EQ(AfterBatch.PowerOffs, 1);
+      EXPECT_EQ(AfterBatch.PowerOffs.load(), 1);
     }
   }
 }
@@ -225,8 +230,11 @@ TEST_F(BatchRunnerTest, OutputsTakeTheirNameOnlyWhenCompleteAndUnstartedOnesLeav
       Runner.Start({{longClip, true, &records[0]}, {fixtures::Clip(1.0), true, &records[1]}}, 1),
       2);
   while (Recorder.Progress.empty()) ServeMainThread(5ms);
-  EXPECT_EQ(FilesIn(out), (std::set<std::string>{".long-120s-320x240_(new).converting.avi",
-                                                 ".clip-1s-320x240-25_(new).converting.avi"}));
+  // The working names carry the writer's process id.
+  const std::string pid = std::to_string(getpid());
+  EXPECT_EQ(FilesIn(out),
+            (std::set<std::string>{".long-120s-320x240_(new).converting-" + pid + ".avi",
+                                   ".clip-1s-320x240-25_(new).converting-" + pid + ".avi"}));
   Runner.Stop();
   ServeUntilEnded();
   ASSERT_NE(Recorder.ResultOf(1), nullptr);
@@ -302,4 +310,61 @@ TEST(PartialOutput, IsSetAsideUnderAFreeName) {
   std::getline(other, text);
   EXPECT_EQ(text, "somebody else's");
   EXPECT_TRUE(SetAsidePartialOutput(dir.Path() / "never-written.avi").empty());
+}
+
+// A row whose source became a named pipe after it was added is refused with a message naming
+// it, without the pipe being opened (which would wait for a writer for ever); the batch goes on.
+TEST_F(BatchRunnerTest, ARowWhoseSourceIsAPipeIsRefusedAndTheBatchGoesOn) {
+  const std::string fifo = Dir / "became-a-pipe.mp4";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  TPipeRescue rescue(fifo, 10s);
+  std::vector<TlvFilesRecord> records(2);
+  ASSERT_EQ(Runner.Start({{fifo, true, &records[0]}, {fixtures::Clip(1.0), true, &records[1]}}, 1),
+            1);
+  ServeUntilEnded();
+  EXPECT_FALSE(rescue.Rescued()) << "the pipe was opened";
+  ASSERT_NE(Recorder.ResultOf(0), nullptr);
+  EXPECT_EQ(Recorder.ResultOf(0)->Outcome, TRowOutcome::Refused);
+  EXPECT_EQ(Recorder.ResultOf(0)->Reason,
+            fifo + ": is a named pipe, not a regular file; only regular files can be converted");
+  ASSERT_NE(Recorder.ResultOf(1), nullptr);
+  EXPECT_EQ(Recorder.ResultOf(1)->Outcome, TRowOutcome::Finished);
+}
+
+// Working files of writers that are gone are removed at the next start; a live writer's file,
+// names that only look alike, links and folders stay.
+TEST(WorkingFiles, OnlyThoseOfAGoneWriterAreRemoved) {
+  fixtures::TTempDir dir;
+  // A process id that was in use and is free now.
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  waitpid(child, nullptr, 0);
+  const std::string gone = std::to_string(child), live = std::to_string(getpid());
+  const std::vector<std::string> removed = {".a_(new).converting-" + gone + ".avi",
+                                            ".b.c_(new).converting-" + gone + "-2.mp4",
+                                            ".noext_(new).converting-" + gone};
+  const std::vector<std::string> kept = {
+      ".a_(new).converting-" + live + ".avi",  // still being written
+      ".old_(new).converting.avi",             // no writer named
+      "a_(new).converting-" + gone + ".avi",   // not hidden: not ours
+      ".a_(new).converting-" + gone + "x.avi",
+      ".a_(new).converting-0.avi",
+      "a_(new).avi",
+      "a_(new).avi.part"};
+  for (const auto &name : removed) std::ofstream(dir / name) << "unfinished";
+  for (const auto &name : kept) std::ofstream(dir / name) << "keep";
+  const std::string link = ".l_(new).converting-" + gone + ".avi";
+  fs::create_symlink(dir / "a_(new).avi", dir / link);
+  const std::string folder = ".f_(new).converting-" + gone + ".avi";
+  fs::create_directory(dir / folder);
+
+  const std::vector<fs::path> gotRemoved = RemoveAbandonedWorkingFiles(dir.Path());
+  std::set<std::string> names;
+  for (const fs::path &path : gotRemoved) names.insert(path.filename().string());
+  EXPECT_EQ(names, std::set<std::string>(removed.begin(), removed.end()));
+  std::set<std::string> left(kept.begin(), kept.end());
+  left.insert({link, folder});
+  EXPECT_EQ(FilesIn(dir.Path()), left);
+  EXPECT_TRUE(RemoveAbandonedWorkingFiles(dir / "no-such-folder").empty());
 }
