@@ -57,6 +57,11 @@ int Even(long double v) {
   return 2 * (static_cast<int>(std::trunc(v + 1e-6L)) / 2);
 }
 
+// Rounded to the nearest even number (a picture side in a frame of 4:2:0 samples).
+int NearestEven(long double v) {
+  return 2 * static_cast<int>(std::llround(v / 2));
+}
+
 // A width counted in the frame's pixels, to a millionth of a pixel, so that shapes that are equal
 // on paper compare equal.
 long double FramePixels(long double v) {
@@ -443,12 +448,16 @@ TZoomResult ZoomLetterbox(int w, int h, const TSourcePicture &src, const TlvFile
   const long double swf = FramePixels(sw * Stretch(src, sar));
   const long double r1 = swf / w;
   const long double r2 = static_cast<long double>(sh) / h;
-  const int hv = Even(sh / r1), wv = Even(swf / r2);
+  // The picture's side is the nearest even size (never more than the frame): the bars take
+  // what is left, the second bar the odd pair of lines, so that the shape stays.
+  const int hv = std::min(NearestEven(sh / r1), h), wv = std::min(NearestEven(swf / r2), w);
   const int padV = 2 * ((h - hv) / 4), padH = 2 * ((w - wv) / 4);
   int pt = 0, pb = 0, pl = 0, pr = 0;
   auto bars = [&](bool vertical, bool horizontal) {
-    pt = pb = vertical ? padV : 0;
-    pl = pr = horizontal ? padH : 0;
+    pt = vertical ? padV : 0;
+    pb = vertical ? h - hv - padV : 0;
+    pl = horizontal ? padH : 0;
+    pr = horizontal ? w - wv - padH : 0;
   };
   if (w <= swf && h >= sh) bars(true, false);
   if (w >= swf && h <= sh) bars(false, true);
