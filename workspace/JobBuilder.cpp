@@ -20,6 +20,8 @@ namespace pk = profilekeys;
 namespace {
 
 constexpr const char AsSource[] = "as source";
+constexpr int VideoCDRate = 1150000;          // bit/s
+constexpr int VideoCDBuffer = 40 * 1024 * 8;  // bits
 
 std::string Size(int w, int h) {
   return std::to_string(w) + "x" + std::to_string(h);
@@ -66,6 +68,11 @@ int NearestEven(long double v) {
 // on paper compare equal.
 long double FramePixels(long double v) {
   return std::round(v * 1e6L) / 1e6L;
+}
+
+// The frame sizes of a Video CD (PAL and NTSC); a player shows both 4:3.
+bool VideoCDFrame(int w, int h) {
+  return w == 352 && (h == 288 || h == 240);
 }
 
 // One more line of the output's option text.
@@ -327,6 +334,12 @@ void TJobBuilder::ApplyStreamLimits(const TProfileValues &p, const TFormatInfo &
     if (fps > 0)
       o.VideoBufSize = std::max(o.VideoBufSize, static_cast<int>(2 * o.VideoBitrate / fps));
   }
+  if (f.VideoCD && VideoCDFrame(w, h) && o.VideoBitrate == VideoCDRate) {
+    // A Video CD player reads at a constant rate into a buffer of 40 KiB: the encoder keeps
+    // that buffer model, stuffing what the picture does not need.
+    o.VideoMinRate = o.VideoMaxRate = o.VideoBitrate;
+    o.VideoBufSize = VideoCDBuffer;
+  }
   if (o.VideoCodec == "libx264") {
     ApplyH264Values(p, w, h, fps, o);
   } else if (o.VideoCodec == "mpeg4" && w > 0 && h > 0) {
@@ -420,6 +433,7 @@ TSourcePicture SourcePicture(const TSourceInfo &src) {
 }
 
 TRatio FrameSampleAspect(const TFormatInfo &f, int w, int h, const TSourcePicture &src) {
+  if (f.VideoCD && VideoCDFrame(w, h)) return Reduced(4 * h, 3 * w);
   if (!f.TVAspect || (w != 720 && w != 704) || (h != 576 && h != 480)) return {};
   const bool wide = src.DisplayAspect() > 1.55;
   return Reduced(wide ? 16 * h : 4 * h, wide ? 9 * w : 3 * w);
