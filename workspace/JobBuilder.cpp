@@ -130,6 +130,18 @@ void TJobBuilder::RefuseStartBeyondEnd(const TlvFilesRecord &record, const TSour
                               FormatMediaTime(source.Duration) + ")");
 }
 
+// A video profile given a source without video (sound alone, perhaps with a cover picture)
+// writes a sound-only file where its container holds one; a DV file cannot, and the row is refused
+// before anything is written, saying why.  (A profile whose settings give no video encoder is an
+// audio profile, not this case.)
+void TJobBuilder::RefuseSourceWithoutVideo(int formatCode, const TSourceInfo &source) const {
+  if (source.VideoStreamCount > 0) return;
+  if (Trimmed(FStore.ReadProfile(formatCode, pk::paraVideoEncoder, "")).empty()) return;
+  const TFormatInfo f = FCatalogue.Read(formatCode);
+  if (LowerCase(f.Format) != "dv" && LowerCase(f.FileExt) != "dv") return;
+  throw std::invalid_argument("the source has no video, and a DV file cannot hold sound alone");
+}
+
 bool TJobBuilder::HookNeeded(const TlvFilesRecord &r) {
   return r.Brightness != 255 || r.Contrast != 0 || r.Saturation != 255 || r.Exposure != 0 ||
          !r.MarkText.empty() || !r.MarkImage.empty();
@@ -146,6 +158,7 @@ TJob TJobBuilder::BuildJob(const std::wstring &caption, TlvFilesRecord &record,
 
   const int code = FStore.FormatCode();
   TParameterPanel(FCatalogue, FStore, FQuestions).EnsureSeeded(code);
+  RefuseSourceWithoutVideo(code, source);
   const std::string extension = "." + FCatalogue.Read(code).FileExt;
   job.Destination =
       DestinationFileName(FStore, FQuestions, FileNameToPath(source.FileName), extension, FTaken);
@@ -177,10 +190,17 @@ void TJobBuilder::BuildOutputOptions(int formatCode, TOutputOptions &o, TInputOp
     return;
   }
   ApplyVideoCodec(p, f, o);
-  if (src.VideoStreamCount <= 0)
+  if (src.VideoStreamCount <= 0) {
     o.DisableVideo = true;
-  else
+    // A disc target reads its norm from the frame rate, which a source without video does not
+    // have: the profile's rate says it (only the sound is written either way).
+    if (o.TargetType > 0 && o.TargetNorm == 0) {
+      const auto fps = NumberText(p.Get(pk::paraFrameRate, "29.97"));
+      o.TargetNorm = fps && std::abs(*fps - 25.0) < 0.01 ? 1 : 2;
+    }
+  } else {
     ApplyVideoValues(p, f, src, r, o);
+  }
   ApplyAudioValues(p, o, false);
 }
 
