@@ -79,7 +79,7 @@ std::string WideBusyClip() {
 }
 
 TEST_F(ProfileLimits, VideoCdKeepsItsConstantRateBufferAndFourByThreeFrame) {
-  const std::string out = ConvertOne(2300, WideBusyClip(), "--zoom lbox");
+  const std::string out = ConvertOne(2300, WideBusyClip());
   ASSERT_FALSE(out.empty()) << Last.Output;
   const std::vector<long> sizes = PacketSizes(out);
   ASSERT_GT(sizes.size(), 60u);
