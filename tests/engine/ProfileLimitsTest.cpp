@@ -1,8 +1,10 @@
 // What a device checks in a converted file, measured with ffprobe on clips made at test time: a
-// Video CD's constant rate into its 40 KiB buffer and its 4:3 frame, Apple TV's rate ceiling, and
-// sound-only sources given to video profiles.
+// Video CD's constant rate into its 40 KiB buffer and its 4:3 frame, Apple TV's rate ceiling,
+// sound-only sources given to video profiles, and pictures close together in variable-rate
+// Matroska.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -132,6 +134,35 @@ TEST_F(ProfileLimits, SoundOnlySourcesOnVideoProfiles) {
     EXPECT_NE(Last.Output.find("the source has no video, and a DV file cannot hold sound alone"),
               std::string::npos)
         << Last.Output;
+  }
+}
+
+// Pictures under a millisecond apart (in a Matroska file, where they share one, and in an MP4 file
+// whose clock tells them apart) into Matroska, at the profile's rate and at an output clock finer
+// than the file's millisecond: no two pictures share a time and the file decodes cleanly.
+TEST_F(ProfileLimits, VariableRateIntoMatroskaNeverRepeatsATime) {
+  const std::string pairs =
+      "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 "
+      "-vf setpts='(N*0.04+if(mod(N\\,2)\\,-0.0397\\,0))/TB' -fps_mode passthrough "
+      "-c:v libx264 -preset ultrafast";
+  const std::vector<std::string> sources = {
+      fixtures::Make("pairs-under-1ms.mkv", pairs),
+      fixtures::Make("pairs-under-1ms.mp4", pairs + " -video_track_timescale 10000")};
+  for (const std::string &source : sources) {
+    for (const char *rate : {"29.97", "5000"}) {
+      SCOPED_TRACE(source + " at " + rate);
+      const std::string out = ConvertOne(2200, source, std::string("--set paraFrameRate=") + rate);
+      ASSERT_FALSE(out.empty()) << Last.Output;
+      std::istringstream in(Probe(out, "packet=pts", "v:0"));
+      std::vector<long> times;
+      for (long t; in >> t;) times.push_back(t);
+      std::sort(times.begin(), times.end());
+      ASSERT_GT(times.size(), 20u);
+      EXPECT_EQ(std::adjacent_find(times.begin(), times.end()), times.end())
+          << "two pictures share a time";
+      EXPECT_EQ(fixtures::Run("ffmpeg -nostdin -v error -i " + Quote(out) + " -f null -").Output,
+                "");
+    }
   }
 }
 
