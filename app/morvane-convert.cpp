@@ -439,6 +439,8 @@ class TConsoleBatch : public IBatchObserver {
                 o.DisableAudio ? 1 : 0, o.AudioCodec.c_str(), o.AudioSampleRate, o.AudioChannels,
                 o.VideoFilters.c_str());
     std::printf("job: vb=%d\n", o.VideoBitrate);
+    std::printf("job: maxrate=%d\njob: minrate=%d\njob: bufsize=%d\n", o.VideoMaxRate,
+                o.VideoMinRate, o.VideoBufSize);
     std::fflush(stdout);
   }
 

@@ -99,6 +99,20 @@ int TVideoPath::FramesFor(int64_t syncPts) {
       frames = 0;
     else if (vdelta > 0.6)
       FSyncOpts = std::llrint(syncIpts);
+    // A stream time base coarser than the encoder's (a millisecond in Matroska) would give two
+    // pictures close together the same time: a picture whose own time falls on the last one's
+    // is dropped, one that falls later moves to the first time the stream tells apart.
+    if (frames == 1) {
+      const int64_t free = NextFreeTick();
+      if (FSyncOpts < free) {
+        const AVRational enc = FEncoder->time_base, st = FStream->time_base;
+        if (ff::av_rescale_q(std::llrint(syncIpts), enc, st) <=
+            ff::av_rescale_q(FLastTick, enc, st))
+          frames = 0;
+        else
+          FSyncOpts = free;
+      }
+    }
   } else if (vdelta > 1.1) {
     frames = static_cast<int>(std::llrint(vdelta));
   }
@@ -114,6 +128,18 @@ int TVideoPath::FramesFor(int64_t syncPts) {
       FFLogger().LogFmt(FOptions.Sender, TLogLevel::llVerbose, "*** %d dup!", frames - 1);
   }
   return frames;
+}
+
+// The first output clock value after the last picture's that the stream's time base does not
+// round to the same time; INT64_MIN before the first picture.
+int64_t TVideoPath::NextFreeTick() const {
+  if (FLastTick == AV_NOPTS_VALUE) return INT64_MIN;
+  const AVRational enc = FEncoder->time_base, st = FStream->time_base;
+  const int64_t last = ff::av_rescale_q(FLastTick, enc, st);
+  int64_t tick = FLastTick + 1;
+  // At most one stream step of encoder ticks (and a bound for absurd time bases).
+  for (int i = 0; i < 1000000 && ff::av_rescale_q(tick, enc, st) <= last; ++i) ++tick;
+  return tick;
 }
 
 int TVideoPath::Out(const AVFrame *picture, int64_t syncPts, float inputQuality,
@@ -259,6 +285,7 @@ int TVideoPath::Encode(const AVFrame *picture, int copies, float inputQuality,
         static_cast<int>(std::lrint(FOptions.SameQuant ? inputQuality : FOptions.Quality));
     if (!FOptions.MeThreshold) send->pict_type = AV_PICTURE_TYPE_NONE;
     send->pts = FSyncOpts;
+    FLastTick = FSyncOpts;
     const int err = ff::avcodec_send_frame(FEncoder, send);
     ff::av_frame_unref(send);
     if (err < 0) throw FFmpegException(WithMediaError("Video encoding failed", err));

@@ -112,6 +112,7 @@ class TVideoPath {
   int Encode(const AVFrame *picture, int copies, float inputQuality, const TPreviewStep &preview);
   int ReceivePackets(const AVFrame *picture, const TPreviewStep &preview);
   void WriteStats(int frameSize);
+  int64_t NextFreeTick() const;
 
   AVCodecContext *FEncoder;
   AVStream *FStream;
@@ -136,7 +137,8 @@ class TVideoPath {
 
   int FFramesWritten = 0;
   int64_t FSyncOpts = 0;
-  double FSyncShift = 0;  // bridged jumps of the source's clock, in frames
+  double FSyncShift = 0;               // bridged jumps of the source's clock, in frames
+  int64_t FLastTick = AV_NOPTS_VALUE;  // output clock of the last picture sent to the encoder
   TVideoFrameStats FLast;
 };
 

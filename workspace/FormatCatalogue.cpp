@@ -190,5 +190,6 @@ TFormatInfo TFormatCatalogue::Read(int formatCode) const {
   text("VideoTag", info.VideoTag);
   flag("TVAspect", info.TVAspect);
   flag("RateLimit", info.RateLimit);
+  flag("VideoCD", info.VideoCD);
   return info;
 }

@@ -52,6 +52,9 @@ struct TFormatInfo {
   bool TVAspect = false;
   // The video bit rate is the device's limit: the encoder gets it as its maximum rate as well.
   bool RateLimit = false;
+  // A Video CD kind: its 352 x 288 and 352 x 240 frames are shown 4:3, and at the Video CD's
+  // 1150 kbit/s they keep its buffer model (a constant rate into a 40 KiB buffer).
+  bool VideoCD = false;
 };
 
 class TFormatCatalogue {

@@ -20,6 +20,8 @@ namespace pk = profilekeys;
 namespace {
 
 constexpr const char AsSource[] = "as source";
+constexpr int VideoCDRate = 1150000;          // bit/s
+constexpr int VideoCDBuffer = 40 * 1024 * 8;  // bits
 
 std::string Size(int w, int h) {
   return std::to_string(w) + "x" + std::to_string(h);
@@ -57,10 +59,20 @@ int Even(long double v) {
   return 2 * (static_cast<int>(std::trunc(v + 1e-6L)) / 2);
 }
 
+// Rounded to the nearest even number (a picture side in a frame of 4:2:0 samples).
+int NearestEven(long double v) {
+  return 2 * static_cast<int>(std::llround(v / 2));
+}
+
 // A width counted in the frame's pixels, to a millionth of a pixel, so that shapes that are equal
 // on paper compare equal.
 long double FramePixels(long double v) {
   return std::round(v * 1e6L) / 1e6L;
+}
+
+// The frame sizes of a Video CD (PAL and NTSC); a player shows both 4:3.
+bool VideoCDFrame(int w, int h) {
+  return w == 352 && (h == 288 || h == 240);
 }
 
 // One more line of the output's option text.
@@ -123,6 +135,18 @@ void TJobBuilder::RefuseStartBeyondEnd(const TlvFilesRecord &record, const TSour
                               FormatMediaTime(source.Duration) + ")");
 }
 
+// A video profile given a source without video (sound alone, perhaps with a cover picture)
+// writes a sound-only file where its container holds one; a DV file cannot, and the row is refused
+// before anything is written, saying why.  (A profile whose settings give no video encoder is an
+// audio profile, not this case.)
+void TJobBuilder::RefuseSourceWithoutVideo(int formatCode, const TSourceInfo &source) const {
+  if (source.VideoStreamCount > 0) return;
+  if (Trimmed(FStore.ReadProfile(formatCode, pk::paraVideoEncoder, "")).empty()) return;
+  const TFormatInfo f = FCatalogue.Read(formatCode);
+  if (LowerCase(f.Format) != "dv" && LowerCase(f.FileExt) != "dv") return;
+  throw std::invalid_argument("the source has no video, and a DV file cannot hold sound alone");
+}
+
 bool TJobBuilder::HookNeeded(const TlvFilesRecord &r) {
   return r.Brightness != 255 || r.Contrast != 0 || r.Saturation != 255 || r.Exposure != 0 ||
          !r.MarkText.empty() || !r.MarkImage.empty();
@@ -139,6 +163,7 @@ TJob TJobBuilder::BuildJob(const std::wstring &caption, TlvFilesRecord &record,
 
   const int code = FStore.FormatCode();
   TParameterPanel(FCatalogue, FStore, FQuestions).EnsureSeeded(code);
+  RefuseSourceWithoutVideo(code, source);
   const std::string extension = "." + FCatalogue.Read(code).FileExt;
   job.Destination =
       DestinationFileName(FStore, FQuestions, FileNameToPath(source.FileName), extension, FTaken);
@@ -176,10 +201,17 @@ void TJobBuilder::BuildOutputOptions(int formatCode, TOutputOptions &o, TInputOp
     return;
   }
   ApplyVideoCodec(p, f, o);
-  if (src.VideoStreamCount <= 0)
+  if (src.VideoStreamCount <= 0) {
     o.DisableVideo = true;
-  else
+    // A disc target reads its norm from the frame rate, which a source without video does not
+    // have: the profile's rate says it (only the sound is written either way).
+    if (o.TargetType > 0 && o.TargetNorm == 0) {
+      const auto fps = NumberText(p.Get(pk::paraFrameRate, "29.97"));
+      o.TargetNorm = fps && std::abs(*fps - 25.0) < 0.01 ? 1 : 2;
+    }
+  } else {
     ApplyVideoValues(p, f, src, r, o);
+  }
   ApplyAudioValues(p, o, false);
 }
 
@@ -333,6 +365,12 @@ void TJobBuilder::ApplyStreamLimits(const TProfileValues &p, const TFormatInfo &
     if (fps > 0)
       o.VideoBufSize = std::max(o.VideoBufSize, static_cast<int>(2 * o.VideoBitrate / fps));
   }
+  if (f.VideoCD && VideoCDFrame(w, h) && o.VideoBitrate == VideoCDRate) {
+    // A Video CD player reads at a constant rate into a buffer of 40 KiB: the encoder keeps
+    // that buffer model, stuffing what the picture does not need.
+    o.VideoMinRate = o.VideoMaxRate = o.VideoBitrate;
+    o.VideoBufSize = VideoCDBuffer;
+  }
   if (o.VideoCodec == "libx264") {
     ApplyH264Values(p, w, h, fps, o);
   } else if (o.VideoCodec == "mpeg4" && w > 0 && h > 0) {
@@ -426,6 +464,7 @@ TSourcePicture SourcePicture(const TSourceInfo &src) {
 }
 
 TRatio FrameSampleAspect(const TFormatInfo &f, int w, int h, const TSourcePicture &src) {
+  if (f.VideoCD && VideoCDFrame(w, h)) return Reduced(4 * h, 3 * w);
   if (!f.TVAspect || (w != 720 && w != 704) || (h != 576 && h != 480)) return {};
   const bool wide = src.DisplayAspect() > 1.55;
   return Reduced(wide ? 16 * h : 4 * h, wide ? 9 * w : 3 * w);
@@ -454,12 +493,16 @@ TZoomResult ZoomLetterbox(int w, int h, const TSourcePicture &src, const TlvFile
   const long double swf = FramePixels(sw * Stretch(src, sar));
   const long double r1 = swf / w;
   const long double r2 = static_cast<long double>(sh) / h;
-  const int hv = Even(sh / r1), wv = Even(swf / r2);
+  // The picture's side is the nearest even size (never more than the frame): the bars take
+  // what is left, the second bar the odd pair of lines, so that the shape stays.
+  const int hv = std::min(NearestEven(sh / r1), h), wv = std::min(NearestEven(swf / r2), w);
   const int padV = 2 * ((h - hv) / 4), padH = 2 * ((w - wv) / 4);
   int pt = 0, pb = 0, pl = 0, pr = 0;
   auto bars = [&](bool vertical, bool horizontal) {
-    pt = pb = vertical ? padV : 0;
-    pl = pr = horizontal ? padH : 0;
+    pt = vertical ? padV : 0;
+    pb = vertical ? h - hv - padV : 0;
+    pl = horizontal ? padH : 0;
+    pr = horizontal ? w - wv - padH : 0;
   };
   if (w <= swf && h >= sh) bars(true, false);
   if (w >= swf && h <= sh) bars(false, true);

@@ -89,6 +89,7 @@ class TJobBuilder {
  private:
   struct TProfileValues;
   static void RefuseStartBeyondEnd(const TlvFilesRecord &record, const TSourceInfo &source);
+  void RefuseSourceWithoutVideo(int formatCode, const TSourceInfo &source) const;
   void ApplyDiscTarget(const std::string &fmt, const std::string &videoSize, TOutputOptions &o);
   void ApplyAudioValues(const TProfileValues &p, TOutputOptions &o, bool audioOnly);
   void ApplyVideoCodec(const TProfileValues &p, const TFormatInfo &f, TOutputOptions &o);

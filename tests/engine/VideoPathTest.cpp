@@ -93,6 +93,24 @@ TEST_F(VideoPath, SyncDuplicatesAndDropsByTheFrameDelta) {
   }
 }
 
+// Variable rate with an encoder clock finer than the stream's (5000 ticks a second into a
+// millisecond, as Matroska keeps it): pictures 0.3 ms apart would share a time in the file.
+TEST_F(VideoPath, VariableRatePicturesNeverShareAStreamTime) {
+  auto enc = OpenVideoEncoder("rawvideo", 64, 48);
+  enc->time_base = AVRational{1, 5000};
+  Stream.time_base = AVRational{1, 1000};
+  TVideoPathOptions options;
+  options.VideoSync = -1;
+  options.VariableFrameRate = true;
+  auto path = MakePath(enc.get(), options, 64, 48);
+  auto picture = Picture(64, 48, AV_PIX_FMT_YUV420P, 100, 128, 128);
+  // Pairs 0.3 ms apart, and one picture 0.7 ms after its neighbour (moved, not dropped).
+  const int64_t times[] = {0, 300, 40000, 40300, 80000, 80700, 120000};
+  for (int64_t us : times) path->Out(picture.get(), us, 0);
+  EXPECT_EQ(Pts, (std::vector<int64_t>{0, 40, 80, 81, 120}));
+  EXPECT_EQ(Drop, 2);
+}
+
 TEST_F(VideoPath, FrameLimitStopsCopies) {
   auto enc = OpenVideoEncoder("rawvideo", 64, 48);
   TVideoPathOptions options;

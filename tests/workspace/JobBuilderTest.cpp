@@ -70,6 +70,8 @@ TEST(Zoom, LetterboxRows) {
       {640, 480, 320, 180, "640x360", "640:360", "pad=640:480:0:60"},   // both larger, wider
       {640, 480, 200, 300, "320x480", "320:480", "pad=640:480:160:0"},  // both larger, taller
       {320, 240, 640, 200, "320x100", "320:100", "pad=320:240:0:70"},   // case 1
+      // The bars share an odd pair of lines unevenly: the picture keeps 16:9 (not 160x92).
+      {160, 128, 1280, 720, "160x90", "160:90", "pad=160:128:0:18"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::to_string(c.sw) + "x" + std::to_string(c.sh));
