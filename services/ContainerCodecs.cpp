@@ -61,6 +61,9 @@ std::optional<std::string> CopyRefusal(const std::string &muxerName, int codecId
   const std::string container = muxer->long_name
                                     ? std::string(muxer->name) + " (" + muxer->long_name + ")"
                                     : std::string(muxer->name);
+  // Subtitles have no encoder box: only another container takes them as they are.
+  const std::string remedy = kind == "subtitles" ? "choose a container that holds them"
+                                                 : "choose an encoder instead of copy";
   return "the source's " + kind + " (" + codecName + ") cannot be copied into the container " +
-         container + "; choose an encoder instead of copy";
+         container + "; " + remedy;
 }
