@@ -292,8 +292,7 @@ void TJobBuilder::ApplyVideoCodec(const TProfileValues &p, const TFormatInfo &f,
   }
   // Players that know MPEG-4 Part 2 in AVI only by an "XVID" or "DX50" tag get it; the tag says
   // nothing true about other codecs, so it goes with these two only.
-  if (f.VideoTag.size() == 4 && (o.VideoCodec == "mpeg4" || o.VideoCodec == "libxvid") &&
-      !OneOf(LowerCase(f.VideoTag), {"hvc1", "hev1"}))
+  if (f.VideoTag.size() == 4 && (o.VideoCodec == "mpeg4" || o.VideoCodec == "libxvid"))
     o.VideoTag = f.VideoTag;
   // Apple players take H.265 in MP4 only under the tag "hvc1" (parameter sets in the sample
   // description); the muxer's own choice is "hev1".
