@@ -12,12 +12,14 @@ namespace {
 enum class TDevice { Player, Phone, Tv, Handheld, Gamepad, Film, Hd, Audio, Pda };
 
 // What each profile category is drawn as, in category order.
-constexpr std::array<TDevice, 25> CategoryDevices = {
+constexpr std::array<TDevice, 32> CategoryDevices = {
     TDevice::Player,  TDevice::Phone,  TDevice::Tv,      TDevice::Phone,   TDevice::Handheld,
     TDevice::Gamepad, TDevice::Player, TDevice::Player,  TDevice::Player,  TDevice::Player,
     TDevice::Player,  TDevice::Player, TDevice::Gamepad, TDevice::Gamepad, TDevice::Phone,
     TDevice::Phone,   TDevice::Phone,  TDevice::Pda,     TDevice::Film,    TDevice::Film,
-    TDevice::Player,  TDevice::Hd,     TDevice::Film,    TDevice::Film,    TDevice::Audio};
+    TDevice::Player,  TDevice::Hd,     TDevice::Film,    TDevice::Film,    TDevice::Audio,
+    TDevice::Hd,      TDevice::Hd,     TDevice::Film,    TDevice::Phone,   TDevice::Tv,
+    TDevice::Audio,   TDevice::Film};
 
 QColor CategoryColor(int category) {
   // Hues spread around the circle so that neighbouring categories differ.
@@ -226,7 +228,8 @@ QIcon ProductIcon() {
 }
 
 QPixmap CategoryIcon(int category) {
-  const int index = category >= 0 && category < 25 ? category : 0;
+  const int index =
+      category >= 0 && static_cast<size_t>(category) < CategoryDevices.size() ? category : 0;
   QPixmap icon(20, 20);
   icon.fill(Qt::transparent);
   QPainter p(&icon);

@@ -2,7 +2,7 @@
 # morvane-convert as a user runs it: a bad file does not stop the batch and makes the exit status
 # non-zero; Ctrl-C stops cleanly and leaves no partial file under a finished file's name, and
 # neither does a killed process; a start past a source's end and an output folder that is a file
-# are refused.
+# are refused; a stream copy keeps the packets, and one the container cannot hold is refused.
 set -uo pipefail
 build="$1"
 convert="$build/app/morvane-convert"
@@ -159,4 +159,23 @@ rc=$?
 [ $rc -eq 1 ] || fail "--info on a pipe: exit status $rc (expected 1)"
 grep -q "is a named pipe" "$work/log9b" || fail "--info on a pipe: $(cat "$work/log9b")"
 
-echo "9 passed, 0 failed"
+# 10. Stream copy from the command line: the MKV profile with --set paraVideoEncoder=copy keeps
+#     the source's video packets as they are (the sound is encoded); a VP9 video copied into AVI
+#     is refused before anything is written, naming the codec and the container.
+ffmpeg -nostdin -v error -i "$work/good.mp4" -c copy "$work/good.mkv"
+"$convert" --yes --profile 2200 --set paraVideoEncoder=copy --output-dir "$work/out10" \
+  "$work/good.mkv" > "$work/log10" 2>&1 || fail "copy into MKV failed: $(cat "$work/log10")"
+sum() { ffmpeg -nostdin -v error -i "$1" -map 0:v:0 -c copy -f streamhash -hash md5 -; }
+[ "$(sum "$work/out10/good_(new).mkv")" = "$(sum "$work/good.mkv")" ] ||
+  fail "the copied video differs from the source's"
+ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=160x120:rate=10:duration=1 \
+  -c:v libvpx-vp9 -deadline realtime "$work/vp9.mkv"
+"$convert" --yes --profile 2304 --set paraVideoEncoder=copy --output-dir "$work/out11" \
+  "$work/vp9.mkv" > "$work/log11" 2>&1
+rc=$?
+[ $rc -eq 1 ] || fail "exit status $rc for VP9 copied into AVI (expected 1)"
+grep -q "vp9.mkv: the source's video (vp9) cannot be copied into the container avi" "$work/log11" ||
+  fail "no refusal naming codec and container: $(cat "$work/log11")"
+[ -z "$(ls -A "$work/out11" 2>/dev/null)" ] || fail "a refused copy left a file: $(ls -A "$work/out11")"
+
+echo "10 passed, 0 failed"

@@ -7,6 +7,7 @@
 #include "platform/MainThread.h"
 #include "platform/Shell.h"
 #include "platform/Shutdown.h"
+#include "services/FFmpegApi.h"
 #include "services/UnicodeProtocol.h"
 #include "workspace/SourceFile.h"
 
@@ -125,6 +126,16 @@ TSourceInfo TBatchRunner::ProbeSource(const std::string &file) {
       source.FrameRate = static_cast<double>(video.FrameRateNum) / video.FrameRateDen;
     if (video.Rotation > 0) source.Rotation = video.Rotation;
   }
+  // The codecs of the streams the engine takes (the probe's choice of each kind).
+  const AVFormatContext *context = probe.Context();
+  auto codecOf = [&](int index) {
+    return context && index >= 0 && static_cast<unsigned>(index) < context->nb_streams
+               ? static_cast<int>(context->streams[index]->codecpar->codec_id)
+               : 0;
+  };
+  source.VideoCodecId = codecOf(probe.VideoStreamIndex());
+  source.AudioCodecId = codecOf(probe.AudioStreamIndex());
+  source.SubtitleCodecId = codecOf(probe.SubtitleStreamIndex());
   probe.CloseFile();
   return source;
 }

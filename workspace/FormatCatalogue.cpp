@@ -83,6 +83,18 @@ const std::vector<TCatalogueCategory> Catalogue = {
       "M4A MPEG-4 Audio (*.m4a)", "WMA - Windows Meida Audio (*.wma)",
       "WAV - Waveform Audio (*.wav)", "OGG Vorbis Audio Codec (*.ogg)",
       "AC-3 Audio Codec (*.ac3)"}},
+    // The formats of today's phones, televisions and web sites, and stream copy.
+    {"HEVC - H.265 Video",
+     {"H.265/HEVC Video (*.mp4)", "H.265/HEVC Video (*.mkv)",
+      "4K Ultra HD H.265/HEVC Video (*.mp4)"}},
+    {"AV1 Video", {"AV1 Video (*.mp4)", "AV1 Video (*.mkv)"}},
+    {"WebM Video", {"WebM VP9 Video with Opus Audio (*.webm)"}},
+    {"Android Phone", {"Android Phone H.264 1080p (*.mp4)"}},
+    {"Web Video", {"Web Video H.264 720p (*.mp4)", "Web Video H.264 1080p (*.mp4)"}},
+    {"Opus and FLAC Audio", {"Opus Audio (*.opus)", "FLAC Lossless Audio (*.flac)"}},
+    {"Change container only",
+     {"MP4 - Change container only (*.mp4)", "MKV - Change container only (*.mkv)",
+      "MOV - Change container only (*.mov)", "TS - Change container only (*.ts)"}},
 };
 
 std::string Section(int formatCode) {
@@ -191,5 +203,8 @@ TFormatInfo TFormatCatalogue::Read(int formatCode) const {
   flag("TVAspect", info.TVAspect);
   flag("RateLimit", info.RateLimit);
   flag("VideoCD", info.VideoCD);
+  text("VideoProfile", info.VideoProfile);
+  text("VideoLevel", info.VideoLevel);
+  text("EncoderSpeed", info.EncoderSpeed);
   return info;
 }

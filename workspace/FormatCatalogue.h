@@ -1,6 +1,7 @@
-// The catalogue of output profiles compiled into the program (25 device or format categories,
-// 115 profiles) and the reader of the format INI that defines each profile's container, file
-// extension, parameter lists and defaults.
+// The catalogue of output profiles compiled into the program (32 device or format categories,
+// 130 profiles: the 115 of the classic players and phones in categories 0 to 24, today's formats
+// and stream copy from category 25 on) and the reader of the format INI that defines each profile's
+// container, file extension, parameter lists and defaults.
 #pragma once
 
 #include <optional>
@@ -45,7 +46,8 @@ struct TFormatInfo {
   std::string paraGop;
   std::string paraCoder;
   // Four-character code the container should carry for the video stream (for example "XVID"
-  // for players that recognise MPEG-4 Part 2 in AVI only by that tag); empty = the muxer's own.
+  // for players that recognise MPEG-4 Part 2 in AVI only by that tag, "hvc1" for Apple players
+  // that take H.265 in MP4 only by that one); empty = the muxer's own.
   std::string VideoTag;
   // The frame is shown on a TV: 720 or 704 x 576 or 480 frames are anamorphic and get the sample
   // aspect of a 4:3 or 16:9 display instead of square pixels.
@@ -55,12 +57,23 @@ struct TFormatInfo {
   // A Video CD kind: its 352 x 288 and 352 x 240 frames are shown 4:3, and at the Video CD's
   // 1150 kbit/s they keep its buffer model (a constant rate into a 40 KiB buffer).
   bool VideoCD = false;
+  // The profile the H.264 or H.265 stream is written in ("main", "high"); empty = the encoder's
+  // choice.
+  std::string VideoProfile;
+  // The least H.265 level the stream claims ("4.1"), for devices that are sold by level; a
+  // frame size, rate or bit rate that needs more gets more.
+  std::string VideoLevel;
+  // The speed setting of the encoders whose default speed is impractical for long files: the
+  // x265 preset ("faster"), the SVT-AV1 preset ("8") or the libvpx-vp9 cpu-used value ("5").
+  std::string EncoderSpeed;
 };
 
 class TFormatCatalogue {
  public:
-  static constexpr int CategoryCount = 25;
-  static constexpr int ProfileCount = 115;
+  static constexpr int CategoryCount = 32;
+  static constexpr int ProfileCount = 130;
+  // The categories of the classic devices; the codes of their 115 profiles stay as they were.
+  static constexpr int ClassicCategoryCount = 25;
   // The names table the profile list is built from: 51 rows of 51 slots.
   static constexpr int NamesTableSize = 51;
 

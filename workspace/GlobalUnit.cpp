@@ -35,7 +35,7 @@ const TAdInfo BuiltInAds[BuiltInAdCount] = {
      "https://www.morvane.com/mp4-video-converter/help.html#editors"},
     {"Keep a still of any moment: the preview's camera button saves it as BMP or JPEG.",
      "https://www.morvane.com/mp4-video-converter/help.html#snapshots"},
-    {"115 ready-made profiles in 25 groups, from Apple TV to DV and MP3.",
+    {"130 ready-made profiles in 32 groups, from Apple TV to H.265, AV1 and WebM.",
      "https://www.morvane.com/mp4-video-converter/profiles.html"},
     {"Tip: set the work priority to Idle (Tools > Preference) to keep working while you convert.",
      "https://www.morvane.com/mp4-video-converter/help.html#preferences"},

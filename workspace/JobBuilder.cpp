@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "services/AVProbe.h"
+#include "services/ContainerCodecs.h"
 #include "services/UnicodeProtocol.h"
 #include "workspace/DestinationName.h"
 #include "workspace/NumberText.h"
@@ -22,6 +23,8 @@ namespace {
 constexpr const char AsSource[] = "as source";
 constexpr int VideoCDRate = 1150000;          // bit/s
 constexpr int VideoCDBuffer = 40 * 1024 * 8;  // bits
+// The encoder name that writes the source's stream as it is.
+constexpr const char StreamCopy[] = "copy";
 
 std::string Size(int w, int h) {
   return std::to_string(w) + "x" + std::to_string(h);
@@ -174,7 +177,8 @@ TJob TJobBuilder::BuildJob(const std::wstring &caption, TlvFilesRecord &record,
   job.Output.FileName = UTF8ToWide(job.Destination.string());
   if (record.TrimLength > 0) job.Output.Duration = record.TrimLength;
   BuildOutputOptions(code, job.Output, job.Input, source, record);
-  job.Output.HookEnabled = HookNeeded(record);
+  // A copied picture is never decoded: there is nothing to draw effects or a watermark on.
+  job.Output.HookEnabled = HookNeeded(record) && job.Output.VideoCodec != StreamCopy;
   return job;
 }
 
@@ -209,10 +213,45 @@ void TJobBuilder::BuildOutputOptions(int formatCode, TOutputOptions &o, TInputOp
       const auto fps = NumberText(p.Get(pk::paraFrameRate, "29.97"));
       o.TargetNorm = fps && std::abs(*fps - 25.0) < 0.01 ? 1 : 2;
     }
+  } else if (o.VideoCodec == StreamCopy) {
+    ApplyVideoCopy(f, o);
   } else {
     ApplyVideoValues(p, f, src, r, o);
   }
   ApplyAudioValues(p, o, false);
+  // With both streams copied the file changes only its container: subtitles are copied too.
+  if (o.VideoCodec == StreamCopy && o.AudioCodec == StreamCopy) o.SubtitleCodec = StreamCopy;
+  RefuseUnfitCopy(f, src, o);
+}
+
+// A copied stream keeps the source's frame size, rate, bit rate and picture: of the video values
+// only the container applies.
+void TJobBuilder::ApplyVideoCopy(const TFormatInfo &f, TOutputOptions &o) {
+  if (OneOf(LowerCase(f.Format),
+            {"ipod", "3gp", "3g2", "avi", "psp", "mov", "vcd", "flv", "mpegts", "vob"}))
+    o.FileFormat = f.Format;
+}
+
+// A stream the container cannot hold as it is would fail the run, or give a file that nothing
+// plays: the row is refused before anything is written, naming the codec and the container.
+void TJobBuilder::RefuseUnfitCopy(const TFormatInfo &f, const TSourceInfo &src,
+                                  const TOutputOptions &o) {
+  const struct {
+    bool Copied;
+    int CodecId;
+    const char *Kind;
+  } streams[] = {
+      {o.VideoCodec == StreamCopy && !o.DisableVideo, src.VideoCodecId, "video"},
+      {o.AudioCodec == StreamCopy && !o.DisableAudio, src.AudioCodecId, "sound"},
+      {o.SubtitleCodec == StreamCopy && !o.DisableSubtitle, src.SubtitleCodecId, "subtitles"}};
+  // Asked of the libraries only when a copied stream's codec is known (the probe found it).
+  std::string muxer;
+  for (const auto &stream : streams) {
+    if (!stream.Copied || stream.CodecId == 0) continue;
+    if (muxer.empty()) muxer = MuxerOf(o.FileFormat, f.FileExt);
+    if (const auto refusal = CopyRefusal(muxer, stream.CodecId, stream.Kind))
+      throw std::invalid_argument(*refusal);
+  }
 }
 
 void TJobBuilder::ApplyDiscTarget(const std::string &fmt, const std::string &videoSize,
@@ -242,6 +281,8 @@ void TJobBuilder::ApplyAudioValues(const TProfileValues &p, TOutputOptions &o, b
     o.AudioCodec = codec;
     if (Trimmed(codec).empty()) o.DisableAudio = true;
   }
+  // A copied sound keeps its rate, channels and loudness (the engine refuses a volume on a copy).
+  if (o.AudioCodec == StreamCopy) return;
 
   const std::string channels = p.Get(pk::paraChannel, "2");
   if (channels != AsSource)
@@ -283,6 +324,8 @@ void TJobBuilder::ApplyVideoCodec(const TProfileValues &p, const TFormatInfo &f,
              "ljpeg",   "mjpeg",   "svq1",       "zlib",       "wmv1",    "wmv2"})) {
     o.VideoCodec = venc;
     if (venc == "mpeg2video") o.TargetType = 3;
+  } else if (OneOf(venc, {"libx265", "libsvtav1", "libvpx-vp9", StreamCopy})) {
+    o.VideoCodec = venc;
   } else if (venc == "libx264") {
     o.VideoCodec = "libx264";
     o.VideoPreset = fmt == "psp"    ? "libx264-psp"
@@ -294,6 +337,10 @@ void TJobBuilder::ApplyVideoCodec(const TProfileValues &p, const TFormatInfo &f,
   // nothing true about other codecs, so it goes with these two only.
   if (f.VideoTag.size() == 4 && (o.VideoCodec == "mpeg4" || o.VideoCodec == "libxvid"))
     o.VideoTag = f.VideoTag;
+  // Apple players take H.265 in MP4 only under the tag "hvc1" (parameter sets in the sample
+  // description); the muxer's own choice is "hev1".
+  if (o.VideoCodec == "libx265" && OneOf(LowerCase(f.VideoTag), {"hvc1", "hev1"}))
+    o.VideoTag = LowerCase(f.VideoTag);
 }
 
 void TJobBuilder::ApplyVideoValues(const TProfileValues &p, const TFormatInfo &f,
@@ -373,6 +420,14 @@ void TJobBuilder::ApplyStreamLimits(const TProfileValues &p, const TFormatInfo &
   }
   if (o.VideoCodec == "libx264") {
     ApplyH264Values(p, w, h, fps, o);
+    if (!f.VideoProfile.empty()) {
+      const std::string profile = LowerCase(f.VideoProfile);
+      AddOption(o, "profile", profile);
+      // The profile is a ceiling to x264: without the 8x8 transform a stream stays Main.
+      if (profile == "high") AddOption(o, "8x8dct", "1");
+    }
+  } else if (OneOf(o.VideoCodec, {"libx265", "libsvtav1", "libvpx-vp9"})) {
+    ApplyModernEncoderValues(f, w, h, fps, o);
   } else if (o.VideoCodec == "mpeg4" && w > 0 && h > 0) {
     // The encoder writes Simple Profile level 1 unless told otherwise.
     const int level =
@@ -410,6 +465,43 @@ void TJobBuilder::ApplyH264Values(const TProfileValues &p, int w, int h, double 
     level = std::max(level, H264Level({w, h, fps, std::max(o.VideoMaxRate, o.VideoBitrate),
                                        std::max(o.VideoBufSize, 0)}));
   if (level > 0) AddOption(o, "level", std::to_string(level));
+}
+
+// H.265, AV1 and VP9: 4:2:0 8-bit pictures (H.265 Main, AV1 Main, VP9 profile 0, which every
+// device that decodes these codecs in hardware takes), the profile's speed setting, and for H.265
+// a level never below the profile's nor below what the frame size, rate and bit rate need.
+void TJobBuilder::ApplyModernEncoderValues(const TFormatInfo &f, int w, int h, double fps,
+                                           TOutputOptions &o) {
+  AddOption(o, "pix_fmt", "yuv420p");
+  const std::string speed = Trimmed(f.EncoderSpeed);
+  const bool numeric = IntegerText(speed).has_value();
+  if (o.VideoCodec == "libx265") {
+    // A profile that names no preset gets "faster": x265's own "medium" takes minutes for a
+    // minute of 1080p on two cores.
+    AddOption(o, "preset", !speed.empty() && !numeric ? speed : "faster");
+    AddOption(o, "profile", "main");
+    int level = 0;
+    if (const auto least = NumberText(f.VideoLevel))
+      level = static_cast<int>(std::lround(*least * 30));
+    if (w > 0 && h > 0)
+      level = std::max(level, HevcLevel({w, h, fps, std::max(o.VideoMaxRate, o.VideoBitrate), 0}));
+    std::string params = "log-level=error";
+    if (level > 0) {
+      // x265 takes the level as major.minor: 123 is "4.1".
+      params += ":level-idc=" + std::to_string(level / 30) + "." + std::to_string(level % 30 / 3);
+    }
+    AddOption(o, "x265-params", params);
+  } else if (o.VideoCodec == "libsvtav1") {
+    // Presets 8 to 10 encode 1080p at several frames a second on two cores; 0 to 4 are for
+    // archives made overnight.
+    AddOption(o, "preset", numeric ? speed : "8");
+  } else {
+    // libvpx-vp9: "good" quality with cpu-used 5 and rows encoded in parallel is the practical
+    // speed; its default (cpu-used 1, one row at a time) is many times slower.
+    AddOption(o, "deadline", "good");
+    AddOption(o, "cpu-used", numeric ? speed : "5");
+    AddOption(o, "row-mt", "1");
+  }
 }
 
 void TJobBuilder::TargetSize(const TProfileValues &p, const TSourceInfo &src,

@@ -29,6 +29,11 @@ struct TSourceInfo {
   double FrameRate = 0;      // frames per second; 0 = unknown
   int Rotation = 0;          // degrees the picture is turned for display
   int64_t Duration = 0;      // microseconds; 0 = unknown
+  // The codecs (AVCodecID) of the streams a conversion takes, for the check of a stream copy
+  // against the container; 0 = unknown or none.
+  int VideoCodecId = 0;
+  int AudioCodecId = 0;
+  int SubtitleCodecId = 0;
 };
 
 // The source picture as the zoom step meets it: its size in pixels and the size it is shown
@@ -100,6 +105,10 @@ class TJobBuilder {
   void ApplyStreamLimits(const TProfileValues &p, const TFormatInfo &f, const TSourceInfo &src,
                          int w, int h, TOutputOptions &o);
   void ApplyH264Values(const TProfileValues &p, int w, int h, double fps, TOutputOptions &o);
+  void ApplyModernEncoderValues(const TFormatInfo &f, int w, int h, double fps, TOutputOptions &o);
+  void ApplyVideoCopy(const TFormatInfo &f, TOutputOptions &o);
+  static void RefuseUnfitCopy(const TFormatInfo &f, const TSourceInfo &src,
+                              const TOutputOptions &o);
   void TargetSize(const TProfileValues &p, const TSourceInfo &src, const TOutputOptions &o, int &w,
                   int &h);
 

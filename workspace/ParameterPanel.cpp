@@ -62,6 +62,10 @@ std::optional<std::string> VideoEncoderOfDisplay(const std::string &display) {
   if (key == "mpeg-4") return "mpeg4";
   if (key == "xvid") return "libxvid";
   if (key == "h264") return "libx264";
+  if (key == "h265" || key == "hevc") return "libx265";
+  if (key == "av1") return "libsvtav1";
+  if (key == "vp9") return "libvpx-vp9";
+  if (key == "copy") return "copy";
   static const char *const same[] = {
       "3gp",     "3g2",       "mov",       "wmv1",       "wmv2",       "wmv3",  "flv",   "swf",
       "msmpeg4", "msmpeg4v1", "msmpeg4v2", "mpeg1video", "mpeg2video", "h263",  "h263p", "rawvideo",
@@ -86,7 +90,9 @@ std::optional<std::string> AudioEncoderOfDisplay(const std::string &display) {
                                                                 {"adpcm_ms", "adpcm_ms"},
                                                                 {"adpcm_ima_wav", "adpcm_ima_wav"},
                                                                 {"wma1", "wmav1"},
-                                                                {"wma2", "wmav2"}};
+                                                                {"wma2", "wmav2"},
+                                                                {"opus", "libopus"},
+                                                                {"copy", "copy"}};
   const std::string key = DisplayKey(display);
   for (const auto &[shown, written] : table)
     if (key == shown) return written;
@@ -167,8 +173,38 @@ TPanelState TParameterPanel::Load(int formatCode) const {
   s.Volume.Select(FStore.ReadProfileInteger(formatCode, pk::iVolume, 0));
   s.AudioEncoder.Select(FStore.ReadProfileInteger(formatCode, pk::iAudioEncoder, 0));
 
-  EnableGroups(s);
+  ApplyStreamCopy(s);
   return s;
+}
+
+// Stream copy
+
+bool TParameterPanel::IsCopyItem(const std::string &display) {
+  return DisplayKey(display) == "copy";
+}
+
+void TParameterPanel::ApplyStreamCopy(TPanelState &s) {
+  EnableGroups(s);
+  s.VideoCopy = s.VideoEncoder.Enabled && IsCopyItem(s.VideoEncoder.Text);
+  s.AudioCopy = s.AudioEncoder.Enabled && IsCopyItem(s.AudioEncoder.Text);
+  // Off, but not grey: the group is on, only these boxes have nothing to say.
+  auto off = [](std::initializer_list<TParamBoxState *> boxes) {
+    for (TParamBoxState *box : boxes) box->Enabled = false;
+  };
+  s.CopyHint.clear();
+  if (s.VideoCopy) {
+    off({&s.VideoSize, &s.VideoBitRate, &s.FrameRate, &s.Zoom});
+    s.CopyHint =
+        "Copy writes the source's video as it is: frame size, frame rate, bit rate, zoom, crop, "
+        "effects and watermark do not apply. A trimmed clip starts at the key frame at or "
+        "before its start.";
+  }
+  if (s.AudioCopy) {
+    off({&s.AudioBitRate, &s.SampleRate, &s.Channel, &s.Volume});
+    s.CopyHint += std::string(s.CopyHint.empty() ? "" : "\n") +
+                  "Copy writes the source's sound as it is: sample rate, bit rate, channels and "
+                  "volume do not apply.";
+  }
 }
 
 // Change handlers
@@ -346,6 +382,7 @@ void TParameterPanel::Default(int formatCode, TPanelState &s) {
   AudioBitRateChanged(formatCode, s.AudioBitRate);
   SampleRateChanged(formatCode, s.SampleRate);
   ChannelChanged(formatCode, s.Channel);
+  ApplyStreamCopy(s);
   // The volume items are the one list the rules read as numbers.  A damaged item of a hand-edited
   // format INI is reported with its profile and key; the values above are written by then.
   try {

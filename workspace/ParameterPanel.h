@@ -34,6 +34,12 @@ struct TParamBoxState {
 struct TPanelState {
   TParamBoxState VideoSize, VideoBitRate, FrameRate, VideoEncoder, Zoom;
   TParamBoxState AudioBitRate, SampleRate, AudioEncoder, Channel, Volume;
+  // The chosen encoder item is "copy": the source's stream is written as it is, so the boxes
+  // that change the picture (or the sound) are off, and so are crop, effects and watermark.
+  bool VideoCopy = false;
+  bool AudioCopy = false;
+  // What copy means for this choice, in words for the panel's hint; empty without copy.
+  std::string CopyHint;
 };
 
 // Table V: video encoder display name (compared in lower case) -> `paraVideoEncoder`.
@@ -108,6 +114,13 @@ class TParameterPanel {
   // The video group is switched on (black text) when its encoder box has items, otherwise off
   // (grey); the same for the audio group.
   static void EnableGroups(TPanelState &state);
+
+  // The boxes of a group whose encoder item is "copy" are switched off (the group's others
+  // stay on), with the hint that says why; a group without copy is switched on as
+  // EnableGroups does.  Loading runs it; the window runs it after an encoder box changed.
+  static void ApplyStreamCopy(TPanelState &state);
+  // The encoder item that writes the source's stream without re-encoding it.
+  static bool IsCopyItem(const std::string &display);
 
   // The advanced H.264 values of the profile's format INI section, copied into its settings.
   void CopyAdvancedH264Keys(int formatCode);

@@ -86,3 +86,46 @@ int64_t Mpeg4SimpleBuffer(int level) {
     if (l.Level == level) return l.BufferSize;
   return 0;
 }
+
+namespace {
+
+struct THevcLimits {
+  int Level;  // general_level_idc
+  int64_t LumaPictureSize;
+  int64_t LumaSampleRate;
+  int64_t BitRate;  // Main tier, bit/s
+};
+
+// H.265 levels, Main tier.
+constexpr THevcLimits HevcLevels[] = {
+    {30, 36'864, 552'960, 128'000},
+    {60, 122'880, 3'686'400, 1'500'000},
+    {63, 245'760, 7'372'800, 3'000'000},
+    {90, 552'960, 16'588'800, 6'000'000},
+    {93, 983'040, 33'177'600, 10'000'000},
+    {120, 2'228'224, 66'846'720, 12'000'000},
+    {123, 2'228'224, 133'693'440, 20'000'000},
+    {150, 8'912'896, 267'386'880, 25'000'000},
+    {153, 8'912'896, 534'773'760, 40'000'000},
+    {156, 8'912'896, 1'069'547'520, 60'000'000},
+    {180, 35'651'584, 1'069'547'520, 60'000'000},
+    {183, 35'651'584, 2'139'095'040, 120'000'000},
+    {186, 35'651'584, 4'278'190'080, 240'000'000},
+};
+
+}  // namespace
+
+int HevcLevel(const TStreamDemand &d) {
+  const int64_t picture = static_cast<int64_t>(d.Width) * d.Height;
+  for (const THevcLimits &l : HevcLevels) {
+    // Neither side may exceed the square root of eight times the picture limit.
+    const double side = std::sqrt(8.0 * static_cast<double>(l.LumaPictureSize));
+    if (picture > l.LumaPictureSize || d.Width > side || d.Height > side) continue;
+    if (d.FrameRate > 0 &&
+        static_cast<double>(picture) * d.FrameRate > static_cast<double>(l.LumaSampleRate))
+      continue;
+    if (d.BitRate > l.BitRate) continue;
+    return l.Level;
+  }
+  return std::prev(std::end(HevcLevels))->Level;
+}

@@ -24,3 +24,8 @@ int H264Level(const TStreamDemand &demand);
 int Mpeg4SimpleLevel(const TStreamDemand &demand);
 // The video buffer (VBV) of a Simple Profile level, in bits; 0 for an unknown level.
 int64_t Mpeg4SimpleBuffer(int level);
+
+// general_level_idc of the lowest H.265 Main tier level (30 times the level: 30, 60, 63, 90, 93,
+// 120, 123, 150, 153, 156, 180, 183, 186) whose picture size, luma sample rate and bit rate
+// limits hold the stream; 186 when none does.
+int HevcLevel(const TStreamDemand &demand);

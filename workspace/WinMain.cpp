@@ -896,7 +896,7 @@ void TfrmMain::btnStartClick() {
   CCAVC.SetPreviewBitmap(true);
   CCAVC.SetCodecThreads(0);  // as many as the codecs choose
   PreviewFrame = QImage();   // no picture of an earlier batch in the progress window
-  StopPreview();  // the preview's player and the conversion do not run side by side
+  StopPreview();             // the preview's player and the conversion do not run side by side
   const std::vector<TBatchRow> rows = BatchRows();
   if (FRunner->Start(rows, 1) == 0) {
     RowOfTask.clear();
@@ -1050,6 +1050,7 @@ void TfrmMain::mnuEditPopup() {
   for (QAction *entry : {mnuCrop, mnuTrim, mnuWaterMark, mnuCheckAll, mnuUncheckAll,
                          mnuReverseCheck, mnuCheck, mnuUncheck})
     entry->setEnabled(enabled);
+  for (QAction *editor : {mnuCrop, mnuWaterMark}) editor->setEnabled(enabled && !FVideoCopy);
 }
 
 void TfrmMain::pmFilesPopup() {
@@ -1057,6 +1058,7 @@ void TfrmMain::pmFilesPopup() {
   pmWaterMark->setVisible(true);
   for (QAction *entry : {pmCrop, pmTrim, pmWaterMark, pmRemove, pmClear, pmStart, pmVideoInfo})
     entry->setEnabled(enabled);
+  for (QAction *editor : {pmCrop, pmWaterMark}) editor->setEnabled(enabled && !FVideoCopy);
 }
 
 // The editors show modally on the selected row's record, each with a player of its own.
@@ -1512,6 +1514,27 @@ TPanelState TfrmMain::PanelState() const {
 
 void TfrmMain::ShowPanel(const TPanelState &state) {
   for (const TBoxBinding &binding : PanelBoxes) ShowBox(this->*binding.Box, state.*binding.State);
+  ShowStreamCopy(state);
+}
+
+// The panel's hint for stream copy, and the editors that change the picture, which a copied
+// video does not go through.
+void TfrmMain::ShowStreamCopy(const TPanelState &state) {
+  const QString hint = state.CopyHint.empty() ? QString() : tr(state.CopyHint.c_str());
+  cmbVideoEncoder->setToolTip(state.VideoCopy ? hint : QString());
+  cmbAudioEncoder->setToolTip(state.AudioCopy ? hint : QString());
+  FVideoCopy = state.VideoCopy;
+  for (QAction *editor : {mnuCrop, mnuWaterMark, pmCrop, pmWaterMark})
+    editor->setToolTip(FVideoCopy ? hint : QString());
+}
+
+// An encoder box changed to or from "copy": the boxes it rules follow.
+void TfrmMain::FollowStreamCopy() {
+  TPanelState state = PanelState();
+  TParameterPanel::ApplyStreamCopy(state);
+  for (const TBoxBinding &binding : PanelBoxes)
+    (this->*binding.Box)->setEnabled((state.*binding.State).Enabled);
+  ShowStreamCopy(state);
 }
 
 template <class Rule>
@@ -1552,6 +1575,7 @@ void TfrmMain::cmbVideoEncoderChange() {
   PanelBoxRule(cmbVideoEncoder, [](TParameterPanel &panel, int code, TParamBoxState &box) {
     panel.VideoEncoderChanged(code, box);
   });
+  FollowStreamCopy();
 }
 
 void TfrmMain::cmbZoomChange() {
@@ -1576,6 +1600,7 @@ void TfrmMain::cmbAudioEncoderChange() {
   PanelBoxRule(cmbAudioEncoder, [](TParameterPanel &panel, int code, TParamBoxState &box) {
     panel.AudioEncoderChanged(code, box);
   });
+  FollowStreamCopy();
 }
 
 void TfrmMain::cmbChannelChange() {

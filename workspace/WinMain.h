@@ -138,6 +138,8 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   std::string NewVersion;
   std::vector<TAdInfo> AdList;
   bool PreviewStopped = true, PreviewPaused = false, PlayAfterAdd = false;
+  // The profile copies the source's video: crop, effects and watermark do not apply.
+  bool FVideoCopy = false;
   int64_t PreviewDuration = 0;
   // The preview's player, drawing into pnlPreview.
   TFFPlayer FFPlayer;
@@ -280,6 +282,8 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void PanelBoxRule(QComboBox *box, Rule rule);
   TPanelState PanelState() const;
   void ShowPanel(const TPanelState &state);
+  void ShowStreamCopy(const TPanelState &state);
+  void FollowStreamCopy();
 
   // The batch's events (on the main thread).
   void RowProgress(const TRowProgress &progress) override;

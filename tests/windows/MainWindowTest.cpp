@@ -214,8 +214,8 @@ class TMainWindowTest : public TWindowFixture {
   void profileListRows_data() {
     QTest::addColumn<bool>("psPexpanded");
     QTest::addColumn<int>("rows");
-    QTest::newRow("no lstformat: every category collapsed") << false << 25;
-    QTest::newRow("lstformat 4 = 0: Sony PSP with its profiles") << true << 30;
+    QTest::newRow("no lstformat: every category collapsed") << false << 32;
+    QTest::newRow("lstformat 4 = 0: Sony PSP with its profiles") << true << 37;
   }
 
   void profileListRows() {
@@ -256,9 +256,9 @@ class TMainWindowTest : public TWindowFixture {
     QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
     // A press on the expand glyph opens the category; a press on its name does not.
     ClickProfileRow(window, "Sony PSP", 60);
-    QCOMPARE(window.lbFormat->model()->rowCount(), 25);
+    QCOMPARE(window.lbFormat->model()->rowCount(), 32);
     ClickProfileRow(window, "Sony PSP", 8);
-    QCOMPARE(window.lbFormat->model()->rowCount(), 30);
+    QCOMPARE(window.lbFormat->model()->rowCount(), 37);
     ClickProfileRow(window, "PSP MPEG-4 Normal Quality (*.mp4)");
     QVERIFY(!window.lbFormat->isVisible());
     QCOMPARE(Store().FormatCode(), 401);
@@ -293,6 +293,53 @@ class TMainWindowTest : public TWindowFixture {
     QTest::mouseClick(window.btnExit, Qt::LeftButton);
     QVERIFY(!window.isVisible());
     QVERIFY(Store().SectionExists(settingskeys::ListSection));
+  }
+
+  // Copy writes the source's stream as it is: the boxes that would change it are off while
+  // copy is chosen, and on again with an encoder.
+  void copyTurnsOffTheBoxesThatCannotApply() {
+    UseProfile(2200, "MKV - Matroska Video (*.mkv)");
+    TfrmMain &window = OpenWithRows({"a.mp4"});
+    const QList<QComboBox *> video = {window.cmbVideoSize, window.cmbVideoBitRate,
+                                      window.cmbFrameRate, window.cmbZoom};
+    const QList<QComboBox *> audio = {window.cmbAudioBitRate, window.cmbSamplerate,
+                                      window.cmbChannel, window.cmbVolume};
+    for (QComboBox *box : video + audio) QVERIFY2(box->isEnabled(), qPrintable(box->objectName()));
+    QCOMPARE(window.cmbVideoEncoder->itemText(window.cmbVideoEncoder->count() - 1),
+             QString("copy"));
+
+    window.cmbVideoEncoder->setFocus();
+    QTest::keyClick(window.cmbVideoEncoder, Qt::Key_End);
+    QCOMPARE(window.cmbVideoEncoder->currentText(), QString("copy"));
+    QCOMPARE(Store().ReadProfile(2200, "paraVideoEncoder", ""), std::string("copy"));
+    for (QComboBox *box : video) QVERIFY2(!box->isEnabled(), qPrintable(box->objectName()));
+    for (QComboBox *box : audio) QVERIFY2(box->isEnabled(), qPrintable(box->objectName()));
+    QVERIFY(window.cmbVideoEncoder->isEnabled());
+    QVERIFY(window.cmbVideoEncoder->toolTip().contains("key frame at or before"));
+    emit window.mnuEdit->aboutToShow();
+    QVERIFY(window.mnuTrim->isEnabled());
+    QVERIFY(!window.mnuCrop->isEnabled() && !window.mnuWaterMark->isEnabled());
+
+    window.cmbAudioEncoder->setFocus();
+    QTest::keyClick(window.cmbAudioEncoder, Qt::Key_End);
+    QCOMPARE(window.cmbAudioEncoder->currentText(), QString("copy"));
+    for (QComboBox *box : audio) QVERIFY2(!box->isEnabled(), qPrintable(box->objectName()));
+
+    window.cmbVideoEncoder->setFocus();
+    QTest::keyClick(window.cmbVideoEncoder, Qt::Key_Home);
+    QCOMPARE(window.cmbVideoEncoder->currentText(), QString("h264"));
+    for (QComboBox *box : video) QVERIFY2(box->isEnabled(), qPrintable(box->objectName()));
+    QVERIFY(window.cmbVideoEncoder->toolTip().isEmpty());
+    emit window.mnuEdit->aboutToShow();
+    QVERIFY(window.mnuCrop->isEnabled() && window.mnuWaterMark->isEnabled());
+
+    // The next start shows the stored copy with its boxes off.
+    TfrmMain &again = Open();
+    QCOMPARE(again.cmbAudioEncoder->currentText(), QString("copy"));
+    QVERIFY(again.cmbVideoSize->isEnabled());
+    for (QComboBox *box :
+         {again.cmbAudioBitRate, again.cmbSamplerate, again.cmbChannel, again.cmbVolume})
+      QVERIFY2(!box->isEnabled(), qPrintable(box->objectName()));
   }
 
   void addingTheSameFileTwiceAddsOneRow() {

@@ -11,13 +11,25 @@ namespace {
 using Items = std::vector<std::string>;
 
 TEST(FormatCatalogue, CategoriesProfilesAndCodes) {
-  EXPECT_EQ(TFormatCatalogue::Categories().size(), 25u);
-  EXPECT_EQ(TFormatCatalogue::AllCodes().size(), 115u);
+  EXPECT_EQ(TFormatCatalogue::Categories().size(), 32u);
+  EXPECT_EQ(TFormatCatalogue::AllCodes().size(), 130u);
+  EXPECT_EQ(static_cast<int>(TFormatCatalogue::Categories().size()),
+            TFormatCatalogue::CategoryCount);
+  EXPECT_EQ(static_cast<int>(TFormatCatalogue::AllCodes().size()), TFormatCatalogue::ProfileCount);
+  // The classic profiles keep their codes; today's formats follow in categories of their own.
+  size_t classic = 0;
+  for (int code : TFormatCatalogue::AllCodes())
+    if (code < TFormatCatalogue::ClassicCategoryCount * 100) ++classic;
+  EXPECT_EQ(classic, 115u);
+  EXPECT_EQ(TFormatCatalogue::ProfileName(2500), "H.265/HEVC Video (*.mp4)");
+  EXPECT_EQ(TFormatCatalogue::ProfileName(2700), "WebM VP9 Video with Opus Audio (*.webm)");
+  EXPECT_EQ(TFormatCatalogue::ProfileName(3100), "MP4 - Change container only (*.mp4)");
+  EXPECT_EQ(TFormatCatalogue::CategoryName(31), "Change container only");
+  EXPECT_EQ(TFormatCatalogue::ProfileName(3200), "");
   EXPECT_EQ(TFormatCatalogue::ProfileName(401), "PSP MPEG-4 Normal Quality (*.mp4)");
   EXPECT_EQ(TFormatCatalogue::ProfileName(2406), "AC-3 Audio Codec (*.ac3)");
   EXPECT_EQ(TFormatCatalogue::ProfileName(0), "iPod Video MPEG-4 (*.mp4)");
   EXPECT_EQ(TFormatCatalogue::ProfileName(2109), "");
-  EXPECT_EQ(TFormatCatalogue::ProfileName(2500), "");
   EXPECT_EQ(TFormatCatalogue::CategoryName(13), "Nitendeo WII");
   EXPECT_EQ(TFormatCatalogue::CodeOfName("  PSP MPEG-4 Normal Quality (*.mp4) "), 401);
   EXPECT_FALSE(TFormatCatalogue::CodeOfName(FormatNameInList).has_value());
@@ -52,7 +64,7 @@ TEST(FormatCatalogue, ReadsSectionWithDefaultsForWhatIsMissing) {
 TEST(ProfileList, EveryCategoryStartsCollapsed) {
   fixtures::TTempDir dir;
   const auto rows = TProfileList::Build(TSettingsStore(dir / "s.ini"));
-  ASSERT_EQ(rows.size(), 25u);
+  ASSERT_EQ(rows.size(), 32u);
   EXPECT_TRUE(rows[4].Info.IsCategory && rows[4].Info.Collapsed);
   EXPECT_EQ(rows[4].Text, "Sony PSP");
   EXPECT_FALSE(TProfileList::FindRow(rows, FormatNameInList).has_value());
@@ -65,7 +77,7 @@ TEST(ProfileList, ExpandedCategoryFromStoreToggleAndSave) {
   TSettingsStore store(dir / "s.ini");
   store.SetCategoryCollapsed(4, false);
   auto rows = TProfileList::Build(store);
-  ASSERT_EQ(rows.size(), 30u);
+  ASSERT_EQ(rows.size(), 37u);
   EXPECT_EQ(rows[4].Text, "Sony PSP");
   for (int i = 0; i < 5; ++i) {
     EXPECT_TRUE(rows[5 + i].Info.IsProfile);
@@ -75,7 +87,7 @@ TEST(ProfileList, ExpandedCategoryFromStoreToggleAndSave) {
 
   TProfileList::Toggle(rows, 4);   // collapse PSP
   TProfileList::Toggle(rows, 24);  // expand the audio formats (last row)
-  ASSERT_EQ(rows.size(), 32u);
+  ASSERT_EQ(rows.size(), 39u);
   EXPECT_EQ(rows[31].Info.Code, 2406);
   TProfileList::SaveCollapsedStates(rows, store);
   EXPECT_TRUE(store.CategoryCollapsed(4));

@@ -112,9 +112,12 @@ TEST_F(FormatIniEncoders, EveryOfferedEncoderExistsAndFitsTheContainer) {
       const AVOutputFormat *muxer = Muxer(o, f.FileExt);
       ASSERT_NE(muxer, nullptr) << what << ": no muxer for '" << f.Format << "' / ." << f.FileExt;
       EXPECT_EQ(videoItems.has_value(), !o.DisableVideo) << what;
-      if (!o.DisableVideo) ExpectFits(muxer, Encoder(o.VideoCodec, muxer->video_codec), what);
+      // A copy is checked against the source's codec when the job is built.
+      if (!o.DisableVideo && o.VideoCodec != "copy")
+        ExpectFits(muxer, Encoder(o.VideoCodec, muxer->video_codec), what);
       ASSERT_FALSE(o.DisableAudio) << what;
-      ExpectFits(muxer, Encoder(o.AudioCodec, muxer->audio_codec), what);
+      if (o.AudioCodec != "copy")
+        ExpectFits(muxer, Encoder(o.AudioCodec, muxer->audio_codec), what);
       EXPECT_TRUE(questions.Asked.empty() && questions.Messages.empty()) << what;
     }
   }
