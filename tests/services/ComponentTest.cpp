@@ -524,12 +524,11 @@ TEST_F(ComponentTest, HandlersAreReplacedWhileTheEventsFire) {
   SetMainThreadDispatcher(&dispatcher);
   std::atomic<int> hooks{0}, pictures{0}, reports{0};
   const TCustomHookEvent hook = [&](TCustomFFmpegVCL *, PHookInfo) { ++hooks; };
-  const TPreviewBitmapEvent picture = [&](TCustomFFmpegVCL *, const TPreviewInfo &) {
-    ++pictures;
-  };
+  const TPreviewBitmapEvent picture = [&](TCustomFFmpegVCL *, const TPreviewInfo &) { ++pictures; };
   const TProgressEvent progress = [&](TCustomFFmpegVCL *, PProgressInfo) { ++reports; };
   Vcl.SetProgressInterval(100);
   Vcl.SetPreviewBitmap(true);
+  Vcl.SetCodecThreads(1);  // the threads that matter here are the component's, not the codecs'
   TInputOptions in;
   InitInputOptions(in);
   const int task = Vcl.AddTask(UTF8ToWide(LongClip()), &in);
@@ -543,8 +542,8 @@ TEST_F(ComponentTest, HandlersAreReplacedWhileTheEventsFire) {
   {
     fixtures::TDeadlockWatchdog watchdog("replacing the handlers", 60s);
     const auto deadline = std::chrono::steady_clock::now() + 30s;
-    for (int round = 0; (hooks < 50 || pictures < 3 || reports < 3) &&
-                        std::chrono::steady_clock::now() < deadline;
+    for (int round = 0;
+         (hooks < 50 || pictures < 3 || reports < 3) && std::chrono::steady_clock::now() < deadline;
          ++round) {
       const bool on = round % 2 == 0;
       Vcl.SetOnCustomHook(on ? hook : nullptr);
