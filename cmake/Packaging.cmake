@@ -1,4 +1,5 @@
-# `cpack -G DEB` in the build folder makes the Debian package.
+# `cpack -G DEB` in the build folder makes the Debian package, from a build configured with
+# -DMORVANE_UPDATE_CHECK_DEFAULT=OFF.
 #
 # The media libraries and SDL are opened at run time by the loader (services/FFmpegLoader), so
 # dpkg-shlibdeps, which reads only the linked libraries, cannot see them: the package names them
@@ -40,5 +41,9 @@ list(APPEND MORVANE_RUNTIME_PACKAGES fonts-dejavu-core)
 list(JOIN MORVANE_RUNTIME_PACKAGES ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # "Open" shows the output folder in the desktop's file manager.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+
+# The update check's default of this build, for the checks cpack makes per generator.
+set(CPACK_MORVANE_UPDATE_CHECK_DEFAULT ${MORVANE_UPDATE_CHECK_DEFAULT})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackagingChecks.cmake)
 
 include(CPack)

@@ -240,13 +240,14 @@ void TCustomPlayer::QuitSDL() {
 }
 
 void TCustomPlayer::FireFileOpen(TPlayback &pb) {
-  if (!OnFileOpen || FDetached) return;
+  const TFileOpenEvent handler = OnFileOpen.Get();
+  if (!handler || FDetached) return;
   const int64_t duration = pb.IsImage2 ? 0 : pb.Duration;
   const int width = pb.Video ? pb.Video->FrameWidth() : -1;
   const int height = pb.Video ? pb.Video->FrameHeight() : -1;
   auto fire = [&] {
     int screenWidth = FScreenWidth, screenHeight = FScreenHeight;
-    OnFileOpen(this, duration, width, height, screenWidth, screenHeight);
+    handler(this, duration, width, height, screenWidth, screenHeight);
     FScreenWidth = screenWidth;
     FScreenHeight = screenHeight;
   };
@@ -437,9 +438,9 @@ void TCustomPlayer::Deliver(const TPlayerEvent &event) {
   if (FDetached) return;
   auto call = [&] {
     FHandlerThread = std::this_thread::get_id();
-    if (event.Kind == TPlayerEventKind::ekPosition && OnPosition)
+    if (event.Kind == TPlayerEventKind::ekPosition)
       OnPosition(this, event.PTS);
-    else if (event.Kind == TPlayerEventKind::ekState && OnState)
+    else if (event.Kind == TPlayerEventKind::ekState)
       OnState(this, event.State);
     FHandlerThread = std::thread::id();
   };
@@ -506,7 +507,8 @@ void TCustomPlayer::ReportPosition(TPlayback &pb) {
 // --- pictures for the host ----------------------------------------------------------------
 
 void TCustomPlayer::RunHook(AVFrame *picture, int64_t pts) {
-  if (FDetached) return;
+  const THookEvent hook = OnHook.Get();
+  if (!hook || FDetached) return;
   if (!FHookConverter) FHookConverter = std::make_unique<TRgbConverter>();
   if (!FHookConverter->ToBitmap(picture)) {
     FFLogger().Log(this, TLogLevel::llError, "Cannot initialize the toRGB conversion context");
@@ -515,7 +517,7 @@ void TCustomPlayer::RunHook(AVFrame *picture, int64_t pts) {
   {
     std::lock_guard canvas(FHookCanvas);
     try {
-      OnHook(this, &FHookConverter->Bitmap(), pts);
+      hook(this, &FHookConverter->Bitmap(), pts);
     } catch (const std::exception &e) {
       FFLogger().Log(this, TLogLevel::llError, std::string("Error occurs OnHook: ") + e.what());
       return;

@@ -16,6 +16,7 @@
 #include "player/PlayerEvents.h"
 #include "services/AVProbe.h"
 #include "services/Bitmap.h"
+#include "services/EventHandler.h"
 #include "services/FFResources.h"
 
 // The drivers as hosts written for the other platform name them; on Linux they stand for SDL's
@@ -52,12 +53,14 @@ class TCustomPlayer {
   std::string About;
   std::string Version() const { return "2.3"; }
 
-  TFileOpenEvent OnFileOpen;
-  THookEvent OnHook;
-  TPositionEvent OnPosition;
-  TPlayStateEvent OnState;
+  // Hosts assign and clear these on their own thread while the player's threads raise them
+  // (see TEventHandler): a handler cleared during a call may still finish that call.
+  TEventHandler<TFileOpenEvent> OnFileOpen;
+  TEventHandler<THookEvent> OnHook;
+  TEventHandler<TPositionEvent> OnPosition;
+  TEventHandler<TPlayStateEvent> OnState;
   // Keys pressed in the player's own window, on the play thread (SDL key codes).
-  std::function<void(TCustomPlayer *Sender, int AKey)> OnKeyDown;
+  TEventHandler<std::function<void(TCustomPlayer *Sender, int AKey)>> OnKeyDown;
 
   bool AVLibLoaded() const;
   bool LoadAVLib(const std::wstring &folder);

@@ -367,8 +367,11 @@ AVStream *TCustomAVProbe::CheckedStream(int &index, bool audio) {
 
 void TCustomAVProbe::FillTimes(AVStream *st, int64_t &rawStart, int64_t &start,
                                int64_t &rawDuration, int64_t &duration) {
-  // A broken time base is repaired in the stream itself, so that later users rescale alike.
-  st->time_base = RepairedTimeBase(st->time_base);
+  // A broken time base is repaired in the stream itself, so that later users rescale alike.  A
+  // sound one is left alone: a player's threads may be reading the stream meanwhile.
+  const AVRational repaired = RepairedTimeBase(st->time_base);
+  if (repaired.num != st->time_base.num || repaired.den != st->time_base.den)
+    st->time_base = repaired;
   rawStart = st->start_time;
   if (rawStart != AV_NOPTS_VALUE) start = ff::av_rescale_q(rawStart, st->time_base, AV_TIME_BASE_Q);
   rawDuration = st->duration;

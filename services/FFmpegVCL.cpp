@@ -314,10 +314,11 @@ TAVProbe *TCustomFFmpegVCL::AVProbes(int taskIndex, int fileIndex) const {
 void TCustomFFmpegVCL::DoCustomHook(TCustomFFmpeg *task, TBitmap &bitmap, int32_t frameNumber,
                                     int64_t pts, bool &update, bool &stopHook) {
   std::lock_guard lock(FHookLock);
-  if (!FOnCustomHook) return;
+  const TCustomHookEvent handler = FOnCustomHook.Get();
+  if (!handler) return;
   FHookInfo = {FTasks.IndexOf(task), &bitmap, frameNumber, pts, update, stopHook};
   // Called on the conversion thread: the handler draws on the frame before it is encoded.
-  FOnCustomHook(this, &FHookInfo);
+  handler(this, &FHookInfo);
   update = FHookInfo.Update;
   stopHook = FHookInfo.StopHook;
 }
@@ -325,9 +326,12 @@ void TCustomFFmpegVCL::DoCustomHook(TCustomFFmpeg *task, TBitmap &bitmap, int32_
 void TCustomFFmpegVCL::DoPreviewBitmap(TCustomFFmpeg *task, TBitmap &bitmap, int32_t frameNumber,
                                        int64_t pts) {
   std::lock_guard lock(FPreviewLock);
-  if (!FOnPreviewBitmap) return;
+  // The copy is called even when the host replaces the handler while the call waits for the
+  // main thread.
+  const TPreviewBitmapEvent handler = FOnPreviewBitmap.Get();
+  if (!handler) return;
   FPreviewInfo = {FTasks.IndexOf(task), &bitmap, frameNumber, pts};
-  auto call = [this] { FOnPreviewBitmap(this, FPreviewInfo); };
+  auto call = [this, &handler] { handler(this, FPreviewInfo); };
   if (FTriggerEventInMainThread)
     RunInMainThread(call);
   else
@@ -338,11 +342,12 @@ void TCustomFFmpegVCL::DoProgress(TCustomFFmpeg *task, int32_t fileIndex, int32_
                                   int32_t fps, float quality, float bitRate, int64_t currentSize,
                                   int64_t currentDuration, int64_t totalDuration) {
   std::lock_guard lock(FProgressLock);
-  if (!FOnProgress) return;
+  const TProgressEvent handler = FOnProgress.Get();
+  if (!handler) return;
   FProgressInfo = {
       FTasks.IndexOf(task), fileIndex,     frameNumber,        fps, quality, bitRate, currentSize,
       currentDuration,      totalDuration, task->MovingIndex()};
-  auto call = [this] { FOnProgress(this, &FProgressInfo); };
+  auto call = [this, &handler] { handler(this, &FProgressInfo); };
   if (FTriggerEventInMainThread)
     RunInMainThread(call);
   else
@@ -380,11 +385,7 @@ void TCustomFFmpegVCL::RaiseFinalTerminate(TDirectEvents &direct) {
 
 void TCustomFFmpegVCL::RaiseDirect(const TDirectEvents &direct) {
   if (direct.empty()) return;
-  TTerminateEvent handler;
-  {
-    std::lock_guard lock(FTerminateLock);
-    handler = FOnTerminate;
-  }
+  const TTerminateEvent handler = FOnTerminate.Get();
   if (handler)
     for (const TTerminateInfo &info : direct) handler(this, info);
 }
@@ -400,10 +401,10 @@ void TCustomFFmpegVCL::RaiseTerminate(const TTerminateInfo &info, TDirectEvents 
   auto done = std::make_shared<std::atomic<bool>>(false);
   std::shared_future<void> previous = FLastDelivery;
   FLastDelivery = delivered->get_future().share();
-  std::thread thread([this, info, previous, delivered, done, handler = FOnTerminate] {
+  std::thread thread([this, info, previous, delivered, done, handler = FOnTerminate.Get()] {
     if (previous.valid()) previous.wait();
     try {
-      handler(this, info);
+      if (handler) handler(this, info);
     } catch (...) {
       // An escaping handler error must not take the process down from a bare thread.
     }

@@ -18,6 +18,7 @@
 #include "platform/ThreadPriority.h"
 #include "services/AVProbe.h"
 #include "services/Bitmap.h"
+#include "services/EventHandler.h"
 #include "services/FFUtils.h"
 
 class TCustomFFmpegVCL;
@@ -156,10 +157,13 @@ class TCustomFFmpegVCL {
   TThreadPriority FThreadPriority = TThreadPriority::tpNormal;
   bool FTriggerEventInMainThread = true;
   int FCodecThreads = 0;
-  TCustomHookEvent FOnCustomHook;
-  TPreviewBitmapEvent FOnPreviewBitmap;
-  TProgressEvent FOnProgress;
-  TTerminateEvent FOnTerminate;
+  // Replaced by the host while tasks raise the events: each under a lock of its own (see
+  // TEventHandler), never under the event's lock, which a dispatcher holds while it waits for
+  // the main thread.
+  TEventHandler<TCustomHookEvent> FOnCustomHook;
+  TEventHandler<TPreviewBitmapEvent> FOnPreviewBitmap;
+  TEventHandler<TProgressEvent> FOnProgress;
+  TEventHandler<TTerminateEvent> FOnTerminate;
   TFFmpegList FTasks;
 
  private:

@@ -14,12 +14,22 @@ TPreferenceValues TPreferences::Load(const TSettingsStore &store) {
   values.Jpg = on(sk::SnapJpg);
   values.JpgCmp = store.JpgCmp();
   values.Priority = store.Priority();
+  values.CheckForUpdates = CheckForUpdates(store);
   return values;
+}
+
+bool TPreferences::CheckForUpdatesByDefault() {
+  return MORVANE_UPDATE_CHECK_DEFAULT != 0;
+}
+
+bool TPreferences::CheckForUpdates(const TSettingsStore &store) {
+  return store.ReadBool(sk::Section, sk::CheckForUpdates, CheckForUpdatesByDefault());
 }
 
 TPreferenceValues TPreferences::Defaults() {
   TPreferenceValues values;
   values.SnapOutPutDir = paths::DefaultOutputFolder().string();
+  values.CheckForUpdates = CheckForUpdatesByDefault();
   return values;
 }
 
@@ -33,4 +43,5 @@ void TPreferences::Save(const TPreferenceValues &values, TSettingsStore &store) 
   store.SetSnapSmallSize(values.SmallSize);
   if (values.JpgCmp > 0) store.SetJpgCmp(values.JpgCmp);
   store.SetPriority(values.Priority);
+  store.WriteBool(sk::Section, sk::CheckForUpdates, values.CheckForUpdates);
 }

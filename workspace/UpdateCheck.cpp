@@ -43,17 +43,29 @@ QUrl UpdateDocumentUrl(const TSettingsStore &store) {
       settingskeys::Section, settingskeys::UpdateDocumentUrl, DefaultUpdateDocumentUrl())));
 }
 
+struct TUpdateCheck::TReading {
+  TUpdateDocument Document;
+  int Count = 0;
+  std::string Version;
+};
+
 TUpdateCheck::TUpdateCheck(TUpdateCheckSetup setup, IJobQuestions &questions, QObject *parent)
     : QObject(parent),
       FSetup(std::move(setup)),
       FQuestions(questions),
       FNetwork(new QNetworkAccessManager(this)),
-      FSilence(new QTimer(this)) {
-  FSilence->setSingleShot(true);
-  FSilence->setTimerType(Qt::PreciseTimer);
-  connect(FSilence, &QTimer::timeout, this, [this] {
-    if (FReply) FReply->abort();
-  });
+      FSilence(new QTimer(this)),
+      FDeadline(new QTimer(this)),
+      FAskLater(new QTimer(this)) {
+  for (QTimer *limit : {FSilence, FDeadline}) {
+    limit->setSingleShot(true);
+    limit->setTimerType(Qt::PreciseTimer);
+    connect(limit, &QTimer::timeout, this, [this] {
+      if (FReply) FReply->abort();
+    });
+  }
+  FAskLater->setInterval(static_cast<int>(FSetup.AskAgain.count()));
+  connect(FAskLater, &QTimer::timeout, this, [this] { AskWaitingQuestion(); });
 }
 
 TUpdateCheck::~TUpdateCheck() {
@@ -61,6 +73,10 @@ TUpdateCheck::~TUpdateCheck() {
 }
 
 void TUpdateCheck::Start() {
+  if (!FSetup.Fetch) {
+    Evaluate(false);
+    return;
+  }
   QNetworkRequest request(FSetup.DocumentUrl);
   request.setHeader(QNetworkRequest::UserAgentHeader,
                     QString::fromStdString(FSetup.ProductTitle + FSetup.OwnVersionText).trimmed());
@@ -68,6 +84,8 @@ void TUpdateCheck::Start() {
   // The wait for the server starts again whenever it sends something.  The toolkit's own
   // transfer timeout may end up to 5 % early; this one keeps the promised time.
   FSilence->start(static_cast<int>(FSetup.Timeout.count()));
+  // A server that sends a byte now and then would keep the silence timer from ever firing.
+  FDeadline->start(static_cast<int>(FSetup.Deadline.count()));
   connect(FReply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
     FSilence->start(static_cast<int>(FSetup.Timeout.count()));
     if (received > MaxDocumentSize && FReply) FReply->abort();
@@ -78,6 +96,9 @@ void TUpdateCheck::Start() {
 void TUpdateCheck::Abort() {
   FAborted = true;
   FSilence->stop();
+  FDeadline->stop();
+  FAskLater->stop();
+  FOfferWaiting = false;
   if (FReply) {
     FReply->disconnect(this);
     FReply->abort();
@@ -87,6 +108,7 @@ void TUpdateCheck::Abort() {
 
 void TUpdateCheck::Fetched() {
   FSilence->stop();
+  FDeadline->stop();
   QNetworkReply *reply = FReply;
   FReply = nullptr;
   reply->deleteLater();
@@ -106,42 +128,81 @@ void TUpdateCheck::Evaluate(bool fetched) {
   const fs::path fresh = FSetup.CacheFolder / ud::FetchedFile;
   const fs::path cache = FSetup.CacheFolder / ud::CacheFile;
   std::error_code ec;
-  try {
-    if (fetched && fs::exists(fresh, ec)) {
-      const TUpdateDocument document = TUpdateDocument::Load(fresh);
-      const int count = AdCountOf(document.Value(ud::CountPath, ud::NumberAttribute));
-      FNewVersion = document.Value(ud::VersionPath, ud::NumberAttribute);
-      if (IsNewerVersion(FNewVersion, FSetup.OwnVersionText) &&
-          FQuestions.AskYesNo(UpgradeQuestion(FSetup.ProductTitle, FNewVersion),
-                              ud::UpgradeCaption)) {
+  std::optional<TReading> reading;
+  if (fetched && fs::exists(fresh, ec)) {
+    reading = Read(fresh, FSetup.DocumentUrl.toString().toStdString());
+    if (reading) {
+      FNewVersion = reading->Version;
+      if (OfferUpgrade()) {
         if (!FAborted && OnUpgrade) OnUpgrade();
-        Finish(nullptr);
+        Finish();
         return;
       }
       if (FAborted) return;  // the window went while the question was open
       // The copy for the next start without the server: the document just read, not a second
       // download that could differ from it.
       CopyWhole(fresh, cache);
-      if (count > 0) FAdList = AdListOf(document, document, count);
-    } else if (fs::exists(cache, ec)) {
-      // An earlier start's copy gives the notices; it is never taken as an offer to upgrade.
-      const TUpdateDocument document = TUpdateDocument::Load(cache);
-      const int count = AdCountOf(document.Value(ud::CountPath, ud::NumberAttribute));
-      FNewVersion = document.Value(ud::VersionPath, ud::NumberAttribute);
-      if (count > 0) FAdList = AdListOf(document, document, count);
-    } else {
-      FAdList = BuiltInAdList();
     }
-  } catch (...) {
-    Finish(std::current_exception());
-    return;
+  } else if (fs::exists(cache, ec)) {
+    // An earlier start's copy gives the notices; it is never taken as an offer to upgrade.
+    reading = Read(cache, cache.string());
+    if (reading) FNewVersion = reading->Version;
   }
-  Finish(nullptr);
+  if (!reading)
+    FAdList = BuiltInAdList();
+  else if (reading->Count > 0)
+    FAdList = AdListOf(reading->Document, reading->Document, reading->Count);
+  Finish();
 }
 
-void TUpdateCheck::Finish(std::exception_ptr error) {
+std::optional<TUpdateCheck::TReading> TUpdateCheck::Read(const fs::path &file,
+                                                         const std::string &source) {
+  TReading reading{TUpdateDocument::Load(file), 0, {}};
+  try {
+    reading.Count = AdCountOf(reading.Document.Value(ud::CountPath, ud::NumberAttribute));
+    reading.Version = reading.Document.Value(ud::VersionPath, ud::NumberAttribute);
+    VersionNumberOf(reading.Version);
+  } catch (const std::exception &e) {
+    // A captive portal's page, a broken or foreign document: nothing the user can mend, so no
+    // message; the log keeps what happened.
+    if (OnLog)
+      OnLog("The update document from " + source + " is not used: " + e.what() +
+            ". The built-in notices are shown.");
+    return std::nullopt;
+  }
+  return reading;
+}
+
+bool TUpdateCheck::OfferUpgrade() {
+  bool newer = false;
+  try {
+    newer = IsNewerVersion(FNewVersion, FSetup.OwnVersionText);
+  } catch (const std::exception &e) {
+    if (OnLog) OnLog(std::string("The own version cannot be compared: ") + e.what());
+  }
+  if (!newer) return false;
+  if (!MayAsk || MayAsk()) return AskUpgrade();
+  FOfferWaiting = true;
+  FAskLater->start();
+  return false;
+}
+
+void TUpdateCheck::AskWaitingQuestion() {
+  if (FAborted || !FOfferWaiting) {
+    FAskLater->stop();
+    return;
+  }
+  if (MayAsk && !MayAsk()) return;
+  FAskLater->stop();
+  FOfferWaiting = false;
+  if (AskUpgrade() && !FAborted && OnUpgrade) OnUpgrade();
+}
+
+bool TUpdateCheck::AskUpgrade() {
+  return FQuestions.AskYesNo(UpgradeQuestion(FSetup.ProductTitle, FNewVersion), ud::UpgradeCaption);
+}
+
+void TUpdateCheck::Finish() {
   FFinished = true;
-  if (FAborted) return;
-  if (error && OnError) OnError(error);
   if (!FAborted && OnFinished) OnFinished();
 }

@@ -1,6 +1,7 @@
 #include "workspace/UpdateDocument.h"
 
 #include <QFile>
+#include <QUrl>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <sstream>
@@ -121,6 +122,12 @@ std::string UpgradeQuestion(const std::string &productTitle, const std::string &
   return "Do you want to upgrade to " + productTitle + " " + newVersion + " now?";
 }
 
+bool IsWebLink(const std::string &link) {
+  const QUrl url(QString::fromStdString(link), QUrl::StrictMode);
+  const QString scheme = url.scheme();  // lower case, as the parser normalises it
+  return url.isValid() && (scheme == "http" || scheme == "https") && !url.host().isEmpty();
+}
+
 std::vector<TAdInfo> AdListOf(const TUpdateDocument &infos, const TUpdateDocument &urls,
                               int count) {
   namespace ud = updatedocument;
@@ -129,7 +136,9 @@ std::vector<TAdInfo> AdListOf(const TUpdateDocument &infos, const TUpdateDocumen
       std::min<size_t>(count > 0 ? static_cast<size_t>(count) : 0, infos.RootChildCount());
   for (size_t i = 0; i < entries; ++i) {
     const std::string row = ud::RowPath + std::to_string(i);
-    list.push_back({infos.Value(row, ud::InfoAttribute), urls.Value(row, ud::UrlAttribute)});
+    std::string link = urls.Value(row, ud::UrlAttribute);
+    if (!IsWebLink(link)) link.clear();
+    list.push_back({infos.Value(row, ud::InfoAttribute), std::move(link)});
   }
   return list;
 }

@@ -64,6 +64,11 @@ double VersionNumberOf(const std::string &text);
 bool IsNewerVersion(const std::string &offered, const std::string &own);
 std::string UpgradeQuestion(const std::string &productTitle, const std::string &newVersion);
 
+// Whether a notice's link may be handed to the desktop: a web address (scheme http or https,
+// with a host) and nothing else.  A document could otherwise have the desktop open a local file,
+// a share or a program's desktop entry.
+bool IsWebLink(const std::string &link);
+
 // The first `count` entries (no more than the document has elements), the texts read from
-// `infos` and the links from `urls`.
+// `infos` and the links from `urls`; a link that is no web link is left out (the text stays).
 std::vector<TAdInfo> AdListOf(const TUpdateDocument &infos, const TUpdateDocument &urls, int count);

@@ -24,14 +24,18 @@ QMessageBox::Icon BoxIcon(TMessageIcon icon) {
 
 }  // namespace
 
+// Messages carry file names and texts from outside (the update document): they are shown as they
+// are, never rendered as markup.
 bool TDesktopDialogs::AskYesNo(QWidget *parent, const QString &caption, const QString &text) {
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setTextFormat(Qt::PlainText);
   return box.exec() == QMessageBox::Yes;
 }
 
 void TDesktopDialogs::ShowMessage(QWidget *parent, const QString &caption, const QString &text,
                                   TMessageIcon icon) {
   QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

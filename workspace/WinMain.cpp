@@ -42,6 +42,7 @@
 #include "workspace/NumberText.h"
 #include "workspace/ParameterBoxes.h"
 #include "workspace/ParameterPanel.h"
+#include "workspace/Preferences.h"
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileListBox.h"
 #include "workspace/Snapshots.h"
@@ -684,17 +685,20 @@ void TfrmMain::FormShow() {
 }
 
 void TfrmMain::StartUpdateCheck() {
-  FUpdateCheck = std::make_unique<TUpdateCheck>(
-      TUpdateCheckSetup{UpdateDocumentUrl(Store()), paths::CacheFolder(), FGlobal->VersionText(),
-                        FGlobal->ProductTitle()},
-      *FQuestions);
+  const TSettingsStore store = Store();
+  TUpdateCheckSetup setup{UpdateDocumentUrl(store), paths::CacheFolder(), FGlobal->VersionText(),
+                          FGlobal->ProductTitle()};
+  setup.Fetch = TPreferences::CheckForUpdates(store);
+  FUpdateCheck = std::make_unique<TUpdateCheck>(std::move(setup), *FQuestions);
+  // The question never comes up over a batch or another window's question; it waits for them.
+  FUpdateCheck->MayAsk = [this] { return !BatchRunning() && !QApplication::activeModalWidget(); };
   FUpdateCheck->OnUpgrade = [this] {
-    // Only the download page is opened: nothing the program fetched is ever run.
+    // Only the download page is opened: nothing the program fetched is ever run.  Leaving is an
+    // ordinary close, with its question.
     FDialogs.OpenInDesktop(Q(FGlobal->UpdateUrl()));
-    SkipExitPrompt = true;
     close();
   };
-  FUpdateCheck->OnError = [this](std::exception_ptr error) { ApplicationException(error); };
+  FUpdateCheck->OnLog = [this](const std::string &line) { lstLog->addItem(Q(line)); };
   FUpdateCheck->OnFinished = [this] {
     NewVersion = FUpdateCheck->NewVersion();
     AdList = FUpdateCheck->AdList();

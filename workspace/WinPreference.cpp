@@ -98,11 +98,14 @@ TfrmPreference::TfrmPreference(QWidget *owner, const TSkinManager &mainSkin,
     priorities->addWidget(item, 1);
   }
 
+  ckCheckUpdates = Check(this, "Check for updates at start-up", "ckCheckUpdates");
+
   QHBoxLayout *buttons = DefaultOkCancelRow(btnDefault, btnOk, btnCancel);
 
   auto *all = new QVBoxLayout(this);
   all->addWidget(snapshot);
   all->addWidget(rdGrpPriority);
+  all->addWidget(ckCheckUpdates);
   all->addStretch();
   all->addLayout(buttons);
 
@@ -140,6 +143,7 @@ void TfrmPreference::ShowValues(const TPreferenceValues &values) {
   ckJpg->setChecked(values.Jpg);
   SetCompressionEnabled(values.Jpg);
   spedCmp->setValue(values.JpgCmp);
+  ckCheckUpdates->setChecked(values.CheckForUpdates);
   // An unknown priority selects no item.
   if (QAbstractButton *item = rdPriority->button(values.Priority)) {
     item->setChecked(true);
@@ -159,6 +163,7 @@ TPreferenceValues TfrmPreference::ShownValues() const {
   values.Jpg = ckJpg->isChecked();
   values.JpgCmp = spedCmp->value();
   values.Priority = rdPriority->checkedId();
+  values.CheckForUpdates = ckCheckUpdates->isChecked();
   return values;
 }
 

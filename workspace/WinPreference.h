@@ -1,6 +1,7 @@
-// The preferences dialog: where snapshots go, their sizes and formats, the JPEG quality and the
-// work priority of conversions.  It reads the settings store each time it is shown and writes
-// only on OK (a folder chosen with Browse is stored at once); the rules are TPreferences'.
+// The preferences dialog: where snapshots go, their sizes and formats, the JPEG quality, the
+// work priority of conversions and whether the update check runs at start-up.  It reads the
+// settings store each time it is shown and writes only on OK (a folder chosen with Browse is stored
+// at once); the rules are TPreferences'.
 #pragma once
 
 #include <string>
@@ -30,6 +31,7 @@ class TfrmPreference : public TSkinnedDialog {
   QSlider *trcCmp;
   QGroupBox *rdGrpPriority;
   QButtonGroup *rdPriority;  // item index 0..3 as the buttons' ids
+  QCheckBox *ckCheckUpdates;
   QPushButton *btnOk, *btnCancel, *btnDefault;
 
  protected:

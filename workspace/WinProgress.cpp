@@ -16,6 +16,7 @@
 #include "skin/Artwork.h"
 #include "workspace/Application.h"
 #include "workspace/Snapshots.h"
+#include "workspace/UpdateDocument.h"
 #include "workspace/WinMain.h"
 
 namespace {
@@ -49,6 +50,9 @@ TfrmProgress::TfrmProgress(TfrmMain &main) : TSkinnedDialog(&main, main.Skin()),
 
   mem1 = Label(this, "mem1");
   mem1->setWordWrap(true);
+  // Notices come from the update document: markup in them is shown, never rendered (a page of
+  // it could break the layout or load local pictures).
+  mem1->setTextFormat(Qt::PlainText);
   mem1->setCursor(Qt::PointingHandCursor);
   mem1->setMinimumHeight(40);
   mem1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -227,7 +231,7 @@ bool TfrmProgress::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void TfrmProgress::mem1Click() {
-  if (FNotice.Url.find("http") == std::string::npos) return;
+  if (!IsWebLink(FNotice.Url)) return;
   FMain.Dialogs().OpenInDesktop(
       Q(FNotice.Url + "?" + FMain.Global().ProductTitle() + " " + FMain.NewVersion));
 }

@@ -149,6 +149,31 @@ TEST_F(PlayerTest, HookDrawsOnThePictureAndARaisingHookChangesNothing) {
   }
 }
 
+// The host replaces and clears the handlers on its own thread while the player's threads raise
+// the events, as an editor does when it closes while its preview plays.  Every event goes to the
+// handler assigned at that moment or to none.
+TEST_F(PlayerTest, HandlersAreReplacedWhileTheEventsFire) {
+  std::atomic<int> hooks{0}, positions{0}, states{0};
+  const THookEvent hook = [&](TCustomPlayer *, TBitmap *, int64_t) { ++hooks; };
+  const TPositionEvent position = [&](TCustomPlayer *, int64_t) { ++positions; };
+  const TPlayStateEvent state = [&](TCustomPlayer *, TPlayState) { ++states; };
+  Player.SetHook(true);
+  ASSERT_TRUE(Open(fixtures::Clip(10.0))) << Player.LastErrMsg();
+  const auto deadline = TClock::now() + 30s;
+  for (int round = 0; (hooks < 20 || positions < 3) && TClock::now() < deadline; ++round) {
+    const bool on = round % 2 == 0;
+    Player.OnHook = on ? hook : nullptr;
+    Player.OnPosition = on ? position : nullptr;
+    Player.OnState = on ? state : nullptr;
+    if (round % 64 == 0) std::this_thread::sleep_for(1ms);
+  }
+  Events.Attach(Player);
+  Player.Stop(true);
+  EXPECT_GE(hooks, 20);
+  EXPECT_GE(positions, 3);
+  EXPECT_FALSE(Player.Playing());
+}
+
 // A reader blocked in the input (a pipe whose writer went quiet) does not hold Stop up.
 TEST_F(PlayerTest, StopReturnsWithinASecondWhileTheReaderIsBlocked) {
   const std::string tone =

@@ -515,3 +515,55 @@ TEST_F(ComponentTest, TheFinalEventsHandlerMayClearTheTasks) {
     Vcl.ClearTasks();
   }
 }
+
+// The host replaces and clears the handlers on its own thread while a run raises every event, as
+// the main window does when it closes in the middle of a batch.  Every event goes to the handler
+// assigned at that moment or to none; no swap waits for a handler that waits for the host.
+TEST_F(ComponentTest, HandlersAreReplacedWhileTheEventsFire) {
+  TQueueDispatcher dispatcher;
+  SetMainThreadDispatcher(&dispatcher);
+  std::atomic<int> hooks{0}, pictures{0}, reports{0};
+  const TCustomHookEvent hook = [&](TCustomFFmpegVCL *, PHookInfo) { ++hooks; };
+  const TPreviewBitmapEvent picture = [&](TCustomFFmpegVCL *, const TPreviewInfo &) { ++pictures; };
+  const TProgressEvent progress = [&](TCustomFFmpegVCL *, PProgressInfo) { ++reports; };
+  Vcl.SetProgressInterval(100);
+  Vcl.SetPreviewBitmap(true);
+  Vcl.SetCodecThreads(1);  // the threads that matter here are the component's, not the codecs'
+  TInputOptions in;
+  InitInputOptions(in);
+  const int task = Vcl.AddTask(UTF8ToWide(LongClip()), &in);
+  ASSERT_GE(task, 0) << Vcl.LastErrMsg();
+  TOutputOptions out;
+  InitOutputOptions(out);
+  out.VideoCodec = "mpeg4";
+  out.HookEnabled = true;
+  ASSERT_TRUE(Vcl.SetOutputFile(task, UTF8ToWide(Dir / "swapped.avi"), &out)) << Vcl.LastErrMsg();
+  Vcl.StartTask(1);
+  {
+    fixtures::TDeadlockWatchdog watchdog("replacing the handlers", 60s);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    for (int round = 0;
+         (hooks < 50 || pictures < 3 || reports < 3) && std::chrono::steady_clock::now() < deadline;
+         ++round) {
+      const bool on = round % 2 == 0;
+      Vcl.SetOnCustomHook(on ? hook : nullptr);
+      Vcl.SetOnPreviewBitmap(on ? picture : nullptr);
+      Vcl.SetOnProgress(on ? progress : nullptr);
+      Vcl.SetOnTerminate(Events.Handler());
+      if (round % 64 == 0) ServeMainThread(1ms);
+    }
+    // The close path: no handler but the one for the end, then the run is stopped.
+    Vcl.SetOnCustomHook(nullptr);
+    Vcl.SetOnPreviewBitmap(nullptr);
+    Vcl.SetOnProgress(nullptr);
+    Vcl.StopTask(true);
+    WaitForFinal();
+  }
+  ServeMainThread(0ms);
+  SetMainThreadDispatcher(nullptr);
+  EXPECT_GE(hooks, 50);
+  EXPECT_GE(pictures, 3);
+  EXPECT_GE(reports, 3);
+  ASSERT_FALSE(Events.Terminations.empty());
+  EXPECT_FALSE(Events.Terminations[0].Exception) << Events.Terminations[0].ExceptionMsg;
+}

@@ -195,6 +195,18 @@ class TDialogsTest : public QObject {
       QCOMPARE(store.ReadInteger(sk::Section, key, -7), value);
   }
 
+  void theUpdateCheckBoxShowsAndStoresTheChoiceOnOk() {
+    for (const bool on : {false, true}) {
+      Store().WriteBool(sk::Section, sk::CheckForUpdates, !on);
+      auto dialog = ShowPreference();
+      QCOMPARE(dialog->ckCheckUpdates->text(), QString("Check for updates at start-up"));
+      QCOMPARE(dialog->ckCheckUpdates->isChecked(), !on);
+      ClickBox(dialog->ckCheckUpdates);
+      QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+      QCOMPARE(TPreferences::CheckForUpdates(Store()), on);
+    }
+  }
+
   void anUnknownPriorityChoosesNoItemAndOkStoresNone() {
     Store().SetPriority(9);
     auto dialog = ShowPreference();

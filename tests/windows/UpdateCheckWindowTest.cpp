@@ -1,29 +1,54 @@
 // The update check as the main window runs it when it is first shown: against a small HTTP
 // server on 127.0.0.1, with a private settings store and cache, and the message boxes answered
 // by a recorder.
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
 #include <QTest>
 #include <QTimer>
+#include <deque>
 #include <filesystem>
 #include <memory>
 
 #include "tests/support/Fixtures.h"
 #include "tests/support/LocalHttpServer.h"
+#include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "tests/windows/WindowFixture.h"
 #include "workspace/Application.h"
 #include "workspace/GlobalUnit.h"
+#include "workspace/Preferences.h"
 #include "workspace/WinMain.h"
+#include "workspace/WinProgress.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-QByteArray Document(const std::string &version) {
+QByteArray Document(const std::string &version, const std::string &info = "Notice",
+                    const std::string &link = "https://www.morvane.com/n") {
   return QByteArray("<XMLPackage><count number=\"1\"/><videoversion number=\"") +
-         QByteArray::fromStdString(version) +
-         "\"/><row0 info=\"Notice\" url=\"https://www.morvane.com/n\"/></XMLPackage>";
+         QByteArray::fromStdString(version) + "\"/><row0 info=\"" +
+         QByteArray::fromStdString(info) + "\" url=\"" + QByteArray::fromStdString(link) +
+         "\"/></XMLPackage>";
 }
+
+// The questions answered in turn from a list (then as `Answer` says).
+class TScriptedDialogs : public TRecordingDialogs {
+ public:
+  std::deque<bool> Answers;
+  bool AskYesNo(QWidget *parent, const QString &caption, const QString &text) override {
+    const bool otherwise = TRecordingDialogs::AskYesNo(parent, caption, text);
+    if (Answers.empty()) return otherwise;
+    const bool answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+  }
+};
+
+// A version newer than ours, however the build numbers itself.
+const std::string Newer = "99.1";
 
 }  // namespace
 
@@ -32,6 +57,7 @@ class TUpdateCheckWindowTest : public TWindowFixture {
 
  private:
   std::unique_ptr<TLocalHttpServer> FServer;
+  std::unique_ptr<TRecordedDesktop> FDesktop;  // the end of a batch opens the output folder
 
   // Without the fixture's sound driver and activation wait: the check starts as the window shows.
 
@@ -46,6 +72,7 @@ class TUpdateCheckWindowTest : public TWindowFixture {
  private slots:
   void init() {
     Begin();
+    FDesktop = std::make_unique<TRecordedDesktop>();
     FServer = std::make_unique<TLocalHttpServer>();
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(Dir().string()));
   }
@@ -53,6 +80,7 @@ class TUpdateCheckWindowTest : public TWindowFixture {
   void cleanup() {
     End();
     FServer.reset();
+    FDesktop.reset();
   }
 
   void aNewerVersionOffersTheDownloadPage() {
@@ -61,10 +89,12 @@ class TUpdateCheckWindowTest : public TWindowFixture {
     TfrmMain &window = Open();
     const std::string downloadPage = window.Global().UpdateUrl();
     QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
-    QCOMPARE(FDialogs->Shown.size(), size_t(1));
+    // Leaving for the upgrade is an ordinary close: its question comes too.
+    QCOMPARE(FDialogs->Shown.size(), size_t(2));
     QCOMPARE(FDialogs->Shown[0].Caption, QString("Warning - New Version Available for Download."));
     QCOMPARE(FDialogs->Shown[0].Text,
              QString("Do you want to upgrade to Morvane MP4 Video Converter 99.1 now?"));
+    QCOMPARE(FDialogs->Shown[1].Text, QString("Do you really want to exit?"));
     // The page of the download is opened; nothing is fetched from it.
     QCOMPARE(FDialogs->Opened, QStringList{QString::fromStdString(downloadPage)});
     QCOMPARE(FServer->Requests, 1);
@@ -84,16 +114,114 @@ class TUpdateCheckWindowTest : public TWindowFixture {
     QVERIFY(!fs::exists("morvane.xml") && !fs::exists("morvanenet.xml"));
   }
 
-  void aMalformedDocumentIsReportedOnceAndTheWindowGoesOn() {
-    FServer->Body = "<XMLPackage><count number=\"1\"></XMLPackage>";
+  void answeringNoToTheExitQuestionKeepsTheWindow() {
+    FServer->Body = Document(Newer);
+    // Yes to the upgrade, No to leaving: the page is open and the window stays.
+    auto scripted = std::make_unique<TScriptedDialogs>();
+    scripted->Answers = {true, false};
+    FDialogs = std::move(scripted);
     TfrmMain &window = Open();
-    QTRY_COMPARE_WITH_TIMEOUT(FDialogs->Shown.size(), size_t(1), 5000);
-    QCOMPARE(FDialogs->Shown[0].Text, QString("'error' is not a valid integer value."));
-    QCOMPARE(FDialogs->Shown[0].Icon, TMessageIcon::Error);
-    QTest::qWait(200);
-    QCOMPARE(FDialogs->Shown.size(), size_t(1));
+    QTRY_COMPARE_WITH_TIMEOUT(FDialogs->Shown.size(), size_t(2), 5000);
+    QCOMPARE(FDialogs->Shown[1].Text, QString("Do you really want to exit?"));
+    QCOMPARE(FDialogs->Opened.size(), qsizetype(1));
+    QTest::qWait(100);
     QVERIFY(window.isVisible());
-    QVERIFY(window.AdList.empty());
+  }
+
+  void aDocumentThatIsNoUpdateDocumentIsLoggedWithoutAMessage() {
+    FServer->Body = "<XMLPackage><count number=\"abc\"/><videoversion number=\"9\"/></XMLPackage>";
+    TfrmMain &window = Open();
+    QTRY_COMPARE_WITH_TIMEOUT(window.AdList.size(), size_t(BuiltInAdCount), 5000);
+    QVERIFY(FDialogs->Shown.empty());
+    QCOMPARE(window.lstLog->count(), 1);
+    QVERIFY2(window.lstLog->item(0)->text().contains("'abc' is not a valid integer value"),
+             qPrintable(window.lstLog->item(0)->text()));
+    QVERIFY(window.isVisible());
+  }
+
+  void theUpgradeQuestionWaitsForTheBatchToEnd() {
+    FServer->Body = Document(Newer);
+    FServer->Held = true;
+    FDialogs->Answer = false;
+    qputenv("MORVANE_UPDATE_URL", FServer->Url().toEncoded());
+    TfrmMain &window = OpenWithFiles({Media(fixtures::Clip(6.0, 640, 360), "a.mp4")});
+    bool finishedDuringTheBatch = false;
+    size_t shownDuringTheBatch = 0;
+    FDialogs->OnModal = [&](QDialog &) {
+      FServer->Release();
+      while (window.BatchRunning()) {
+        QTest::qWait(20);
+        shownDuringTheBatch = FDialogs->Shown.size();
+        finishedDuringTheBatch = finishedDuringTheBatch || !window.AdList.empty();
+      }
+    };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QVERIFY(finishedDuringTheBatch);
+    QCOMPARE(shownDuringTheBatch, size_t(0));
+    QTRY_COMPARE_WITH_TIMEOUT(FDialogs->Shown.size(), size_t(1), 5000);
+    QCOMPARE(FDialogs->Shown[0].Text,
+             QString::fromStdString("Do you want to upgrade to Morvane MP4 Video Converter " +
+                                    Newer + " now?"));
+    QVERIFY(window.isVisible());
+  }
+
+  void theUpgradeQuestionWaitsForAModalWindow() {
+    FServer->Body = Document(Newer);
+    FServer->Held = true;
+    FDialogs->Answer = false;
+    TfrmMain &window = Open();
+    QDialog other(&window);
+    other.setModal(true);
+    other.show();
+    FServer->Release();
+    QTRY_COMPARE_WITH_TIMEOUT(window.AdList.size(), size_t(1), 5000);
+    QTest::qWait(1200);  // more than one look at whether the question may come up
+    QVERIFY(FDialogs->Shown.empty());
+    other.close();
+    QTRY_COMPARE_WITH_TIMEOUT(FDialogs->Shown.size(), size_t(1), 5000);
+  }
+
+  void switchedOffInThePreferencesNothingIsFetched() {
+    FServer->Body = Document(Newer);
+    Store().WriteBool(settingskeys::Section, settingskeys::CheckForUpdates, false);
+    TfrmMain &window = Open();
+    QTRY_COMPARE_WITH_TIMEOUT(window.AdList.size(), size_t(BuiltInAdCount), 5000);
+    QTest::qWait(300);
+    QCOMPARE(FServer->Requests, 0);
+    QVERIFY(FDialogs->Shown.empty());
+  }
+
+  // A notice is text, whatever markup it carries, and a click opens only a web address.
+  void noticesArePlainTextAndOnlyWebLinksOpen() {
+    const std::string markup =
+        "<table width=5000><tr><td>wide</td></tr></table><img src=/usr/share/pixmaps/x.png>";
+    QByteArray escaped = QByteArray::fromStdString(markup);
+    escaped.replace("<", "&lt;").replace(">", "&gt;");
+    FServer->Body = Document("0", escaped.toStdString(), "smb://host/share/http");
+    TfrmMain &window = Open();
+    QTRY_COMPARE_WITH_TIMEOUT(window.AdList.size(), size_t(1), 5000);
+    TfrmProgress progress(window);
+    progress.show();
+    QCOMPARE(progress.mem1->textFormat(), Qt::PlainText);
+    QCOMPARE(progress.mem1->text(), QString::fromStdString(markup));
+    QTest::mouseClick(progress.mem1, Qt::LeftButton);
+    QVERIFY(FDialogs->Opened.isEmpty());
+    progress.hide();
+    const std::pair<const char *, bool> links[] = {
+        {"smb://host/share/http", false},
+        {"file:///x#http", false},
+        {"file:///usr/share/applications/http.desktop", false},
+        {"https://www.morvane.com/n", true},
+        {"http://www.morvane.com/n", true}};
+    for (const auto &[link, opens] : links) {
+      FDialogs->Opened.clear();
+      window.AdList = {{"Notice", link}};
+      progress.show();
+      QTest::mouseClick(progress.mem1, Qt::LeftButton);
+      progress.hide();
+      QVERIFY2(FDialogs->Opened.size() == (opens ? 1 : 0), link);
+      if (opens) QVERIFY(FDialogs->Opened[0].startsWith(QString(link) + "?"));
+    }
   }
 
   void aSilentServerLeavesTheWindowResponsiveAndIsGivenUp() {

@@ -40,3 +40,20 @@ TEST(Preferences, OfTwoBoxesOneStaysChecked) {
       {false, false, true}, {false, true, false}, {true, false, true}, {true, true, true}};
   for (const auto &c : cases) EXPECT_EQ(TPreferences::KeepOneChecked(c[0], c[1]), c[2]);
 }
+
+// The update check follows the stored choice; without one, the build's default (on, unless the
+// build was made for a distribution's package).
+TEST(Preferences, TheUpdateCheckFollowsTheStoredChoiceElseTheBuildsDefault) {
+  fixtures::TTempDir dir;
+  TSettingsStore store(dir / "s.ini");
+  EXPECT_EQ(TPreferences::CheckForUpdates(store), MORVANE_TEST_UPDATE_CHECK_DEFAULT != 0);
+  EXPECT_EQ(TPreferences::Defaults().CheckForUpdates, MORVANE_TEST_UPDATE_CHECK_DEFAULT != 0);
+  for (const bool on : {false, true}) {
+    TPreferenceValues values = TPreferences::Load(store);
+    values.CheckForUpdates = on;
+    TPreferences::Save(values, store);
+    EXPECT_EQ(store.ReadString(sk::Section, "CheckForUpdates", ""), on ? "1" : "0");
+    EXPECT_EQ(TPreferences::CheckForUpdates(store), on);
+    EXPECT_EQ(TPreferences::Load(store).CheckForUpdates, on);
+  }
+}
