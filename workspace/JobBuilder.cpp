@@ -436,6 +436,11 @@ void TJobBuilder::ApplyStreamLimits(const TProfileValues &p, const TFormatInfo &
       o.VideoBufSize = static_cast<int>(Mpeg4SimpleBuffer(level));
     AddOption(o, "level", std::to_string(level));
   }
+  // The encoder's model starts with the decoder's buffer this full and may spend what is in it
+  // on top of the rate: a full start puts a short clip as a whole above a ceiling.  A quarter
+  // keeps it under, and a device that waits for more before it starts is only safer.
+  if (f.RateLimit && o.VideoMinRate <= 0 && o.VideoBufSize > 0)
+    AddOption(o, "rc_init_occupancy", std::to_string(o.VideoBufSize / 4));
   // DVD players take at most 15 pictures between key frames at 25 fps and 18 at the NTSC rates.
   if (o.TargetType == 3 && o.VideoCodec == "mpeg2video") {
     const bool ntsc = fps > 0 && std::abs(fps - 25.0) > 0.01;
