@@ -3,8 +3,8 @@
 // command line: the window with a few files in the "Default" theme, with its profile list open,
 // with the list open in the "Orange" theme, with the preview playing, the file information
 // window, and the trim, crop and watermark editors with a frame in their previews (the watermark
-// editor with a text and a picture on it), the preference and settings dialogs, and the progress
-// window during a conversion.
+// editor with a text and a picture on it), the preference and settings dialogs, the progress
+// window during a conversion, and the count-down before a shut-down.
 #include <QAction>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -242,6 +242,19 @@ int main(int argc, char **argv) {
     window.btnStop->click();
   };
   QTest::mouseClick(window.btnStart, Qt::LeftButton);
+
+  // The count-down before a shut-down, a few seconds in; Cancel closes it long before the end
+  // (and the shut-down service is a recorder all the same).
+  window.StartShutDownCountdown();
+  if (QWidget *countdown = window.findChild<QWidget *>("frmShutDown")) {
+    countdown->move(window.x() + 240, window.y() + 160);
+    ok = QTest::qWaitForWindowExposed(countdown) && ok;
+    QTest::qWait(2200);
+    ok = Shoot(*countdown, folder + "/shutdown-countdown.png") && ok;
+    if (auto *cancel = countdown->findChild<QPushButton *>("btnCancel")) cancel->click();
+  } else {
+    ok = false;
+  }
 
   window.SkipExitPrompt = true;
   window.close();

@@ -36,8 +36,11 @@ class ParameterPanelTest : public ::testing::Test {
 
 TEST(ParameterTables, VideoEncoderTableV) {
   const std::pair<const char *, const char *> cases[] = {
-      {"MPEG-4", "mpeg4"}, {"xvid", "libxvid"},          {"H264", "libx264"}, {"wmv2", "wmv2"},
-      {"flv", "flv"},      {"mpeg2video", "mpeg2video"}, {"h263", "h263"},    {"zlib", "zlib"}};
+      {"MPEG-4", "mpeg4"}, {"xvid", "libxvid"},  {"H264", "libx264"},
+      {"wmv2", "wmv2"},    {"flv", "flv"},       {"mpeg2video", "mpeg2video"},
+      {"h263", "h263"},    {"zlib", "zlib"},     {"H265", "libx265"},
+      {"HEVC", "libx265"}, {"AV1", "libsvtav1"}, {"VP9", "libvpx-vp9"},
+      {"copy", "copy"}};
   for (const auto &[display, written] : cases) EXPECT_EQ(VideoEncoderOfDisplay(display), written);
   EXPECT_FALSE(VideoEncoderOfDisplay("theora").has_value());
   EXPECT_FALSE(VideoEncoderOfDisplay("").has_value());
@@ -56,9 +59,11 @@ TEST(ParameterTables, AudioEncoderTableA) {
                                                          {"pcm_mulaw", "pcm_mulaw"},
                                                          {"wma1", "wmav1"},
                                                          {"wma2", "wmav2"},
-                                                         {"adpcm_ima_wav", "adpcm_ima_wav"}};
+                                                         {"adpcm_ima_wav", "adpcm_ima_wav"},
+                                                         {"Opus", "libopus"},
+                                                         {"copy", "copy"}};
   for (const auto &[display, written] : cases) EXPECT_EQ(AudioEncoderOfDisplay(display), written);
-  EXPECT_FALSE(AudioEncoderOfDisplay("opus").has_value());
+  EXPECT_FALSE(AudioEncoderOfDisplay("speex").has_value());
 }
 
 TEST(ParameterTables, VolumeTableW) {
