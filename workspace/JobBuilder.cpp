@@ -90,6 +90,13 @@ bool Mp4Family(const TFormatInfo &f) {
          OneOf(LowerCase(f.FileExt), {"mp4", "m4a", "m4v", "mov", "3gp", "3g2"});
 }
 
+// The target kinds that are also the container's name; the others leave it to the extension.
+void ApplyContainer(const TFormatInfo &f, TOutputOptions &o) {
+  if (OneOf(LowerCase(f.Format),
+            {"ipod", "3gp", "3g2", "avi", "psp", "mov", "vcd", "flv", "mpegts", "vob"}))
+    o.FileFormat = f.Format;
+}
+
 // The profile offers video encoders (the panel's video group is on).
 bool MakesVideo(const TFormatInfo &f) {
   return TFormatCatalogue::SplitList(f.VideoEncoder) && !Trimmed(f.VideoEncoder).empty();
@@ -142,10 +149,10 @@ void TJobBuilder::RefuseStartBeyondEnd(const TlvFilesRecord &record, const TSour
 // writes a sound-only file where its container holds one; a DV file cannot, and the row is refused
 // before anything is written, saying why.  (A profile whose settings give no video encoder is an
 // audio profile, not this case.)
-void TJobBuilder::RefuseSourceWithoutVideo(int formatCode, const TSourceInfo &source) const {
+void TJobBuilder::RefuseSourceWithoutVideo(int formatCode, const TFormatInfo &f,
+                                           const TSourceInfo &source) const {
   if (source.VideoStreamCount > 0) return;
   if (Trimmed(FStore.ReadProfile(formatCode, pk::paraVideoEncoder, "")).empty()) return;
-  const TFormatInfo f = FCatalogue.Read(formatCode);
   if (LowerCase(f.Format) != "dv" && LowerCase(f.FileExt) != "dv") return;
   throw std::invalid_argument("the source has no video, and a DV file cannot hold sound alone");
 }
@@ -166,8 +173,9 @@ TJob TJobBuilder::BuildJob(const std::wstring &caption, TlvFilesRecord &record,
 
   const int code = FStore.FormatCode();
   TParameterPanel(FCatalogue, FStore, FQuestions).EnsureSeeded(code);
-  RefuseSourceWithoutVideo(code, source);
-  const std::string extension = "." + FCatalogue.Read(code).FileExt;
+  const TFormatInfo format = FCatalogue.Read(code);
+  RefuseSourceWithoutVideo(code, format, source);
+  const std::string extension = "." + format.FileExt;
   job.Destination =
       DestinationFileName(FStore, FQuestions, FileNameToPath(source.FileName), extension, FTaken);
   FTaken.insert(job.Destination);
@@ -214,7 +222,9 @@ void TJobBuilder::BuildOutputOptions(int formatCode, TOutputOptions &o, TInputOp
       o.TargetNorm = fps && std::abs(*fps - 25.0) < 0.01 ? 1 : 2;
     }
   } else if (o.VideoCodec == StreamCopy) {
-    ApplyVideoCopy(f, o);
+    // A copied stream keeps the source's frame size, rate, bit rate and picture: of the video
+    // values only the container applies.
+    ApplyContainer(f, o);
   } else {
     ApplyVideoValues(p, f, src, r, o);
   }
@@ -222,14 +232,6 @@ void TJobBuilder::BuildOutputOptions(int formatCode, TOutputOptions &o, TInputOp
   // With both streams copied the file changes only its container: subtitles are copied too.
   if (o.VideoCodec == StreamCopy && o.AudioCodec == StreamCopy) o.SubtitleCodec = StreamCopy;
   RefuseUnfitCopy(f, src, o);
-}
-
-// A copied stream keeps the source's frame size, rate, bit rate and picture: of the video values
-// only the container applies.
-void TJobBuilder::ApplyVideoCopy(const TFormatInfo &f, TOutputOptions &o) {
-  if (OneOf(LowerCase(f.Format),
-            {"ipod", "3gp", "3g2", "avi", "psp", "mov", "vcd", "flv", "mpegts", "vob"}))
-    o.FileFormat = f.Format;
 }
 
 // A stream the container cannot hold as it is would fail the run, or give a file that nothing
@@ -358,9 +360,7 @@ void TJobBuilder::ApplyVideoValues(const TProfileValues &p, const TFormatInfo &f
   if (rate != AsSource)
     if (const auto fps = NumberText(rate); fps && *fps > 0) o.FrameRate = rate;
 
-  if (OneOf(LowerCase(f.Format),
-            {"ipod", "3gp", "3g2", "avi", "psp", "mov", "vcd", "flv", "mpegts", "vob"}))
-    o.FileFormat = f.Format;
+  ApplyContainer(f, o);
 
   int w = 0, h = 0;
   TargetSize(p, src, o, w, h);

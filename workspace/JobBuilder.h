@@ -94,7 +94,8 @@ class TJobBuilder {
  private:
   struct TProfileValues;
   static void RefuseStartBeyondEnd(const TlvFilesRecord &record, const TSourceInfo &source);
-  void RefuseSourceWithoutVideo(int formatCode, const TSourceInfo &source) const;
+  void RefuseSourceWithoutVideo(int formatCode, const TFormatInfo &f,
+                                const TSourceInfo &source) const;
   void ApplyDiscTarget(const std::string &fmt, const std::string &videoSize, TOutputOptions &o);
   void ApplyAudioValues(const TProfileValues &p, TOutputOptions &o, bool audioOnly);
   void ApplyVideoCodec(const TProfileValues &p, const TFormatInfo &f, TOutputOptions &o);
@@ -106,7 +107,6 @@ class TJobBuilder {
                          int w, int h, TOutputOptions &o);
   void ApplyH264Values(const TProfileValues &p, int w, int h, double fps, TOutputOptions &o);
   void ApplyModernEncoderValues(const TFormatInfo &f, int w, int h, double fps, TOutputOptions &o);
-  void ApplyVideoCopy(const TFormatInfo &f, TOutputOptions &o);
   static void RefuseUnfitCopy(const TFormatInfo &f, const TSourceInfo &src,
                               const TOutputOptions &o);
   void TargetSize(const TProfileValues &p, const TSourceInfo &src, const TOutputOptions &o, int &w,
