@@ -56,6 +56,13 @@ std::string WithOpenSectionLinesAsComments(std::string text) {
   return text;
 }
 
+// The file's text as the library writes it.
+std::string IniText(const CSimpleIniA &ini) {
+  std::string text;
+  ini.Save(text, false);
+  return text;
+}
+
 // One change of a file: a key set, or a whole section erased.
 struct TChange {
   std::string Section, Key, Value;
@@ -78,11 +85,7 @@ struct TLoadedIni {
     else
       Ini.SetValue(change.Section.c_str(), change.Key.c_str(), change.Value.c_str());
   }
-  std::string Text() const {
-    std::string text;
-    Ini.Save(text, false);
-    return text;
-  }
+  std::string Text() const { return IniText(Ini); }
 };
 
 // What this process holds of one file.
@@ -457,11 +460,7 @@ std::vector<std::string> TIniFile::KeyNames(const std::string &section) const {
 }
 
 std::string TIniFile::Text() const {
-  return Read([](const CSimpleIniA &ini) {
-    std::string text;
-    ini.Save(text, false);
-    return text;
-  });
+  return Read(IniText);
 }
 
 void TIniFile::WriteString(const std::string &section, const std::string &key,
