@@ -37,6 +37,7 @@
 #include "workspace/FormatCatalogue.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/JobBuilder.h"
+#include "workspace/OutputFile.h"
 #include "workspace/ParameterPanel.h"
 #include "workspace/SafeFileWriter.h"
 #include "workspace/SettingsStore.h"
@@ -516,7 +517,7 @@ class TConvertCommand {
                 store.OutPutDir().c_str());
     // What a killed run left under a working name in this folder goes now.
     for (const fs::path &left : RemoveAbandonedWorkingFiles(store.OutPutDir()))
-      std::fprintf(stderr, "removed %s, left unfinished by a run that was killed\n", left.c_str());
+      std::fprintf(stderr, "%s\n", AbandonedWorkingFileNote(left).c_str());
     MakeRows();
     TConsoleBatch console(FRows, FArgs.ShowJob);
     RunBatch(catalogue, store, questions, console);

@@ -105,3 +105,7 @@ std::vector<fs::path> RemoveAbandonedWorkingFiles(const fs::path &folder) {
   }
   return removed;
 }
+
+std::string AbandonedWorkingFileNote(const fs::path &removed) {
+  return "removed " + removed.string() + ", left unfinished by a run that was killed";
+}

@@ -32,3 +32,5 @@ std::filesystem::path SetAsidePartialOutput(const std::filesystem::path &file,
 // ".NAME.converting-PID[-N][.EXT]" and whose PID names no running process.  Nothing else is
 // touched.  Returns what was removed.
 std::vector<std::filesystem::path> RemoveAbandonedWorkingFiles(const std::filesystem::path &folder);
+// What both programs say of each file RemoveAbandonedWorkingFiles removed.
+std::string AbandonedWorkingFileNote(const std::filesystem::path &removed);

@@ -40,6 +40,7 @@
 #include "workspace/ExceptionReport.h"
 #include "workspace/FilesListView.h"
 #include "workspace/NumberText.h"
+#include "workspace/OutputFile.h"
 #include "workspace/ParameterBoxes.h"
 #include "workspace/ParameterPanel.h"
 #include "workspace/Preferences.h"
@@ -139,8 +140,7 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   ApplyTheme();
   // What a killed run of either program left under a working name in the output folder goes.
   for (const std::filesystem::path &left : RemoveAbandonedWorkingFiles(Store().OutPutDir()))
-    std::fprintf(stderr, "morvane: removed %s, left unfinished by a run that was killed\n",
-                 left.c_str());
+    std::fprintf(stderr, "morvane: %s\n", AbandonedWorkingFileNote(left).c_str());
   // 3. Exceptions that escape a handler are reported by this window.
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->SetExceptionHandler([this](std::exception_ptr error) { ApplicationException(error); });
