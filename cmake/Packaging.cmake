@@ -10,14 +10,18 @@ set(CPACK_PACKAGE_NAME morvane)
 set(CPACK_PACKAGE_VENDOR "Morvane")
 set(CPACK_PACKAGE_CONTACT "Morvane <support@morvane.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch video and audio converter with device profiles")
+# The package's long description, as its lines are shown: Debian wants them within 80 columns.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "Add video and audio files, pick one of 115 device and container profiles (iPod, PSP "
-       "and phone MP4, Xvid AVI, DVD and VCD MPEG, MP3 ...), adjust and convert the batch. "
-       "Includes the command-line converter morvane-convert.")
+       "Add video and audio files, pick one of 115 device and container profiles\n"
+       "(iPod, PSP and phone MP4, Xvid AVI, DVD and VCD MPEG, MP3 ...), adjust and\n"
+       "convert the batch. Includes the command-line converter morvane-convert.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.morvane.com/mp4-video-converter/")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The first package of this version; its changelog (data/debian/changelog) names the same.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_MORVANE_DEBIAN_CHANGELOG ${PROJECT_SOURCE_DIR}/data/debian/changelog)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 

@@ -171,7 +171,7 @@ QWidget *TfrmWaterMark::CreateImagePage() {
   page->setObjectName("tsAddImage");
   edtAddImage = new QLineEdit(page);
   edtAddImage->setObjectName("edtAddImage");
-  btnBrows = NamedButton(page, "btnBrows", "&Brows");
+  btnBrows = NamedButton(page, "btnBrows", "&Browse");
   trcImageHoriz =
       Bar(page, "trcImageHoriz", decorationranges::Position.Min, decorationranges::Position.Max);
   trcImageVert =

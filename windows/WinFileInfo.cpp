@@ -56,7 +56,7 @@ void SetField(QLineEdit *field, const std::string &text) {
 TfrmFileInfo::TfrmFileInfo(QWidget *owner, const TSkinManager &mainSkin)
     : TSkinnedDialog(owner, mainSkin) {
   setObjectName("frmFileInfo");
-  setWindowTitle("File infomation");
+  setWindowTitle("File information");
   setMaximumSize(WindowWidth, WindowHeight);
 
   lblSourceName = new QLabel(this);
@@ -82,7 +82,7 @@ TfrmFileInfo::TfrmFileInfo(QWidget *owner, const TSkinManager &mainSkin)
   edtChannel = Field(this, "edtChannel");
   QGroupBox *video = Group(this, "Video ",
                            {{"Format:", edtFormat},
-                            {"Resloution:", edtResloution},
+                            {"Resolution:", edtResloution},
                             {"Bit Rate:", edtBitRate},
                             {"Frame Rate:", edtFrameRate},
                             {"Total Frame:", edtTotalFrame}});

@@ -29,7 +29,7 @@ constexpr const char AddDialogFilterText[] =
     "H.264/MPEG4 AVC Video files (*.mts,*.m2ts)|*.mts;*.m2ts|"
     "DVD video object files (*.vob)|*.vob|MPEG-1 Video files (*.mpv)|*.mpv|"
     "Video Transport Stream files (*.ts)|*.ts|TP Video files (*.tp)|*.tp|"
-    "Maceomeida Flash files (*.swf)|*.swf|MP3 Audio files (*.mp3)|*.mp3|"
+    "Macromedia Flash files (*.swf)|*.swf|MP3 Audio files (*.mp3)|*.mp3|"
     "Advanced Audio Coding files (*.aac)|*.aac|Monkey's Audio files (*.ape)|*.ape|"
     "Ogg Vorbis Audio files (*.ogg)|*.ogg|Windows Media Audio files (*.wma)|*.wma|"
     "MusePack Audio files (*.mpc)|*.mpc|MPEG Audio files (*.mpa)|*.mpa|"

@@ -21,7 +21,7 @@ TfmDirectory::TfmDirectory(QWidget *owner, const TSkinManager &mainSkin, IUserDi
       }),
       FDialogs(dialogs) {
   setObjectName("fmDirectory");
-  setWindowTitle("Brows");
+  setWindowTitle("Browse");
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   resize(322, 351);

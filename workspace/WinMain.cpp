@@ -224,7 +224,7 @@ void TfrmMain::CreateMenus() {
   pmClear = MenuEntry(pmFiles, "pmClear", "Clear");
   pmStart = MenuEntry(pmFiles, "pmStart", "Start");
   pmFiles->addSeparator();
-  pmVideoInfo = MenuEntry(pmFiles, "pmVideoInfo", "Video Infomation");
+  pmVideoInfo = MenuEntry(pmFiles, "pmVideoInfo", "Video Information");
 }
 
 QWidget *TfrmMain::CreateToolbar() {
@@ -355,7 +355,7 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   edtOutPutDir->setObjectName("edtOutPutDir");
   edtOutPutDir->setReadOnly(true);
   btnOpen = Button(grpOutput, "btnOpen", "Open");
-  btnBrows = Button(grpOutput, "btnBrows", "Brows");
+  btnBrows = Button(grpOutput, "btnBrows", "Browse");
   btnStart2 = Button(grpOutput, "btnStart2", "&Start");
   FGlyphButtons.emplace_back(btnStart2, TToolGlyph::Start);
   btnStart2->setIconSize(QSize(20, 20));

@@ -49,7 +49,7 @@ TfrmPreference::TfrmPreference(QWidget *owner, const TSkinManager &mainSkin,
   edtSnapDirectory->setReadOnly(true);
   // A box the user cannot type in looks it.
   edtSnapDirectory->setBackgroundRole(QPalette::Light);
-  btnBrows = Button(snapshot, "&Brows", "btnBrows");
+  btnBrows = Button(snapshot, "&Browse", "btnBrows");
   btnOpen = Button(snapshot, "&Open", "btnOpen");
   ckSmallSize = Check(snapshot, "Small Size", "ckSmallSize");
   ckFullSize = Check(snapshot, "Full Size", "ckFullSize");

@@ -133,6 +133,7 @@ class TDialogsTest : public QObject {
       theme = preference.Skin().Current().Name;
       QCOMPARE(preference.size(), QSize(480, 390));
       QCOMPARE(preference.windowTitle(), QString("Preference"));
+      QCOMPARE(preference.btnBrows->text(), QString("&Browse"));
     };
     window.mnuPreference->trigger();
     QCOMPARE(FDialogs->ModalWindows, QStringList{"frmPreference"});

@@ -201,6 +201,7 @@ class TEditorWindowsTest : public TWindowFixture {
     Record().MarkTextVertPos = 25;
     Edit<TfrmWaterMark>(window.mnuWaterMark, [](TfrmWaterMark &mark) {
       QCOMPARE(mark.edtFont->text(), QString("Mark"));
+      QCOMPARE(mark.btnBrows->text(), QString("&Browse"));
       QTRY_VERIFY_WITH_TIMEOUT(MeanLevel(OnScreen(mark.imgPreview)) > 30, 5000);
       mark.trcBrightness->setValue(0);
       QCOMPARE(mark.spedtBrightness->value(), 0);

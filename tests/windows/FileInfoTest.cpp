@@ -1,4 +1,4 @@
-// The file information window, opened from the list's "Video Infomation" entry on the selected
+// The file information window, opened from the list's "Video Information" entry on the selected
 // row.
 #include <QAction>
 #include <QLabel>
@@ -16,6 +16,7 @@ struct TShown {
   QStringList Video, Audio;  // format, resolution, bit rate, frame rate, frames / format,
                              // bit rate, sample rate, channels
   QSize Size;
+  QStringList Labels;  // every caption the window shows
 };
 
 }  // namespace
@@ -31,6 +32,7 @@ class TFileInfoTest : public TWindowFixture {
       auto &info = dynamic_cast<TfrmFileInfo &>(dialog);
       shown.Caption = info.windowTitle();
       shown.Size = info.size();
+      for (const QLabel *label : info.findChildren<QLabel *>()) shown.Labels << label->text();
       shown.Name = info.lblSourceName->text();
       shown.Length = info.lblFileLength->text();
       for (QLineEdit *field : {info.edtFormat, info.edtResloution, info.edtBitRate,
@@ -65,7 +67,8 @@ class TFileInfoTest : public TWindowFixture {
     TfrmMain &window = OpenWithFiles({Media(video, "v.mp4")});
     const TShown shown = ShowInfo(window, 0);
     QCOMPARE(FDialogs->ModalWindows, QStringList{"frmFileInfo"});
-    QCOMPARE(shown.Caption, QString("File infomation"));
+    QCOMPARE(shown.Caption, QString("File information"));
+    QVERIFY(shown.Labels.contains("Resolution:"));
     QCOMPARE(shown.Size, QSize(420, 460));
     QCOMPARE(shown.Length, QString("62.500 Second"));
     QCOMPARE(shown.Video[0], QString("mov,mp4,m4a,3gp,3g2,mj2"));

@@ -192,13 +192,14 @@ class TMainWindowTest : public TWindowFixture {
              QStringList({"&Help", "-", "&Web Site", "&Support and Contact", "&About"}));
     QCOMPARE(Captions(window.pmFiles),
              QStringList({"&Crop", "&Trim", "&Video Effect && Water Mark", "-", "Add", "Remove",
-                          "Clear", "Start", "-", "Video Infomation"}));
+                          "Clear", "Start", "-", "Video Information"}));
     QStringList toolbar;
     for (QPushButton *b : {window.btnAdd, window.btnRemove, window.btnClear, window.btnEdit,
                            window.btnStart, window.btnExit, window.btnStart2})
       toolbar << b->text();
     QCOMPARE(toolbar,
              QStringList({"&Add", "&Remove", "&Clear", "&Edit", "&Start", "&Exit", "&Start"}));
+    QCOMPARE(window.btnBrows->text(), QString("Browse"));
 
     window.mnuHelpItem->trigger();
     window.mnuWebSite->trigger();
