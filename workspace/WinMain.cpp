@@ -1068,9 +1068,11 @@ void TfrmMain::pmFilesPopup() {
 // The editors show modally on the selected row's record, each with a player of its own.
 
 int TfrmMain::EditorRow() {
-  // Only one player plays at a time: the preview panel's stops (through its own Stop button's
-  // handler) before an editor opens the file in its player.
-  if (!PreviewStopped) btnPreviewStop->click();
+  // Only one player may hold a file at a time: the preview panel's stops before an editor opens
+  // the file in its player, also when its file has ended and waits, paused, at its start (the
+  // paused player's thread would take the editor's player events and the editor would never
+  // draw).
+  StopPreview();
   if (lvFiles->SelectedRow() < 0 && FFiles.Count() > 0) lvFiles->SelectRow(0);
   const int row = lvFiles->SelectedRow();
   if (row >= 0 && SourceRefused(FDialogs, this, FFiles.Row(row).Caption)) return -1;
