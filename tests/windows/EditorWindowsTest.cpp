@@ -104,8 +104,9 @@ class TEditorWindowsTest : public TWindowFixture {
     const QRect row = window.lvFiles->visualRect(window.lvFiles->model()->index(0, 0));
     QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, {}, row.center());
     QTest::mouseDClick(window.lvFiles->viewport(), Qt::LeftButton, {}, row.center());
-    QVERIFY(window.FFPlayer.Playing() && !window.PreviewStopped);
-    QTRY_VERIFY_WITH_TIMEOUT(window.PreviewStopped, 10000);  // the end of the file
+    QVERIFY(!window.PreviewStopped);
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.Playing(), 5000);  // opened off the window thread
+    QTRY_VERIFY_WITH_TIMEOUT(window.PreviewStopped, 10000);     // the end of the file
     const auto plays = [](TEditorDialog &dialog, QWidget *panel) {
       QTRY_VERIFY_WITH_TIMEOUT(dialog.FFPlayer.CurrentPosition() > Second / 4, 5000);
       if (panel) QTRY_VERIFY_WITH_TIMEOUT(MeanLevel(OnScreen(panel)) > 30, 5000);
