@@ -1,33 +1,12 @@
 #include "editors/EditorDialog.h"
 
 #include <QBoxLayout>
-#include <QEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 
 #include "editors/EditorTexts.h"
-#include "platform/Paths.h"
-#include "services/AVProbe.h"
-#include "services/UnicodeProtocol.h"
-#include "skin/Artwork.h"
 #include "skin/TrackBar.h"
 #include "workspace/Application.h"
-#include "workspace/VideoSurface.h"
-
-namespace {
-
-QPushButton *PlayerButton(QWidget *parent, const char *name, const char *hint, TToolGlyph glyph) {
-  auto *button = new QPushButton(parent);
-  button->setObjectName(name);
-  button->setToolTip(hint);
-  button->setIcon(ToolIcon(glyph, QColor(40, 40, 40)));
-  button->setIconSize(QSize(16, 16));
-  button->setFixedSize(30, 24);
-  return button;
-}
-
-}  // namespace
 
 QPushButton *NamedButton(QWidget *parent, const char *name, const char *caption) {
   auto *button = new QPushButton(caption, parent);
@@ -39,53 +18,33 @@ QString QText(const std::string &text) {
   return QString::fromStdString(text);
 }
 
-TEditorDialog::TEditorDialog(QWidget *owner, const TSkinManager &mainSkin, const char *playName,
-                             const char *pauseName)
-    : TSkinnedDialog(owner, mainSkin) {
-  trcPreview = new TTrackBar(this);
-  trcPreview->setObjectName("trcPreview");
-  trcPreview->installEventFilter(this);
-  btnPlay = PlayerButton(this, playName, "play", TToolGlyph::Play);
-  btnPause = PlayerButton(this, pauseName, "pause", TToolGlyph::Pause);
-  lblPTS = new QLabel(this);
-  lblPTS->setObjectName("lblPTS");
-  lblLength = new QLabel(this);
-  lblLength->setObjectName("lblLength");
+TEditorDialog::TEditorDialog(QWidget *owner, const TSkinManager &mainSkin,
+                             const TPreviewParts &parts)
+    : TSkinnedDialog(owner, mainSkin),
+      PreviewPanel(new TPreviewPanel(this, parts)),
+      FFPlayer(PreviewPanel->FFPlayer),
+      trcPreview(PreviewPanel->Bar),
+      btnPlay(PreviewPanel->Play),
+      btnPause(PreviewPanel->Pause),
+      lblPTS(PreviewPanel->Position),
+      lblLength(PreviewPanel->Length) {
   connect(btnPlay, &QPushButton::clicked, this, [this] { Guarded([this] { btnPlayClick(); }); });
   connect(btnPause, &QPushButton::clicked, this, [this] { Guarded([this] { btnPauseClick(); }); });
-
-  FFPlayer.OnFileOpen = [this](TCustomPlayer *, int64_t duration, int frameWidth, int frameHeight,
-                               int &screenWidth, int &screenHeight) {
-    Guarded(
-        [&] { FFPlayerFileOpen(duration, frameWidth, frameHeight, screenWidth, screenHeight); });
+  PreviewPanel->Events.FileOpen = [this](int64_t duration, int frameWidth, int frameHeight,
+                                         int &screenWidth, int &screenHeight) {
+    FFPlayerFileOpen(duration, frameWidth, frameHeight, screenWidth, screenHeight);
   };
-  FFPlayer.OnPosition = [this](TCustomPlayer *, int64_t pts) {
-    Guarded([&] { FFPlayerPosition(pts); });
-  };
-  FFPlayer.OnState = [this](TCustomPlayer *, TPlayState state) {
-    Guarded([&] { FFPlayerState(state); });
-  };
-  FFPlayer.OnHook = [this](TCustomPlayer *, TBitmap *bitmap, int64_t pts) {
-    FFPlayerHook(*bitmap, pts);
-  };
+  PreviewPanel->Events.Position = [this](int64_t pts) { FFPlayerPosition(pts); };
+  PreviewPanel->Events.State = [this](TPlayState state) { FFPlayerState(state); };
+  PreviewPanel->Events.Hook = [this](TBitmap &bitmap, int64_t pts) { FFPlayerHook(bitmap, pts); };
 }
 
-bool TEditorDialog::OpenPreview(TVideoSurface *panel, const std::string &file) {
-  if (!FFPlayer.AVLibLoaded() && !FFPlayer.LoadAVLib(paths::LibAVFolder().wstring())) return false;
-  FPanel = panel;
-  panel->SetPlayerDrawing(true);
-  return FFPlayer.Open(UTF8ToWide(file), panel->winId(), false);
+bool TEditorDialog::OpenPreview(const std::string &file) {
+  return PreviewPanel->Open(file);
 }
 
 void TEditorDialog::ReleasePlayer() {
-  FFPlayer.SetHook(false);
-  // The events reach this window on its own thread, so they can be cleared here; the hook runs
-  // on the player's thread and is only let go once the player has stopped.
-  FFPlayer.OnFileOpen = nullptr;
-  FFPlayer.OnPosition = nullptr;
-  FFPlayer.OnState = nullptr;
-  FFPlayer.Stop(true);
-  FFPlayer.OnHook = nullptr;
+  PreviewPanel->Release();
 }
 
 void TEditorDialog::LayOutRows(QLayout *top, const char *sourceCaption, QLabel *source,
@@ -104,17 +63,8 @@ void TEditorDialog::LayOutRows(QLayout *top, const char *sourceCaption, QLabel *
   all->addLayout(buttons);
 }
 
-void TEditorDialog::SetUpSeekBar(int frequency) {
-  trcPreview->setTickInterval(frequency);
-  trcPreview->setTickPosition(QSlider::NoTicks);
-  trcPreview->setRange(0, trcPreview->width());
-  trcPreview->SetSelection(0, 0);
-  trcPreview->SetSliderVisible(FDuration > 0);
-  trcPreview->setValue(0);
-}
-
 int64_t TEditorDialog::BarTime() const {
-  return ::BarTime(trcPreview->value(), trcPreview->maximum(), FDuration);
+  return PreviewPanel->BarTime();
 }
 
 void TEditorDialog::ShowPlaying(bool playing) {
@@ -122,53 +72,24 @@ void TEditorDialog::ShowPlaying(bool playing) {
   btnPause->setEnabled(playing);
 }
 
-void TEditorDialog::FFPlayerFileOpen(int64_t duration, int, int, int &screenWidth,
-                                     int &screenHeight) {
-  // The whole panel is the video's output area.
-  screenWidth = FPanel->width();
-  screenHeight = FPanel->height();
+void TEditorDialog::FFPlayerFileOpen(int64_t duration, int, int, int &, int &) {
   FDuration = duration;
   lblLength->setText(QString::fromStdString("Duration:    " + FormatMediaTime(duration)));
   lblPTS->setText("0.0");
-  SetUpSeekBar(1);
 }
 
 void TEditorDialog::FFPlayerPosition(int64_t pts) {
   lblPTS->setText(QString::fromStdString("Time:    " + FormatMediaTime(pts)));
 }
 
-void TEditorDialog::FFPlayerState(TPlayState state) {
-  if (state != TPlayState::psEnd) return;
-  // At the end the preview waits at the start of the file, paused.
-  trcPreview->setValue(0);
-  FFPlayer.Seek(skAny, false, 0);
-  FFPlayer.Pause();
-  ShowPlaying(false);
-  trcPreview->SetSelection(0, 0);
-  trcPreview->setEnabled(false);
-}
+void TEditorDialog::FFPlayerState(TPlayState) {}
 
 void TEditorDialog::btnPlayClick() {
-  FFPlayer.Resume();
+  PreviewPanel->Resume();
   ShowPlaying(true);
-  trcPreview->setEnabled(true);
 }
 
 void TEditorDialog::btnPauseClick() {
-  FFPlayer.Pause();
+  PreviewPanel->PausePlayer();
   ShowPlaying(false);
-}
-
-void TEditorDialog::trcPreviewMouseUp() {
-  FFPlayer.Seek(0, false, BarTime());
-}
-
-bool TEditorDialog::eventFilter(QObject *watched, QEvent *event) {
-  if (watched == trcPreview && event->type() == QEvent::MouseButtonRelease &&
-      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-    // After the bar has taken its own position from the release.
-    QMetaObject::invokeMethod(
-        this, [this] { Guarded([this] { trcPreviewMouseUp(); }); }, Qt::QueuedConnection);
-  }
-  return TSkinnedDialog::eventFilter(watched, event);
 }

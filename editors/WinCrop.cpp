@@ -29,10 +29,25 @@ constexpr int PanelWidth = 33, PanelHeight = 41;
 const QColor SkyBlue(0xA6, 0xCA, 0xF0);
 constexpr int NoLimit = 1000000;  // the spin edits take any margin the rules let through
 
+// The player draws into a small panel beside the times; the still above shows the frames.
+TPreviewParts CropPreview() {
+  TPreviewParts parts;
+  parts.Layout = TPreviewLayout::EditorSmallPicture;
+  parts.Picture = QSize(PanelWidth, PanelHeight);
+  parts.PictureName = "pan1";
+  parts.PlayName = "imgbtnPlay";
+  parts.PauseName = "imgbtnpause";
+  parts.PositionCaption = "Time:";
+  parts.LengthCaption = "Length:";
+  parts.TickFrequency = 5;
+  parts.ScaleIntoPicture = false;
+  return parts;
+}
+
 }  // namespace
 
 TfrmCrop::TfrmCrop(QWidget *owner, const TSkinManager &mainSkin)
-    : TEditorDialog(owner, mainSkin, "imgbtnPlay", "imgbtnpause") {
+    : TEditorDialog(owner, mainSkin, CropPreview()) {
   setObjectName("frmCrop");
   setWindowTitle("Crop");
   lblSourceName = new QLabel(this);
@@ -85,28 +100,11 @@ QWidget *TfrmCrop::CreatePreview() {
   // The rectangle lies on the still, in its coordinates.
   RectTracker = new TRectTracker(imgPreview);
   RectTracker->setObjectName("RectTracker");
-  pan1 = new TVideoSurface(preview);
-  pan1->setObjectName("pan1");
-  pan1->setFixedSize(PanelWidth, PanelHeight);
-
-  auto *times = new QGridLayout;
-  times->addWidget(new QLabel("Time:", preview), 0, 0);
-  times->addWidget(lblPTS, 0, 1);
-  times->addWidget(new QLabel("Length:", preview), 1, 0);
-  times->addWidget(lblLength, 1, 1);
-  times->setColumnStretch(1, 1);
-  auto *controls = new QHBoxLayout;
-  controls->addWidget(btnPlay, 0, Qt::AlignTop);
-  controls->addWidget(btnPause, 0, Qt::AlignTop);
-  controls->addSpacing(6);
-  controls->addLayout(times, 1);
-  controls->addWidget(pan1);
+  pan1 = PreviewPanel->Picture;
   auto *column = new QVBoxLayout(preview);
   column->setContentsMargins(0, 0, 0, 0);
   column->addWidget(imgPreview);
-  column->addWidget(trcPreview);
-  column->addLayout(controls);
-  column->addStretch();
+  column->addWidget(PreviewPanel);
   return preview;
 }
 
@@ -165,7 +163,7 @@ void TfrmCrop::FormShow() {
   FShownRecord = *FRecord;
   FDecoration = std::make_unique<TRowDecoration>(FShownRecord);
   FFPlayer.SetHook(true);
-  if (!OpenPreview(pan1, FRecord->SourceFile)) {
+  if (!OpenPreview(FRecord->SourceFile)) {
     btnPlay->setEnabled(false);
     btnPause->setEnabled(false);
     return;
@@ -215,11 +213,7 @@ void TfrmCrop::ShowVideoArea() {
 void TfrmCrop::hideEvent(QHideEvent *event) {
   Timer->stop();
   FEnded = true;
-  FFPlayer.SetHook(false);
-  FFPlayer.OnPosition = nullptr;
-  FFPlayer.OnState = nullptr;
-  FFPlayer.Stop(true);
-  FFPlayer.OnHook = nullptr;
+  ReleasePlayer();
   {
     std::lock_guard lock(FFrameLock);
     FLastFrame = TBitmap();
@@ -296,9 +290,6 @@ void TfrmCrop::FFPlayerFileOpen(int64_t duration, int, int, int &, int &) {
   FDuration = duration;
   lblLength->setText(QText(ClockText(RoundedSeconds(duration))));
   lblPTS->setText("0.0");
-  FOpening = true;
-  SetUpSeekBar(5);
-  FOpening = false;
 }
 
 void TfrmCrop::FFPlayerPosition(int64_t pts) {
@@ -311,10 +302,7 @@ void TfrmCrop::FFPlayerState(TPlayState state) {
     FEnded = false;
     ShowPlaying(false);
   } else if (state == TPlayState::psEnd) {
-    ShowPlaying(false);
     FEnded = true;
-    FFPlayer.Seek(0, false, 0);
-    FFPlayer.Pause();
   }
 }
 
@@ -322,10 +310,10 @@ void TfrmCrop::btnPlayClick() {
   if (FPaused) {
     FPaused = false;
     FEnded = false;
-    FFPlayer.Resume();
+    PreviewPanel->Resume();
     ShowPlaying(true);
   } else if (FEnded) {
-    if (OpenPreview(pan1, FRecord->SourceFile)) {
+    if (OpenPreview(FRecord->SourceFile)) {
       FEnded = false;
       ShowPlaying(true);
     } else {
@@ -338,12 +326,12 @@ void TfrmCrop::btnPlayClick() {
 void TfrmCrop::btnPauseClick() {
   FPaused = true;
   FEnded = false;
-  FFPlayer.Pause();
+  PreviewPanel->PausePlayer();
 }
 
 void TfrmCrop::trcPreviewChange() {
-  // A drag seeks when the button is released; keys and clicks on the bar seek at once.
-  if (FOpening || (QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
+  // A drag seeks when the button is released (the panel does that); keys seek at once.
+  if (QGuiApplication::mouseButtons() & Qt::LeftButton) return;
   const int64_t target = BarTime();
   if (target > 0) FFPlayer.Seek(0, false, target);
 }

@@ -75,7 +75,6 @@ class TfrmCrop : public TEditorDialog {
   int FSourceWidth = 0, FSourceHeight = 0;
   bool FOpened = false;    // the file of this showing plays
   bool FTracking = false;  // the rectangle is setting the spin edits
-  bool FOpening = false;   // the seek bar is being set up for a new file
   std::atomic<bool> FPaused{true}, FEnded{true};
 
   std::unique_ptr<TRowDecoration> FDecoration;

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
 
 #include "editors/CropOutline.h"
 #include "editors/EditorTexts.h"
@@ -20,6 +19,15 @@ namespace {
 
 constexpr int WindowWidth = 615, WindowHeight = 435;
 constexpr int PreviewWidth = 372, PreviewHeight = 260;
+
+TPreviewParts TrimPreview() {
+  TPreviewParts parts;
+  parts.Layout = TPreviewLayout::Editor;
+  parts.Picture = QSize(PreviewWidth, PreviewHeight);
+  parts.PlayName = "imgbtnPlay";
+  parts.PauseName = "imgbtnpause";
+  return parts;
+}
 const char ZeroTime[] = "00:00:00";
 
 // A time box: shows a time, takes no input (and no focus), and stays easy to read.
@@ -34,7 +42,7 @@ QLineEdit *TimeBox(QWidget *parent, const char *name) {
 }  // namespace
 
 TfrmTrim::TfrmTrim(QWidget *owner, const TSkinManager &mainSkin)
-    : TEditorDialog(owner, mainSkin, "imgbtnPlay", "imgbtnpause") {
+    : TEditorDialog(owner, mainSkin, TrimPreview()) {
   setObjectName("frmTrim");
   setWindowTitle("Trim");
   lblPTS->setText("Play Time");
@@ -107,25 +115,8 @@ QWidget *TfrmTrim::CreateTrimPage() {
 }
 
 QWidget *TfrmTrim::CreatePreview() {
-  auto *preview = new QWidget(this);
-  imgPreview = new TVideoSurface(preview);
-  imgPreview->setObjectName("imgPreview");
-  imgPreview->setFixedSize(PreviewWidth, PreviewHeight);
-  auto *times = new QVBoxLayout;
-  times->addWidget(lblPTS);
-  times->addWidget(lblLength);
-  auto *controls = new QHBoxLayout;
-  controls->addWidget(btnPlay, 0, Qt::AlignTop);
-  controls->addWidget(btnPause, 0, Qt::AlignTop);
-  controls->addSpacing(8);
-  controls->addLayout(times, 1);
-  auto *column = new QVBoxLayout(preview);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->addWidget(imgPreview);
-  column->addWidget(trcPreview);
-  column->addLayout(controls);
-  column->addStretch();
-  return preview;
+  imgPreview = PreviewPanel->Picture;
+  return PreviewPanel;
 }
 
 void TfrmTrim::showEvent(QShowEvent *event) {
@@ -136,7 +127,7 @@ void TfrmTrim::showEvent(QShowEvent *event) {
 void TfrmTrim::hideEvent(QHideEvent *event) {
   // Closing stops the preview, and waits for it: the next player to open (the main window's,
   // another editor's) must not meet this one still drawing.
-  FFPlayer.Stop(true);
+  PreviewPanel->Close();
   TEditorDialog::hideEvent(event);
 }
 
@@ -149,11 +140,11 @@ void TfrmTrim::FormShow() {
   FOpened = false;
   if (!FRow) return;
   // 2. The row's decoration, for the preview's frames (nothing plays while it is replaced).
-  FFPlayer.Stop(true);
+  PreviewPanel->Close();
   FShownRecord = FRow->Record;
   FDecoration = std::make_unique<TRowDecoration>(FShownRecord);
   // 3. The file, playing.
-  if (!OpenPreview(imgPreview, FRow->Record.SourceFile)) return;
+  if (!OpenPreview(FRow->Record.SourceFile)) return;
   FOpened = true;
   // 4. The part the record keeps.
   const std::string &source = FRow->Record.SourceFile;
@@ -182,7 +173,6 @@ void TfrmTrim::FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeigh
 }
 
 void TfrmTrim::FFPlayerState(TPlayState state) {
-  TEditorDialog::FFPlayerState(state);
   if (state != TPlayState::psEnd) return;
   FEnded = true;
   lblPTS->setText(ZeroTime);

@@ -26,6 +26,16 @@ namespace {
 
 constexpr int WindowWidth = 786, WindowHeight = 605;
 constexpr int PreviewWidth = 364, PreviewHeight = 236;
+
+TPreviewParts WaterMarkPreview() {
+  TPreviewParts parts;
+  parts.Layout = TPreviewLayout::Editor;
+  parts.Picture = QSize(PreviewWidth, PreviewHeight);
+  parts.PlayName = "spdBtnPlay";
+  parts.PauseName = "spdBtnPause";
+  parts.TimesInRow = true;
+  return parts;
+}
 constexpr int MinFontSize = decorationranges::FontSize.Min,
               MaxFontSize = decorationranges::FontSize.Max;
 constexpr int LargestShownFont = 18;  // pixels: the text box keeps one line's height
@@ -79,7 +89,7 @@ void AddBarRow(QGridLayout *grid, int row, const char *caption, QWidget *bar, QW
 }  // namespace
 
 TfrmWaterMark::TfrmWaterMark(QWidget *owner, const TSkinManager &mainSkin, IUserDialogs &dialogs)
-    : TEditorDialog(owner, mainSkin, "spdBtnPlay", "spdBtnPause"), FDialogs(dialogs) {
+    : TEditorDialog(owner, mainSkin, WaterMarkPreview()), FDialogs(dialogs) {
   setObjectName("frmWaterMark");
   setWindowTitle("Watermark");
   lblPTS->setText("Play Time");
@@ -249,19 +259,9 @@ QWidget *TfrmWaterMark::CreateEffectPage() {
 QWidget *TfrmWaterMark::CreatePreview() {
   grpPreview = new QGroupBox("Source Preview", this);
   grpPreview->setObjectName("grpPreview");
-  imgPreview = new TVideoSurface(grpPreview);
-  imgPreview->setObjectName("imgPreview");
-  imgPreview->setFixedSize(PreviewWidth, PreviewHeight);
-  auto *controls = new QHBoxLayout;
-  controls->addWidget(btnPlay);
-  controls->addWidget(btnPause);
-  controls->addSpacing(8);
-  controls->addWidget(lblPTS, 1);
-  controls->addWidget(lblLength, 1);
+  imgPreview = PreviewPanel->Picture;
   auto *column = new QVBoxLayout(grpPreview);
-  column->addWidget(imgPreview);
-  column->addWidget(trcPreview);
-  column->addLayout(controls);
+  column->addWidget(PreviewPanel);
   return grpPreview;
 }
 
@@ -329,7 +329,7 @@ void TfrmWaterMark::FormShow() {
   // 6. The title names the file.
   setWindowTitle(QText(WaterMarkTitle(FRecord->SourceFile)));
   // 7. The file, playing.
-  if (OpenPreview(imgPreview, FRecord->SourceFile)) ShowPlaying(true);
+  if (OpenPreview(FRecord->SourceFile)) ShowPlaying(true);
 }
 
 void TfrmWaterMark::ShowValues(const TWaterMarkValues &v) {
@@ -530,8 +530,10 @@ void TfrmWaterMark::btnCancelClick() {
 }
 
 void TfrmWaterMark::hideEvent(QHideEvent *event) {
+  // Closed and waited for, as every preview is: the next player to open must not meet this one
+  // still drawing.
   FFPlayer.SetHook(false);
-  FFPlayer.Stop(false);
+  PreviewPanel->Close();
   FPreview.FreeImage();
   TEditorDialog::hideEvent(event);
 }
@@ -545,7 +547,6 @@ void TfrmWaterMark::FFPlayerFileOpen(int64_t duration, int frameWidth, int frame
 }
 
 void TfrmWaterMark::FFPlayerState(TPlayState state) {
-  TEditorDialog::FFPlayerState(state);
   if (state == TPlayState::psEnd) FPreview.FreeImage();
 }
 

@@ -47,6 +47,7 @@ TCustomPlayer::TCustomPlayer() : FLastPosition(AV_NOPTS_VALUE) {}
 
 TCustomPlayer::~TCustomPlayer() {
   FDetached = true;
+  FAlive.reset();
   Stop(true);
 }
 
@@ -93,9 +94,36 @@ void TCustomPlayer::SetAudioVolume(TAudioVolume value) {
 // --- open ---------------------------------------------------------------------------------
 
 bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, bool startPaused) {
+  const auto playback = BeginOpen(fileName, screenHandle, startPaused, nullptr);
+  return playback && EndOpen(playback);
+}
+
+bool TCustomPlayer::OpenAsync(const std::wstring &fileName, uintptr_t screenHandle,
+                              bool startPaused, std::function<void(bool)> opened) {
+  // The reader tells the main thread; the call there finds out whether this player still exists
+  // and still wants that playback.
+  auto finish = std::make_shared<std::function<void()>>();
+  const auto playback = BeginOpen(fileName, screenHandle, startPaused,
+                                  [finish] { PostToMainThread([finish] { (*finish)(); }); });
+  if (!playback) return false;
+  FOpening = playback;
+  *finish = [this, alive = std::weak_ptr<int>(FAlive), weak = std::weak_ptr(playback),
+             opened = std::move(opened)] {
+    const auto pb = weak.lock();
+    if (alive.expired() || !pb || FOpening != pb) return;  // cancelled
+    FOpening.reset();
+    const bool result = EndOpen(pb);
+    if (opened) opened(result);
+  };
+  return true;
+}
+
+std::shared_ptr<TPlayback> TCustomPlayer::BeginOpen(const std::wstring &fileName,
+                                                    uintptr_t screenHandle, bool startPaused,
+                                                    std::function<void()> opened) {
   if (!AVLibLoaded()) {
     ReportError("libav or libsdl not loaded.", true);
-    return false;
+    return nullptr;
   }
   Stop(true);
   FLastErrMsg.clear();
@@ -104,14 +132,14 @@ bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, b
     std::snprintf(text, sizeof text, "Could not initialize SDL with ScreenHandle(%u): %s",
                   static_cast<unsigned>(screenHandle), ff::SDL_GetError());
     ReportError(text, true);
-    return false;
+    return nullptr;
   }
   if (FDisableDisplay) {
     FDisableVideo = true;
   } else if (!ff::SDL_GetCurrentVideoDriver()) {
     ReportError("SDL_GetVideoInfo() failed", true);
     QuitSDL();
-    return false;
+    return nullptr;
   }
   ff::SDL_EventState(SDL_MOUSEMOTION, SDL_IGNORE);
   ff::SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
@@ -124,13 +152,22 @@ bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, b
   if (FSnapshot) FSnapshot->Reset();
   if (FHookConverter) FHookConverter->Reset();
   auto playback = std::make_shared<TPlayback>(*this, fileName, startPaused);
-  if (!playback->Start()) {
+  if (!playback->Launch(std::move(opened))) {
+    FOutput.reset();
+    QuitSDL();
+    return nullptr;
+  }
+  return playback;
+}
+
+bool TCustomPlayer::EndOpen(const std::shared_ptr<TPlayback> &playback) {
+  if (!playback->Finish()) {
     FOutput.reset();
     QuitSDL();
     return false;
   }
   SetCurrent(playback);
-  FFileName = fileName;
+  FFileName = playback->FileName;
   FProbe.AttachContext(playback->Format);
   FireFileOpen(*playback);
 
@@ -140,6 +177,16 @@ bool TCustomPlayer::Open(const std::wstring &fileName, uintptr_t screenHandle, b
   FEventThread = std::thread(&TCustomPlayer::EventThreadMain, this);
   FPlayThread = std::thread(&TCustomPlayer::PlayThreadMain, this);
   return true;
+}
+
+void TCustomPlayer::CancelOpening() {
+  // The reader gives up its opening (the input's interrupt callback), and the playback is
+  // closed; the posted end of the opening finds it cancelled.
+  const auto pending = std::exchange(FOpening, nullptr);
+  if (!pending) return;
+  pending->Close();
+  FOutput.reset();
+  QuitSDL();
 }
 
 // --- drivers ------------------------------------------------------------------------------
@@ -323,6 +370,7 @@ void TCustomPlayer::WaitForSeek(TPlayback &pb) {
 // --- stop ---------------------------------------------------------------------------------
 
 void TCustomPlayer::Stop(bool wait) {
+  CancelOpening();
   if (const auto pb = Current()) {
     if (pb->Paused) pb->TogglePause();
     pb->PushEvent(FF_QUIT_EVENT);

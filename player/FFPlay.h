@@ -66,6 +66,15 @@ class TCustomPlayer {
   bool LoadAVLib(const std::wstring &folder);
   // Plays the file into the X11 window `screenHandle` (0: a window of our own).
   bool Open(const std::wstring &fileName, uintptr_t screenHandle = 0, bool startPaused = false);
+  // As Open, without waiting for the file: the reader opens it (probe, codecs) on its own
+  // thread, and `opened` runs on the main thread afterwards with Open's result (OnFileOpen has
+  // run before it on success).  False at once when nothing could be started (the libraries,
+  // SDL); `opened` is then not called.  Stop, another Open or the player's end cancel the
+  // opening: `opened` is not called then either.  Main thread only.
+  bool OpenAsync(const std::wstring &fileName, uintptr_t screenHandle, bool startPaused,
+                 std::function<void(bool)> opened);
+  // A file is being opened by OpenAsync.
+  bool Opening() const { return FOpening != nullptr; }
   void Pause();
   void Resume();
   void Seek(TSeekFlagSet flags, bool wait, int64_t position);
@@ -131,6 +140,12 @@ class TCustomPlayer {
   friend class TEventLoop;
 
   std::shared_ptr<TPlayback> Current() const;
+  // Open's first half: SDL and the playback, its reader started; null when that failed.
+  std::shared_ptr<TPlayback> BeginOpen(const std::wstring &fileName, uintptr_t screenHandle,
+                                       bool startPaused, std::function<void()> opened);
+  // Open's second half, once the reader has opened the file or failed.
+  bool EndOpen(const std::shared_ptr<TPlayback> &playback);
+  void CancelOpening();
   void SetCurrent(std::shared_ptr<TPlayback> playback);
   bool StartSDL(uintptr_t handle);
   void QuitSDL();
@@ -174,6 +189,11 @@ class TCustomPlayer {
   std::atomic<int> FScreenHeight{0};
   bool FTriggerEventInMainThread = true;
   std::string FVideoDriverName;
+
+  // The playback OpenAsync is opening (main thread only), and what a posted end of an opening
+  // checks that the player still exists.
+  std::shared_ptr<TPlayback> FOpening;
+  std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 
   mutable std::mutex FPlaybackLock;
   std::shared_ptr<TPlayback> FPlayback;

@@ -54,12 +54,23 @@ std::string TPlayback::Name() const {
 }
 
 bool TPlayback::Start() {
+  if (!Launch(nullptr)) return false;
+  while (OpenedState == 0) ServeMainThread(10ms);
+  return Finish();
+}
+
+bool TPlayback::Launch(std::function<void()> opened) {
+  FOpened = std::move(opened);
   try {
     FReader = std::thread(&TPlayback::ReaderMain, this, shared_from_this());
   } catch (const std::system_error &) {
     Owner.ReportError("SDL_CreateThread() failed.", true);
     return false;
   }
+  return true;
+}
+
+bool TPlayback::Finish() {
   while (OpenedState == 0) ServeMainThread(10ms);
   if (OpenedState == 1) {
     if (!HasVideo() && !Owner.FDisableDisplay) DisplayMode = 1;
@@ -166,9 +177,12 @@ void TPlayback::ReaderMain(std::shared_ptr<TPlayback> self) {
   int result = OpenInput();
   if (result == 0) {
     OpenedState = 1;
+    if (FOpened) FOpened();
     result = ReadLoop();
   }
   ReaderCleanup();
+  // A failed opening is told once the reader has cleaned up, so that Finish does not wait.
+  if (OpenedState == -2 && FOpened) FOpened();
   FReaderDone = true;
   self.reset();
 }

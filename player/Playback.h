@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,6 +39,12 @@ class TPlayback : public std::enable_shared_from_this<TPlayback> {
 
   // Starts the reader and waits until the file and its streams are open.
   bool Start();
+  // Starts the reader and returns at once; `opened` runs on the reader's thread once the file
+  // and its streams are open, or the opening has failed (then Finish tells which).
+  bool Launch(std::function<void()> opened);
+  // After Launch's `opened` has run (or to wait for it): true when the file plays on; false when
+  // it failed and the reader has ended.
+  bool Finish();
   // Stops every thread of the playback.  A reader stuck in a blocking read is left behind after
   // a second: it keeps the record alive and closes the input once its read returns.
   void Close();
@@ -121,6 +128,7 @@ class TPlayback : public std::enable_shared_from_this<TPlayback> {
 
   std::thread FReader;
   std::thread FRefreshTicker;
+  std::function<void()> FOpened;  // set before the reader starts
   std::atomic<bool> FReaderDone{false};
   std::atomic<bool> FDetached{false};
   std::mutex FStreamLock;

@@ -35,6 +35,7 @@
 #include "services/UnicodeProtocol.h"
 #include "skin/Artwork.h"
 #include "skin/ItemDrawing.h"
+#include "skin/TrackBar.h"
 #include "windows/WinFileInfo.h"
 #include "workspace/Application.h"
 #include "workspace/ExceptionReport.h"
@@ -160,7 +161,7 @@ TfrmMain::~TfrmMain() {
   CCAVC.SetOnProgress(nullptr);
   CCAVC.SetOnTerminate(nullptr);
   // While the controls are still there: the player's last events may reach them as it stops.
-  FFPlayer.Stop(true);
+  PreviewPanel->Release();
 }
 
 void TfrmMain::CreateMenus() {
@@ -271,69 +272,39 @@ QWidget *TfrmMain::CreateToolbar() {
   return toolbar;
 }
 
+TPreviewParts TfrmMain::PreviewParts() {
+  TPreviewParts parts;
+  parts.Layout = TPreviewLayout::Main;
+  parts.Picture = QSize(PreviewWidth, PreviewHeight);
+  parts.PictureName = "pnlPreview";
+  parts.BarName = "tbPosition";
+  parts.PlayName = "btnPlay";
+  parts.PauseName = "btnPreviewPause";
+  parts.StopName = "btnPreviewStop";
+  parts.SnapshotName = "btnSnapshot";
+  parts.PositionName = "lblPosition";
+  parts.LengthName = "lblDuration";
+  return parts;
+}
+
 QWidget *TfrmMain::CreatePreviewPanel() {
   auto *group = new QGroupBox("Preview", this);
   group->setObjectName("grpPreview");
-  pnlPreview = new TVideoSurface(group);
-  pnlPreview->setObjectName("pnlPreview");
-  pnlPreview->setFixedSize(PreviewWidth, PreviewHeight);
-
-  tbPosition = new QSlider(Qt::Horizontal, group);
-  tbPosition->setObjectName("tbPosition");
-  lblPosition = new QLabel("00:00:00", group);
-  lblPosition->setObjectName("lblPosition");
-  lblDuration = new QLabel("00:00:00", group);
-  lblDuration->setObjectName("lblDuration");
-  lblDuration->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
-  struct TPlayerButton {
-    QPushButton *TfrmMain::*Field;
-    const char *Name;
-    const char *Hint;
-    TToolGlyph Glyph;
-  };
-  const TPlayerButton buttons[] = {
-      {&TfrmMain::btnPlay, "btnPlay", "play", TToolGlyph::Play},
-      {&TfrmMain::btnPreviewPause, "btnPreviewPause", "pause", TToolGlyph::Pause},
-      {&TfrmMain::btnPreviewStop, "btnPreviewStop", "stop", TToolGlyph::Stop},
-      {&TfrmMain::btnSnapshot, "btnSnapshot", "capture image", TToolGlyph::Snapshot}};
-  auto *controls = new QHBoxLayout;
-  controls->setSpacing(3);
-  for (const TPlayerButton &b : buttons) {
-    QPushButton *button = Button(group, b.Name, QString());
-    button->setToolTip(b.Hint);
-    FGlyphButtons.emplace_back(button, b.Glyph);
-    button->setIconSize(QSize(16, 16));
-    button->setFixedSize(30, 24);
-    controls->addWidget(button);
-    this->*b.Field = button;
-  }
-  controls->addStretch();
-  ckMute = new QCheckBox("Mute", group);
-  ckMute->setObjectName("ckMute");
-  controls->addWidget(ckMute);
-
-  tbVolume = new QSlider(Qt::Horizontal, group);
-  tbVolume->setObjectName("tbVolume");
-  tbVolume->setRange(0, 128);
-  auto *volume = new QHBoxLayout;
-  volume->addWidget(Caption("Volume:", tbVolume));
-  volume->addWidget(tbVolume, 1);
-
-  auto *times = new QHBoxLayout;
-  times->addWidget(lblPosition);
-  times->addStretch();
-  times->addWidget(lblDuration);
-
+  pnlPreview = PreviewPanel->Picture;
+  tbPosition = PreviewPanel->Bar;
+  lblPosition = PreviewPanel->Position;
+  lblDuration = PreviewPanel->Length;
+  btnPlay = PreviewPanel->Play;
+  btnPreviewPause = PreviewPanel->Pause;
+  btnPreviewStop = PreviewPanel->Stop;
+  btnSnapshot = PreviewPanel->Snapshot;
+  ckMute = PreviewPanel->Mute;
+  tbVolume = PreviewPanel->Volume;
+  for (QLabel *label : {lblPosition, lblDuration}) label->setText(StoppedTimeText);
+  for (const auto &glyphButton : PreviewPanel->GlyphButtons()) FGlyphButtons.push_back(glyphButton);
   auto *column = new QVBoxLayout(group);
   column->setContentsMargins(5, 6, 5, 5);
-  column->setSpacing(3);
-  column->addWidget(pnlPreview, 0, Qt::AlignHCenter);
-  column->addWidget(tbPosition);
-  column->addLayout(times);
-  column->addLayout(controls);
-  column->addLayout(volume);
-  column->addStretch();
+  column->addWidget(PreviewPanel);
   group->setFixedWidth(PreviewWidth + 14);
   return group;
 }
@@ -578,17 +549,14 @@ void TfrmMain::ConnectHandlers() {
   On(tbVolume, &QSlider::valueChanged, &TfrmMain::tbVolumeChange);
   On(ckMute, &QCheckBox::clicked, &TfrmMain::ckMuteClick);
   // The player's events reach the window on the GUI thread.
-  FFPlayer.OnFileOpen = [this](TCustomPlayer *, int64_t duration, int frameWidth, int frameHeight,
-                               int &screenWidth, int &screenHeight) {
-    Guarded(
-        [&] { FFPlayerFileOpen(duration, frameWidth, frameHeight, screenWidth, screenHeight); });
+  PreviewPanel->Events.FileOpen = [this](int64_t duration, int frameWidth, int frameHeight,
+                                         int &screenWidth, int &screenHeight) {
+    FFPlayerFileOpen(duration, frameWidth, frameHeight, screenWidth, screenHeight);
   };
-  FFPlayer.OnPosition = [this](TCustomPlayer *, int64_t pts) {
-    Guarded([&] { FFPlayerPosition(pts); });
-  };
-  FFPlayer.OnState = [this](TCustomPlayer *, TPlayState state) {
-    Guarded([&] { FFPlayerState(state); });
-  };
+  PreviewPanel->Events.Position = [this](int64_t pts) { FFPlayerPosition(pts); };
+  PreviewPanel->Events.State = [this](TPlayState state) { FFPlayerState(state); };
+  // Another preview (an editor's) took the file: the panel shows itself stopped.
+  PreviewPanel->Events.Closed = [this] { ShowPreviewStopped(); };
 
   // A press anywhere else closes the profile list.
   qApp->installEventFilter(this);
@@ -775,16 +743,9 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
     Guarded([this] { btnFormatDropClick(); });
     return true;
   }
-  if (watched == tbPosition && type == QEvent::MouseButtonPress &&
-      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-    const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
-    Guarded([&] { tbPositionMouseDown(at); });
-  }
   if (type == QEvent::MouseButtonRelease &&
-      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-    if (watched == tbPosition) Guarded([this] { tbPositionMouseUp(); });
-    if (watched == tbVolume) Guarded([this] { tbVolumeMouseUp(); });
-  }
+      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && watched == tbVolume)
+    Guarded([this] { tbVolumeMouseUp(); });
   auto *box = qobject_cast<QComboBox *>(watched);
   if (box == cmbVideoSize || box == cmbVideoBitRate || box == cmbSamplerate ||
       box == cmbAudioBitRate) {
@@ -1068,9 +1029,11 @@ void TfrmMain::pmFilesPopup() {
 // The editors show modally on the selected row's record, each with a player of its own.
 
 int TfrmMain::EditorRow() {
-  // Only one player plays at a time: the preview panel's stops (through its own Stop button's
-  // handler) before an editor opens the file in its player.
-  if (!PreviewStopped) btnPreviewStop->click();
+  // Only one player may hold a file at a time: the preview panel's stops before an editor opens
+  // the file in its player, also when its file has ended and waits, paused, at its start (the
+  // paused player's thread would take the editor's player events and the editor would never
+  // draw).
+  StopPreview();
   if (lvFiles->SelectedRow() < 0 && FFiles.Count() > 0) lvFiles->SelectRow(0);
   const int row = lvFiles->SelectedRow();
   if (row >= 0 && SourceRefused(FDialogs, this, FFiles.Row(row).Caption)) return -1;
@@ -1237,7 +1200,7 @@ void TfrmMain::edtOutPutDirChange() {
 void TfrmMain::btnPlayClick() {
   // 1. A paused preview goes on.
   if (PreviewPaused) {
-    FFPlayer.Resume();
+    PreviewPanel->Resume();
     PreviewPaused = false;
     PreviewStopped = false;
     ShowPreviewMode(TPreviewMode::Playing);
@@ -1266,16 +1229,23 @@ void TfrmMain::btnPlayClick() {
 }
 
 void TfrmMain::PlayRow(int row) {
-  const std::string &file = FFiles.Row(row).Caption;
+  const std::string file = FFiles.Row(row).Caption;
   if (SourceRefused(FDialogs, this, file)) return;
-  pnlPreview->SetPlayerDrawing(true);
-  if (!FFPlayer.Open(UTF8ToWide(file), pnlPreview->winId(), false)) {
-    // Nothing plays: the panel stays stopped and says why.
-    pnlPreview->SetPlayerDrawing(false);
+  // The reader opens the file while the window goes on; the panel shows that it is opening.
+  const auto opened = [this, file](bool ok) {
+    if (ok) {
+      if (!PreviewStopped && !PreviewPaused) ShowPreviewMode(TPreviewMode::Playing);
+      return;
+    }
+    // Nothing plays: the panel goes back to stopped and says why.
+    ShowPreviewStopped();
     lstLog->addItem(Q(FFPlayer.LastErrMsg()));
     FDialogs.ShowMessage(this, WarningCaption,
                          Q("Cannot play " + file + ":\n" + FFPlayer.LastErrMsg()),
                          TMessageIcon::Warning);
+  };
+  if (!PreviewPanel->OpenAsync(file, opened)) {
+    opened(false);
     return;
   }
   PreviewStopped = false;
@@ -1285,7 +1255,7 @@ void TfrmMain::PlayRow(int row) {
 
 void TfrmMain::btnPreviewPauseClick() {
   if (PreviewPaused) return;
-  FFPlayer.Pause();
+  PreviewPanel->PausePlayer();
   PreviewPaused = true;
   PreviewStopped = false;
   ShowPreviewMode(TPreviewMode::Paused);
@@ -1298,10 +1268,9 @@ void TfrmMain::btnPreviewStopClick() {
 void TfrmMain::StopPreview() {
   // A file that has ended is still open (paused at its start): it is closed as well, so that
   // an editor's player never meets it.
-  if (PreviewStopped && !FFPlayer.Playing()) return;
-  FFPlayer.Stop(true);
+  if (PreviewStopped && !PreviewPanel->HoldsFile()) return;
+  PreviewPanel->Close();
   ShowPreviewStopped();
-  pnlPreview->SetPlayerDrawing(false);
 }
 
 void TfrmMain::ShowPreviewStopped() {
@@ -1315,41 +1284,15 @@ void TfrmMain::ShowPreviewStopped() {
 }
 
 void TfrmMain::ShowPreviewMode(TPreviewMode mode) {
-  const TPreviewControls controls = PreviewControlsOf(mode);
-  btnPlay->setEnabled(controls.Play);
-  btnPreviewPause->setEnabled(controls.Pause);
-  btnPreviewStop->setEnabled(controls.Stop);
-  btnSnapshot->setEnabled(controls.Snapshot);
+  PreviewPanel->ShowMode(mode);
 }
 
 void TfrmMain::btnSnapshotClick() {
-  const TBitmap *frame = FFPlayer.FrameSnapshot();
-  if (!frame || frame->Width() <= 0 || frame->Height() <= 0) return;
-  const QImage full = PictureOfBitmap(*frame);
-  // The small picture is what the panel shows: the frame fitted into it on black.
-  const QImage small = FittedPicture(full, pnlPreview->size(), Qt::black);
+  QImage full, small;
+  if (!PreviewPanel->TakeSnapshot(full, small)) return;
   TSettingsStore store = Store();
   const std::filesystem::path folder = SaveSnapshots(full, small, store, *FQuestions);
   FDialogs.OpenInDesktop(Q(folder.string()));
-}
-
-void TfrmMain::tbPositionMouseDown(const QPoint &at) {
-  // A press beside the knob puts the knob there (rather than a page further), and the slider
-  // then drags it from there: the release seeks to where the user pointed.
-  if (!tbPosition->isEnabled()) return;
-  const int pointed = QStyle::sliderValueFromPosition(tbPosition->minimum(), tbPosition->maximum(),
-                                                      at.x(), tbPosition->width());
-  const int knob = tbPosition->style()->pixelMetric(QStyle::PM_SliderLength, nullptr, tbPosition);
-  const int span = std::max(tbPosition->width(), 1);
-  if (std::abs(pointed - tbPosition->value()) * span >
-      (knob / 2) * (tbPosition->maximum() - tbPosition->minimum()))
-    tbPosition->setValue(pointed);
-}
-
-void TfrmMain::tbPositionMouseUp() {
-  if (!tbPosition->isEnabled() || PreviewStopped) return;
-  FFPlayer.Seek(0, false,
-                SeekPosition(tbPosition->value(), tbPosition->maximum(), PreviewDuration));
 }
 
 void TfrmMain::tbVolumeChange() {
@@ -1367,23 +1310,18 @@ void TfrmMain::ckMuteClick() {
   Store().SetMute(ckMute->isChecked());
 }
 
-void TfrmMain::FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight, int &screenWidth,
-                                int &screenHeight) {
+void TfrmMain::FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight, int &, int &) {
   // 1. What was opened, for the log.
   lstLog->addItem(Q(FFPlayer.Probe().FileInfoText()));
   lstLog->addItem(QString::asprintf("duration: %f, frame size: %dx%d", duration / 1000000.0,
                                     frameWidth, frameHeight));
-  // 2. The video is scaled into the panel.
-  screenWidth = pnlPreview->width();
-  screenHeight = pnlPreview->height();
+  // 2. The video is scaled into the panel: the panel has set the screen size.
   // 3. The length.
   PreviewDuration = duration;
   lblDuration->setText(Q(DurationText(DurationSeconds(duration))));
   lblPosition->setText(StoppedTimeText);
-  // 4. One step of the bar per pixel; a file without a length cannot be sought.
-  tbPosition->setMaximum(std::max(tbPosition->width(), 1));
-  tbPosition->setValue(0);
-  tbPosition->setEnabled(duration > 0);
+  // 4. The panel has set its bar up: one step per pixel; a file without a length cannot be
+  // sought.
 }
 
 void TfrmMain::FFPlayerPosition(int64_t pts) {
@@ -1395,10 +1333,8 @@ void TfrmMain::FFPlayerPosition(int64_t pts) {
 
 void TfrmMain::FFPlayerState(TPlayState state) {
   if (state != TPlayState::psEnd || PreviewStopped) return;
-  // The file waits at its start, paused; the panel shows the stopped state, and play opens the
-  // file again.
-  FFPlayer.Seek(skAny, false, 0);
-  FFPlayer.Pause();
+  // The panel has sent the file back to its start, paused; the window shows the stopped state,
+  // and play opens the file again.
   ShowPreviewStopped();
 }
 

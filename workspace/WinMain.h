@@ -21,6 +21,7 @@
 #include "workspace/ConversionList.h"
 #include "workspace/FormatCatalogue.h"
 #include "workspace/GlobalUnit.h"
+#include "workspace/PreviewPanel.h"
 #include "workspace/PreviewState.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/UserDialogs.h"
@@ -104,7 +105,7 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
 
   TFilesListView *lvFiles;
 
-  // Preview panel.
+  // Preview panel: the parts of Preview, under the names the window has always given them.
   TVideoSurface *pnlPreview;
   QSlider *tbPosition, *tbVolume;
   QLabel *lblPosition, *lblDuration;
@@ -141,8 +142,10 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   // The profile copies the source's video: crop, effects and watermark do not apply.
   bool FVideoCopy = false;
   int64_t PreviewDuration = 0;
-  // The preview's player, drawing into pnlPreview.
-  TFFPlayer FFPlayer;
+  // The preview panel, made with the window (CreatePreviewPanel places it), and its player,
+  // drawing into pnlPreview.
+  TPreviewPanel *PreviewPanel = new TPreviewPanel(this, PreviewParts());
+  TFFPlayer &FFPlayer = PreviewPanel->FFPlayer;
   // Frames of the running batch: the encoder's preview frame (shown by the progress window) and
   // a spare one.  Made when the window is shown, released when it closes.
   QImage PreviewFrame, SpareFrame;
@@ -162,6 +165,7 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   // Creation.
   void CreateMenus();
   QWidget *CreateToolbar();
+  static TPreviewParts PreviewParts();
   QWidget *CreatePreviewPanel();
   QGroupBox *CreateOutputGroup();
   QGroupBox *CreateVideoGroup();
@@ -236,8 +240,6 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void btnPreviewPauseClick();
   void btnPreviewStopClick();
   void btnSnapshotClick();
-  void tbPositionMouseDown(const QPoint &at);
-  void tbPositionMouseUp();
   void tbVolumeChange();
   void tbVolumeMouseUp();
   void ckMuteClick();

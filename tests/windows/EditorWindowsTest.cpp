@@ -2,6 +2,7 @@
 // real clip, each playing it in its own preview: what their previews show, what "Ok" stores in
 // the row and that "Cancel" stores nothing.
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -88,6 +89,48 @@ class TEditorWindowsTest : public TWindowFixture {
 
   void init() { Begin(); }
   void cleanup() { End(); }
+
+  // The main preview plays a row to its end and waits there, paused at its start; an editor
+  // opened then must still play: its position runs and its picture reaches the screen.
+  void editorPreviewsPlayAfterTheMainPreviewHasEnded_data() {
+    QTest::addColumn<int>("editor");
+    QTest::newRow("trim") << 0;
+    QTest::newRow("crop") << 1;
+    QTest::newRow("watermark") << 2;
+  }
+  void editorPreviewsPlayAfterTheMainPreviewHasEnded() {
+    QFETCH(int, editor);
+    TfrmMain &window = OpenWithClip(fixtures::Clip(1.0));
+    const QRect row = window.lvFiles->visualRect(window.lvFiles->model()->index(0, 0));
+    QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(window.lvFiles->viewport(), Qt::LeftButton, {}, row.center());
+    QVERIFY(!window.PreviewStopped);
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.Playing(), 5000);  // opened off the window thread
+    QTRY_VERIFY_WITH_TIMEOUT(window.PreviewStopped, 10000);     // the end of the file
+    const auto plays = [](TEditorDialog &dialog, QWidget *panel) {
+      QTRY_VERIFY_WITH_TIMEOUT(dialog.FFPlayer.CurrentPosition() > Second / 4, 5000);
+      if (panel) QTRY_VERIFY_WITH_TIMEOUT(MeanLevel(OnScreen(panel)) > 30, 5000);
+    };
+    if (editor == 0)
+      Edit<TfrmTrim>(window.mnuTrim, [&](TfrmTrim &trim) {
+        plays(trim, trim.imgPreview);
+        QVERIFY(trim.lblPTS->text() != "Time:    00:00:00.000");
+        QTest::mouseClick(trim.btnCancel, Qt::LeftButton);
+      });
+    if (editor == 1)
+      Edit<TfrmCrop>(window.mnuCrop, [&](TfrmCrop &crop) {
+        plays(crop, nullptr);
+        // The timer draws the frames the hook decorated: the still is replaced as it plays.
+        const QImage first = crop.imgPreview->Picture();
+        QTRY_VERIFY_WITH_TIMEOUT(crop.imgPreview->Picture() != first, 5000);
+        QTest::mouseClick(crop.btnCancel, Qt::LeftButton);
+      });
+    if (editor == 2)
+      Edit<TfrmWaterMark>(window.mnuWaterMark, [&](TfrmWaterMark &mark) {
+        plays(mark, mark.imgPreview);
+        QTest::mouseClick(mark.btnCancel, Qt::LeftButton);
+      });
+  }
 
   // "Ok" on an untrimmed file keeps the whole file and shows its length in whole seconds; a
   // start taken from the playing position is stored; "Cancel" after new marks stores nothing.

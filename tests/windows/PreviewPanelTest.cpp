@@ -11,8 +11,10 @@
 #include <set>
 
 #include "services/UnicodeProtocol.h"
+#include "skin/TrackBar.h"
 #include "tests/windows/WindowFixture.h"
 #include "workspace/FilesListView.h"
+#include "workspace/PreviewPanel.h"
 #include "workspace/PreviewState.h"
 #include "workspace/VideoSurface.h"
 
@@ -90,8 +92,9 @@ class TPreviewPanelTest : public TWindowFixture {
     QVERIFY(!FDialogs->NameFilters.isEmpty());  // the open dialog was shown
     QCOMPARE(window.Files().Count(), 1);
     QCOMPARE(window.lvFiles->SelectedRow(), 0);
-    QVERIFY(window.FFPlayer.Playing());
     QVERIFY(!window.PreviewStopped && !window.PlayAfterAdd);
+    // The reader opens the file while the window goes on.
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.Playing(), 5000);
     QVERIFY(Shows(window, TPreviewMode::Playing));
     QVERIFY(window.tbPosition->isEnabled());
     QCOMPARE(window.lblDuration->text(), QString("0:00:02"));
@@ -153,6 +156,7 @@ class TPreviewPanelTest : public TWindowFixture {
     QVERIFY(ShowsVideo(window));
     // Play opens it again from its start.
     QTest::mouseClick(window.btnPlay, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.Playing(), 5000);
     QVERIFY(Shows(window, TPreviewMode::Playing) && !window.FFPlayer.IsPaused());
     QCOMPARE(window.lblDuration->text(), QString("0:00:01"));
     QTRY_VERIFY_WITH_TIMEOUT(window.PreviewStopped, 8000);
@@ -250,7 +254,7 @@ class TPreviewPanelTest : public TWindowFixture {
     QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, {}, rect.center());
     QTest::mouseDClick(window.lvFiles->viewport(), Qt::LeftButton, {}, rect.center());
     QCOMPARE(window.lvFiles->SelectedRow(), 1);
-    QVERIFY(window.FFPlayer.Playing());
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.Playing(), 5000);
     QCOMPARE(window.FFPlayer.FileName(), UTF8ToWide(second));
     QTRY_VERIFY_WITH_TIMEOUT(ShowsVideo(window), 8000);
     // While that one is paused, a double click on the first row plays the first row.
@@ -258,6 +262,7 @@ class TPreviewPanelTest : public TWindowFixture {
     const QRect firstRow = window.lvFiles->visualRect(window.lvFiles->model()->index(0, 0));
     QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, {}, firstRow.center());
     QTest::mouseDClick(window.lvFiles->viewport(), Qt::LeftButton, {}, firstRow.center());
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.Playing(), 5000);
     QCOMPARE(window.FFPlayer.FileName(), UTF8ToWide(first));
     QVERIFY(!window.FFPlayer.IsPaused() && Shows(window, TPreviewMode::Playing));
     QTRY_VERIFY_WITH_TIMEOUT(ShowsVideo(window), 8000);
@@ -278,11 +283,72 @@ class TPreviewPanelTest : public TWindowFixture {
     QVERIFY(ShowsStopped(window) && !window.FFPlayer.Playing());
   }
 
+  // Play returns before the reader has opened the file: the panel says it is opening and offers
+  // nothing that needs the file.  A stop then gives the opening up (nothing plays later, no
+  // message), and a window closed while its preview opens goes away cleanly.
+  void thePreviewOpensWithoutBlockingTheWindow() {
+    TfrmMain &window = OpenWithFiles({Clip()});
+    QTest::mouseClick(window.btnPlay, Qt::LeftButton);
+    QVERIFY(window.PreviewPanel->Opening() && !window.FFPlayer.Playing());
+    QCOMPARE(window.lblPosition->text(), QString("Opening..."));
+    QVERIFY(!window.btnPreviewPause->isEnabled() && !window.btnSnapshot->isEnabled());
+    QVERIFY(window.btnPreviewStop->isEnabled() && !window.btnPlay->isEnabled());
+    QTest::mouseClick(window.btnPreviewStop, Qt::LeftButton);
+    QVERIFY(ShowsStopped(window) && !window.PreviewPanel->Opening());
+    QTest::qWait(500);  // the reader's word arrives, and is dropped
+    QVERIFY(!window.FFPlayer.Playing() && !window.pnlPreview->PlayerDrawing());
+    QVERIFY(ShowsStopped(window) && FDialogs->Shown.empty());
+
+    // Opened after all: the labels and buttons of a playing file.
+    QTest::mouseClick(window.btnPlay, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.Playing(), 5000);
+    QVERIFY(Shows(window, TPreviewMode::Playing));
+    QCOMPARE(window.lblDuration->text(), QString("0:00:02"));
+    PlayAndWait(window);
+
+    window.StopPreview();
+    QTest::mouseClick(window.btnPlay, Qt::LeftButton);
+    QVERIFY(window.PreviewPanel->Opening());
+    End();
+    QTest::qWait(300);
+    Begin();
+  }
+
+  // Two previews of the program: one plays a file to its end and waits there, paused; when the
+  // other opens a file, the first lets its file go (and says so), and the second plays.
+  void aPreviewLetsItsWaitingFileGoWhenAnotherOpens() {
+    const std::string clip = Media(fixtures::Clip(1.0, 320, 240, 25), "short.mp4");
+    TPreviewParts parts;
+    parts.Picture = QSize(160, 120);
+    QWidget host;
+    auto *first = new TPreviewPanel(&host, parts);
+    auto *second = new TPreviewPanel(&host, parts);
+    for (TPreviewPanel *panel : {first, second}) panel->FFPlayer.SetAudioDriver("dummy");
+    int firstClosed = 0;
+    first->Events.Closed = [&] { ++firstClosed; };
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    QVERIFY(first->Open(clip));
+    QTRY_VERIFY_WITH_TIMEOUT(first->Ended(), 8000);
+    QVERIFY(first->HoldsFile() && first->FFPlayer.IsPaused());
+    QVERIFY(!first->Bar->isEnabled() && first->Play->isEnabled() && !first->Pause->isEnabled());
+
+    QVERIFY(second->Open(clip));
+    QVERIFY(!first->HoldsFile());
+    QCOMPARE(firstClosed, 1);
+    QVERIFY(!first->Picture->PlayerDrawing());
+    QTRY_VERIFY_WITH_TIMEOUT(second->FFPlayer.CurrentPosition() > 250000, 5000);
+    // The one that let go does nothing on a second close.
+    first->Close();
+    QCOMPARE(firstClosed, 1);
+  }
+
   void aFileThatCannotBePlayedIsReported() {
     const std::string clip = Clip();
     TfrmMain &window = OpenWithFiles({clip});
     fs::remove(clip);
     QTest::mouseClick(window.btnPlay, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!FDialogs->Shown.empty(), 5000);  // once the reader has failed
     QVERIFY(ShowsStopped(window) && !window.FFPlayer.Playing());
     QVERIFY(!window.pnlPreview->PlayerDrawing());
     QCOMPARE(FDialogs->Shown.size(), size_t(1));
