@@ -560,12 +560,14 @@ void TfrmMain::ConnectHandlers() {
           });
 
   On(cmbVideoSize, &QComboBox::activated, &TfrmMain::cmbVideoSizeSelect);
-  On(cmbVideoBitRate, &QComboBox::editTextChanged, &TfrmMain::cmbVideoBitRateChange);
+  // The number boxes are checked when their editing ends (a choice from the list here; Enter
+  // and leaving the box in the event filter), so that a box may be emptied to type a new number.
+  On(cmbVideoBitRate, &QComboBox::activated, &TfrmMain::cmbVideoBitRateChange);
   On(cmbFrameRate, &QComboBox::activated, &TfrmMain::cmbFrameRateChange);
   On(cmbVideoEncoder, &QComboBox::activated, &TfrmMain::cmbVideoEncoderChange);
   On(cmbZoom, &QComboBox::activated, &TfrmMain::cmbZoomChange);
-  On(cmbSamplerate, &QComboBox::editTextChanged, &TfrmMain::cmbSamplerateChange);
-  On(cmbAudioBitRate, &QComboBox::editTextChanged, &TfrmMain::cmbAudioBitRateChange);
+  On(cmbSamplerate, &QComboBox::activated, &TfrmMain::cmbSamplerateChange);
+  On(cmbAudioBitRate, &QComboBox::activated, &TfrmMain::cmbAudioBitRateChange);
   On(cmbAudioEncoder, &QComboBox::activated, &TfrmMain::cmbAudioEncoderChange);
   On(cmbChannel, &QComboBox::activated, &TfrmMain::cmbChannelChange);
   On(cmbVolume, &QComboBox::activated, &TfrmMain::cmbVolumeChange);
@@ -789,16 +791,20 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
   if (box == cmbVideoSize || box == cmbVideoBitRate || box == cmbSamplerate ||
       box == cmbAudioBitRate) {
     if (type == QEvent::KeyPress) {
+      const auto *keyEvent = static_cast<QKeyEvent *>(event);
       bool dropped = false;
-      Guarded([&] { dropped = ParameterKeyPress(box, static_cast<QKeyEvent *>(event)); });
+      Guarded([&] { dropped = ParameterKeyPress(box, keyEvent); });
       if (dropped) return true;
+      if (box != cmbVideoSize &&
+          (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter))
+        Guarded([&] { NumberBoxEdited(box); });
     }
-    if (box == cmbVideoSize && type == QEvent::FocusOut) {
+    if (type == QEvent::FocusOut) {
       // Leaving the box for another control; a popup or another window taking the focus is
       // not leaving it.
       const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
       if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-        Guarded([this] { cmbVideoSizeExit(); });
+        Guarded([&] { box == cmbVideoSize ? cmbVideoSizeExit() : NumberBoxEdited(box); });
     }
   }
   return QMainWindow::eventFilter(watched, event);
@@ -873,8 +879,10 @@ void TfrmMain::btnEditClick() {
 
 void TfrmMain::btnStartClick() {
   if (BatchRunning()) return;
-  // 1. The frame-size box as the user left it.
+  // 1. The frame-size box as the user left it, and a number still being typed (Start from the
+  // menu or its shortcut leaves no box).
   cmbVideoSizeExit();
+  for (QComboBox *box : {cmbVideoBitRate, cmbSamplerate, cmbAudioBitRate}) NumberBoxEdited(box);
   // 2. The conversion thread's priority.
   const TSettingsStore store = Store();
   static constexpr TThreadPriority Priorities[] = {
@@ -1628,6 +1636,16 @@ void TfrmMain::btnDefaultClick() {
   ShowPanel(state);
 }
 
-bool TfrmMain::ParameterKeyPress(QComboBox *box, QKeyEvent *event) {
+void TfrmMain::NumberBoxEdited(QComboBox *box) {
+  // Only a text the user typed is checked: leaving a box that shows its item or its fallback
+  // again says nothing twice.
+  if (!box->lineEdit()->isModified()) return;
+  box->lineEdit()->setModified(false);
+  if (box == cmbVideoBitRate) cmbVideoBitRateChange();
+  if (box == cmbSamplerate) cmbSamplerateChange();
+  if (box == cmbAudioBitRate) cmbAudioBitRateChange();
+}
+
+bool TfrmMain::ParameterKeyPress(QComboBox *box, const QKeyEvent *event) {
   return ParameterKeyDropped(box, box == cmbVideoSize, *event, *FQuestions);
 }

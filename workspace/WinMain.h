@@ -276,7 +276,9 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void cmbChannelChange();
   void cmbVolumeChange();
   void btnDefaultClick();
-  bool ParameterKeyPress(QComboBox *box, QKeyEvent *event);
+  bool ParameterKeyPress(QComboBox *box, const QKeyEvent *event);
+  // The editing of a bit-rate or sample-rate box ended (Enter, or the focus left it).
+  void NumberBoxEdited(QComboBox *box);
   // Runs a rule of the panel on one box and shows what the rule left in the box.
   template <class Rule>
   void PanelBoxRule(QComboBox *box, Rule rule);

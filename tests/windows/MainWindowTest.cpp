@@ -554,9 +554,106 @@ class TMainWindowTest : public TWindowFixture {
     window.cmbVideoBitRate->lineEdit()->selectAll();
     QTest::keyClicks(window.cmbVideoBitRate, "1000k");
     QCOMPARE(window.cmbVideoBitRate->currentText(), QString("1000"));
+    QTest::keyClick(window.cmbVideoBitRate, Qt::Key_Return);  // the value is stored as it ends
     QCOMPARE(Store().ReadProfile(401, profilekeys::paraVideoBitRate, ""), std::string("1000"));
     QCOMPARE(FDialogs->Shown.size(), size_t(1));
     QCOMPARE(FDialogs->Shown[0].Text, QString("Please enter numerical."));
+  }
+
+  // The number boxes are checked when their editing ends, not on every keystroke: a box cleared
+  // to type a new number says nothing on the way, and a box left empty still gets the message and
+  // falls back to its item 1.
+  void numberBoxesAreCheckedWhenEditingEnds_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byEnter");  // otherwise by the focus leaving the box
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("before");   // stored until the editing ends
+    QTest::addColumn<QString>("message");  // empty: none
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("video bit rate, Enter")
+        << "cmbVideoBitRate"
+        << "800" << true << profilekeys::paraVideoBitRate << "512"
+        << ""
+        << "800"
+        << "800";
+    QTest::newRow("video bit rate, left")
+        << "cmbVideoBitRate"
+        << "800" << false << profilekeys::paraVideoBitRate << "512"
+        << ""
+        << "800"
+        << "800";
+    QTest::newRow("video bit rate left empty")
+        << "cmbVideoBitRate"
+        << "" << false << profilekeys::paraVideoBitRate << "512"
+        << "Video BitRate is not a valid value!"
+        << "384"
+        << "512";
+    QTest::newRow("sample rate, Enter") << "cmbSamplerate"
+                                        << "44100" << true << profilekeys::paraSampleRate << "48000"
+                                        << ""
+                                        << "44100"
+                                        << "44100";
+    QTest::newRow("sample rate left empty") << "cmbSamplerate"
+                                            << "" << false << profilekeys::paraSampleRate << "48000"
+                                            << "Audio SampleRate is not a valid value!"
+                                            << "48000"
+                                            << "48000";
+    QTest::newRow("audio bit rate, left") << "cmbAudioBitRate"
+                                          << "112" << false << profilekeys::paraAudioBitRate << "96"
+                                          << ""
+                                          << "112"
+                                          << "112";
+    QTest::newRow("audio bit rate, Enter on empty")
+        << "cmbAudioBitRate"
+        << "" << true << profilekeys::paraAudioBitRate << "96"
+        << "Audio BitRate is not a valid value!"
+        << "96"
+        << "96";
+  }
+
+  void numberBoxesAreCheckedWhenEditingEnds() {
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    QFETCH(QString, key);
+    QFETCH(QString, before);
+    UseProfile(401, "PSP MPEG-4 Normal Quality (*.mp4)");
+    TfrmMain &window = Open();
+    auto *edited = window.findChild<QComboBox *>(box);
+    QVERIFY(edited);
+    const auto stored = [&] {
+      return QString::fromStdString(Store().ReadProfile(401, key.toStdString(), ""));
+    };
+    const auto shownFirst = [&] {
+      return FDialogs->Shown.empty() ? QString() : FDialogs->Shown.front().Text;
+    };
+    QCOMPARE(stored(), before);
+    edited->setFocus();
+    QTRY_VERIFY(edited->hasFocus());
+    edited->lineEdit()->selectAll();
+    QTest::keyClick(edited, Qt::Key_Backspace);
+    QTest::keyClicks(edited, typed);
+    QCOMPARE(edited->currentText(), typed);
+    QVERIFY2(FDialogs->Shown.empty(), qPrintable(shownFirst()));
+    QCOMPARE(stored(), before);
+
+    QFETCH(bool, byEnter);
+    if (byEnter) {
+      QTest::keyClick(edited, Qt::Key_Return);
+    } else {
+      window.cmbFrameRate->setFocus();
+      QTRY_VERIFY(!edited->hasFocus());
+    }
+    QFETCH(QString, message);
+    if (message.isEmpty()) {
+      QVERIFY2(FDialogs->Shown.empty(), qPrintable(shownFirst()));
+    } else {
+      QCOMPARE(FDialogs->Shown.size(), size_t(1));
+      QCOMPARE(FDialogs->Shown[0].Text, message);
+    }
+    QTEST(edited->currentText(), "shown");
+    QTEST(stored(), "stored");
   }
 
   void listBoxesWriteTheirValuesAndDefaultRestores() {
