@@ -46,6 +46,7 @@
 #include "workspace/Preferences.h"
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileListBox.h"
+#include "workspace/ProfilePicker.h"
 #include "workspace/Snapshots.h"
 #include "workspace/SourceFile.h"
 #include "workspace/UpdateCheck.h"
@@ -341,15 +342,12 @@ QWidget *TfrmMain::CreatePreviewPanel() {
 QGroupBox *TfrmMain::CreateOutputGroup() {
   grpOutput = new QGroupBox("Output Format", this);
   grpOutput->setObjectName("grpOutput");
-  cmbFormat = new QLineEdit(grpOutput);
-  cmbFormat->setObjectName("cmbFormat");
-  cmbFormat->setReadOnly(true);
-  cmbFormat->setFocusPolicy(Qt::NoFocus);  // the box never shows a caret
-  cmbFormat->setCursor(Qt::ArrowCursor);
-  btnFormatDrop = new QToolButton(grpOutput);
-  btnFormatDrop->setObjectName("btnFormatDrop");
-  btnFormatDrop->setArrowType(Qt::DownArrow);
-  btnFormatDrop->setFocusPolicy(Qt::NoFocus);
+  // The profile list opens upward, over the conversion list, wide enough for the long names.
+  ProfilePicker = new TProfilePicker(grpOutput, {"cmbFormat", "btnFormatDrop", "lbFormat"},
+                                     TProfilePicker::TOpening::Upward, 380);
+  cmbFormat = ProfilePicker->Box();
+  btnFormatDrop = ProfilePicker->Button();
+  lbFormat = ProfilePicker->List();
   btnDefault = Button(grpOutput, "btnDefault", "Default");
   edtOutPutDir = new QLineEdit(grpOutput);
   edtOutPutDir->setObjectName("edtOutPutDir");
@@ -367,20 +365,13 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   }
   btnStart2->setEnabled(false);
 
-  auto *profile = new QHBoxLayout;
-  profile->setSpacing(0);
-  profile->addWidget(cmbFormat, 1);
-  profile->addWidget(btnFormatDrop);
-  btnFormatDrop->setFixedSize(20, 22);
-  cmbFormat->setFixedHeight(22);
-
   // The profile box reaches over the "Open" column, so that long profile names show.
   auto *grid = new QGridLayout(grpOutput);
   grid->setContentsMargins(6, 6, 6, 6);
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(5);
   grid->addWidget(Caption("Profile:", cmbFormat), 0, 0);
-  grid->addLayout(profile, 0, 1, 1, 2);
+  grid->addWidget(ProfilePicker, 0, 1, 1, 2);
   grid->addWidget(btnDefault, 0, 3);
   grid->addWidget(Caption("Output Folder:", edtOutPutDir), 1, 0);
   grid->addWidget(edtOutPutDir, 1, 1);
@@ -467,11 +458,6 @@ void TfrmMain::CreateControls() {
   all->addLayout(middle, 1);
   all->addLayout(bottom);
 
-  // The profile list drops over the window, above the profile box.
-  lbFormat = new TProfileListBox(central);
-  lbFormat->setObjectName("lbFormat");
-  lbFormat->hide();
-
   cmbOutPutFormat = new QComboBox(central);
   cmbOutPutFormat->setObjectName("cmbOutPutFormat");
   cmbOutPutFormat->hide();
@@ -479,7 +465,6 @@ void TfrmMain::CreateControls() {
   lstLog->setObjectName("lstLog");
   lstLog->hide();
 
-  cmbFormat->installEventFilter(this);
   resize(WindowWidth, WindowHeight);
 }
 
@@ -549,15 +534,12 @@ void TfrmMain::ConnectHandlers() {
           [this](int index) { Guarded([&] { Store().SetOutPutFormat(index); }); });
 
   On(cmbFormat, &QLineEdit::textChanged, &TfrmMain::cmbFormatChange);
-  On(btnFormatDrop, &QToolButton::clicked, &TfrmMain::btnFormatDropClick);
+  On(ProfilePicker, &TProfilePicker::buttonClicked, &TfrmMain::btnFormatDropClick);
+  On(ProfilePicker, &TProfilePicker::boxClicked, &TfrmMain::cmbFormatClick);
+  On(ProfilePicker, &TProfilePicker::boxDoubleClicked, &TfrmMain::btnFormatDropClick);
   On(lbFormat, &TProfileListBox::listClicked, &TfrmMain::lbFormatClick);
-  On(lbFormat, &TProfileListBox::closeRequested, &TfrmMain::HideProfileList);
   connect(lbFormat, &TProfileListBox::profilePicked, this,
           [this](int row) { Guarded([&] { lbFormatPick(row); }); });
-  connect(qApp, &QGuiApplication::applicationStateChanged, this,
-          [this](Qt::ApplicationState state) {
-            if (state != Qt::ApplicationActive) HideProfileList();
-          });
 
   On(cmbVideoSize, &QComboBox::activated, &TfrmMain::cmbVideoSizeSelect);
   // The number boxes are checked when their editing ends (a choice from the list here; Enter
@@ -592,7 +574,7 @@ void TfrmMain::ConnectHandlers() {
     Guarded([&] { FFPlayerState(state); });
   };
 
-  // A press anywhere else closes the profile list.
+  // The key filters and the leaving of the parameter boxes, and the presses on the position bar.
   qApp->installEventFilter(this);
 }
 
@@ -760,23 +742,11 @@ void TfrmMain::ApplicationException(std::exception_ptr error) {
       report.Icon == TReportIcon::Warning ? TMessageIcon::Warning : TMessageIcon::Error);
 }
 
-// Event filter: the key filters and the leaving of the parameter boxes, clicks on the profile
-// box, and presses elsewhere that close the profile list.
+// Event filter: the key filters and the leaving of the parameter boxes, and the presses on the
+// position bar.
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
   const QEvent::Type type = event->type();
-  if (type == QEvent::MouseButtonPress && lbFormat->isVisible() && !InProfileControls(watched) &&
-      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
-    HideProfileList();
-  if (watched == cmbFormat && type == QEvent::MouseButtonPress &&
-      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-    Guarded([this] { cmbFormatClick(); });
-    return true;
-  }
-  if (watched == cmbFormat && type == QEvent::MouseButtonDblClick) {
-    Guarded([this] { btnFormatDropClick(); });
-    return true;
-  }
   if (watched == tbPosition && type == QEvent::MouseButtonPress &&
       static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
     const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
@@ -1423,8 +1393,7 @@ void TfrmMain::BuildProfileList() {
 
 void TfrmMain::SetProfileBoxText(const QString &text) {
   // A change of the text loads the panel (cmbFormatChange).
-  cmbFormat->setText(text);
-  cmbFormat->setCursorPosition(0);
+  ProfilePicker->SetText(text);
 }
 
 void TfrmMain::SaveProfileListState() {
@@ -1433,35 +1402,17 @@ void TfrmMain::SaveProfileListState() {
 }
 
 void TfrmMain::PlaceProfileList(int height) {
-  // The list opens upward: its bottom edge sits on the profile box, and it never reaches above
-  // the window's client area.
-  QWidget *host = lbFormat->parentWidget();
-  const QPoint boxTop = cmbFormat->mapTo(host, QPoint(0, 0));
-  const int shown = std::min(height, boxTop.y() - 2);
-  // Wide enough for the longest profile names, and within the window.
-  const int width = std::min(std::max(cmbFormat->width() + btnFormatDrop->width(), 380),
-                             host->width() - boxTop.x() - 4);
-  lbFormat->setGeometry(boxTop.x(), boxTop.y() - shown, width, shown);
-  lbFormat->raise();
+  // The list opens upward: its bottom edge sits on the profile box.
+  ProfilePicker->PlaceList(height);
 }
 
 void TfrmMain::ShowProfileList() {
-  lbFormat->show();
-  lbFormatClick();  // its height as after a click
-  // The chosen profile in the middle, with its category above it.
-  if (lbFormat->currentIndex().isValid())
-    lbFormat->scrollTo(lbFormat->currentIndex(), QAbstractItemView::PositionAtCenter);
-  lbFormat->setFocus();
+  // Its height as after a click, the chosen profile in the middle with its category above it.
+  ProfilePicker->ShowList(TProfileList::ClickedHeight(lbFormat->Rows().size()));
 }
 
 void TfrmMain::HideProfileList() {
-  if (lbFormat) lbFormat->hide();
-}
-
-bool TfrmMain::InProfileControls(QObject *object) const {
-  for (QObject *o = object; o; o = o->parent())
-    if (o == lbFormat || o == btnFormatDrop || o == cmbFormat) return true;
-  return false;
+  if (ProfilePicker) ProfilePicker->HideList();
 }
 
 void TfrmMain::cmbFormatChange() {
@@ -1470,7 +1421,7 @@ void TfrmMain::cmbFormatChange() {
 }
 
 void TfrmMain::cmbFormatClick() {
-  if (lbFormat->isVisible()) {
+  if (ProfilePicker->ListShown()) {
     HideProfileList();
     return;
   }
@@ -1482,7 +1433,7 @@ void TfrmMain::cmbFormatClick() {
 }
 
 void TfrmMain::btnFormatDropClick() {
-  if (lbFormat->isVisible()) {
+  if (ProfilePicker->ListShown()) {
     HideProfileList();
     return;
   }

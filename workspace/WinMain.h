@@ -39,6 +39,7 @@ class QToolButton;
 class TFilesListView;
 class TParameterPanel;
 class TProfileListBox;
+class TProfilePicker;
 class TUpdateCheck;
 class TVideoSurface;
 class TfrmProgress;
@@ -116,6 +117,7 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   QLineEdit *cmbFormat;
   QToolButton *btnFormatDrop;
   TProfileListBox *lbFormat;
+  TProfilePicker *ProfilePicker = nullptr;  // the box, its button and its list, as one
   QPushButton *btnDefault, *btnOpen, *btnBrows, *btnStart2;
   QLineEdit *edtOutPutDir;
 
@@ -260,7 +262,6 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void ShowProfileList();
   void HideProfileList();
   void PlaceProfileList(int height);
-  bool InProfileControls(QObject *object) const;
 
   // Parameter panel.
   void LoadPanel();

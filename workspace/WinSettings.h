@@ -16,6 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 class TProfileListBox;
+class TProfilePicker;
 class TProfileSettings;
 
 class TfrmSettings : public TSkinnedDialog {
@@ -56,6 +57,7 @@ class TfrmSettings : public TSkinnedDialog {
   void btnDefaultClick();
   void btnOkClick();
 
+  TProfilePicker *FPicker;
   std::string FSettingsIniPath, FFormatIniPath;
   TDialogQuestions FQuestions;
   int FFormatCode = 1;

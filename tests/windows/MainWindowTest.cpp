@@ -226,8 +226,8 @@ class TMainWindowTest : public TWindowFixture {
     QVERIFY(window.lbFormat->isVisible());
     QTEST(window.lbFormat->model()->rowCount(), "rows");
     // The list opens upward: its bottom edge sits on the profile box.
-    const QPoint boxTop = window.cmbFormat->mapTo(window.centralWidget(), QPoint(0, 0));
-    QCOMPARE(window.lbFormat->geometry().bottom() + 1, boxTop.y());
+    QCOMPARE(window.lbFormat->mapToGlobal(QPoint(0, window.lbFormat->height())),
+             window.cmbFormat->mapToGlobal(QPoint(0, 0)));
     const auto &rows = window.lbFormat->Rows();
     QCOMPARE(rows[0].Text, std::string("Apple iPod"));
     QVERIFY(rows[0].Info.IsCategory && rows[0].Info.Collapsed);
@@ -271,13 +271,43 @@ class TMainWindowTest : public TWindowFixture {
     // A press outside the list closes it; its expanded category is kept when the window closes.
     QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
     QVERIFY(window.lbFormat->isVisible());
-    QTest::mouseClick(window.btnDefault, Qt::LeftButton);
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                      window.btnDefault->mapTo(&window, window.btnDefault->rect().center()));
     QVERIFY(!window.lbFormat->isVisible());
     QVERIFY(!Store().ValueExists(settingskeys::ListSection, "4"));
     window.close();
     QVERIFY(!window.isVisible());
     QCOMPARE(Store().CategoryCollapsed(4), false);
     QCOMPARE(Store().CategoryCollapsed(0), true);
+  }
+
+  // A category opened by a click on its triangle leaves the list open for the pick.  The clicks
+  // go through the window system, as a person's do, not straight to the list.
+  void openingACategoryKeepsTheListOpen() {
+    TfrmMain &window = Open();
+    QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    TProfileListBox *list = window.lbFormat;
+    QVERIFY(list->isVisible());
+    const auto clickRow = [&](const std::string &text, int x) {
+      const auto row = TProfileList::FindRow(list->Rows(), text);
+      QVERIFY(row.has_value());
+      const QModelIndex index = list->model()->index(static_cast<int>(*row), 0);
+      list->scrollTo(index);
+      QWidget *top = list->viewport()->window();
+      const QPoint at =
+          list->viewport()->mapTo(top, QPoint(x, list->visualRect(index).center().y()));
+      QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, at);
+    };
+    clickRow("Sony PSP", 8);
+    QCOMPARE(list->model()->rowCount(), 37);
+    QVERIFY(list->isVisible());
+    clickRow("Apple TV", 8);
+    QCOMPARE(list->model()->rowCount(), 43);
+    QVERIFY(list->isVisible());
+    clickRow("PSP Video (480P) (*.mp4)", 60);
+    QVERIFY(!list->isVisible());
+    QCOMPARE(window.cmbFormat->text(), QString("PSP Video (480P) (*.mp4)"));
+    QCOMPARE(Store().FormatCode(), 404);
   }
 
   void exitAsksFirst() {
