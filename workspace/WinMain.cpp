@@ -1208,6 +1208,12 @@ void TfrmMain::edtOutPutDirChange() {
   edtOutPutDir->setCursorPosition(0);
   edtOutPutDir->setToolTip(edtOutPutDir->text());
   Store().SetOutPutDir(S(edtOutPutDir->text()));
+  ShowDestinations();
+}
+
+void TfrmMain::ShowDestinations() {
+  FFiles.NameDestinations(Store(), Catalogue());
+  RefreshRows();
 }
 
 // Preview panel
@@ -1418,6 +1424,8 @@ void TfrmMain::HideProfileList() {
 void TfrmMain::cmbFormatChange() {
   cmbFormat->setToolTip(cmbFormat->text());
   LoadPanel();
+  // The rows' destinations take the profile's extension.
+  ShowDestinations();
 }
 
 void TfrmMain::cmbFormatClick() {

@@ -231,6 +231,8 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void btnOpenClick();
   void btnBrowsClick();
   void edtOutPutDirChange();
+  // The Destination column as Start would name the files now (profile and output folder).
+  void ShowDestinations();
   void UpdateListButtons();
 
   // Preview panel.

@@ -310,6 +310,33 @@ class TMainWindowTest : public TWindowFixture {
     QCOMPARE(Store().FormatCode(), 404);
   }
 
+  // The Destination column names what Start would write now: it follows the profile's extension
+  // and the output folder (where a file of that name may already stand).
+  void destinationFollowsTheProfileAndTheOutputFolder() {
+    UseProfile(401, "PSP MPEG-4 Normal Quality (*.mp4)");
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"clip.mp4"});
+    const auto destination = [&] {
+      return window.lvFiles->model()->index(0, TFilesModel::colDestination).data().toString();
+    };
+    QCOMPARE(destination(), QString("clip_(new).mp4"));
+
+    QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    ClickProfileRow(window, "Archos", 8);
+    ClickProfileRow(window, "Archos 404/405 Video (*.avi)");
+    QCOMPARE(Store().FormatCode(), 803);
+    QCOMPARE(destination(), QString("clip_(new).avi"));
+    QCOMPARE(window.Files().Row(0).Record.DestFile, (Dir() / "out/clip_(new).avi").string());
+
+    // Another folder, where the first name is taken already.
+    fs::create_directories(*FDir / "other");
+    std::ofstream(*FDir / "other/clip_(new).avi") << "an earlier conversion";
+    FDialogs->FolderToChoose = QString::fromStdString(*FDir / "other");
+    QTest::mouseClick(window.btnBrows, Qt::LeftButton);
+    QCOMPARE(destination(), QString("clip_(new_1).avi"));
+    QCOMPARE(window.Files().Row(0).Record.DestFile, (Dir() / "other/clip_(new_1).avi").string());
+  }
+
   void exitAsksFirst() {
     TfrmMain &window = Open();
     FDialogs->Answer = false;
