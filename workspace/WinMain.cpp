@@ -41,8 +41,8 @@
 #include "workspace/FilesListView.h"
 #include "workspace/NumberText.h"
 #include "workspace/OutputFile.h"
-#include "workspace/ParameterBoxes.h"
 #include "workspace/ParameterPanel.h"
+#include "workspace/ParameterPanelView.h"
 #include "workspace/Preferences.h"
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileListBox.h"
@@ -87,22 +87,6 @@ QLabel *Caption(const QString &text, QWidget *buddy) {
   label->setBuddy(buddy);
   return label;
 }
-
-// The boxes of the parameter panel, in the order of TPanelState.
-struct TBoxBinding {
-  QComboBox *TfrmMain::*Box;
-  TParamBoxState TPanelState::*State;
-};
-constexpr TBoxBinding PanelBoxes[] = {{&TfrmMain::cmbVideoSize, &TPanelState::VideoSize},
-                                      {&TfrmMain::cmbVideoBitRate, &TPanelState::VideoBitRate},
-                                      {&TfrmMain::cmbFrameRate, &TPanelState::FrameRate},
-                                      {&TfrmMain::cmbVideoEncoder, &TPanelState::VideoEncoder},
-                                      {&TfrmMain::cmbZoom, &TPanelState::Zoom},
-                                      {&TfrmMain::cmbAudioBitRate, &TPanelState::AudioBitRate},
-                                      {&TfrmMain::cmbSamplerate, &TPanelState::SampleRate},
-                                      {&TfrmMain::cmbAudioEncoder, &TPanelState::AudioEncoder},
-                                      {&TfrmMain::cmbChannel, &TPanelState::Channel},
-                                      {&TfrmMain::cmbVolume, &TPanelState::Volume}};
 
 // A row's source replaced by a pipe or a device since it was added would hang the player's or
 // the probe's open: the user is told instead, and nothing opens it.
@@ -382,51 +366,23 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   return grpOutput;
 }
 
-QComboBox *TfrmMain::ParameterBox(QWidget *group, const char *name, bool editable) {
-  return NewParameterBox(group, name, editable);
-}
-
-// A group of five parameter boxes in two columns of label and box; the fifth box, alone in its
-// row, takes the row.
-QGroupBox *TfrmMain::ParameterGroup(const char *caption, const char *name,
-                                    const TParameterBoxInfo (&boxes)[5]) {
-  auto *group = new QGroupBox(caption, this);
-  group->setObjectName(name);
-  auto *grid = new QGridLayout(group);
-  grid->setContentsMargins(6, 6, 6, 6);
-  grid->setHorizontalSpacing(4);
-  grid->setVerticalSpacing(4);
-  for (int i = 0; i < 5; ++i) {
-    QComboBox *box = ParameterBox(group, boxes[i].Name, boxes[i].Editable);
-    this->*boxes[i].Field = box;
-    grid->addWidget(Caption(boxes[i].Label, box), i / 2, (i % 2) * 2);
-    grid->addWidget(box, i / 2, (i % 2) * 2 + 1, 1, i == 4 ? 3 : 1);
-  }
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
-  return group;
-}
-
-QGroupBox *TfrmMain::CreateVideoGroup() {
-  grpVideo =
-      ParameterGroup("Video Options", "grpVideo",
-                     {{"Frame Size:", &TfrmMain::cmbVideoSize, "cmbVideoSize", true},
-                      {"Encoder:", &TfrmMain::cmbVideoEncoder, "cmbVideoEncoder", false},
-                      {"BitRate (Kbps):", &TfrmMain::cmbVideoBitRate, "cmbVideoBitRate", true},
-                      {"FrameRate (Fps):", &TfrmMain::cmbFrameRate, "cmbFrameRate", false},
-                      {"Zoom:", &TfrmMain::cmbZoom, "cmbZoom", false}});
-  return grpVideo;
-}
-
-QGroupBox *TfrmMain::CreateAudioGroup() {
-  grpAudio =
-      ParameterGroup("Audio Options", "grpAudio",
-                     {{"SampleRate (Hz):", &TfrmMain::cmbSamplerate, "cmbSamplerate", true},
-                      {"BitRate (Kbps):", &TfrmMain::cmbAudioBitRate, "cmbAudioBitRate", true},
-                      {"Encoder:", &TfrmMain::cmbAudioEncoder, "cmbAudioEncoder", false},
-                      {"Volume:", &TfrmMain::cmbVolume, "cmbVolume", false},
-                      {"Channel:", &TfrmMain::cmbChannel, "cmbChannel", false}});
-  return grpAudio;
+void TfrmMain::CreateParameterPanel() {
+  ParameterPanel =
+      new TParameterPanelView(this, FGlobal->SettingsIniPath(), FGlobal->FormatIniPath(),
+                              *FQuestions, [this] { return FormatCodeNumber(); });
+  grpVideo = ParameterPanel->grpVideo;
+  grpAudio = ParameterPanel->grpAudio;
+  for (auto [field, box] : {std::pair{&TfrmMain::cmbVideoSize, ParameterPanel->cmbVideoSize},
+                            std::pair{&TfrmMain::cmbVideoEncoder, ParameterPanel->cmbVideoEncoder},
+                            std::pair{&TfrmMain::cmbVideoBitRate, ParameterPanel->cmbVideoBitRate},
+                            std::pair{&TfrmMain::cmbFrameRate, ParameterPanel->cmbFrameRate},
+                            std::pair{&TfrmMain::cmbZoom, ParameterPanel->cmbZoom},
+                            std::pair{&TfrmMain::cmbSamplerate, ParameterPanel->cmbSamplerate},
+                            std::pair{&TfrmMain::cmbAudioBitRate, ParameterPanel->cmbAudioBitRate},
+                            std::pair{&TfrmMain::cmbAudioEncoder, ParameterPanel->cmbAudioEncoder},
+                            std::pair{&TfrmMain::cmbChannel, ParameterPanel->cmbChannel},
+                            std::pair{&TfrmMain::cmbVolume, ParameterPanel->cmbVolume}})
+    this->*field = box;
 }
 
 void TfrmMain::CreateControls() {
@@ -446,17 +402,14 @@ void TfrmMain::CreateControls() {
   middle->setSpacing(6);
   middle->addLayout(left, 1);
   middle->addWidget(CreatePreviewPanel());
-  auto *bottom = new QHBoxLayout;
-  bottom->setSpacing(6);
-  bottom->addWidget(CreateVideoGroup(), 1);
-  bottom->addWidget(CreateAudioGroup(), 1);
+  CreateParameterPanel();
 
   auto *all = new QVBoxLayout(central);
   all->setContentsMargins(6, 4, 6, 6);
   all->setSpacing(4);
   all->addWidget(CreateToolbar());
   all->addLayout(middle, 1);
-  all->addLayout(bottom);
+  all->addWidget(ParameterPanel);
 
   cmbOutPutFormat = new QComboBox(central);
   cmbOutPutFormat->setObjectName("cmbOutPutFormat");
@@ -541,18 +494,8 @@ void TfrmMain::ConnectHandlers() {
   connect(lbFormat, &TProfileListBox::profilePicked, this,
           [this](int row) { Guarded([&] { lbFormatPick(row); }); });
 
-  On(cmbVideoSize, &QComboBox::activated, &TfrmMain::cmbVideoSizeSelect);
-  // The number boxes are checked when their editing ends (a choice from the list here; Enter
-  // and leaving the box in the event filter), so that a box may be emptied to type a new number.
-  On(cmbVideoBitRate, &QComboBox::activated, &TfrmMain::cmbVideoBitRateChange);
-  On(cmbFrameRate, &QComboBox::activated, &TfrmMain::cmbFrameRateChange);
-  On(cmbVideoEncoder, &QComboBox::activated, &TfrmMain::cmbVideoEncoderChange);
-  On(cmbZoom, &QComboBox::activated, &TfrmMain::cmbZoomChange);
-  On(cmbSamplerate, &QComboBox::activated, &TfrmMain::cmbSamplerateChange);
-  On(cmbAudioBitRate, &QComboBox::activated, &TfrmMain::cmbAudioBitRateChange);
-  On(cmbAudioEncoder, &QComboBox::activated, &TfrmMain::cmbAudioEncoderChange);
-  On(cmbChannel, &QComboBox::activated, &TfrmMain::cmbChannelChange);
-  On(cmbVolume, &QComboBox::activated, &TfrmMain::cmbVolumeChange);
+  connect(ParameterPanel, &TParameterPanelView::videoCopyChanged, this,
+          [this](bool, const QString &hint) { ShowStreamCopy(hint); });
   On(btnDefault, &QPushButton::clicked, &TfrmMain::btnDefaultClick);
 
   On(btnPlay, &QPushButton::clicked, &TfrmMain::btnPlayClick);
@@ -574,7 +517,7 @@ void TfrmMain::ConnectHandlers() {
     Guarded([&] { FFPlayerState(state); });
   };
 
-  // The key filters and the leaving of the parameter boxes, and the presses on the position bar.
+  // The presses on the position bar.
   qApp->installEventFilter(this);
 }
 
@@ -742,8 +685,7 @@ void TfrmMain::ApplicationException(std::exception_ptr error) {
       report.Icon == TReportIcon::Warning ? TMessageIcon::Warning : TMessageIcon::Error);
 }
 
-// Event filter: the key filters and the leaving of the parameter boxes, and the presses on the
-// position bar.
+// Event filter: the presses on the position bar.
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
   const QEvent::Type type = event->type();
@@ -756,26 +698,6 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
       static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
     if (watched == tbPosition) Guarded([this] { tbPositionMouseUp(); });
     if (watched == tbVolume) Guarded([this] { tbVolumeMouseUp(); });
-  }
-  auto *box = qobject_cast<QComboBox *>(watched);
-  if (box == cmbVideoSize || box == cmbVideoBitRate || box == cmbSamplerate ||
-      box == cmbAudioBitRate) {
-    if (type == QEvent::KeyPress) {
-      const auto *keyEvent = static_cast<QKeyEvent *>(event);
-      bool dropped = false;
-      Guarded([&] { dropped = ParameterKeyPress(box, keyEvent); });
-      if (dropped) return true;
-      if (box != cmbVideoSize &&
-          (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter))
-        Guarded([&] { NumberBoxEdited(box); });
-    }
-    if (type == QEvent::FocusOut) {
-      // Leaving the box for another control; a popup or another window taking the focus is
-      // not leaving it.
-      const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-        Guarded([&] { box == cmbVideoSize ? cmbVideoSizeExit() : NumberBoxEdited(box); });
-    }
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -851,8 +773,7 @@ void TfrmMain::btnStartClick() {
   if (BatchRunning()) return;
   // 1. The frame-size box as the user left it, and a number still being typed (Start from the
   // menu or its shortcut leaves no box).
-  cmbVideoSizeExit();
-  for (QComboBox *box : {cmbVideoBitRate, cmbSamplerate, cmbAudioBitRate}) NumberBoxEdited(box);
+  ParameterPanel->EndEditing();
   // 2. The conversion thread's priority.
   const TSettingsStore store = Store();
   static constexpr TThreadPriority Priorities[] = {
@@ -1032,7 +953,8 @@ void TfrmMain::mnuEditPopup() {
   for (QAction *entry : {mnuCrop, mnuTrim, mnuWaterMark, mnuCheckAll, mnuUncheckAll,
                          mnuReverseCheck, mnuCheck, mnuUncheck})
     entry->setEnabled(enabled);
-  for (QAction *editor : {mnuCrop, mnuWaterMark}) editor->setEnabled(enabled && !FVideoCopy);
+  for (QAction *editor : {mnuCrop, mnuWaterMark})
+    editor->setEnabled(enabled && !ParameterPanel->VideoCopy());
 }
 
 void TfrmMain::pmFilesPopup() {
@@ -1040,7 +962,8 @@ void TfrmMain::pmFilesPopup() {
   pmWaterMark->setVisible(true);
   for (QAction *entry : {pmCrop, pmTrim, pmWaterMark, pmRemove, pmClear, pmStart, pmVideoInfo})
     entry->setEnabled(enabled);
-  for (QAction *editor : {pmCrop, pmWaterMark}) editor->setEnabled(enabled && !FVideoCopy);
+  for (QAction *editor : {pmCrop, pmWaterMark})
+    editor->setEnabled(enabled && !ParameterPanel->VideoCopy());
 }
 
 // The editors show modally on the selected row's record, each with a player of its own.
@@ -1467,144 +1390,14 @@ void TfrmMain::lbFormatPick(int row) {
 // Parameter panel
 
 void TfrmMain::LoadPanel() {
-  TSettingsStore store = Store();
-  const TFormatCatalogue catalogue = Catalogue();
-  TParameterPanel panel(catalogue, store, *FQuestions);
-  const int code = FormatCodeNumber();
-  // A profile shown for the first time shows the values its first conversion will use: its
-  // own defaults, written as "Default" writes them.
-  if (catalogue.HasSection(code)) panel.EnsureSeeded(code);
-  ShowPanel(panel.Load(code));
+  ParameterPanel->Load();
 }
 
-TPanelState TfrmMain::PanelState() const {
-  TPanelState state;
-  for (const TBoxBinding &binding : PanelBoxes) state.*binding.State = BoxState(this->*binding.Box);
-  return state;
-}
-
-void TfrmMain::ShowPanel(const TPanelState &state) {
-  for (const TBoxBinding &binding : PanelBoxes) ShowBox(this->*binding.Box, state.*binding.State);
-  ShowStreamCopy(state);
-}
-
-// The panel's hint for stream copy, and the editors that change the picture, which a copied
-// video does not go through.
-void TfrmMain::ShowStreamCopy(const TPanelState &state) {
-  const QString hint = state.CopyHint.empty() ? QString() : tr(state.CopyHint.c_str());
-  cmbVideoEncoder->setToolTip(state.VideoCopy ? hint : QString());
-  cmbAudioEncoder->setToolTip(state.AudioCopy ? hint : QString());
-  FVideoCopy = state.VideoCopy;
-  for (QAction *editor : {mnuCrop, mnuWaterMark, pmCrop, pmWaterMark})
-    editor->setToolTip(FVideoCopy ? hint : QString());
-}
-
-// An encoder box changed to or from "copy": the boxes it rules follow.
-void TfrmMain::FollowStreamCopy() {
-  TPanelState state = PanelState();
-  TParameterPanel::ApplyStreamCopy(state);
-  for (const TBoxBinding &binding : PanelBoxes)
-    (this->*binding.Box)->setEnabled((state.*binding.State).Enabled);
-  ShowStreamCopy(state);
-}
-
-template <class Rule>
-void TfrmMain::PanelBoxRule(QComboBox *box, Rule rule) {
-  TSettingsStore store = Store();
-  const TFormatCatalogue catalogue = Catalogue();
-  TParameterPanel panel(catalogue, store, *FQuestions);
-  TParamBoxState state = BoxState(box);
-  rule(panel, FormatCodeNumber(), state);
-  ReflectBox(box, state);
-}
-
-void TfrmMain::cmbVideoSizeSelect() {
-  PanelBoxRule(cmbVideoSize, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VideoSizeChosen(code, box);
-  });
-}
-
-void TfrmMain::cmbVideoSizeExit() {
-  PanelBoxRule(cmbVideoSize, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VideoSizeLeft(code, box);
-  });
-}
-
-void TfrmMain::cmbVideoBitRateChange() {
-  PanelBoxRule(cmbVideoBitRate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VideoBitRateChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbFrameRateChange() {
-  PanelBoxRule(cmbFrameRate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.FrameRateChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbVideoEncoderChange() {
-  PanelBoxRule(cmbVideoEncoder, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VideoEncoderChanged(code, box);
-  });
-  FollowStreamCopy();
-}
-
-void TfrmMain::cmbZoomChange() {
-  PanelBoxRule(cmbZoom, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.ZoomChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbSamplerateChange() {
-  PanelBoxRule(cmbSamplerate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.SampleRateChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbAudioBitRateChange() {
-  PanelBoxRule(cmbAudioBitRate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.AudioBitRateChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbAudioEncoderChange() {
-  PanelBoxRule(cmbAudioEncoder, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.AudioEncoderChanged(code, box);
-  });
-  FollowStreamCopy();
-}
-
-void TfrmMain::cmbChannelChange() {
-  PanelBoxRule(cmbChannel, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.ChannelChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbVolumeChange() {
-  PanelBoxRule(cmbVolume, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VolumeChanged(code, box);
-  });
+// The editors that change the picture do not apply to a copied video, and say why.
+void TfrmMain::ShowStreamCopy(const QString &hint) {
+  for (QAction *editor : {mnuCrop, mnuWaterMark, pmCrop, pmWaterMark}) editor->setToolTip(hint);
 }
 
 void TfrmMain::btnDefaultClick() {
-  TSettingsStore store = Store();
-  const TFormatCatalogue catalogue = Catalogue();
-  TParameterPanel panel(catalogue, store, *FQuestions);
-  TPanelState state = PanelState();
-  panel.Default(FormatCodeNumber(), state);
-  ShowPanel(state);
-}
-
-void TfrmMain::NumberBoxEdited(QComboBox *box) {
-  // Only a text the user typed is checked: leaving a box that shows its item or its fallback
-  // again says nothing twice.
-  if (!box->lineEdit()->isModified()) return;
-  box->lineEdit()->setModified(false);
-  if (box == cmbVideoBitRate) cmbVideoBitRateChange();
-  if (box == cmbSamplerate) cmbSamplerateChange();
-  if (box == cmbAudioBitRate) cmbAudioBitRateChange();
-}
-
-bool TfrmMain::ParameterKeyPress(QComboBox *box, const QKeyEvent *event) {
-  return ParameterKeyDropped(box, box == cmbVideoSize, *event, *FQuestions);
+  ParameterPanel->Default();
 }

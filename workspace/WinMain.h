@@ -37,7 +37,7 @@ class QPushButton;
 class QSlider;
 class QToolButton;
 class TFilesListView;
-class TParameterPanel;
+class TParameterPanelView;
 class TProfileListBox;
 class TProfilePicker;
 class TUpdateCheck;
@@ -46,8 +46,6 @@ class TfrmProgress;
 class TfrmShutDown;
 class TfrmTrim;
 class TfrmFileInfo;
-struct TPanelState;
-struct TParamBoxState;
 
 class TfrmMain : public QMainWindow, private IBatchObserver {
  public:
@@ -122,6 +120,7 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   QLineEdit *edtOutPutDir;
 
   // Parameter panel.
+  TParameterPanelView *ParameterPanel = nullptr;
   QGroupBox *grpVideo, *grpAudio;
   QComboBox *cmbVideoSize, *cmbVideoEncoder, *cmbVideoBitRate, *cmbFrameRate, *cmbZoom;
   QComboBox *cmbSamplerate, *cmbAudioBitRate, *cmbAudioEncoder, *cmbChannel, *cmbVolume;
@@ -140,8 +139,6 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   std::string NewVersion;
   std::vector<TAdInfo> AdList;
   bool PreviewStopped = true, PreviewPaused = false, PlayAfterAdd = false;
-  // The profile copies the source's video: crop, effects and watermark do not apply.
-  bool FVideoCopy = false;
   int64_t PreviewDuration = 0;
   // The preview's player, drawing into pnlPreview.
   TFFPlayer FFPlayer;
@@ -166,17 +163,7 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   QWidget *CreateToolbar();
   QWidget *CreatePreviewPanel();
   QGroupBox *CreateOutputGroup();
-  QGroupBox *CreateVideoGroup();
-  QGroupBox *CreateAudioGroup();
-  struct TParameterBoxInfo {
-    const char *Label;
-    QComboBox *TfrmMain::*Field;
-    const char *Name;
-    bool Editable;
-  };
-  QGroupBox *ParameterGroup(const char *caption, const char *name,
-                            const TParameterBoxInfo (&boxes)[5]);
-  QComboBox *ParameterBox(QWidget *group, const char *name, bool editable);
+  void CreateParameterPanel();
   void CreateControls();
   void ConnectHandlers();
   void ApplyTheme();
@@ -267,28 +254,8 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
 
   // Parameter panel.
   void LoadPanel();
-  void cmbVideoSizeSelect();
-  void cmbVideoSizeExit();
-  void cmbVideoBitRateChange();
-  void cmbFrameRateChange();
-  void cmbVideoEncoderChange();
-  void cmbZoomChange();
-  void cmbSamplerateChange();
-  void cmbAudioBitRateChange();
-  void cmbAudioEncoderChange();
-  void cmbChannelChange();
-  void cmbVolumeChange();
   void btnDefaultClick();
-  bool ParameterKeyPress(QComboBox *box, const QKeyEvent *event);
-  // The editing of a bit-rate or sample-rate box ended (Enter, or the focus left it).
-  void NumberBoxEdited(QComboBox *box);
-  // Runs a rule of the panel on one box and shows what the rule left in the box.
-  template <class Rule>
-  void PanelBoxRule(QComboBox *box, Rule rule);
-  TPanelState PanelState() const;
-  void ShowPanel(const TPanelState &state);
-  void ShowStreamCopy(const TPanelState &state);
-  void FollowStreamCopy();
+  void ShowStreamCopy(const QString &hint);
 
   // The batch's events (on the main thread).
   void RowProgress(const TRowProgress &progress) override;
