@@ -2,11 +2,9 @@
 
 #include <QComboBox>
 #include <QFocusEvent>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 
 #include "workspace/Application.h"
@@ -43,50 +41,27 @@ TParameterPanelView::TParameterPanelView(QWidget *parent, std::string settingsIn
       FFormatIniPath(std::move(formatIniPath)),
       FQuestions(questions),
       FFormatCode(std::move(formatCode)) {
-  grpVideo = ParameterGroup(
-      tr("Video Options"), "grpVideo",
-      {{"Frame Size:", &TParameterPanelView::cmbVideoSize, "cmbVideoSize", true},
-       {"Encoder:", &TParameterPanelView::cmbVideoEncoder, "cmbVideoEncoder", false},
-       {"BitRate (Kbps):", &TParameterPanelView::cmbVideoBitRate, "cmbVideoBitRate", true},
-       {"FrameRate (Fps):", &TParameterPanelView::cmbFrameRate, "cmbFrameRate", false},
-       {"Zoom:", &TParameterPanelView::cmbZoom, "cmbZoom", false}});
-  grpAudio = ParameterGroup(
-      tr("Audio Options"), "grpAudio",
-      {{"SampleRate (Hz):", &TParameterPanelView::cmbSamplerate, "cmbSamplerate", true},
-       {"BitRate (Kbps):", &TParameterPanelView::cmbAudioBitRate, "cmbAudioBitRate", true},
-       {"Encoder:", &TParameterPanelView::cmbAudioEncoder, "cmbAudioEncoder", false},
-       {"Volume:", &TParameterPanelView::cmbVolume, "cmbVolume", false},
-       {"Channel:", &TParameterPanelView::cmbChannel, "cmbChannel", false}});
+  const TParameterGroups groups = NewParameterGroups(this);
+  grpVideo = groups.Video;
+  grpAudio = groups.Audio;
+  cmbVideoSize = groups.VideoSize;
+  cmbVideoEncoder = groups.VideoEncoder;
+  cmbVideoBitRate = groups.VideoBitRate;
+  cmbFrameRate = groups.FrameRate;
+  cmbZoom = groups.Zoom;
+  cmbSamplerate = groups.SampleRate;
+  cmbAudioBitRate = groups.AudioBitRate;
+  cmbAudioEncoder = groups.AudioEncoder;
+  cmbVolume = groups.Volume;
+  cmbChannel = groups.Channel;
+  for (QComboBox *box : {cmbVideoSize, cmbVideoBitRate, cmbSamplerate, cmbAudioBitRate})
+    box->installEventFilter(this);
   auto *row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(6);
   row->addWidget(grpVideo, 1);
   row->addWidget(grpAudio, 1);
   ConnectHandlers();
-}
-
-// A group of five parameter boxes in two columns of label and box; the fifth box, alone in its
-// row, takes the row.
-QGroupBox *TParameterPanelView::ParameterGroup(const QString &caption, const char *name,
-                                               const TBoxInfo (&boxes)[5]) {
-  auto *group = new QGroupBox(caption, this);
-  group->setObjectName(name);
-  auto *grid = new QGridLayout(group);
-  grid->setContentsMargins(6, 6, 6, 6);
-  grid->setHorizontalSpacing(4);
-  grid->setVerticalSpacing(4);
-  for (int i = 0; i < 5; ++i) {
-    QComboBox *box = NewParameterBox(group, boxes[i].Name, boxes[i].Editable);
-    this->*boxes[i].Field = box;
-    if (boxes[i].Editable) box->installEventFilter(this);
-    auto *label = new QLabel(tr(boxes[i].Label), group);
-    label->setBuddy(box);
-    grid->addWidget(label, i / 2, (i % 2) * 2);
-    grid->addWidget(box, i / 2, (i % 2) * 2 + 1, 1, i == 4 ? 3 : 1);
-  }
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
-  return group;
 }
 
 void TParameterPanelView::ConnectHandlers() {

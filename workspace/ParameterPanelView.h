@@ -47,13 +47,6 @@ class TParameterPanelView : public QWidget {
   bool eventFilter(QObject *watched, QEvent *event) override;
 
  private:
-  struct TBoxInfo {
-    const char *Label;
-    QComboBox *TParameterPanelView::*Field;
-    const char *Name;
-    bool Editable;
-  };
-  QGroupBox *ParameterGroup(const QString &caption, const char *name, const TBoxInfo (&boxes)[5]);
   void ConnectHandlers();
 
   void cmbVideoSizeSelect();

@@ -24,31 +24,21 @@
 
 namespace {
 
-// The boxes in the order of the groups' grids: label, object name, editable, field, state.
+// The dialog's boxes and the parts of the panel's state they show.
 struct TSettingsBox {
-  const char *Label;
-  const char *Name;
-  bool Editable;
   QComboBox *TfrmSettings::*Box;
   TParamBoxState TPanelState::*State;
 };
-constexpr TSettingsBox Boxes[] = {
-    {"Frame Size:", "cmbVideoSize", true, &TfrmSettings::cmbVideoSize, &TPanelState::VideoSize},
-    {"Encoder:", "cmbVideoEncoder", false, &TfrmSettings::cmbVideoEncoder,
-     &TPanelState::VideoEncoder},
-    {"BitRate (Kbps):", "cmbVideoBitRate", true, &TfrmSettings::cmbVideoBitRate,
-     &TPanelState::VideoBitRate},
-    {"FrameRate (Fps):", "cmbFrameRate", false, &TfrmSettings::cmbFrameRate,
-     &TPanelState::FrameRate},
-    {"Zoom:", "cmbZoom", false, &TfrmSettings::cmbZoom, &TPanelState::Zoom},
-    {"SampleRate (Hz):", "cmbSamplerate", true, &TfrmSettings::cmbSamplerate,
-     &TPanelState::SampleRate},
-    {"BitRate (Kbps):", "cmbAudioBitRate", true, &TfrmSettings::cmbAudioBitRate,
-     &TPanelState::AudioBitRate},
-    {"Encoder:", "cmbAudioEncoder", false, &TfrmSettings::cmbAudioEncoder,
-     &TPanelState::AudioEncoder},
-    {"Volume:", "cmbVolume", false, &TfrmSettings::cmbVolume, &TPanelState::Volume},
-    {"Channel:", "cmbChannel", false, &TfrmSettings::cmbChannel, &TPanelState::Channel}};
+constexpr TSettingsBox Boxes[] = {{&TfrmSettings::cmbVideoSize, &TPanelState::VideoSize},
+                                  {&TfrmSettings::cmbVideoEncoder, &TPanelState::VideoEncoder},
+                                  {&TfrmSettings::cmbVideoBitRate, &TPanelState::VideoBitRate},
+                                  {&TfrmSettings::cmbFrameRate, &TPanelState::FrameRate},
+                                  {&TfrmSettings::cmbZoom, &TPanelState::Zoom},
+                                  {&TfrmSettings::cmbSamplerate, &TPanelState::SampleRate},
+                                  {&TfrmSettings::cmbAudioBitRate, &TPanelState::AudioBitRate},
+                                  {&TfrmSettings::cmbAudioEncoder, &TPanelState::AudioEncoder},
+                                  {&TfrmSettings::cmbVolume, &TPanelState::Volume},
+                                  {&TfrmSettings::cmbChannel, &TPanelState::Channel}};
 
 }  // namespace
 
@@ -80,8 +70,21 @@ TfrmSettings::TfrmSettings(QWidget *owner, const TSkinManager &mainSkin,
   top->addWidget(new QLabel("Output Format:", this));
   top->addWidget(FPicker, 1);
 
-  grpVideo = ParameterGroup("Video Options", "grpVideo", 0);
-  grpAudio = ParameterGroup("Audio Options", "grpAudio", 5);
+  const TParameterGroups groups = NewParameterGroups(this);
+  grpVideo = groups.Video;
+  grpAudio = groups.Audio;
+  cmbVideoSize = groups.VideoSize;
+  cmbVideoEncoder = groups.VideoEncoder;
+  cmbVideoBitRate = groups.VideoBitRate;
+  cmbFrameRate = groups.FrameRate;
+  cmbZoom = groups.Zoom;
+  cmbSamplerate = groups.SampleRate;
+  cmbAudioBitRate = groups.AudioBitRate;
+  cmbAudioEncoder = groups.AudioEncoder;
+  cmbVolume = groups.Volume;
+  cmbChannel = groups.Channel;
+  for (QComboBox *box : {cmbVideoSize, cmbVideoBitRate, cmbSamplerate, cmbAudioBitRate})
+    box->installEventFilter(this);
 
   QHBoxLayout *buttons = DefaultOkCancelRow(btnDefault, btnOk, btnCancel);
 
@@ -109,26 +112,6 @@ TfrmSettings::~TfrmSettings() = default;
 
 std::unique_ptr<TfrmSettings::TRules> TfrmSettings::Rules() {
   return std::make_unique<TRules>(FSettingsIniPath, FFormatIniPath, FQuestions);
-}
-
-QGroupBox *TfrmSettings::ParameterGroup(const char *caption, const char *name, int first) {
-  auto *group = new QGroupBox(caption, this);
-  group->setObjectName(name);
-  auto *grid = new QGridLayout(group);
-  for (int i = 0; i < 5; ++i) {
-    const TSettingsBox &spec = Boxes[first + i];
-    QComboBox *box = NewParameterBox(group, spec.Name, spec.Editable);
-    this->*spec.Box = box;
-    if (spec.Editable) box->installEventFilter(this);
-    auto *label = new QLabel(spec.Label, group);
-    label->setBuddy(box);
-    grid->addWidget(label, i / 2, (i % 2) * 2);
-    // The fifth box, alone in its row, takes the row.
-    grid->addWidget(box, i / 2, (i % 2) * 2 + 1, 1, i == 4 ? 3 : 1);
-  }
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
-  return group;
 }
 
 void TfrmSettings::showEvent(QShowEvent *event) {

@@ -46,7 +46,6 @@ class TfrmSettings : public TSkinnedDialog {
   struct TRules;
   std::unique_ptr<TRules> Rules();
 
-  QGroupBox *ParameterGroup(const char *caption, const char *name, int first);
   void FormShow();
   void ShowState(const TPanelState &state);
   TPanelState DialogState() const;
