@@ -168,7 +168,28 @@ int TConversionList::Add(const std::vector<std::string> &paths, TSettingsStore &
     ++added;
   }
   if (!refusals.empty()) questions.ShowMessage(refusals, WarningCaption);
+  // Two sources of one base name would get the same name above; Start keeps them apart.
+  if (added > 0) NameDestinations(store, catalogue);
   return added;
+}
+
+void TConversionList::NameDestinations(const TSettingsStore &store,
+                                       const TFormatCatalogue &catalogue) {
+  const fs::path folder = store.OutPutDir();
+  const std::string extensionText = "." + catalogue.Read(store.FormatCode()).FileExt;
+  std::set<fs::path> taken;
+  for (TConversionRow &row : FRows) {
+    const fs::path destination = RowDestination(row, folder, extensionText, taken);
+    if (row.Checked) taken.insert(destination);
+    row.DestinationText = destination.filename().string();
+    row.Record.DestFile = destination.string();
+  }
+}
+
+fs::path TConversionList::RowDestination(const TConversionRow &row, const fs::path &folder,
+                                         const std::string &extensionText,
+                                         const std::set<fs::path> &taken) {
+  return UniqueDestinationName(folder, row.Caption, extensionText, taken);
 }
 
 int TConversionList::Remove(int row) {

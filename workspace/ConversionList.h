@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,17 @@ class TConversionList {
   // named for the current profile (`FormatCode` of the store).  Returns the number of rows added.
   int Add(const std::vector<std::string> &paths, TSettingsStore &store,
           const TFormatCatalogue &catalogue, IJobQuestions &questions, const TDurationProbe &probe);
+
+  // Names every row's destination for the current profile and output folder of the store, as
+  // Start would name it now: the checked rows above a row keep their names from it.  Nothing is
+  // made or written; a folder that does not exist yet takes every first name.
+  void NameDestinations(const TSettingsStore &store, const TFormatCatalogue &catalogue);
+  // The destination the Destination column shows for a row, in `folder` with the extension
+  // text, beside the names in `taken`.
+  static std::filesystem::path RowDestination(const TConversionRow &row,
+                                              const std::filesystem::path &folder,
+                                              const std::string &extensionText,
+                                              const std::set<std::filesystem::path> &taken);
 
   // Removes a row; returns the row to select afterwards: the one that moved into its place, the
   // new last row when the last was removed, -1 when the list became empty.

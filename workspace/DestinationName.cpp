@@ -43,6 +43,11 @@ fs::path DestinationFileName(TSettingsStore &store, IJobQuestions &questions,
                              const std::set<fs::path> &taken) {
   const fs::path folder = FolderOrDefault(store.OutPutDir(), questions,
                                           [&](const std::string &f) { store.SetOutPutDir(f); });
+  return UniqueDestinationName(folder, source, extensionText, taken);
+}
+
+fs::path UniqueDestinationName(const fs::path &folder, const fs::path &source,
+                               const std::string &extensionText, const std::set<fs::path> &taken) {
   const fs::path base = folder / source.stem();
   fs::path name = base.string() + "_(new)" + extensionText;
   for (int n = 1; Taken(name, taken); ++n)

@@ -21,6 +21,13 @@ std::string PrepareOutputFolder(const std::filesystem::path &folder);
 std::filesystem::path FolderOrDefault(const std::string &folder, IJobQuestions &questions,
                                       const std::function<void(const std::string &)> &keepDefault);
 
+// The name a converted `source` gets in `folder`: "_(new)", or the first "_(new_N)" that no file
+// there and no name in `taken` has.  Nothing is made and nobody is told anything.
+std::filesystem::path UniqueDestinationName(const std::filesystem::path &folder,
+                                            const std::filesystem::path &source,
+                                            const std::string &extensionText,
+                                            const std::set<std::filesystem::path> &taken = {});
+
 // `extensionText` includes the point (".mp4").  An output folder that does not exist is created;
 // when that fails the user is told, the default folder (~/videoconverter) is created, stored as
 // `OutPutDir` and used.  Names in `taken` count as existing, so that the rows of one batch never

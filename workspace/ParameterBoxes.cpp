@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <algorithm>
 
@@ -31,6 +35,59 @@ QComboBox *NewParameterBox(QWidget *parent, const char *name, bool editable) {
   box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   if (editable) box->setCompleter(nullptr);
   return box;
+}
+
+namespace {
+
+struct TBoxInfo {
+  const char *Label;
+  QComboBox *TParameterGroups::*Field;
+  const char *Name;
+  bool Editable;
+};
+
+// A group of five boxes in two columns of label and box; the fifth box, alone in its row, takes
+// the row.
+QGroupBox *ParameterGroup(QWidget *parent, TParameterGroups &groups, const char *caption,
+                          const char *name, const TBoxInfo (&boxes)[5]) {
+  auto *group = new QGroupBox(QCoreApplication::translate("TParameterGroups", caption), parent);
+  group->setObjectName(name);
+  auto *grid = new QGridLayout(group);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(4);
+  for (int i = 0; i < 5; ++i) {
+    QComboBox *box = NewParameterBox(group, boxes[i].Name, boxes[i].Editable);
+    groups.*boxes[i].Field = box;
+    auto *label =
+        new QLabel(QCoreApplication::translate("TParameterGroups", boxes[i].Label), group);
+    label->setBuddy(box);
+    grid->addWidget(label, i / 2, (i % 2) * 2);
+    grid->addWidget(box, i / 2, (i % 2) * 2 + 1, 1, i == 4 ? 3 : 1);
+  }
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  return group;
+}
+
+}  // namespace
+
+TParameterGroups NewParameterGroups(QWidget *parent) {
+  using G = TParameterGroups;
+  TParameterGroups groups{};
+  groups.Video = ParameterGroup(parent, groups, "Video Options", "grpVideo",
+                                {{"Frame Size:", &G::VideoSize, "cmbVideoSize", true},
+                                 {"Encoder:", &G::VideoEncoder, "cmbVideoEncoder", false},
+                                 {"BitRate (Kbps):", &G::VideoBitRate, "cmbVideoBitRate", true},
+                                 {"FrameRate (Fps):", &G::FrameRate, "cmbFrameRate", false},
+                                 {"Zoom:", &G::Zoom, "cmbZoom", false}});
+  groups.Audio = ParameterGroup(parent, groups, "Audio Options", "grpAudio",
+                                {{"SampleRate (Hz):", &G::SampleRate, "cmbSamplerate", true},
+                                 {"BitRate (Kbps):", &G::AudioBitRate, "cmbAudioBitRate", true},
+                                 {"Encoder:", &G::AudioEncoder, "cmbAudioEncoder", false},
+                                 {"Volume:", &G::Volume, "cmbVolume", false},
+                                 {"Channel:", &G::Channel, "cmbChannel", false}});
+  return groups;
 }
 
 TParamBoxState BoxState(const QComboBox *box) {

@@ -7,8 +7,18 @@
 #include "workspace/ParameterPanel.h"
 
 class QComboBox;
+class QGroupBox;
 class QKeyEvent;
 class QWidget;
+
+// The ten boxes in their groups "Video Options" and "Audio Options", with their captions, as the
+// main window's panel and the profile settings dialog lay them out.
+struct TParameterGroups {
+  QGroupBox *Video, *Audio;
+  QComboBox *VideoSize, *VideoEncoder, *VideoBitRate, *FrameRate, *Zoom;
+  QComboBox *SampleRate, *AudioBitRate, *AudioEncoder, *Volume, *Channel;
+};
+TParameterGroups NewParameterGroups(QWidget *parent);
 
 // A box of the panel: themed items, typed values that never become items.
 QComboBox *NewParameterBox(QWidget *parent, const char *name, bool editable);

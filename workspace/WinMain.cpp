@@ -42,11 +42,12 @@
 #include "workspace/FilesListView.h"
 #include "workspace/NumberText.h"
 #include "workspace/OutputFile.h"
-#include "workspace/ParameterBoxes.h"
 #include "workspace/ParameterPanel.h"
+#include "workspace/ParameterPanelView.h"
 #include "workspace/Preferences.h"
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileListBox.h"
+#include "workspace/ProfilePicker.h"
 #include "workspace/Snapshots.h"
 #include "workspace/SourceFile.h"
 #include "workspace/UpdateCheck.h"
@@ -87,22 +88,6 @@ QLabel *Caption(const QString &text, QWidget *buddy) {
   label->setBuddy(buddy);
   return label;
 }
-
-// The boxes of the parameter panel, in the order of TPanelState.
-struct TBoxBinding {
-  QComboBox *TfrmMain::*Box;
-  TParamBoxState TPanelState::*State;
-};
-constexpr TBoxBinding PanelBoxes[] = {{&TfrmMain::cmbVideoSize, &TPanelState::VideoSize},
-                                      {&TfrmMain::cmbVideoBitRate, &TPanelState::VideoBitRate},
-                                      {&TfrmMain::cmbFrameRate, &TPanelState::FrameRate},
-                                      {&TfrmMain::cmbVideoEncoder, &TPanelState::VideoEncoder},
-                                      {&TfrmMain::cmbZoom, &TPanelState::Zoom},
-                                      {&TfrmMain::cmbAudioBitRate, &TPanelState::AudioBitRate},
-                                      {&TfrmMain::cmbSamplerate, &TPanelState::SampleRate},
-                                      {&TfrmMain::cmbAudioEncoder, &TPanelState::AudioEncoder},
-                                      {&TfrmMain::cmbChannel, &TPanelState::Channel},
-                                      {&TfrmMain::cmbVolume, &TPanelState::Volume}};
 
 // A row's source replaced by a pipe or a device since it was added would hang the player's or
 // the probe's open: the user is told instead, and nothing opens it.
@@ -312,15 +297,12 @@ QWidget *TfrmMain::CreatePreviewPanel() {
 QGroupBox *TfrmMain::CreateOutputGroup() {
   grpOutput = new QGroupBox("Output Format", this);
   grpOutput->setObjectName("grpOutput");
-  cmbFormat = new QLineEdit(grpOutput);
-  cmbFormat->setObjectName("cmbFormat");
-  cmbFormat->setReadOnly(true);
-  cmbFormat->setFocusPolicy(Qt::NoFocus);  // the box never shows a caret
-  cmbFormat->setCursor(Qt::ArrowCursor);
-  btnFormatDrop = new QToolButton(grpOutput);
-  btnFormatDrop->setObjectName("btnFormatDrop");
-  btnFormatDrop->setArrowType(Qt::DownArrow);
-  btnFormatDrop->setFocusPolicy(Qt::NoFocus);
+  // The profile list opens upward, over the conversion list, wide enough for the long names.
+  ProfilePicker = new TProfilePicker(grpOutput, {"cmbFormat", "btnFormatDrop", "lbFormat"},
+                                     TProfilePicker::TOpening::Upward, 380);
+  cmbFormat = ProfilePicker->Box();
+  btnFormatDrop = ProfilePicker->Button();
+  lbFormat = ProfilePicker->List();
   btnDefault = Button(grpOutput, "btnDefault", "Default");
   edtOutPutDir = new QLineEdit(grpOutput);
   edtOutPutDir->setObjectName("edtOutPutDir");
@@ -338,20 +320,13 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   }
   btnStart2->setEnabled(false);
 
-  auto *profile = new QHBoxLayout;
-  profile->setSpacing(0);
-  profile->addWidget(cmbFormat, 1);
-  profile->addWidget(btnFormatDrop);
-  btnFormatDrop->setFixedSize(20, 22);
-  cmbFormat->setFixedHeight(22);
-
   // The profile box reaches over the "Open" column, so that long profile names show.
   auto *grid = new QGridLayout(grpOutput);
   grid->setContentsMargins(6, 6, 6, 6);
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(5);
   grid->addWidget(Caption("Profile:", cmbFormat), 0, 0);
-  grid->addLayout(profile, 0, 1, 1, 2);
+  grid->addWidget(ProfilePicker, 0, 1, 1, 2);
   grid->addWidget(btnDefault, 0, 3);
   grid->addWidget(Caption("Output Folder:", edtOutPutDir), 1, 0);
   grid->addWidget(edtOutPutDir, 1, 1);
@@ -362,51 +337,23 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   return grpOutput;
 }
 
-QComboBox *TfrmMain::ParameterBox(QWidget *group, const char *name, bool editable) {
-  return NewParameterBox(group, name, editable);
-}
-
-// A group of five parameter boxes in two columns of label and box; the fifth box, alone in its
-// row, takes the row.
-QGroupBox *TfrmMain::ParameterGroup(const char *caption, const char *name,
-                                    const TParameterBoxInfo (&boxes)[5]) {
-  auto *group = new QGroupBox(caption, this);
-  group->setObjectName(name);
-  auto *grid = new QGridLayout(group);
-  grid->setContentsMargins(6, 6, 6, 6);
-  grid->setHorizontalSpacing(4);
-  grid->setVerticalSpacing(4);
-  for (int i = 0; i < 5; ++i) {
-    QComboBox *box = ParameterBox(group, boxes[i].Name, boxes[i].Editable);
-    this->*boxes[i].Field = box;
-    grid->addWidget(Caption(boxes[i].Label, box), i / 2, (i % 2) * 2);
-    grid->addWidget(box, i / 2, (i % 2) * 2 + 1, 1, i == 4 ? 3 : 1);
-  }
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
-  return group;
-}
-
-QGroupBox *TfrmMain::CreateVideoGroup() {
-  grpVideo =
-      ParameterGroup("Video Options", "grpVideo",
-                     {{"Frame Size:", &TfrmMain::cmbVideoSize, "cmbVideoSize", true},
-                      {"Encoder:", &TfrmMain::cmbVideoEncoder, "cmbVideoEncoder", false},
-                      {"BitRate (Kbps):", &TfrmMain::cmbVideoBitRate, "cmbVideoBitRate", true},
-                      {"FrameRate (Fps):", &TfrmMain::cmbFrameRate, "cmbFrameRate", false},
-                      {"Zoom:", &TfrmMain::cmbZoom, "cmbZoom", false}});
-  return grpVideo;
-}
-
-QGroupBox *TfrmMain::CreateAudioGroup() {
-  grpAudio =
-      ParameterGroup("Audio Options", "grpAudio",
-                     {{"SampleRate (Hz):", &TfrmMain::cmbSamplerate, "cmbSamplerate", true},
-                      {"BitRate (Kbps):", &TfrmMain::cmbAudioBitRate, "cmbAudioBitRate", true},
-                      {"Encoder:", &TfrmMain::cmbAudioEncoder, "cmbAudioEncoder", false},
-                      {"Volume:", &TfrmMain::cmbVolume, "cmbVolume", false},
-                      {"Channel:", &TfrmMain::cmbChannel, "cmbChannel", false}});
-  return grpAudio;
+void TfrmMain::CreateParameterPanel() {
+  ParameterPanel =
+      new TParameterPanelView(this, FGlobal->SettingsIniPath(), FGlobal->FormatIniPath(),
+                              *FQuestions, [this] { return FormatCodeNumber(); });
+  grpVideo = ParameterPanel->grpVideo;
+  grpAudio = ParameterPanel->grpAudio;
+  for (auto [field, box] : {std::pair{&TfrmMain::cmbVideoSize, ParameterPanel->cmbVideoSize},
+                            std::pair{&TfrmMain::cmbVideoEncoder, ParameterPanel->cmbVideoEncoder},
+                            std::pair{&TfrmMain::cmbVideoBitRate, ParameterPanel->cmbVideoBitRate},
+                            std::pair{&TfrmMain::cmbFrameRate, ParameterPanel->cmbFrameRate},
+                            std::pair{&TfrmMain::cmbZoom, ParameterPanel->cmbZoom},
+                            std::pair{&TfrmMain::cmbSamplerate, ParameterPanel->cmbSamplerate},
+                            std::pair{&TfrmMain::cmbAudioBitRate, ParameterPanel->cmbAudioBitRate},
+                            std::pair{&TfrmMain::cmbAudioEncoder, ParameterPanel->cmbAudioEncoder},
+                            std::pair{&TfrmMain::cmbChannel, ParameterPanel->cmbChannel},
+                            std::pair{&TfrmMain::cmbVolume, ParameterPanel->cmbVolume}})
+    this->*field = box;
 }
 
 void TfrmMain::CreateControls() {
@@ -426,22 +373,14 @@ void TfrmMain::CreateControls() {
   middle->setSpacing(6);
   middle->addLayout(left, 1);
   middle->addWidget(CreatePreviewPanel());
-  auto *bottom = new QHBoxLayout;
-  bottom->setSpacing(6);
-  bottom->addWidget(CreateVideoGroup(), 1);
-  bottom->addWidget(CreateAudioGroup(), 1);
+  CreateParameterPanel();
 
   auto *all = new QVBoxLayout(central);
   all->setContentsMargins(6, 4, 6, 6);
   all->setSpacing(4);
   all->addWidget(CreateToolbar());
   all->addLayout(middle, 1);
-  all->addLayout(bottom);
-
-  // The profile list drops over the window, above the profile box.
-  lbFormat = new TProfileListBox(central);
-  lbFormat->setObjectName("lbFormat");
-  lbFormat->hide();
+  all->addWidget(ParameterPanel);
 
   cmbOutPutFormat = new QComboBox(central);
   cmbOutPutFormat->setObjectName("cmbOutPutFormat");
@@ -450,7 +389,6 @@ void TfrmMain::CreateControls() {
   lstLog->setObjectName("lstLog");
   lstLog->hide();
 
-  cmbFormat->installEventFilter(this);
   resize(WindowWidth, WindowHeight);
 }
 
@@ -520,26 +458,15 @@ void TfrmMain::ConnectHandlers() {
           [this](int index) { Guarded([&] { Store().SetOutPutFormat(index); }); });
 
   On(cmbFormat, &QLineEdit::textChanged, &TfrmMain::cmbFormatChange);
-  On(btnFormatDrop, &QToolButton::clicked, &TfrmMain::btnFormatDropClick);
+  On(ProfilePicker, &TProfilePicker::buttonClicked, &TfrmMain::btnFormatDropClick);
+  On(ProfilePicker, &TProfilePicker::boxClicked, &TfrmMain::cmbFormatClick);
+  On(ProfilePicker, &TProfilePicker::boxDoubleClicked, &TfrmMain::btnFormatDropClick);
   On(lbFormat, &TProfileListBox::listClicked, &TfrmMain::lbFormatClick);
-  On(lbFormat, &TProfileListBox::closeRequested, &TfrmMain::HideProfileList);
   connect(lbFormat, &TProfileListBox::profilePicked, this,
           [this](int row) { Guarded([&] { lbFormatPick(row); }); });
-  connect(qApp, &QGuiApplication::applicationStateChanged, this,
-          [this](Qt::ApplicationState state) {
-            if (state != Qt::ApplicationActive) HideProfileList();
-          });
 
-  On(cmbVideoSize, &QComboBox::activated, &TfrmMain::cmbVideoSizeSelect);
-  On(cmbVideoBitRate, &QComboBox::editTextChanged, &TfrmMain::cmbVideoBitRateChange);
-  On(cmbFrameRate, &QComboBox::activated, &TfrmMain::cmbFrameRateChange);
-  On(cmbVideoEncoder, &QComboBox::activated, &TfrmMain::cmbVideoEncoderChange);
-  On(cmbZoom, &QComboBox::activated, &TfrmMain::cmbZoomChange);
-  On(cmbSamplerate, &QComboBox::editTextChanged, &TfrmMain::cmbSamplerateChange);
-  On(cmbAudioBitRate, &QComboBox::editTextChanged, &TfrmMain::cmbAudioBitRateChange);
-  On(cmbAudioEncoder, &QComboBox::activated, &TfrmMain::cmbAudioEncoderChange);
-  On(cmbChannel, &QComboBox::activated, &TfrmMain::cmbChannelChange);
-  On(cmbVolume, &QComboBox::activated, &TfrmMain::cmbVolumeChange);
+  connect(ParameterPanel, &TParameterPanelView::videoCopyChanged, this,
+          [this](bool, const QString &hint) { ShowStreamCopy(hint); });
   On(btnDefault, &QPushButton::clicked, &TfrmMain::btnDefaultClick);
 
   On(btnPlay, &QPushButton::clicked, &TfrmMain::btnPlayClick);
@@ -558,7 +485,7 @@ void TfrmMain::ConnectHandlers() {
   // Another preview (an editor's) took the file: the panel shows itself stopped.
   PreviewPanel->Events.Closed = [this] { ShowPreviewStopped(); };
 
-  // A press anywhere else closes the profile list.
+  // The presses on the position bar.
   qApp->installEventFilter(this);
 }
 
@@ -726,42 +653,13 @@ void TfrmMain::ApplicationException(std::exception_ptr error) {
       report.Icon == TReportIcon::Warning ? TMessageIcon::Warning : TMessageIcon::Error);
 }
 
-// Event filter: the key filters and the leaving of the parameter boxes, clicks on the profile
-// box, and presses elsewhere that close the profile list.
+// Event filter: the release of the volume bar (its value is stored once the drag ends).
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
   const QEvent::Type type = event->type();
-  if (type == QEvent::MouseButtonPress && lbFormat->isVisible() && !InProfileControls(watched) &&
-      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
-    HideProfileList();
-  if (watched == cmbFormat && type == QEvent::MouseButtonPress &&
-      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-    Guarded([this] { cmbFormatClick(); });
-    return true;
-  }
-  if (watched == cmbFormat && type == QEvent::MouseButtonDblClick) {
-    Guarded([this] { btnFormatDropClick(); });
-    return true;
-  }
   if (type == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && watched == tbVolume)
     Guarded([this] { tbVolumeMouseUp(); });
-  auto *box = qobject_cast<QComboBox *>(watched);
-  if (box == cmbVideoSize || box == cmbVideoBitRate || box == cmbSamplerate ||
-      box == cmbAudioBitRate) {
-    if (type == QEvent::KeyPress) {
-      bool dropped = false;
-      Guarded([&] { dropped = ParameterKeyPress(box, static_cast<QKeyEvent *>(event)); });
-      if (dropped) return true;
-    }
-    if (box == cmbVideoSize && type == QEvent::FocusOut) {
-      // Leaving the box for another control; a popup or another window taking the focus is
-      // not leaving it.
-      const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-        Guarded([this] { cmbVideoSizeExit(); });
-    }
-  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -834,8 +732,9 @@ void TfrmMain::btnEditClick() {
 
 void TfrmMain::btnStartClick() {
   if (BatchRunning()) return;
-  // 1. The frame-size box as the user left it.
-  cmbVideoSizeExit();
+  // 1. The frame-size box as the user left it, and a number still being typed (Start from the
+  // menu or its shortcut leaves no box).
+  ParameterPanel->EndEditing();
   // 2. The conversion thread's priority.
   const TSettingsStore store = Store();
   static constexpr TThreadPriority Priorities[] = {
@@ -1015,7 +914,8 @@ void TfrmMain::mnuEditPopup() {
   for (QAction *entry : {mnuCrop, mnuTrim, mnuWaterMark, mnuCheckAll, mnuUncheckAll,
                          mnuReverseCheck, mnuCheck, mnuUncheck})
     entry->setEnabled(enabled);
-  for (QAction *editor : {mnuCrop, mnuWaterMark}) editor->setEnabled(enabled && !FVideoCopy);
+  for (QAction *editor : {mnuCrop, mnuWaterMark})
+    editor->setEnabled(enabled && !ParameterPanel->VideoCopy());
 }
 
 void TfrmMain::pmFilesPopup() {
@@ -1023,7 +923,8 @@ void TfrmMain::pmFilesPopup() {
   pmWaterMark->setVisible(true);
   for (QAction *entry : {pmCrop, pmTrim, pmWaterMark, pmRemove, pmClear, pmStart, pmVideoInfo})
     entry->setEnabled(enabled);
-  for (QAction *editor : {pmCrop, pmWaterMark}) editor->setEnabled(enabled && !FVideoCopy);
+  for (QAction *editor : {pmCrop, pmWaterMark})
+    editor->setEnabled(enabled && !ParameterPanel->VideoCopy());
 }
 
 // The editors show modally on the selected row's record, each with a player of its own.
@@ -1193,6 +1094,12 @@ void TfrmMain::edtOutPutDirChange() {
   edtOutPutDir->setCursorPosition(0);
   edtOutPutDir->setToolTip(edtOutPutDir->text());
   Store().SetOutPutDir(S(edtOutPutDir->text()));
+  ShowDestinations();
+}
+
+void TfrmMain::ShowDestinations() {
+  FFiles.NameDestinations(Store(), Catalogue());
+  RefreshRows();
 }
 
 // Preview panel
@@ -1351,8 +1258,7 @@ void TfrmMain::BuildProfileList() {
 
 void TfrmMain::SetProfileBoxText(const QString &text) {
   // A change of the text loads the panel (cmbFormatChange).
-  cmbFormat->setText(text);
-  cmbFormat->setCursorPosition(0);
+  ProfilePicker->SetText(text);
 }
 
 void TfrmMain::SaveProfileListState() {
@@ -1361,44 +1267,28 @@ void TfrmMain::SaveProfileListState() {
 }
 
 void TfrmMain::PlaceProfileList(int height) {
-  // The list opens upward: its bottom edge sits on the profile box, and it never reaches above
-  // the window's client area.
-  QWidget *host = lbFormat->parentWidget();
-  const QPoint boxTop = cmbFormat->mapTo(host, QPoint(0, 0));
-  const int shown = std::min(height, boxTop.y() - 2);
-  // Wide enough for the longest profile names, and within the window.
-  const int width = std::min(std::max(cmbFormat->width() + btnFormatDrop->width(), 380),
-                             host->width() - boxTop.x() - 4);
-  lbFormat->setGeometry(boxTop.x(), boxTop.y() - shown, width, shown);
-  lbFormat->raise();
+  // The list opens upward: its bottom edge sits on the profile box.
+  ProfilePicker->PlaceList(height);
 }
 
 void TfrmMain::ShowProfileList() {
-  lbFormat->show();
-  lbFormatClick();  // its height as after a click
-  // The chosen profile in the middle, with its category above it.
-  if (lbFormat->currentIndex().isValid())
-    lbFormat->scrollTo(lbFormat->currentIndex(), QAbstractItemView::PositionAtCenter);
-  lbFormat->setFocus();
+  // Its height as after a click, the chosen profile in the middle with its category above it.
+  ProfilePicker->ShowList(TProfileList::ClickedHeight(lbFormat->Rows().size()));
 }
 
 void TfrmMain::HideProfileList() {
-  if (lbFormat) lbFormat->hide();
-}
-
-bool TfrmMain::InProfileControls(QObject *object) const {
-  for (QObject *o = object; o; o = o->parent())
-    if (o == lbFormat || o == btnFormatDrop || o == cmbFormat) return true;
-  return false;
+  if (ProfilePicker) ProfilePicker->HideList();
 }
 
 void TfrmMain::cmbFormatChange() {
   cmbFormat->setToolTip(cmbFormat->text());
   LoadPanel();
+  // The rows' destinations take the profile's extension.
+  ShowDestinations();
 }
 
 void TfrmMain::cmbFormatClick() {
-  if (lbFormat->isVisible()) {
+  if (ProfilePicker->ListShown()) {
     HideProfileList();
     return;
   }
@@ -1410,7 +1300,7 @@ void TfrmMain::cmbFormatClick() {
 }
 
 void TfrmMain::btnFormatDropClick() {
-  if (lbFormat->isVisible()) {
+  if (ProfilePicker->ListShown()) {
     HideProfileList();
     return;
   }
@@ -1436,134 +1326,14 @@ void TfrmMain::lbFormatPick(int row) {
 // Parameter panel
 
 void TfrmMain::LoadPanel() {
-  TSettingsStore store = Store();
-  const TFormatCatalogue catalogue = Catalogue();
-  TParameterPanel panel(catalogue, store, *FQuestions);
-  const int code = FormatCodeNumber();
-  // A profile shown for the first time shows the values its first conversion will use: its
-  // own defaults, written as "Default" writes them.
-  if (catalogue.HasSection(code)) panel.EnsureSeeded(code);
-  ShowPanel(panel.Load(code));
+  ParameterPanel->Load();
 }
 
-TPanelState TfrmMain::PanelState() const {
-  TPanelState state;
-  for (const TBoxBinding &binding : PanelBoxes) state.*binding.State = BoxState(this->*binding.Box);
-  return state;
-}
-
-void TfrmMain::ShowPanel(const TPanelState &state) {
-  for (const TBoxBinding &binding : PanelBoxes) ShowBox(this->*binding.Box, state.*binding.State);
-  ShowStreamCopy(state);
-}
-
-// The panel's hint for stream copy, and the editors that change the picture, which a copied
-// video does not go through.
-void TfrmMain::ShowStreamCopy(const TPanelState &state) {
-  const QString hint = state.CopyHint.empty() ? QString() : tr(state.CopyHint.c_str());
-  cmbVideoEncoder->setToolTip(state.VideoCopy ? hint : QString());
-  cmbAudioEncoder->setToolTip(state.AudioCopy ? hint : QString());
-  FVideoCopy = state.VideoCopy;
-  for (QAction *editor : {mnuCrop, mnuWaterMark, pmCrop, pmWaterMark})
-    editor->setToolTip(FVideoCopy ? hint : QString());
-}
-
-// An encoder box changed to or from "copy": the boxes it rules follow.
-void TfrmMain::FollowStreamCopy() {
-  TPanelState state = PanelState();
-  TParameterPanel::ApplyStreamCopy(state);
-  for (const TBoxBinding &binding : PanelBoxes)
-    (this->*binding.Box)->setEnabled((state.*binding.State).Enabled);
-  ShowStreamCopy(state);
-}
-
-template <class Rule>
-void TfrmMain::PanelBoxRule(QComboBox *box, Rule rule) {
-  TSettingsStore store = Store();
-  const TFormatCatalogue catalogue = Catalogue();
-  TParameterPanel panel(catalogue, store, *FQuestions);
-  TParamBoxState state = BoxState(box);
-  rule(panel, FormatCodeNumber(), state);
-  ReflectBox(box, state);
-}
-
-void TfrmMain::cmbVideoSizeSelect() {
-  PanelBoxRule(cmbVideoSize, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VideoSizeChosen(code, box);
-  });
-}
-
-void TfrmMain::cmbVideoSizeExit() {
-  PanelBoxRule(cmbVideoSize, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VideoSizeLeft(code, box);
-  });
-}
-
-void TfrmMain::cmbVideoBitRateChange() {
-  PanelBoxRule(cmbVideoBitRate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VideoBitRateChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbFrameRateChange() {
-  PanelBoxRule(cmbFrameRate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.FrameRateChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbVideoEncoderChange() {
-  PanelBoxRule(cmbVideoEncoder, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VideoEncoderChanged(code, box);
-  });
-  FollowStreamCopy();
-}
-
-void TfrmMain::cmbZoomChange() {
-  PanelBoxRule(cmbZoom, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.ZoomChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbSamplerateChange() {
-  PanelBoxRule(cmbSamplerate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.SampleRateChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbAudioBitRateChange() {
-  PanelBoxRule(cmbAudioBitRate, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.AudioBitRateChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbAudioEncoderChange() {
-  PanelBoxRule(cmbAudioEncoder, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.AudioEncoderChanged(code, box);
-  });
-  FollowStreamCopy();
-}
-
-void TfrmMain::cmbChannelChange() {
-  PanelBoxRule(cmbChannel, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.ChannelChanged(code, box);
-  });
-}
-
-void TfrmMain::cmbVolumeChange() {
-  PanelBoxRule(cmbVolume, [](TParameterPanel &panel, int code, TParamBoxState &box) {
-    panel.VolumeChanged(code, box);
-  });
+// The editors that change the picture do not apply to a copied video, and say why.
+void TfrmMain::ShowStreamCopy(const QString &hint) {
+  for (QAction *editor : {mnuCrop, mnuWaterMark, pmCrop, pmWaterMark}) editor->setToolTip(hint);
 }
 
 void TfrmMain::btnDefaultClick() {
-  TSettingsStore store = Store();
-  const TFormatCatalogue catalogue = Catalogue();
-  TParameterPanel panel(catalogue, store, *FQuestions);
-  TPanelState state = PanelState();
-  panel.Default(FormatCodeNumber(), state);
-  ShowPanel(state);
-}
-
-bool TfrmMain::ParameterKeyPress(QComboBox *box, QKeyEvent *event) {
-  return ParameterKeyDropped(box, box == cmbVideoSize, *event, *FQuestions);
+  ParameterPanel->Default();
 }

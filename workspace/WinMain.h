@@ -38,16 +38,15 @@ class QPushButton;
 class QSlider;
 class QToolButton;
 class TFilesListView;
-class TParameterPanel;
+class TParameterPanelView;
 class TProfileListBox;
+class TProfilePicker;
 class TUpdateCheck;
 class TVideoSurface;
 class TfrmProgress;
 class TfrmShutDown;
 class TfrmTrim;
 class TfrmFileInfo;
-struct TPanelState;
-struct TParamBoxState;
 
 class TfrmMain : public QMainWindow, private IBatchObserver {
  public:
@@ -117,10 +116,12 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   QLineEdit *cmbFormat;
   QToolButton *btnFormatDrop;
   TProfileListBox *lbFormat;
+  TProfilePicker *ProfilePicker = nullptr;  // the box, its button and its list, as one
   QPushButton *btnDefault, *btnOpen, *btnBrows, *btnStart2;
   QLineEdit *edtOutPutDir;
 
   // Parameter panel.
+  TParameterPanelView *ParameterPanel = nullptr;
   QGroupBox *grpVideo, *grpAudio;
   QComboBox *cmbVideoSize, *cmbVideoEncoder, *cmbVideoBitRate, *cmbFrameRate, *cmbZoom;
   QComboBox *cmbSamplerate, *cmbAudioBitRate, *cmbAudioEncoder, *cmbChannel, *cmbVolume;
@@ -139,8 +140,6 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   std::string NewVersion;
   std::vector<TAdInfo> AdList;
   bool PreviewStopped = true, PreviewPaused = false, PlayAfterAdd = false;
-  // The profile copies the source's video: crop, effects and watermark do not apply.
-  bool FVideoCopy = false;
   int64_t PreviewDuration = 0;
   // The preview panel, made with the window (CreatePreviewPanel places it), and its player,
   // drawing into pnlPreview.
@@ -168,17 +167,7 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   static TPreviewParts PreviewParts();
   QWidget *CreatePreviewPanel();
   QGroupBox *CreateOutputGroup();
-  QGroupBox *CreateVideoGroup();
-  QGroupBox *CreateAudioGroup();
-  struct TParameterBoxInfo {
-    const char *Label;
-    QComboBox *TfrmMain::*Field;
-    const char *Name;
-    bool Editable;
-  };
-  QGroupBox *ParameterGroup(const char *caption, const char *name,
-                            const TParameterBoxInfo (&boxes)[5]);
-  QComboBox *ParameterBox(QWidget *group, const char *name, bool editable);
+  void CreateParameterPanel();
   void CreateControls();
   void ConnectHandlers();
   void ApplyTheme();
@@ -233,6 +222,8 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void btnOpenClick();
   void btnBrowsClick();
   void edtOutPutDirChange();
+  // The Destination column as Start would name the files now (profile and output folder).
+  void ShowDestinations();
   void UpdateListButtons();
 
   // Preview panel.
@@ -262,30 +253,11 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void ShowProfileList();
   void HideProfileList();
   void PlaceProfileList(int height);
-  bool InProfileControls(QObject *object) const;
 
   // Parameter panel.
   void LoadPanel();
-  void cmbVideoSizeSelect();
-  void cmbVideoSizeExit();
-  void cmbVideoBitRateChange();
-  void cmbFrameRateChange();
-  void cmbVideoEncoderChange();
-  void cmbZoomChange();
-  void cmbSamplerateChange();
-  void cmbAudioBitRateChange();
-  void cmbAudioEncoderChange();
-  void cmbChannelChange();
-  void cmbVolumeChange();
   void btnDefaultClick();
-  bool ParameterKeyPress(QComboBox *box, QKeyEvent *event);
-  // Runs a rule of the panel on one box and shows what the rule left in the box.
-  template <class Rule>
-  void PanelBoxRule(QComboBox *box, Rule rule);
-  TPanelState PanelState() const;
-  void ShowPanel(const TPanelState &state);
-  void ShowStreamCopy(const TPanelState &state);
-  void FollowStreamCopy();
+  void ShowStreamCopy(const QString &hint);
 
   // The batch's events (on the main thread).
   void RowProgress(const TRowProgress &progress) override;

@@ -19,37 +19,26 @@
 #include "workspace/ParameterBoxes.h"
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileListBox.h"
+#include "workspace/ProfilePicker.h"
 #include "workspace/ProfileSettings.h"
 
 namespace {
 
-// The boxes in the order of the groups' grids: label, object name, editable, field, state.
+// The dialog's boxes and the parts of the panel's state they show.
 struct TSettingsBox {
-  const char *Label;
-  const char *Name;
-  bool Editable;
   QComboBox *TfrmSettings::*Box;
   TParamBoxState TPanelState::*State;
 };
-constexpr TSettingsBox Boxes[] = {
-    {"Frame Size:", "cmbVideoSize", true, &TfrmSettings::cmbVideoSize, &TPanelState::VideoSize},
-    {"Encoder:", "cmbVideoEncoder", false, &TfrmSettings::cmbVideoEncoder,
-     &TPanelState::VideoEncoder},
-    {"BitRate (Kbps):", "cmbVideoBitRate", true, &TfrmSettings::cmbVideoBitRate,
-     &TPanelState::VideoBitRate},
-    {"FrameRate (Fps):", "cmbFrameRate", false, &TfrmSettings::cmbFrameRate,
-     &TPanelState::FrameRate},
-    {"Zoom:", "cmbZoom", false, &TfrmSettings::cmbZoom, &TPanelState::Zoom},
-    {"SampleRate (Hz):", "cmbSamplerate", true, &TfrmSettings::cmbSamplerate,
-     &TPanelState::SampleRate},
-    {"BitRate (Kbps):", "cmbAudioBitRate", true, &TfrmSettings::cmbAudioBitRate,
-     &TPanelState::AudioBitRate},
-    {"Encoder:", "cmbAudioEncoder", false, &TfrmSettings::cmbAudioEncoder,
-     &TPanelState::AudioEncoder},
-    {"Volume:", "cmbVolume", false, &TfrmSettings::cmbVolume, &TPanelState::Volume},
-    {"Channel:", "cmbChannel", false, &TfrmSettings::cmbChannel, &TPanelState::Channel}};
-
-const QColor ProfileBoxColour(246, 247, 248);
+constexpr TSettingsBox Boxes[] = {{&TfrmSettings::cmbVideoSize, &TPanelState::VideoSize},
+                                  {&TfrmSettings::cmbVideoEncoder, &TPanelState::VideoEncoder},
+                                  {&TfrmSettings::cmbVideoBitRate, &TPanelState::VideoBitRate},
+                                  {&TfrmSettings::cmbFrameRate, &TPanelState::FrameRate},
+                                  {&TfrmSettings::cmbZoom, &TPanelState::Zoom},
+                                  {&TfrmSettings::cmbSamplerate, &TPanelState::SampleRate},
+                                  {&TfrmSettings::cmbAudioBitRate, &TPanelState::AudioBitRate},
+                                  {&TfrmSettings::cmbAudioEncoder, &TPanelState::AudioEncoder},
+                                  {&TfrmSettings::cmbVolume, &TPanelState::Volume},
+                                  {&TfrmSettings::cmbChannel, &TPanelState::Channel}};
 
 }  // namespace
 
@@ -71,36 +60,31 @@ TfrmSettings::TfrmSettings(QWidget *owner, const TSkinManager &mainSkin,
   setObjectName("frmSettings");
   setWindowTitle("Settings");
 
-  edt1 = new QLineEdit(this);
-  edt1->setObjectName("edt1");
-  edt1->setReadOnly(true);
-  edt1->setTextMargins(4, 2, 0, 0);
-  edt1->setFocusPolicy(Qt::NoFocus);  // a box to click, never to type in
-  edt1->installEventFilter(this);
-  imgbtn1 = new QToolButton(this);
-  imgbtn1->setObjectName("imgbtn1");
-  imgbtn1->setArrowType(Qt::DownArrow);
-  imgbtn1->setFixedSize(20, 22);
-  edt1->setFixedHeight(22);
-  lst1 = new TProfileListBox(this);
-  lst1->setObjectName("lst1");
-  lst1->hide();
-  for (QWidget *w : std::initializer_list<QWidget *>{edt1, lst1}) {
-    QPalette palette = w->palette();
-    palette.setColor(QPalette::Base, ProfileBoxColour);
-    w->setPalette(palette);
-  }
-
-  auto *profile = new QHBoxLayout;
-  profile->setSpacing(0);
-  profile->addWidget(edt1, 1);
-  profile->addWidget(imgbtn1);
+  // The list opens downward, as wide as the box and its button.
+  FPicker =
+      new TProfilePicker(this, {"edt1", "imgbtn1", "lst1"}, TProfilePicker::TOpening::Downward, 0);
+  edt1 = FPicker->Box();
+  imgbtn1 = FPicker->Button();
+  lst1 = FPicker->List();
   auto *top = new QHBoxLayout;
   top->addWidget(new QLabel("Output Format:", this));
-  top->addLayout(profile, 1);
+  top->addWidget(FPicker, 1);
 
-  grpVideo = ParameterGroup("Video Options", "grpVideo", 0);
-  grpAudio = ParameterGroup("Audio Options", "grpAudio", 5);
+  const TParameterGroups groups = NewParameterGroups(this);
+  grpVideo = groups.Video;
+  grpAudio = groups.Audio;
+  cmbVideoSize = groups.VideoSize;
+  cmbVideoEncoder = groups.VideoEncoder;
+  cmbVideoBitRate = groups.VideoBitRate;
+  cmbFrameRate = groups.FrameRate;
+  cmbZoom = groups.Zoom;
+  cmbSamplerate = groups.SampleRate;
+  cmbAudioBitRate = groups.AudioBitRate;
+  cmbAudioEncoder = groups.AudioEncoder;
+  cmbVolume = groups.Volume;
+  cmbChannel = groups.Channel;
+  for (QComboBox *box : {cmbVideoSize, cmbVideoBitRate, cmbSamplerate, cmbAudioBitRate})
+    box->installEventFilter(this);
 
   QHBoxLayout *buttons = DefaultOkCancelRow(btnDefault, btnOk, btnCancel);
 
@@ -111,47 +95,23 @@ TfrmSettings::TfrmSettings(QWidget *owner, const TSkinManager &mainSkin,
   all->addStretch();
   all->addLayout(buttons);
 
-  connect(imgbtn1, &QToolButton::clicked, this, [this] { Guarded([this] { OpenList(); }); });
+  for (auto opening : {&TProfilePicker::buttonClicked, &TProfilePicker::boxClicked,
+                       &TProfilePicker::boxDoubleClicked})
+    connect(FPicker, opening, this, [this] { Guarded([this] { OpenList(); }); });
   connect(lst1, &TProfileListBox::profilePicked, this,
           [this](int row) { Guarded([&] { lst1Pick(row); }); });
-  connect(lst1, &TProfileListBox::closeRequested, lst1, &QWidget::hide);
   // The list's height follows its rows as categories open and close.
   for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
     connect(lst1->model(), signal, this, [this] { PlaceList(); });
   connect(btnDefault, &QPushButton::clicked, this,
           [this] { Guarded([this] { btnDefaultClick(); }); });
   connect(btnOk, &QPushButton::clicked, this, [this] { Guarded([this] { btnOkClick(); }); });
-  // A press anywhere else, or the application losing the focus, closes the list.
-  qApp->installEventFilter(this);
-  connect(qApp, &QApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-    if (state != Qt::ApplicationActive) lst1->hide();
-  });
 }
 
 TfrmSettings::~TfrmSettings() = default;
 
 std::unique_ptr<TfrmSettings::TRules> TfrmSettings::Rules() {
   return std::make_unique<TRules>(FSettingsIniPath, FFormatIniPath, FQuestions);
-}
-
-QGroupBox *TfrmSettings::ParameterGroup(const char *caption, const char *name, int first) {
-  auto *group = new QGroupBox(caption, this);
-  group->setObjectName(name);
-  auto *grid = new QGridLayout(group);
-  for (int i = 0; i < 5; ++i) {
-    const TSettingsBox &spec = Boxes[first + i];
-    QComboBox *box = NewParameterBox(group, spec.Name, spec.Editable);
-    this->*spec.Box = box;
-    if (spec.Editable) box->installEventFilter(this);
-    auto *label = new QLabel(spec.Label, group);
-    label->setBuddy(box);
-    grid->addWidget(label, i / 2, (i % 2) * 2);
-    // The fifth box, alone in its row, takes the row.
-    grid->addWidget(box, i / 2, (i % 2) * 2 + 1, 1, i == 4 ? 3 : 1);
-  }
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
-  return group;
 }
 
 void TfrmSettings::showEvent(QShowEvent *event) {
@@ -162,12 +122,11 @@ void TfrmSettings::showEvent(QShowEvent *event) {
 void TfrmSettings::FormShow() {
   resize(475, 370);
   const auto rules = Rules();
-  lst1->hide();
+  FPicker->HideList();
   lst1->SetRows(TProfileList::Build(rules->Store));
   FFormatCode = IntegerText(rules->Store.FormatCodeText()).value_or(-1);
   FFormatName = TProfileList::ShownFormatName(rules->Store);
-  edt1->setText(QString::fromStdString(FFormatName));
-  edt1->setCursorPosition(0);
+  FPicker->SetText(QString::fromStdString(FFormatName));
   lst1->SelectRowOfText(edt1->text());
   ShowState(rules->Settings.Load(FFormatCode));
 }
@@ -183,25 +142,17 @@ TPanelState TfrmSettings::DialogState() const {
 }
 
 void TfrmSettings::OpenList() {
-  if (lst1->isVisible()) {
-    lst1->hide();
+  if (FPicker->ListShown()) {
+    FPicker->HideList();
     return;
   }
   lst1->SelectRowOfText(QString::fromStdString(FFormatName));
-  PlaceList();
-  lst1->show();
-  lst1->raise();
-  if (lst1->currentIndex().isValid())
-    lst1->scrollTo(lst1->currentIndex(), QAbstractItemView::PositionAtCenter);
-  lst1->setFocus();
+  FPicker->ShowList(TProfileSettings::ListHeight(lst1->Rows().size()));
 }
 
 void TfrmSettings::PlaceList() {
   // The list opens downward, its top one pixel above the profile box's bottom edge.
-  const QPoint boxTop = edt1->mapTo(this, QPoint(0, 0));
-  const int height = TProfileSettings::ListHeight(lst1->Rows().size());
-  lst1->setGeometry(boxTop.x(), boxTop.y() + edt1->height() - 1, edt1->width() + imgbtn1->width(),
-                    height);
+  FPicker->PlaceList(TProfileSettings::ListHeight(lst1->Rows().size()));
 }
 
 void TfrmSettings::lst1Pick(int row) {
@@ -209,27 +160,14 @@ void TfrmSettings::lst1Pick(int row) {
   if (!picked.Info.IsProfile) return;
   FFormatName = picked.Text;
   FFormatCode = picked.Info.Code;
-  lst1->hide();
-  edt1->setText(QString::fromStdString(FFormatName));
-  edt1->setCursorPosition(0);
+  FPicker->HideList();
+  FPicker->SetText(QString::fromStdString(FFormatName));
   // Nothing is written: the boxes show the picked profile's stored choices.
   ShowState(Rules()->Settings.LoadPicked(FFormatCode));
 }
 
 bool TfrmSettings::eventFilter(QObject *watched, QEvent *event) {
   const QEvent::Type type = event->type();
-  if (type == QEvent::MouseButtonPress && lst1->isVisible()) {
-    bool inList = false;
-    for (QObject *o = watched; o && !inList; o = o->parent())
-      inList = o == lst1 || o == imgbtn1 || o == edt1;
-    if (!inList) lst1->hide();
-  }
-  if (watched == edt1 &&
-      (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
-      static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-    Guarded([this] { OpenList(); });
-    return true;
-  }
   auto *box = qobject_cast<QComboBox *>(watched);
   if (box && box->window() == this && box->isEditable()) {
     if (type == QEvent::KeyPress) {

@@ -16,6 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 class TProfileListBox;
+class TProfilePicker;
 class TProfileSettings;
 
 class TfrmSettings : public TSkinnedDialog {
@@ -45,7 +46,6 @@ class TfrmSettings : public TSkinnedDialog {
   struct TRules;
   std::unique_ptr<TRules> Rules();
 
-  QGroupBox *ParameterGroup(const char *caption, const char *name, int first);
   void FormShow();
   void ShowState(const TPanelState &state);
   TPanelState DialogState() const;
@@ -56,6 +56,7 @@ class TfrmSettings : public TSkinnedDialog {
   void btnDefaultClick();
   void btnOkClick();
 
+  TProfilePicker *FPicker;
   std::string FSettingsIniPath, FFormatIniPath;
   TDialogQuestions FQuestions;
   int FFormatCode = 1;

@@ -293,6 +293,35 @@ class TDialogsTest : public QObject {
     CloseMain(*window);
   }
 
+  // The dialog's list drops below its box; a category opened by a click on its triangle (sent
+  // through the window system, as a person's click) leaves it open, a click beside it closes it.
+  void settingsListOpensDownwardAndStaysOpenForACategory() {
+    auto window = OpenMain();
+    RunSettings(*window, [&](TfrmSettings &settings) {
+      QTest::mouseClick(settings.imgbtn1, Qt::LeftButton);
+      TProfileListBox *list = settings.lst1;
+      QVERIFY(list->isVisible());
+      QCOMPARE(list->mapToGlobal(QPoint(0, 0)),
+               settings.edt1->mapToGlobal(QPoint(0, settings.edt1->height() - 1)));
+      const int collapsed = list->model()->rowCount();
+      const auto row = TProfileList::FindRow(list->Rows(), "Sony PSP");
+      QVERIFY(row.has_value());
+      const QModelIndex index = list->model()->index(static_cast<int>(*row), 0);
+      QWidget *top = list->viewport()->window();
+      QTest::mouseClick(
+          top->windowHandle(), Qt::LeftButton, {},
+          list->viewport()->mapTo(top, QPoint(8, list->visualRect(index).center().y())));
+      QCOMPARE(list->model()->rowCount(), collapsed + 5);
+      QVERIFY(list->isVisible());
+      QTest::mouseClick(
+          settings.windowHandle(), Qt::LeftButton, {},
+          settings.btnDefault->mapTo(&settings, settings.btnDefault->rect().center()));
+      QVERIFY(!list->isVisible());
+      QCOMPARE(settings.edt1->text(), window->cmbFormat->text());
+    });
+    CloseMain(*window);
+  }
+
   void settingsOkWritesATypedBitRateAndMakesTheProfileCurrent() {
     Store().SetCategoryCollapsed(4, false);
     auto window = OpenMain();

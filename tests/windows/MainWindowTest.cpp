@@ -227,8 +227,8 @@ class TMainWindowTest : public TWindowFixture {
     QVERIFY(window.lbFormat->isVisible());
     QTEST(window.lbFormat->model()->rowCount(), "rows");
     // The list opens upward: its bottom edge sits on the profile box.
-    const QPoint boxTop = window.cmbFormat->mapTo(window.centralWidget(), QPoint(0, 0));
-    QCOMPARE(window.lbFormat->geometry().bottom() + 1, boxTop.y());
+    QCOMPARE(window.lbFormat->mapToGlobal(QPoint(0, window.lbFormat->height())),
+             window.cmbFormat->mapToGlobal(QPoint(0, 0)));
     const auto &rows = window.lbFormat->Rows();
     QCOMPARE(rows[0].Text, std::string("Apple iPod"));
     QVERIFY(rows[0].Info.IsCategory && rows[0].Info.Collapsed);
@@ -272,13 +272,70 @@ class TMainWindowTest : public TWindowFixture {
     // A press outside the list closes it; its expanded category is kept when the window closes.
     QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
     QVERIFY(window.lbFormat->isVisible());
-    QTest::mouseClick(window.btnDefault, Qt::LeftButton);
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                      window.btnDefault->mapTo(&window, window.btnDefault->rect().center()));
     QVERIFY(!window.lbFormat->isVisible());
     QVERIFY(!Store().ValueExists(settingskeys::ListSection, "4"));
     window.close();
     QVERIFY(!window.isVisible());
     QCOMPARE(Store().CategoryCollapsed(4), false);
     QCOMPARE(Store().CategoryCollapsed(0), true);
+  }
+
+  // A category opened by a click on its triangle leaves the list open for the pick.  The clicks
+  // go through the window system, as a person's do, not straight to the list.
+  void openingACategoryKeepsTheListOpen() {
+    TfrmMain &window = Open();
+    QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    TProfileListBox *list = window.lbFormat;
+    QVERIFY(list->isVisible());
+    const auto clickRow = [&](const std::string &text, int x) {
+      const auto row = TProfileList::FindRow(list->Rows(), text);
+      QVERIFY(row.has_value());
+      const QModelIndex index = list->model()->index(static_cast<int>(*row), 0);
+      list->scrollTo(index);
+      QWidget *top = list->viewport()->window();
+      const QPoint at =
+          list->viewport()->mapTo(top, QPoint(x, list->visualRect(index).center().y()));
+      QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, at);
+    };
+    clickRow("Sony PSP", 8);
+    QCOMPARE(list->model()->rowCount(), 37);
+    QVERIFY(list->isVisible());
+    clickRow("Apple TV", 8);
+    QCOMPARE(list->model()->rowCount(), 43);
+    QVERIFY(list->isVisible());
+    clickRow("PSP Video (480P) (*.mp4)", 60);
+    QVERIFY(!list->isVisible());
+    QCOMPARE(window.cmbFormat->text(), QString("PSP Video (480P) (*.mp4)"));
+    QCOMPARE(Store().FormatCode(), 404);
+  }
+
+  // The Destination column names what Start would write now: it follows the profile's extension
+  // and the output folder (where a file of that name may already stand).
+  void destinationFollowsTheProfileAndTheOutputFolder() {
+    UseProfile(401, "PSP MPEG-4 Normal Quality (*.mp4)");
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"clip.mp4"});
+    const auto destination = [&] {
+      return window.lvFiles->model()->index(0, TFilesModel::colDestination).data().toString();
+    };
+    QCOMPARE(destination(), QString("clip_(new).mp4"));
+
+    QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    ClickProfileRow(window, "Archos", 8);
+    ClickProfileRow(window, "Archos 404/405 Video (*.avi)");
+    QCOMPARE(Store().FormatCode(), 803);
+    QCOMPARE(destination(), QString("clip_(new).avi"));
+    QCOMPARE(window.Files().Row(0).Record.DestFile, (Dir() / "out/clip_(new).avi").string());
+
+    // Another folder, where the first name is taken already.
+    fs::create_directories(*FDir / "other");
+    std::ofstream(*FDir / "other/clip_(new).avi") << "an earlier conversion";
+    FDialogs->FolderToChoose = QString::fromStdString(*FDir / "other");
+    QTest::mouseClick(window.btnBrows, Qt::LeftButton);
+    QCOMPARE(destination(), QString("clip_(new_1).avi"));
+    QCOMPARE(window.Files().Row(0).Record.DestFile, (Dir() / "other/clip_(new_1).avi").string());
   }
 
   void exitAsksFirst() {
@@ -555,9 +612,106 @@ class TMainWindowTest : public TWindowFixture {
     window.cmbVideoBitRate->lineEdit()->selectAll();
     QTest::keyClicks(window.cmbVideoBitRate, "1000k");
     QCOMPARE(window.cmbVideoBitRate->currentText(), QString("1000"));
+    QTest::keyClick(window.cmbVideoBitRate, Qt::Key_Return);  // the value is stored as it ends
     QCOMPARE(Store().ReadProfile(401, profilekeys::paraVideoBitRate, ""), std::string("1000"));
     QCOMPARE(FDialogs->Shown.size(), size_t(1));
     QCOMPARE(FDialogs->Shown[0].Text, QString("Please enter numerical."));
+  }
+
+  // The number boxes are checked when their editing ends, not on every keystroke: a box cleared
+  // to type a new number says nothing on the way, and a box left empty still gets the message and
+  // falls back to its item 1.
+  void numberBoxesAreCheckedWhenEditingEnds_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byEnter");  // otherwise by the focus leaving the box
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("before");   // stored until the editing ends
+    QTest::addColumn<QString>("message");  // empty: none
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("video bit rate, Enter")
+        << "cmbVideoBitRate"
+        << "800" << true << profilekeys::paraVideoBitRate << "512"
+        << ""
+        << "800"
+        << "800";
+    QTest::newRow("video bit rate, left")
+        << "cmbVideoBitRate"
+        << "800" << false << profilekeys::paraVideoBitRate << "512"
+        << ""
+        << "800"
+        << "800";
+    QTest::newRow("video bit rate left empty")
+        << "cmbVideoBitRate"
+        << "" << false << profilekeys::paraVideoBitRate << "512"
+        << "Video BitRate is not a valid value!"
+        << "384"
+        << "512";
+    QTest::newRow("sample rate, Enter") << "cmbSamplerate"
+                                        << "44100" << true << profilekeys::paraSampleRate << "48000"
+                                        << ""
+                                        << "44100"
+                                        << "44100";
+    QTest::newRow("sample rate left empty") << "cmbSamplerate"
+                                            << "" << false << profilekeys::paraSampleRate << "48000"
+                                            << "Audio SampleRate is not a valid value!"
+                                            << "48000"
+                                            << "48000";
+    QTest::newRow("audio bit rate, left") << "cmbAudioBitRate"
+                                          << "112" << false << profilekeys::paraAudioBitRate << "96"
+                                          << ""
+                                          << "112"
+                                          << "112";
+    QTest::newRow("audio bit rate, Enter on empty")
+        << "cmbAudioBitRate"
+        << "" << true << profilekeys::paraAudioBitRate << "96"
+        << "Audio BitRate is not a valid value!"
+        << "96"
+        << "96";
+  }
+
+  void numberBoxesAreCheckedWhenEditingEnds() {
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    QFETCH(QString, key);
+    QFETCH(QString, before);
+    UseProfile(401, "PSP MPEG-4 Normal Quality (*.mp4)");
+    TfrmMain &window = Open();
+    auto *edited = window.findChild<QComboBox *>(box);
+    QVERIFY(edited);
+    const auto stored = [&] {
+      return QString::fromStdString(Store().ReadProfile(401, key.toStdString(), ""));
+    };
+    const auto shownFirst = [&] {
+      return FDialogs->Shown.empty() ? QString() : FDialogs->Shown.front().Text;
+    };
+    QCOMPARE(stored(), before);
+    edited->setFocus();
+    QTRY_VERIFY(edited->hasFocus());
+    edited->lineEdit()->selectAll();
+    QTest::keyClick(edited, Qt::Key_Backspace);
+    QTest::keyClicks(edited, typed);
+    QCOMPARE(edited->currentText(), typed);
+    QVERIFY2(FDialogs->Shown.empty(), qPrintable(shownFirst()));
+    QCOMPARE(stored(), before);
+
+    QFETCH(bool, byEnter);
+    if (byEnter) {
+      QTest::keyClick(edited, Qt::Key_Return);
+    } else {
+      window.cmbFrameRate->setFocus();
+      QTRY_VERIFY(!edited->hasFocus());
+    }
+    QFETCH(QString, message);
+    if (message.isEmpty()) {
+      QVERIFY2(FDialogs->Shown.empty(), qPrintable(shownFirst()));
+    } else {
+      QCOMPARE(FDialogs->Shown.size(), size_t(1));
+      QCOMPARE(FDialogs->Shown[0].Text, message);
+    }
+    QTEST(edited->currentText(), "shown");
+    QTEST(stored(), "stored");
   }
 
   void listBoxesWriteTheirValuesAndDefaultRestores() {

@@ -72,6 +72,35 @@ TEST_F(ConversionListTest, AddsOpenableFilesOnceWithTheirRecords) {
   EXPECT_TRUE(Questions.Messages.empty());
 }
 
+// The destinations are named as Start names them: rows of one base name apart, an unchecked row
+// beside the checked ones, for the profile and the folder of the moment; nothing is made.
+TEST_F(ConversionListTest, DestinationsAreNamedAsStartNamesThem) {
+  Durations = {{"/one/a.avi", 1'000'000}, {"/two/a.avi", 1'000'000}, {"/three/a.avi", 1'000'000}};
+  Add({"/one/a.avi", "/two/a.avi", "/three/a.avi"});
+  const auto texts = [&] {
+    Paths texts;
+    for (const TConversionRow &row : List.Rows()) texts.push_back(row.DestinationText);
+    return texts;
+  };
+  EXPECT_EQ(texts(), (Paths{"a_(new).ac3", "a_(new_1).ac3", "a_(new_2).ac3"}));
+
+  List.SetChecked(0, false);
+  std::ofstream(Dir / "f.ini", std::ios::app) << "[formatInfo803]\nFileExt=avi\n";
+  Store.SetFormatCode(803);
+  Store.SetOutPutDir(Dir / "other");
+  fs::create_directories(Dir / "other");
+  std::ofstream(Dir / "other/a_(new).avi") << "an earlier conversion";
+  List.NameDestinations(Store, Catalogue);
+  EXPECT_EQ(texts(), (Paths{"a_(new_1).avi", "a_(new_1).avi", "a_(new_2).avi"}));
+  EXPECT_EQ(List.Rows()[2].Record.DestFile, Dir / "other/a_(new_2).avi");
+
+  Store.SetOutPutDir(Dir / "missing");
+  List.NameDestinations(Store, Catalogue);
+  EXPECT_EQ(texts(), (Paths{"a_(new).avi", "a_(new).avi", "a_(new_1).avi"}));
+  EXPECT_FALSE(fs::exists(Dir / "missing"));
+  EXPECT_TRUE(Questions.Messages.empty());
+}
+
 TEST_F(ConversionListTest, RemoveClearAndChecks) {
   Durations = {{"a", 0}, {"b", 0}, {"c", 0}};
   Add({"a", "b", "c"});
