@@ -108,7 +108,8 @@ class TBatchWindowTest : public TWindowFixture {
     bool sawPicture = false;
     FDialogs->OnModal = [&](QDialog &dialog) {
       auto &progress = static_cast<TfrmProgress &>(dialog);
-      QCOMPARE(window.RowOfTask, std::vector<int>({0, 2}));
+      // The progress window is shown while the jobs are still being built.
+      QTRY_COMPARE_WITH_TIMEOUT(window.RowOfTask, std::vector<int>({0, 2}), 30000);
       progress.ckShutDown->setChecked(true);
       QVERIFY(!window.btnStart->isEnabled() && !window.btnAdd->isEnabled());
       QElapsedTimer clock;
