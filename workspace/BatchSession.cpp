@@ -28,7 +28,7 @@ class TBatchSession::TMainThreadQuestions : public IJobQuestions {
 };
 
 TBatchSession::TBatchSession(TFFmpegVCL &component, QObject *parent)
-    : QObject(parent), FComponent(component) {
+    : QObject(parent), FComponent(component), FSelf(this) {
   // The pictures are scaled where they are made; the conversion does not wait for the windows.
   FComponent.SetPreviewBitmapOnTaskThread(true);
 }
@@ -72,8 +72,7 @@ bool TBatchSession::Start(std::vector<TBatchRow> rows, TBatchSetup setup) {
     } catch (...) {
       error = "Unknown error";
     }
-    QMetaObject::invokeMethod(
-        this, [this, tasks, error] { Prepared(tasks, error); }, Qt::QueuedConnection);
+    Deliver([tasks, error](TBatchSession &session) { session.Prepared(tasks, error); });
     FPreparing = false;
   });
   return true;
@@ -96,9 +95,7 @@ void TBatchSession::Prepared(int tasks, const std::string &error) {
     FQuestions->ShowMessage(e.what(), WarningCaption);
   }
   FSummary = FRunner->Summary();
-  // After the rows' ends, which are queued too.
-  QMetaObject::invokeMethod(
-      this, [this] { EndBatch(); }, Qt::QueuedConnection);
+  EndBatch();
 }
 
 void TBatchSession::Stop() {
@@ -157,16 +154,20 @@ void TBatchSession::EndBatch() {
   emit batchEnded(FSummary);
 }
 
-// The runner's reports.  Those of the building thread and of the main thread alike go through
-// the session's queue, so that they arrive in the order they were made.
+// Through the main-thread dispatcher's queue, whose lock orders the hand-over for every thread
+// (and for the thread sanitizer); the call is dropped when the session has gone.
+void TBatchSession::Deliver(std::function<void(TBatchSession &)> call) {
+  PostToMainThread([session = FSelf, call = std::move(call)] {
+    if (session) call(*session);
+  });
+}
+
+// The runner's reports: on the building thread (the rows refused) or on the main thread.
 
 void TBatchSession::RowProgress(const TRowProgress &progress) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, progress] {
-        if (Active()) emit rowProgress(progress);
-      },
-      Qt::QueuedConnection);
+  Deliver([progress](TBatchSession &session) {
+    if (session.Active()) emit session.rowProgress(progress);
+  });
 }
 
 void TBatchSession::PreviewBitmap(int row, const TPreviewInfo &info) {
@@ -175,22 +176,16 @@ void TBatchSession::PreviewBitmap(int row, const TPreviewInfo &info) {
 }
 
 void TBatchSession::RowEnded(const TRowResult &result) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, result] {
-        if (!Active()) return;
-        FResults[result.Row] = result;
-        emit rowEnded(result);
-      },
-      Qt::QueuedConnection);
+  Deliver([result](TBatchSession &session) {
+    if (!session.Active()) return;
+    session.FResults[result.Row] = result;
+    emit session.rowEnded(result);
+  });
 }
 
 void TBatchSession::BatchEnded(const TBatchSummary &summary) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, summary] {
-        FSummary = summary;
-        EndBatch();
-      },
-      Qt::QueuedConnection);
+  Deliver([summary](TBatchSession &session) {
+    session.FSummary = summary;
+    session.EndBatch();
+  });
 }

@@ -11,12 +11,13 @@
 //
 // Threads: the session lives on the main thread (the thread of the installed main-thread
 // dispatcher), where every call is made and every signal is emitted.  What the runner reports
-// from other threads (the jobs built, the rows refused) comes back by queued calls with the
-// session as their context, which Qt drops when the session has gone.  Only the picture handler
-// runs on the conversion thread.
+// from other threads (the jobs built, the rows refused) comes back through the dispatcher's
+// queue, guarded by a QPointer so that it is dropped when the session has gone.  Only the picture
+// handler runs on the conversion thread.
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -94,6 +95,8 @@ class TBatchSession : public QObject, private IBatchObserver {
   void RowEnded(const TRowResult &result) override;
   void BatchEnded(const TBatchSummary &summary) override;
 
+  // Runs `call` on the main thread: at once there, queued from another thread.
+  void Deliver(std::function<void(TBatchSession &)> call);
   void Prepared(int tasks, const std::string &error);
   void EndBatch();
   void SetState(TBatchState state);
@@ -102,6 +105,8 @@ class TBatchSession : public QObject, private IBatchObserver {
   class TMainThreadQuestions;
 
   TFFmpegVCL &FComponent;
+  // Made on the main thread; copies of it travel with the calls of other threads.
+  const QPointer<TBatchSession> FSelf;
   std::unique_ptr<TSettingsStore> FStore;
   std::unique_ptr<TFormatCatalogue> FCatalogue;
   std::unique_ptr<TMainThreadQuestions> FQuestions;

@@ -36,6 +36,7 @@
 #include "skin/Artwork.h"
 #include "skin/ItemDrawing.h"
 #include "windows/WinFileInfo.h"
+#include "windows/WinProgress.h"
 #include "workspace/Application.h"
 #include "workspace/ExceptionReport.h"
 #include "workspace/FilesListView.h"
@@ -52,7 +53,6 @@
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
 #include "workspace/WinPreference.h"
-#include "workspace/WinProgress.h"
 #include "workspace/WinSettings.h"
 #include "workspace/WinShutDown.h"
 

@@ -17,6 +17,7 @@
 #include "services/FFmpegVCL.h"
 #include "skin/Artwork.h"
 #include "skin/SkinManager.h"
+#include "windows/WinProgress.h"
 #include "workspace/BatchRunner.h"
 #include "workspace/BatchSession.h"
 #include "workspace/ConversionList.h"
@@ -25,7 +26,6 @@
 #include "workspace/PreviewState.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/UserDialogs.h"
-#include "workspace/WinProgress.h"
 
 class QAction;
 class QCheckBox;

@@ -32,13 +32,13 @@
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "tests/windows/WindowFixture.h"
+#include "windows/WinProgress.h"
 #include "workspace/Application.h"
 #include "workspace/ConversionList.h"
 #include "workspace/FilesListView.h"
 #include "workspace/QuitSignals.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/WinMain.h"
-#include "workspace/WinProgress.h"
 #include "workspace/WinShutDown.h"
 
 namespace fs = std::filesystem;

@@ -16,11 +16,11 @@
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "tests/windows/WindowFixture.h"
+#include "windows/WinProgress.h"
 #include "workspace/Application.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/Preferences.h"
 #include "workspace/WinMain.h"
-#include "workspace/WinProgress.h"
 
 namespace fs = std::filesystem;
 

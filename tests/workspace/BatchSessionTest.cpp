@@ -182,7 +182,7 @@ TEST_F(BatchSessionTest, WithoutACheckedRowTheUserIsToldAndTheSessionStaysIdle) 
   EXPECT_EQ(BatchesEnded, 0);
 }
 
-// Stop while a file is written: Stopping at once, Idle when the tasks have ended; the file being
+// Stop while a file is written: Stopping, then Idle when the tasks have ended; the file being
 // written is set aside, the row that had not started leaves nothing, and a stopped batch does
 // not open the folder.
 TEST_F(BatchSessionTest, StopEndsTheRunningAndTheWaitingRows) {
@@ -193,7 +193,8 @@ TEST_F(BatchSessionTest, StopEndsTheRunningAndTheWaitingRows) {
       {{LongClip(), true, &records[0]}, {fixtures::Clip(1.0), true, &records[1]}}, setup));
   ASSERT_TRUE(ServeUntil([&] { return !Progress.empty(); }));
   Session.Stop();
-  EXPECT_EQ(Session.State(), TBatchState::Stopping);
+  // Stop waits for the running task, and its end may have been served meanwhile.
+  EXPECT_NE(Session.State(), TBatchState::Running);
   ASSERT_TRUE(ServeUntil([&] { return BatchesEnded > 0; }));
   EXPECT_EQ(States, (std::vector<TBatchState>{TBatchState::Running, TBatchState::Stopping,
                                               TBatchState::Idle}));

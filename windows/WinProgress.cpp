@@ -1,4 +1,4 @@
-#include "workspace/WinProgress.h"
+#include "windows/WinProgress.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -173,6 +173,10 @@ void TfrmProgress::FormShow() {
   FPicture = QImage(PictureWidth, PictureHeight, QImage::Format_RGB888);
   FPicture.fill(PictureBackground);
   FFrame = QImage();  // no picture of an earlier batch
+  {
+    std::lock_guard lock(FPostedLock);
+    FPostedFrame = FPostedPicture = QImage();
+  }
   imgPreview->setPixmap(QPixmap::fromImage(FPicture));
   progbarFile->setValue(0);
   Timer1->start();
@@ -211,10 +215,11 @@ void TfrmProgress::done(int result) {
 }
 
 // On the conversion thread, for every picture of the running task: the frame is copied and
-// scaled into the picture's size with its shape kept, and both are handed to the window without
-// waiting for it.  A picture the window has not taken yet is replaced by the next one.
+// scaled into the picture's size with its shape kept, and both are left for the window, which
+// takes them with its timer: the conversion waits only for the hand-over, never for the window's
+// thread.  A picture the window has not taken yet is replaced by the next one.
 void TfrmProgress::PictureMade(const TBitmap &bitmap) {
-  if (bitmap.Width() <= 0 || bitmap.Height() <= 0 || FPicturePending) return;
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return;
   QImage frame(bitmap.Width(), bitmap.Height(), QImage::Format_BGR888);
   const size_t bytes = static_cast<size_t>(bitmap.Width()) * 3;
   for (int y = 0; y < bitmap.Height(); ++y)
@@ -228,26 +233,23 @@ void TfrmProgress::PictureMade(const TBitmap &bitmap) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRect(fit.Left, fit.Top, fit.Right - fit.Left, fit.Bottom - fit.Top), frame);
   }
-  FPicturePending = true;
-  QMetaObject::invokeMethod(
-      this,
-      [this, frame = std::move(frame), picture = std::move(picture)] {
-        FPostedFrame = frame;
-        FPostedPicture = picture;
-        FPicturePending = false;
-      },
-      Qt::QueuedConnection);
+  std::lock_guard lock(FPostedLock);
+  FPostedFrame = std::move(frame);
+  FPostedPicture = std::move(picture);
 }
 
 // The latest picture of the conversion; the label is repainted only when it changed.
 void TfrmProgress::Timer1Timer() {
-  if (FPostedPicture.isNull()) return;
-  FFrame = std::exchange(FPostedFrame, QImage());
-  if (FPostedPicture == FPicture) {
-    FPostedPicture = QImage();
-    return;
+  QImage frame, picture;
+  {
+    std::lock_guard lock(FPostedLock);
+    frame = std::exchange(FPostedFrame, QImage());
+    picture = std::exchange(FPostedPicture, QImage());
   }
-  FPicture = std::exchange(FPostedPicture, QImage());
+  if (picture.isNull()) return;
+  FFrame = std::move(frame);
+  if (picture == FPicture) return;
+  FPicture = std::move(picture);
   imgPreview->setPixmap(QPixmap::fromImage(FPicture));
 }
 

@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -84,9 +85,9 @@ class TfrmProgress : public TSkinnedDialog {
   TBatchSession &FSession;
   TProgressSources FSources;
   QImage FPicture, FFrame;
-  // The last pictures posted by the conversion thread, until Timer1 shows them.
+  // The last pictures the conversion thread made, until Timer1 takes them.
+  std::mutex FPostedLock;
   QImage FPostedPicture, FPostedFrame;
-  std::atomic<bool> FPicturePending{false};
   std::atomic<int> FPictureWidth{0}, FPictureHeight{0};
   TAdInfo FNotice;
   bool FClosing = false;
