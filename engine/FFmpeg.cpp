@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <filesystem>
 #include <set>
+#include <utility>
 
 #include "engine/Preview.h"
 #include "platform/MainThread.h"
@@ -134,11 +135,12 @@ void TCustomFFmpeg::ClearAll() {
 TConvertThread *TCustomFFmpeg::StartConvert(bool threaded, TThreadPriority priority) {
   if (FRunning || FTerminated) return nullptr;
   try {
-    if (OutputCount() <= 0) {
+    // Files the run opens itself are counted once they are open (RunTask).
+    if (!FOpening && OutputCount() <= 0) {
       ClearAll();
       throw FFmpegException("At least one output file must be specified");
     }
-    if (InputCount() == 0) {
+    if (!FOpening && InputCount() == 0) {
       ClearAll();
       throw FFmpegException("At least one input file must be specified");
     }
@@ -304,7 +306,15 @@ void TCustomFFmpeg::RunTask() {
       FErrorMessage = "Unknown error";
     }
   };
-  guarded([this] { RunTranscode(); });
+  guarded([this] {
+    if (FOpening) {
+      const std::function<void()> opening = std::exchange(FOpening, nullptr);
+      opening();
+      if (InputCount() == 0) throw FFmpegException("At least one input file must be specified");
+      if (OutputCount() <= 0) throw FFmpegException("At least one output file must be specified");
+    }
+    RunTranscode();
+  });
   guarded([this] {
     while (!FOpenedEncoders.empty()) CloseEncoder(*FOpenedEncoders.front());
   });

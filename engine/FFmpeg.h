@@ -247,6 +247,10 @@ class TCustomFFmpeg {
   }
   void SetProgressCallback(TProgressCallback cb) { FProgressCallback = std::move(cb); }
   void SetTerminateCallback(TTerminateCallback cb) { FTerminateCallback = std::move(cb); }
+  // Work done on the run's own thread before it converts: a host that opens the task's input
+  // and output there keeps them closed until the task starts.  An exception fails the run with
+  // its text.
+  void SetOpening(std::function<void()> opening) { FOpening = std::move(opening); }
   // True while an output's index is moved to the start of the file (after the last packet);
   // progress reported meanwhile belongs to that step.
   bool MovingIndex() const { return FMovingIndex; }
@@ -464,6 +468,7 @@ class TCustomFFmpeg {
   TProgressCallback FProgressCallback;
   std::atomic<bool> FMovingIndex{false};
   TTerminateCallback FTerminateCallback;
+  std::function<void()> FOpening;
   int64_t FReportPeriod = 500000;
   int64_t FPreviewPeriod = 100000;
 

@@ -121,39 +121,102 @@ void TCustomFFmpegVCL::InstallHook(TFFmpeg &task) {
              bool &stopHook) { DoCustomHook(sender, bitmap, frame, pts, update, stopHook); });
 }
 
+std::unique_ptr<TFFmpeg> TCustomFFmpegVCL::NewTask() {
+  auto task = std::make_unique<TFFmpeg>();
+  task->Reset();
+  task->SetVerbose(FVerbosity);
+  task->SetThreadCount(FCodecThreads);
+  task->SetPreviewFlags((FPreview ? 1 : 0) | (FPreviewBitmap ? 2 : 0));
+  task->SetPreviewerFactory(CreateSDLPreviewer);
+  task->SetPreviewBitmapCallback(
+      [this](TCustomFFmpeg *sender, TBitmap &bitmap, int32_t frame, int64_t pts) {
+        DoPreviewBitmap(sender, bitmap, frame, pts);
+      });
+  task->SetProgressCallback([this](TCustomFFmpeg *sender, int32_t file, int32_t frame, int32_t fps,
+                                   float q, float br, int64_t size, int64_t dur, int64_t total) {
+    DoProgress(sender, file, frame, fps, q, br, size, dur, total);
+  });
+  task->SetTerminateCallback([this](TCustomFFmpeg *sender) { DoTerminate(sender); });
+  return task;
+}
+
+// The task's input with its options; the text of the failure, empty when it is open.
+std::string TCustomFFmpegVCL::OpenInput(TFFmpeg &task, const std::wstring &fileName,
+                                        TInputOptions *options) {
+  if (options) {
+    if (options->FileName.empty()) options->FileName = fileName;
+    task.InputOptions[task.InputCount()] = *options;
+    TTaskOptionTarget<TFFmpeg> target(task, [this](TFFmpeg &t) { InstallHook(t); });
+    ApplyInputOptions(target, *options);
+  }
+  if (!task.AddInputFile(fileName)) return task.LastError();
+  task.InputProbe(0).AttachContext(task.InputFiles()[0]->Ctx.get());
+  return "";
+}
+
+// One more output of the task with its options; the text of the failure, empty when it is open.
+std::string TCustomFFmpegVCL::OpenOutput(TFFmpeg &task, const std::wstring &fileName,
+                                         TOutputOptions *options) {
+  const int slot = task.OutputCount();
+  if (slot >= MaxFiles) return "max output files " + std::to_string(MaxFiles) + " reached";
+  TDefaultsList defaults;
+  TTaskOptionTarget<TFFmpeg> target(task, [this](TFFmpeg &t) { InstallHook(t); });
+  bool join = false;
+  if (options) {
+    if (options->FileName.empty()) options->FileName = fileName;
+    task.OutputOptions[slot] = *options;
+    join = ApplyOutputOptions(target, *options, defaults);
+  } else if (task.OutputOptions[slot]) {
+    InitOutputOptions(*task.OutputOptions[slot]);
+  }
+  if (task.AddOutputFile(fileName, join) < 0) {
+    task.OutputOptions[slot].reset();
+    return task.LastError();
+  }
+  if (options) AddExtraStreams(target, *options, defaults);
+  return "";
+}
+
 int TCustomFFmpegVCL::AddTask(const std::wstring &fileName, TInputOptions *options) {
   CheckNotWorking("AddTask");
   if (!FFLoader().LibsLoaded(EncoderLibs)) {
     FLastErrMsg = "The media libraries are not loaded (LoadAVLib was not called or failed).";
     return -1;
   }
-  auto task = std::make_unique<TFFmpeg>();
   try {
-    task->Reset();
-    task->SetVerbose(FVerbosity);
-    task->SetThreadCount(FCodecThreads);
-    task->SetPreviewFlags((FPreview ? 1 : 0) | (FPreviewBitmap ? 2 : 0));
-    task->SetPreviewerFactory(CreateSDLPreviewer);
-    task->SetPreviewBitmapCallback(
-        [this](TCustomFFmpeg *sender, TBitmap &bitmap, int32_t frame, int64_t pts) {
-          DoPreviewBitmap(sender, bitmap, frame, pts);
-        });
-    if (options) {
-      if (options->FileName.empty()) options->FileName = fileName;
-      task->InputOptions[task->InputCount()] = *options;
-      TTaskOptionTarget<TFFmpeg> target(*task, [this](TFFmpeg &t) { InstallHook(t); });
-      ApplyInputOptions(target, *options);
-    }
-    if (!task->AddInputFile(fileName)) {
-      FLastErrMsg = task->LastError();
+    std::unique_ptr<TFFmpeg> task = NewTask();
+    if (const std::string error = OpenInput(*task, fileName, options); !error.empty()) {
+      FLastErrMsg = error;
       return -1;
     }
-    task->InputProbe(0).AttachContext(task->InputFiles()[0]->Ctx.get());
-    task->SetProgressCallback(
-        [this](TCustomFFmpeg *sender, int32_t file, int32_t frame, int32_t fps, float q, float br,
-               int64_t size, int64_t dur,
-               int64_t total) { DoProgress(sender, file, frame, fps, q, br, size, dur, total); });
-    task->SetTerminateCallback([this](TCustomFFmpeg *sender) { DoTerminate(sender); });
+    return FTasks.Add(std::move(task));
+  } catch (const std::exception &e) {
+    FLastErrMsg = e.what();
+    return -1;
+  }
+}
+
+int TCustomFFmpegVCL::AddTaskOpenedOnStart(const std::wstring &input,
+                                           const TInputOptions &inputOptions,
+                                           const std::wstring &output,
+                                           const TOutputOptions &outputOptions,
+                                           std::function<void()> beforeOpen) {
+  CheckNotWorking("AddTask");
+  if (!FFLoader().LibsLoaded(EncoderLibs)) {
+    FLastErrMsg = "The media libraries are not loaded (LoadAVLib was not called or failed).";
+    return -1;
+  }
+  try {
+    std::unique_ptr<TFFmpeg> task = NewTask();
+    TFFmpeg &opened = *task;
+    task->SetOpening([this, &opened, input, in = TInputOptions(inputOptions), output,
+                      out = TOutputOptions(outputOptions),
+                      beforeOpen = std::move(beforeOpen)]() mutable {
+      if (beforeOpen) beforeOpen();
+      std::string error = OpenInput(opened, input, &in);
+      if (error.empty()) error = OpenOutput(opened, output, &out);
+      if (!error.empty()) throw std::runtime_error(error);
+    });
     return FTasks.Add(std::move(task));
   } catch (const std::exception &e) {
     FLastErrMsg = e.what();
@@ -165,29 +228,9 @@ bool TCustomFFmpegVCL::SetOutputFile(int taskIndex, const std::wstring &fileName
                                      TOutputOptions *options) {
   CheckNotWorking("SetOutputFile");
   TFFmpeg &task = FTasks.Get(taskIndex);
-  const int slot = task.OutputCount();
-  if (slot >= MaxFiles) {
-    FLastErrMsg = "max output files " + std::to_string(MaxFiles) + " reached";
-    return false;
-  }
   try {
-    TDefaultsList defaults;
-    TTaskOptionTarget<TFFmpeg> target(task, [this](TFFmpeg &t) { InstallHook(t); });
-    bool join = false;
-    if (options) {
-      if (options->FileName.empty()) options->FileName = fileName;
-      task.OutputOptions[slot] = *options;
-      join = ApplyOutputOptions(target, *options, defaults);
-    } else if (task.OutputOptions[slot]) {
-      InitOutputOptions(*task.OutputOptions[slot]);
-    }
-    if (task.AddOutputFile(fileName, join) < 0) {
-      FLastErrMsg = task.LastError();
-      task.OutputOptions[slot].reset();
-      return false;
-    }
-    if (options) AddExtraStreams(target, *options, defaults);
-    return true;
+    FLastErrMsg = OpenOutput(task, fileName, options);
+    return FLastErrMsg.empty();
   } catch (const std::exception &e) {
     FLastErrMsg = e.what();
     return false;
@@ -332,7 +375,7 @@ void TCustomFFmpegVCL::DoPreviewBitmap(TCustomFFmpeg *task, TBitmap &bitmap, int
   if (!handler) return;
   FPreviewInfo = {FTasks.IndexOf(task), &bitmap, frameNumber, pts};
   auto call = [this, &handler] { handler(this, FPreviewInfo); };
-  if (FTriggerEventInMainThread)
+  if (FTriggerEventInMainThread && !FPreviewBitmapOnTaskThread)
     RunInMainThread(call);
   else
     call();

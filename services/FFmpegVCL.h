@@ -123,6 +123,13 @@ class TCustomFFmpegVCL {
   int AddTask(const std::wstring &fileName, TInputOptions *options = nullptr);
   bool SetOutputFile(int taskIndex, const std::wstring &fileName,
                      TOutputOptions *options = nullptr);
+  // A task with one input and one output that are opened on its conversion thread when it
+  // starts, not now: a batch of any length keeps only its running tasks' files open, and the
+  // caller's thread never waits for a file.  `beforeOpen` (may be empty) runs first on that
+  // thread; what it throws, or a file that cannot be opened, fails the task with the text.
+  int AddTaskOpenedOnStart(const std::wstring &input, const TInputOptions &inputOptions,
+                           const std::wstring &output, const TOutputOptions &outputOptions,
+                           std::function<void()> beforeOpen = {});
   void RemoveTask(int taskIndex);
   void StartTask(int maxThreads);
   void PauseTask();
@@ -156,6 +163,7 @@ class TCustomFFmpegVCL {
   int FProgressInterval = 500;
   TThreadPriority FThreadPriority = TThreadPriority::tpNormal;
   bool FTriggerEventInMainThread = true;
+  std::atomic<bool> FPreviewBitmapOnTaskThread{false};
   int FCodecThreads = 0;
   // Replaced by the host while tasks raise the events: each under a lock of its own (see
   // TEventHandler), never under the event's lock, which a dispatcher holds while it waits for
@@ -179,6 +187,9 @@ class TCustomFFmpegVCL {
   void RaiseFinalTerminate(TDirectEvents &direct);
   void RaiseDirect(const TDirectEvents &direct);
   void InstallHook(TFFmpeg &task);
+  std::unique_ptr<TFFmpeg> NewTask();
+  std::string OpenInput(TFFmpeg &task, const std::wstring &fileName, TInputOptions *options);
+  std::string OpenOutput(TFFmpeg &task, const std::wstring &fileName, TOutputOptions *options);
   void ReapDeliveries();
   void JoinDeliveries();
 
@@ -234,6 +245,11 @@ class TFFmpegVCL : public TCustomFFmpegVCL {
   void SetThreadPriority(TThreadPriority p) { FThreadPriority = p; }
   bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
   void SetTriggerEventInMainThread(bool v) { FTriggerEventInMainThread = v; }
+  // Preview bitmaps on the conversion thread, even when the other events go to the main thread:
+  // a host that scales the picture there and posts the result keeps the conversion from
+  // waiting for the main thread.
+  bool PreviewBitmapOnTaskThread() const { return FPreviewBitmapOnTaskThread; }
+  void SetPreviewBitmapOnTaskThread(bool v) { FPreviewBitmapOnTaskThread = v; }
   // Codec threads of every new task (0 = the libraries choose, which uses every core).
   int CodecThreads() const { return FCodecThreads; }
   void SetCodecThreads(int n) { FCodecThreads = n < 0 ? 0 : n; }

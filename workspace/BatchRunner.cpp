@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/MainThread.h"
 #include "platform/Shell.h"
@@ -12,10 +13,6 @@
 #include "workspace/SourceFile.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-constexpr char NoRowChecked[] = "Please select a file by clicking the check box!";
-}  // namespace
 
 std::string DecodeErrorWarning(int decodeErrors) {
   if (decodeErrors <= 0) return "";
@@ -49,6 +46,11 @@ TBatchRunner::TBatchRunner(TFFmpegVCL &component, const TFormatCatalogue &catalo
 }
 
 TBatchRunner::~TBatchRunner() {
+  // Prepared and never launched: nothing was written but the reserved names.
+  for (const TPreparedTask &prepared : FPrepared) {
+    std::error_code ec;
+    fs::remove(prepared.Working, ec);
+  }
   if (FRunning) {
     FComponent.StopTask(true);
     // Their queued ends will find the runner gone: no working file stays behind.
@@ -68,27 +70,68 @@ void TBatchRunner::SetAfterBatch(TAfterBatch after) {
 
 int TBatchRunner::Start(const std::vector<TBatchRow> &rows, int maxThreads) {
   if (std::none_of(rows.begin(), rows.end(), [](const TBatchRow &r) { return r.Checked; })) {
-    FQuestions.ShowMessage(NoRowChecked, WarningCaption);
+    FQuestions.ShowMessage(NoRowCheckedMessage, WarningCaption);
     return 0;
   }
-  FComponent.ClearTasks();  // refused while a batch runs
+  if (Prepare(rows) == 0) return 0;
+  return Launch(maxThreads);
+}
+
+int TBatchRunner::Prepare(const std::vector<TBatchRow> &rows) {
   FRows = rows;
-  FRowOfTask.clear();
-  FTasks.clear();
-  FDecorators.clear();
+  FPrepared.clear();
   FSummary = {};
   FStopRequested = false;
   FLastTaskFinished = false;
-
   TJobBuilder builder(FCatalogue, FStore, FQuestions);
   builder.BeginBatch();
-  for (int row = 0; row < static_cast<int>(FRows.size()); ++row)
-    if (FRows[row].Checked) AddRowTask(builder, row);
+  for (int row = 0; row < static_cast<int>(FRows.size()) && !FStopRequested; ++row)
+    if (FRows[row].Checked) PrepareRow(builder, row);
+  return static_cast<int>(FPrepared.size());
+}
+
+int TBatchRunner::Launch(int maxThreads) {
+  FComponent.ClearTasks();  // refused while a batch runs
+  FRowOfTask.clear();
+  FTasks.clear();
+  FDecorators.clear();
+  for (TPreparedTask &prepared : std::exchange(FPrepared, {})) {
+    // The source may be replaced by the time its task starts: a pipe would hang the open.
+    auto stillAFile = [source = FRows[prepared.Row].SourceFile] {
+      if (const std::string why = SourceFileRefusal(source); !why.empty())
+        throw std::runtime_error(why);
+    };
+    const int task = FComponent.AddTaskOpenedOnStart(
+        prepared.Job.Input.FileName, prepared.Job.Input, UTF8ToWide(prepared.Working.string()),
+        prepared.Job.Output, stillAFile);
+    if (task < 0) {
+      std::error_code ec;
+      fs::remove(prepared.Working, ec);
+      RowRefused(prepared.Row, prepared.Job.Destination, FComponent.LastErrMsg());
+      continue;
+    }
+    FRowOfTask.push_back(prepared.Row);
+    FTasks.push_back({prepared.Job.Destination, prepared.Working, false});
+    FDecorators.push_back(std::move(prepared.Decorator));
+  }
   const int tasks = static_cast<int>(FRowOfTask.size());
   if (tasks == 0) return 0;
   FRunning = true;
   FComponent.StartTask(maxThreads);
   return tasks;
+}
+
+void TBatchRunner::Discard() {
+  for (const TPreparedTask &prepared : std::exchange(FPrepared, {})) {
+    std::error_code ec;
+    fs::remove(prepared.Working, ec);
+    TRowResult stopped;
+    stopped.Row = prepared.Row;
+    stopped.Outcome = TRowOutcome::Stopped;
+    stopped.Destination = prepared.Job.Destination;
+    ++FSummary.Stopped;
+    FObserver.RowEnded(stopped);
+  }
 }
 
 void TBatchRunner::Stop() {
@@ -107,8 +150,10 @@ void TBatchRunner::Resume() {
 TSourceInfo TBatchRunner::ProbeSource(const std::string &file) {
   TSourceInfo source;
   source.FileName = UTF8ToWide(file);
-  TAVProbe &probe = FComponent.Probe();
-  if (!probe.LoadFile(source.FileName)) return source;  // the task's own open tells why
+  // A probe of its own: the component's may be in use on another thread.  A source it cannot
+  // read is refused before anything is written, with the reason the open gave.
+  TAVProbe probe;
+  if (!probe.LoadFile(source.FileName)) throw std::runtime_error(probe.LastErrMsg());
   source.ForceFormat = probe.ForceFormat();
   source.VideoStreamCount = probe.VideoStreamCount();
   TFileStreamInfo container;
@@ -140,44 +185,39 @@ TSourceInfo TBatchRunner::ProbeSource(const std::string &file) {
   return source;
 }
 
-// One checked row: its job, its task with the job's input and output.  A row whose task cannot
+// One checked row: its job, and the working file its task will write.  A row whose job cannot
 // be made takes no part in the batch; the tasks keep consecutive indexes.
-bool TBatchRunner::AddRowTask(TJobBuilder &builder, int row) {
+void TBatchRunner::PrepareRow(TJobBuilder &builder, int row) {
   const TBatchRow &r = FRows[row];
-  TRowResult refused;
-  refused.Row = row;
-  refused.Outcome = TRowOutcome::Refused;
-  fs::path working;
+  fs::path destination, working;
   try {
     if (!r.Record) throw std::invalid_argument("the row has no record");
     // The source may have been replaced since it was added: a pipe would hang the probe.
     if (const std::string why = SourceFileRefusal(r.SourceFile); !why.empty())
       throw std::runtime_error(why);
     TJob job = builder.BuildJob(UTF8ToWide(r.SourceFile), *r.Record, ProbeSource(r.SourceFile));
-    refused.Destination = job.Destination;
+    destination = job.Destination;
     FObserver.RowJobBuilt(row, job);
     working = ReserveWorkingFile(job.Destination);
     job.Output.FileName = UTF8ToWide(working.string());
-    const int task = FComponent.AddTask(job.Input.FileName, &job.Input);
-    if (task < 0) throw std::runtime_error(FComponent.LastErrMsg());
-    if (!FComponent.SetOutputFile(task, job.Output.FileName, &job.Output)) {
-      const std::string error = FComponent.LastErrMsg();
-      FComponent.RemoveTask(task);
-      throw std::runtime_error(error);
-    }
-    FRowOfTask.push_back(row);
-    FTasks.push_back({job.Destination, working, false});
-    FDecorators.push_back(FDecoration && job.Output.HookEnabled ? FDecoration(*r.Record)
-                                                                : TFrameDecorator());
-    return true;
+    TFrameDecorator decorator =
+        FDecoration && job.Output.HookEnabled ? FDecoration(*r.Record) : TFrameDecorator();
+    FPrepared.push_back({row, std::move(job), working, std::move(decorator)});
   } catch (const std::exception &e) {
     std::error_code ec;
     if (!working.empty()) fs::remove(working, ec);
-    refused.Reason = e.what();
-    ++FSummary.Refused;
-    FObserver.RowEnded(refused);
-    return false;
+    RowRefused(row, destination, e.what());
   }
+}
+
+void TBatchRunner::RowRefused(int row, const fs::path &destination, const std::string &reason) {
+  TRowResult refused;
+  refused.Row = row;
+  refused.Outcome = TRowOutcome::Refused;
+  refused.Destination = destination;
+  refused.Reason = reason;
+  ++FSummary.Refused;
+  FObserver.RowEnded(refused);
 }
 
 void TBatchRunner::OnProgress(const TProgressInfo &info) {

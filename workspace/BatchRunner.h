@@ -45,6 +45,9 @@
 #include "workspace/OutputFile.h"
 #include "workspace/SettingsStore.h"
 
+// What Start says when no row is checked.
+inline constexpr char NoRowCheckedMessage[] = "Please select a file by clicking the check box!";
+
 // One row of the conversion list as Start sees it.
 struct TBatchRow {
   std::string SourceFile;            // the row caption: the source's path (UTF-8)
@@ -137,6 +140,19 @@ class TBatchRunner {
   // the batch has ended).  Returns the number of tasks; 0 when nothing was started: no row is
   // checked (the user is told) or every checked row was refused.
   int Start(const std::vector<TBatchRow> &rows, int maxThreads);
+  // Start in two steps, for a host whose main thread must not wait while the jobs are built.
+  // Prepare builds the job of every checked row (each source is probed, the questions may be
+  // asked) on the calling thread, which may be any one thread; the observer hears RowJobBuilt and
+  // the refused rows' RowEnded there.  A Stop meanwhile ends it after the current row.  Returns
+  // the number of tasks prepared.
+  int Prepare(const std::vector<TBatchRow> &rows);
+  // On the main thread, after Prepare: adds the prepared tasks, whose files are opened only when
+  // each starts, and starts them.  Returns the number of tasks started.
+  int Launch(int maxThreads);
+  // A prepared batch that is not launched (stopped while it was prepared): what was reserved for
+  // its rows goes, and they end Stopped.
+  void Discard();
+  const TBatchSummary &Summary() const { return FSummary; }
   void Stop();  // waits until every task has ended
   void Pause();
   void Resume();
@@ -152,8 +168,17 @@ class TBatchRunner {
     bool Ended = false;
   };
 
-  TSourceInfo ProbeSource(const std::string &file);
-  bool AddRowTask(TJobBuilder &builder, int row);
+  // A checked row's job, ready to become a task.
+  struct TPreparedTask {
+    int Row = 0;
+    TJob Job;
+    std::filesystem::path Working;
+    TFrameDecorator Decorator;
+  };
+
+  static TSourceInfo ProbeSource(const std::string &file);
+  void PrepareRow(TJobBuilder &builder, int row);
+  void RowRefused(int row, const std::filesystem::path &destination, const std::string &reason);
   void OnProgress(const TProgressInfo &info);
   void OnPreviewBitmap(const TPreviewInfo &info);
   void OnCustomHook(THookInfo &hook);
@@ -175,12 +200,13 @@ class TBatchRunner {
   std::atomic<bool> FShutDown{false};
 
   std::vector<TBatchRow> FRows;
+  std::vector<TPreparedTask> FPrepared;
   std::vector<int> FRowOfTask;
   std::vector<TTaskState> FTasks;
   std::vector<TFrameDecorator> FDecorators;  // by task; empty for a task that is not decorated
   TBatchSummary FSummary;
   bool FRunning = false;
-  bool FStopRequested = false;
+  std::atomic<bool> FStopRequested{false};
   bool FLastTaskFinished = false;
   // Calls queued for the main thread check it: they may run after the runner has gone.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

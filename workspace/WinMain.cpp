@@ -37,6 +37,7 @@
 #include "skin/ItemDrawing.h"
 #include "skin/TrackBar.h"
 #include "windows/WinFileInfo.h"
+#include "windows/WinProgress.h"
 #include "workspace/Application.h"
 #include "workspace/ExceptionReport.h"
 #include "workspace/FilesListView.h"
@@ -54,7 +55,6 @@
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
 #include "workspace/WinPreference.h"
-#include "workspace/WinProgress.h"
 #include "workspace/WinSettings.h"
 #include "workspace/WinShutDown.h"
 
@@ -121,6 +121,7 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   if (auto *desktop = dynamic_cast<TDesktopDialogs *>(FOwnDialogs.get())) desktop->SetSkin(&FSkin);
   CreateControls();
   ConnectHandlers();
+  ConnectSession();
   // 2. The stored theme; an index outside 0..6 keeps "Default".
   FSkin.SetThemeIndex(Store().SkinIndex());
   ApplyTheme();
@@ -138,7 +139,8 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
 
 TfrmMain::~TfrmMain() {
   SetStoreNoticeHandler(nullptr);
-  FRunner.reset();  // stops a running batch and gives the component's events back
+  frmProgress.reset();  // it watches the session
+  FSession.reset();     // stops a running batch and gives the component's events back
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->SetExceptionHandler(nullptr);
   CCAVC.SetOnCustomHook(nullptr);
@@ -523,7 +525,7 @@ void TfrmMain::showEvent(QShowEvent *event) {
 }
 
 void TfrmMain::FormShow() {
-  // 1. Size, the preview's buttons and bar, the frames of a batch.
+  // 1. Size, the preview's buttons and bar.
   resize(WindowWidth, WindowHeight);
   btnPlay->setEnabled(true);
   for (QWidget *control :
@@ -532,8 +534,6 @@ void TfrmMain::FormShow() {
   PlayAfterAdd = false;
   PreviewStopped = true;
   PreviewPaused = false;
-  PreviewFrame = QImage(PreviewWidth, PreviewHeight, QImage::Format_RGB888);
-  SpareFrame = QImage(PreviewWidth, PreviewHeight, QImage::Format_RGB888);
 
   // 2. The stored output folder and profile.
   const TSettingsStore store = Store();
@@ -635,9 +635,7 @@ bool TfrmMain::FormCloseQuery() {
   CCAVC.StopTask(true);
   // The player ends on its own; the window does not wait for it.
   FFPlayer.Stop(false);
-  FRunner.reset();
-  PreviewFrame = QImage();
-  SpareFrame = QImage();
+  FSession->Close();
   RowOfTask.clear();
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->SetExceptionHandler(nullptr);
@@ -742,36 +740,28 @@ void TfrmMain::btnStartClick() {
       TThreadPriority::tpLowest};
   if (store.Priority() >= 0 && store.Priority() <= 3)
     CCAVC.SetThreadPriority(Priorities[store.Priority()]);
-  // 3.-5. The checked rows become tasks; the runner tells the user when none is checked.  A
-  // finished batch's runner goes only now: its last queued calls may have been running it.
-  FRunner.reset();
-  FBatchStore = std::make_unique<TSettingsStore>(FGlobal->SettingsIniPath());
-  FBatchCatalogue = std::make_unique<TFormatCatalogue>(FGlobal->FormatIniPath());
-  IBatchObserver &observer = *this;
-  FRunner =
-      std::make_unique<TBatchRunner>(CCAVC, *FBatchCatalogue, *FBatchStore, *FQuestions, observer);
-  // Rows with effects or a watermark get a decoration of their own for their conversion; what
-  // cannot be drawn (a watermark picture that cannot be read) is said once, in the log.
-  FRunner->SetFrameDecoration(ConversionDecoration([](const std::string &message) {
-    std::fprintf(stderr, "morvane: warning: %s\n", message.c_str());
-  }));
-  FRunner->SetAfterBatch(FAfterBatch);
-  FRunner->SetShutDownAction([this] { StartShutDownCountdown(); });
   CCAVC.SetPreviewBitmap(true);
   CCAVC.SetCodecThreads(0);  // as many as the codecs choose
-  PreviewFrame = QImage();   // no picture of an earlier batch in the progress window
-  StopPreview();             // the preview's player and the conversion do not run side by side
-  const std::vector<TBatchRow> rows = BatchRows();
-  if (FRunner->Start(rows, 1) == 0) {
-    RowOfTask.clear();
-    return;
-  }
-  RowOfTask = FRunner->RowOfTask();
-  for (QPushButton *button : {btnAdd, btnRemove, btnClear, btnStart, btnStart2, btnResume})
-    button->setEnabled(false);
-  for (QPushButton *button : {btnStop, btnPause}) button->setEnabled(true);
-  // 7. The progress window shows the batch until its end closes it.
-  if (!frmProgress) frmProgress = std::make_unique<TfrmProgress>(*this);
+  // 3.-5. The checked rows become tasks; the session tells the user when none is checked.  The
+  // progress window is there before the first picture.
+  if (!frmProgress)
+    frmProgress = std::make_unique<TfrmProgress>(this, FSkin, *FSession, ProgressSources());
+  StopPreview();  // the preview's player and the conversion do not run side by side
+  TBatchSetup setup;
+  setup.SettingsIniPath = FGlobal->SettingsIniPath();
+  setup.FormatIniPath = FGlobal->FormatIniPath();
+  setup.Questions = FQuestions.get();
+  // Rows with effects or a watermark get a decoration of their own for their conversion; what
+  // cannot be drawn (a watermark picture that cannot be read) is said once, in the log.
+  setup.Decoration = ConversionDecoration([](const std::string &message) {
+    std::fprintf(stderr, "morvane: warning: %s\n", message.c_str());
+  });
+  setup.AfterBatch = FAfterBatch;
+  setup.ShutDownAction = [this] { StartShutDownCountdown(); };
+  RowOfTask.clear();
+  if (!FSession->Start(BatchRows(), std::move(setup))) return;
+  // 7. The progress window shows the batch at once, while its jobs are built, until its end
+  // closes it.
   FDialogs.ShowModal(*frmProgress);
 }
 
@@ -811,7 +801,48 @@ void TfrmMain::CloseOnSignal() {
 
 void TfrmMain::SetAfterBatch(TAfterBatch after) {
   FAfterBatch = after;
-  if (FRunner) FRunner->SetAfterBatch(after);
+  FSession->SetAfterBatch(after);
+}
+
+// The window follows the batch session: its rows, its buttons, the progress window's labels.
+void TfrmMain::ConnectSession() {
+  FSession = std::make_unique<TBatchSession>(CCAVC);
+  TBatchSession *session = FSession.get();
+  connect(session, &TBatchSession::stateChanged, this,
+          [this](TBatchState state) { Guarded([&] { SessionStateChanged(state); }); });
+  connect(session, &TBatchSession::started, this, [this] { RowOfTask = FSession->RowOfTask(); });
+  connect(session, &TBatchSession::rowProgress, this,
+          [this](const TRowProgress &progress) { Guarded([&] { RowProgress(progress); }); });
+  connect(session, &TBatchSession::rowEnded, this,
+          [this](const TRowResult &result) { Guarded([&] { RowEnded(result); }); });
+  connect(session, &TBatchSession::batchEnded, this,
+          [this](const TBatchSummary &summary) { Guarded([&] { BatchEnded(summary); }); });
+}
+
+// The batch's buttons as the session's state allows them: Stop, Pause and Resume while it runs,
+// the list's buttons when it has ended.
+void TfrmMain::SessionStateChanged(TBatchState state) {
+  switch (state) {
+    case TBatchState::Running:
+    case TBatchState::Paused:
+      for (QPushButton *button : {btnAdd, btnRemove, btnClear, btnStart, btnStart2})
+        button->setEnabled(false);
+      btnStop->setEnabled(true);
+      btnPause->setEnabled(state == TBatchState::Running);
+      btnResume->setEnabled(state == TBatchState::Paused);
+      break;
+    case TBatchState::Stopping:
+      for (QPushButton *button :
+           {btnStop, btnRemove, btnClear, btnStart, btnStart2, btnPause, btnResume})
+        button->setEnabled(false);
+      btnAdd->setEnabled(true);
+      break;
+    case TBatchState::Idle:
+      UpdateListButtons();
+      btnAdd->setEnabled(true);
+      for (QPushButton *button : {btnStop, btnPause, btnResume}) button->setEnabled(false);
+      break;
+  }
 }
 
 void TfrmMain::RowProgress(const TRowProgress &progress) {
@@ -825,19 +856,6 @@ void TfrmMain::RowProgress(const TRowProgress &progress) {
     frmProgress->ShowProgress(ProgressTextsOf(progress, row.Caption), progress.Percent);
 }
 
-// The picture is copied: it is valid only during the call.  The two frames take turns, so that
-// a frame of the same size reuses the memory of the one before the last.
-void TfrmMain::PreviewBitmap(int /*row*/, const TPreviewInfo &info) {
-  const TBitmap &bitmap = *info.Bitmap;
-  if (SpareFrame.width() != bitmap.Width() || SpareFrame.height() != bitmap.Height() ||
-      SpareFrame.format() != QImage::Format_BGR888)
-    SpareFrame = QImage(bitmap.Width(), bitmap.Height(), QImage::Format_BGR888);
-  const size_t bytes = static_cast<size_t>(bitmap.Width()) * 3;
-  for (int y = 0; y < bitmap.Height(); ++y)
-    std::memcpy(SpareFrame.scanLine(y), bitmap.ScanLine(y), bytes);
-  std::swap(PreviewFrame, SpareFrame);
-}
-
 void TfrmMain::RowEnded(const TRowResult &result) {
   if (result.Row < 0 || result.Row >= FFiles.Count()) return;
   TConversionRow &row = FFiles.Row(result.Row);
@@ -846,6 +864,8 @@ void TfrmMain::RowEnded(const TRowResult &result) {
       // A damaged or cut-short source converts as far as it could be read, and says so.
       row.Warning = DecodeErrorWarning(result.DecodeErrors);
       row.ProgressText = row.Warning.empty() ? "100%" : "100% (" + row.Warning + ")";
+      // The name actually written: another file may have taken the one shown at Add.
+      if (!result.Destination.empty()) row.DestinationText = result.Destination.filename().string();
       if (frmProgress) frmProgress->ShowFileFinished();
       break;
     case TRowOutcome::Failed:
@@ -859,9 +879,6 @@ void TfrmMain::RowEnded(const TRowResult &result) {
 }
 
 void TfrmMain::BatchEnded(const TBatchSummary & /*summary*/) {
-  UpdateListButtons();
-  btnAdd->setEnabled(true);
-  for (QPushButton *button : {btnStop, btnPause, btnResume}) button->setEnabled(false);
   if (frmProgress) frmProgress->BatchEnded();
 }
 
@@ -884,28 +901,18 @@ void TfrmMain::btnSettingsClick() {
   LoadPanel();
 }
 
+// Through the session, so that a stopped batch neither opens the folder nor shuts down; the
+// buttons follow its state.
 void TfrmMain::btnStopClick() {
-  for (QPushButton *button :
-       {btnStop, btnRemove, btnClear, btnStart, btnStart2, btnPause, btnResume})
-    button->setEnabled(false);
-  btnAdd->setEnabled(true);
-  // Through the runner, so that a stopped batch neither opens the folder nor shuts down.
-  if (FRunner)
-    FRunner->Stop();
-  else
-    CCAVC.StopTask(true);
+  FSession->Stop();
 }
 
 void TfrmMain::btnPauseClick() {
-  btnPause->setEnabled(false);
-  btnResume->setEnabled(true);
-  CCAVC.PauseTask();
+  FSession->Pause();
 }
 
 void TfrmMain::btnResumeClick() {
-  btnResume->setEnabled(false);
-  btnPause->setEnabled(true);
-  CCAVC.ResumeTask();
+  FSession->Resume();
 }
 
 void TfrmMain::mnuEditPopup() {

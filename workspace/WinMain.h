@@ -17,7 +17,9 @@
 #include "services/FFmpegVCL.h"
 #include "skin/Artwork.h"
 #include "skin/SkinManager.h"
+#include "windows/WinProgress.h"
 #include "workspace/BatchRunner.h"
+#include "workspace/BatchSession.h"
 #include "workspace/ConversionList.h"
 #include "workspace/FormatCatalogue.h"
 #include "workspace/GlobalUnit.h"
@@ -48,7 +50,7 @@ class TfrmShutDown;
 class TfrmTrim;
 class TfrmFileInfo;
 
-class TfrmMain : public QMainWindow, private IBatchObserver {
+class TfrmMain : public QMainWindow {
  public:
   // `dialogs` answers every message box and dialog of the window (nullptr: the desktop's).
   explicit TfrmMain(IUserDialogs *dialogs = nullptr);
@@ -77,8 +79,11 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   // Stops the preview and shows the panel stopped: before an editor opens (only one player may
   // play at a time) and before Start.
   void StopPreview();
-  // The running batch, for the progress window.
-  bool BatchRunning() const { return FRunner && FRunner->Running(); }
+  // The batch, which the progress window watches too; running from Start until its end.
+  TBatchSession &Session() { return *FSession; }
+  bool BatchRunning() const { return FSession && FSession->Active(); }
+  // What the progress window reads from this window.
+  TProgressSources ProgressSources() { return {&FDialogs, FGlobal.get(), &AdList, &NewVersion}; }
   // What to do after the batch's last file (the progress window's two boxes).
   void SetAfterBatch(TAfterBatch after);
   // Shows the count-down before the computer is shut down (the batch's last file asked for it).
@@ -145,9 +150,6 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   // drawing into pnlPreview.
   TPreviewPanel *PreviewPanel = new TPreviewPanel(this, PreviewParts());
   TFFPlayer &FFPlayer = PreviewPanel->FFPlayer;
-  // Frames of the running batch: the encoder's preview frame (shown by the progress window) and
-  // a spare one.  Made when the window is shown, released when it closes.
-  QImage PreviewFrame, SpareFrame;
   // The progress window, made at the first Start.
   std::unique_ptr<TfrmProgress> frmProgress;
   // The count-down before a batch shuts the computer down, while it runs; and its length.
@@ -259,11 +261,12 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void btnDefaultClick();
   void ShowStreamCopy(const QString &hint);
 
-  // The batch's events (on the main thread).
-  void RowProgress(const TRowProgress &progress) override;
-  void PreviewBitmap(int row, const TPreviewInfo &info) override;
-  void RowEnded(const TRowResult &result) override;
-  void BatchEnded(const TBatchSummary &summary) override;
+  // The batch session's signals.
+  void ConnectSession();
+  void SessionStateChanged(TBatchState state);
+  void RowProgress(const TRowProgress &progress);
+  void RowEnded(const TRowResult &result);
+  void BatchEnded(const TBatchSummary &summary);
 
   // The settings store, the format INI and the questions of the logic, opened per use.
   TSettingsStore Store() const;
@@ -279,10 +282,8 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   TFFmpegVCL CCAVC;
   TConversionList FFiles;
   std::unique_ptr<TfrmFileInfo> frmFileInfo;  // made on first use
-  // What a batch uses for as long as it runs (the runner keeps references to them).
-  std::unique_ptr<TSettingsStore> FBatchStore;
-  std::unique_ptr<TFormatCatalogue> FBatchCatalogue;
-  std::unique_ptr<TBatchRunner> FRunner;
+  // The batch: its runner and what it uses for as long as it runs.
+  std::unique_ptr<TBatchSession> FSession;
   TAfterBatch FAfterBatch;
   std::vector<std::pair<QPushButton *, TToolGlyph>> FGlyphButtons;
   std::unique_ptr<TfrmTrim> frmTrim;  // made on first use, shown again for every trim

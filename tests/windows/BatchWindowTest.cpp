@@ -32,13 +32,13 @@
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "tests/windows/WindowFixture.h"
+#include "windows/WinProgress.h"
 #include "workspace/Application.h"
 #include "workspace/ConversionList.h"
 #include "workspace/FilesListView.h"
 #include "workspace/QuitSignals.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/WinMain.h"
-#include "workspace/WinProgress.h"
 #include "workspace/WinShutDown.h"
 
 namespace fs = std::filesystem;
@@ -108,7 +108,8 @@ class TBatchWindowTest : public TWindowFixture {
     bool sawPicture = false;
     FDialogs->OnModal = [&](QDialog &dialog) {
       auto &progress = static_cast<TfrmProgress &>(dialog);
-      QCOMPARE(window.RowOfTask, std::vector<int>({0, 2}));
+      // The progress window is shown while the jobs are still being built.
+      QTRY_COMPARE_WITH_TIMEOUT(window.RowOfTask, std::vector<int>({0, 2}), 30000);
       progress.ckShutDown->setChecked(true);
       QVERIFY(!window.btnStart->isEnabled() && !window.btnAdd->isEnabled());
       QElapsedTimer clock;
@@ -334,6 +335,66 @@ class TBatchWindowTest : public TWindowFixture {
              QString::fromStdString(piped) +
                  ": is a named pipe, not a regular file; only regular files can be converted");
     QCOMPARE(Progress(1), QString("100%"));
+  }
+
+  // A source replaced by a named pipe, or removed, after Start built the jobs (while the row
+  // before it converts) fails its own row when its turn comes, with the reason, without the pipe
+  // being opened; the batch goes on with the next row.
+  void aSourceReplacedWhileTheBatchRunsFailsItsRowAndTheBatchGoesOn_data() {
+    QTest::addColumn<bool>("pipe");
+    QTest::newRow("named pipe") << true;
+    QTest::newRow("removed") << false;
+  }
+  void aSourceReplacedWhileTheBatchRunsFailsItsRowAndTheBatchGoesOn() {
+    QFETCH(bool, pipe);
+    const std::string replaced = Source("replaced.mp4", fixtures::Clip(1.0));
+    TfrmMain &window = OpenWithSources({Source("first.mp4", fixtures::Clip(20.0, 640, 360)),
+                                        replaced, Source("last.mp4", fixtures::Clip(1.0))});
+    QCOMPARE(window.Files().Count(), 3);
+    std::unique_ptr<TPipeRescue> rescue;
+    FDialogs->OnModal = [&](QDialog &) {
+      QTRY_VERIFY_WITH_TIMEOUT(!Progress(0).isEmpty(), 30000);  // the jobs are built
+      fs::remove(replaced);
+      if (pipe) {
+        QCOMPARE(mkfifo(replaced.c_str(), 0600), 0);
+        rescue = std::make_unique<TPipeRescue>(replaced, std::chrono::seconds(10));
+      }
+      QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000);
+    };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    if (rescue) QVERIFY2(!rescue->Rescued(), "the pipe was opened");
+    QCOMPARE(Progress(0), QString("100%"));
+    QCOMPARE(QString::fromStdString(window.Files().Row(1).FailReason),
+             QString::fromStdString(
+                 replaced + (pipe ? ": is a named pipe, not a regular file; only regular files "
+                                    "can be converted"
+                                  : ": No such file or directory")));
+    QVERIFY(Progress(1) != "100%");
+    QCOMPARE(Progress(2), QString("100%"));
+  }
+
+  // The Destination column of a finished row names the file written, which a second conversion
+  // of the same row makes under a new name.
+  void aFinishedRowsDestinationIsTheFileWritten() {
+    TfrmMain &window = OpenWithSources({Source("clip.mp4", fixtures::Clip(1.0))});
+    FDialogs->OnModal = [&](QDialog &) { QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000); };
+    std::vector<std::string> shown;
+    for (int batch = 0; batch < 2; ++batch) {
+      const std::vector<fs::path> before = FilesIn(OutputFolder());
+      QTest::mouseClick(window.btnStart, Qt::LeftButton);
+      QCOMPARE(Progress(0), QString("100%"));
+      std::vector<fs::path> written;
+      for (const fs::path &file : FilesIn(OutputFolder()))
+        if (std::find(before.begin(), before.end(), file) == before.end()) written.push_back(file);
+      QCOMPARE(written.size(), size_t(1));
+      const std::string name = written.front().filename().string();
+      QCOMPARE(QString::fromStdString(window.Files().Row(0).DestinationText),
+               QString::fromStdString(name));
+      const QModelIndex cell = window.lvFiles->model()->index(0, TFilesModel::colDestination);
+      QCOMPARE(cell.data().toString(), QString::fromStdString(name));
+      shown.push_back(name);
+    }
+    QVERIFY(shown[1].rfind("clip_(new_1).", 0) == 0);
   }
 
   // A source cut short converts as far as it can be read; its row says so as the command line

@@ -21,11 +21,11 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
+#include "windows/WinProgress.h"
 #include "workspace/Application.h"
 #include "workspace/FilesListView.h"
 #include "workspace/SettingsStore.h"
 #include "workspace/WinMain.h"
-#include "workspace/WinProgress.h"
 
 namespace fs = std::filesystem;
 

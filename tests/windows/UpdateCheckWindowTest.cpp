@@ -16,11 +16,11 @@
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "tests/windows/WindowFixture.h"
+#include "windows/WinProgress.h"
 #include "workspace/Application.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/Preferences.h"
 #include "workspace/WinMain.h"
-#include "workspace/WinProgress.h"
 
 namespace fs = std::filesystem;
 
@@ -203,7 +203,7 @@ class TUpdateCheckWindowTest : public TWindowFixture {
     FServer->Body = Document("0", escaped.toStdString(), "smb://host/share/http");
     TfrmMain &window = Open();
     QTRY_COMPARE_WITH_TIMEOUT(window.AdList.size(), size_t(1), 5000);
-    TfrmProgress progress(window);
+    TfrmProgress progress(&window, window.Skin(), window.Session(), window.ProgressSources());
     progress.show();
     QCOMPARE(progress.mem1->textFormat(), Qt::PlainText);
     QCOMPARE(progress.mem1->text(), QString::fromStdString(markup));

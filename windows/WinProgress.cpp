@@ -1,4 +1,4 @@
-#include "workspace/WinProgress.h"
+#include "windows/WinProgress.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -11,13 +11,14 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cstring>
 #include <random>
+#include <utility>
 
 #include "skin/Artwork.h"
 #include "workspace/Application.h"
 #include "workspace/Snapshots.h"
 #include "workspace/UpdateDocument.h"
-#include "workspace/WinMain.h"
 
 namespace {
 
@@ -43,7 +44,9 @@ QPushButton *Button(QWidget *parent, const char *name, const char *caption) {
 
 }  // namespace
 
-TfrmProgress::TfrmProgress(TfrmMain &main) : TSkinnedDialog(&main, main.Skin()), FMain(main) {
+TfrmProgress::TfrmProgress(QWidget *owner, const TSkinManager &skin, TBatchSession &session,
+                           TProgressSources sources)
+    : TSkinnedDialog(owner, skin), FSession(session), FSources(sources) {
   setObjectName("frmProgress");
   setWindowTitle("Progress");
   setFixedSize(450, 490);
@@ -133,14 +136,23 @@ TfrmProgress::TfrmProgress(TfrmMain &main) : TSkinnedDialog(&main, main.Skin()),
 
   connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
   connect(tmr1, &QTimer::timeout, this, [this] { Guarded([this] { PickNotice(); }); });
-  connect(btnPause, &QPushButton::clicked, this, [this] { Guarded([this] { btnPauseClick(); }); });
+  connect(btnPause, &QPushButton::clicked, this, [this] { Guarded([this] { FSession.Pause(); }); });
   connect(btnResume, &QPushButton::clicked, this,
-          [this] { Guarded([this] { btnResumeClick(); }); });
+          [this] { Guarded([this] { FSession.Resume(); }); });
+  connect(&FSession, &TBatchSession::stateChanged, this, &TfrmProgress::FollowState);
+  FPictureWidth = imgPreview->width();
+  FPictureHeight = imgPreview->height();
+  FSession.SetPictureHandler([this](int, const TBitmap &bitmap) { PictureMade(bitmap); });
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(imgbtnSnap, &QToolButton::clicked, this,
           [this] { Guarded([this] { imgbtnSnapClick(); }); });
   for (QCheckBox *box : {ckShutDown, ckOpen})
     connect(box, &QCheckBox::toggled, this, [this] { Guarded([this] { AfterBatchChanged(); }); });
+}
+
+TfrmProgress::~TfrmProgress() {
+  // Waits for a picture being made on the conversion thread.
+  FSession.SetPictureHandler(nullptr);
 }
 
 void TfrmProgress::showEvent(QShowEvent *event) {
@@ -160,6 +172,11 @@ void TfrmProgress::FormShow() {
   btnResume->setEnabled(false);
   FPicture = QImage(PictureWidth, PictureHeight, QImage::Format_RGB888);
   FPicture.fill(PictureBackground);
+  FFrame = QImage();  // no picture of an earlier batch
+  {
+    std::lock_guard lock(FPostedLock);
+    FPostedFrame = FPostedPicture = QImage();
+  }
   imgPreview->setPixmap(QPixmap::fromImage(FPicture));
   progbarFile->setValue(0);
   Timer1->start();
@@ -191,30 +208,54 @@ void TfrmProgress::BatchEnded() {
 void TfrmProgress::done(int result) {
   if (FClosing) return;
   FClosing = true;
-  Guarded([this] {
-    if (FMain.BatchRunning()) FMain.btnStop->click();
-  });
+  Guarded([this] { FSession.Stop(); });
   Timer1->stop();
   tmr1->stop();
   TSkinnedDialog::done(result);
 }
 
-// The latest picture of the conversion, scaled into the frame with its shape kept.
-void TfrmProgress::Timer1Timer() {
-  const QImage &frame = FMain.PreviewFrame;
-  if (frame.isNull() || frame.width() <= 0 || frame.height() <= 0) return;
-  FPicture.fill(PictureBackground);
-  const TFitRect fit = FitPicture(frame.width(), frame.height(), PictureWidth, PictureHeight);
+// On the conversion thread, for every picture of the running task: the frame is copied and
+// scaled into the picture's size with its shape kept, and both are left for the window, which
+// takes them with its timer: the conversion waits only for the hand-over, never for the window's
+// thread.  A picture the window has not taken yet is replaced by the next one.
+void TfrmProgress::PictureMade(const TBitmap &bitmap) {
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return;
+  QImage frame(bitmap.Width(), bitmap.Height(), QImage::Format_BGR888);
+  const size_t bytes = static_cast<size_t>(bitmap.Width()) * 3;
+  for (int y = 0; y < bitmap.Height(); ++y)
+    std::memcpy(frame.scanLine(y), bitmap.ScanLine(y), bytes);
+  const int width = FPictureWidth, height = FPictureHeight;
+  QImage picture(width, height, QImage::Format_RGB888);
+  picture.fill(PictureBackground);
+  const TFitRect fit = FitPicture(frame.width(), frame.height(), width, height);
   {
-    QPainter painter(&FPicture);
+    QPainter painter(&picture);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRect(fit.Left, fit.Top, fit.Right - fit.Left, fit.Bottom - fit.Top), frame);
   }
+  std::lock_guard lock(FPostedLock);
+  FPostedFrame = std::move(frame);
+  FPostedPicture = std::move(picture);
+}
+
+// The latest picture of the conversion; the label is repainted only when it changed.
+void TfrmProgress::Timer1Timer() {
+  QImage frame, picture;
+  {
+    std::lock_guard lock(FPostedLock);
+    frame = std::exchange(FPostedFrame, QImage());
+    picture = std::exchange(FPostedPicture, QImage());
+  }
+  if (picture.isNull()) return;
+  FFrame = std::move(frame);
+  if (picture == FPicture) return;
+  FPicture = std::move(picture);
   imgPreview->setPixmap(QPixmap::fromImage(FPicture));
 }
 
 void TfrmProgress::PickNotice() {
-  const std::vector<TAdInfo> &notices = FMain.AdList;
+  static const std::vector<TAdInfo> none;
+  const std::vector<TAdInfo> &notices = FSources.Notices ? *FSources.Notices : none;
   FNotice = {};
   if (!notices.empty()) {
     static std::mt19937 random{std::random_device{}()};
@@ -232,34 +273,24 @@ bool TfrmProgress::eventFilter(QObject *watched, QEvent *event) {
 
 void TfrmProgress::mem1Click() {
   if (!IsWebLink(FNotice.Url)) return;
-  FMain.Dialogs().OpenInDesktop(
-      Q(FNotice.Url + "?" + FMain.Global().ProductTitle() + " " + FMain.NewVersion));
+  const std::string version = FSources.NewVersion ? *FSources.NewVersion : "";
+  FSources.Dialogs->OpenInDesktop(
+      Q(FNotice.Url + "?" + FSources.Global->ProductTitle() + " " + version));
 }
 
-// The main window's hidden buttons carry the batch control; this window follows their state.
-void TfrmProgress::btnPauseClick() {
-  FMain.btnPause->click();
-  ButtonsFromMain();
-}
-
-void TfrmProgress::btnResumeClick() {
-  FMain.btnResume->click();
-  ButtonsFromMain();
-}
-
-void TfrmProgress::ButtonsFromMain() {
-  btnPause->setEnabled(FMain.btnPause->isEnabled());
-  btnResume->setEnabled(FMain.btnResume->isEnabled());
+// Pause and Resume as the session's state allows them.
+void TfrmProgress::FollowState(TBatchState state) {
+  btnPause->setEnabled(state == TBatchState::Running);
+  btnResume->setEnabled(state == TBatchState::Paused);
 }
 
 void TfrmProgress::AfterBatchChanged() {
-  FMain.SetAfterBatch({ckOpen->isChecked(), ckShutDown->isChecked()});
+  FSession.SetAfterBatch({ckOpen->isChecked(), ckShutDown->isChecked()});
 }
 
 void TfrmProgress::imgbtnSnapClick() {
-  const QImage &frame = FMain.PreviewFrame;
-  if (frame.isNull()) return;
-  TSettingsStore store(FMain.Global().SettingsIniPath());
-  TDialogQuestions questions(FMain.Dialogs(), this, Q(FMain.Global().ProductTitle()));
-  SaveSnapshots(frame.copy(), FPicture.copy(), store, questions);
+  if (FFrame.isNull()) return;
+  TSettingsStore store(FSources.Global->SettingsIniPath());
+  TDialogQuestions questions(*FSources.Dialogs, this, Q(FSources.Global->ProductTitle()));
+  SaveSnapshots(FFrame.copy(), FPicture.copy(), store, questions);
 }
