@@ -306,11 +306,14 @@ void TCustomFFmpeg::OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFra
   if (video) {
     ist.Quality = static_cast<float>(frame->quality);
     ist.NextPts += PictureDuration(ist, frame);
+    if (IsBeforeInputStart(ist)) return;
     if (ist.Rotation) frame = TurnUpright(ist, frame);
     PreprocessPicture(ist, frame);
   } else {
     if (frame->sample_rate > 0)
       ist.NextPts += static_cast<int64_t>(frame->nb_samples) * AV_TIME_BASE / frame->sample_rate;
+    frame = CutBeforeInputStart(ist, frame);
+    if (!frame) return;
     ApplyVolume(frame, FSettings.AudioVolume);
     if (FJoinMode) TrimToStreamEnd(ist.Stream, FInputTsOffsets[ist.InputFileIndex], ist.Pts, frame);
   }
@@ -338,6 +341,41 @@ void TCustomFFmpeg::OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFra
       throw FFmpegException("invalid codec_type");
     }
   }
+}
+
+// A picture shown before the input's part begins was decoded only because the seek stopped at the
+// key frame before it.  Timestamps rounded through the stream's time base may fall a tick short.
+bool TCustomFFmpeg::IsBeforeInputStart(const TInputStreamRec &ist) const {
+  const int64_t start = FInputStarts[ist.InputFileIndex];
+  if (start == AV_NOPTS_VALUE) return false;
+  const int64_t tick =
+      std::max<int64_t>(1, ff::av_rescale_q(1, ist.Stream->time_base, Microseconds));
+  return ist.Pts + tick < start;
+}
+
+// Sound before the input's part begins is cut off at the sample where the part begins, so that
+// the first sample written is the one heard with the first picture.  Null when nothing is left.
+AVFrame *TCustomFFmpeg::CutBeforeInputStart(TInputStreamRec &ist, AVFrame *frame) {
+  const int64_t start = FInputStarts[ist.InputFileIndex];
+  if (start == AV_NOPTS_VALUE || ist.Pts >= start || frame->sample_rate <= 0) return frame;
+  const int64_t skip = ff::av_rescale(start - ist.Pts, frame->sample_rate, AV_TIME_BASE);
+  if (skip <= 0) return frame;
+  if (skip >= frame->nb_samples) return nullptr;
+  if (!ist.Cut) ist.Cut.reset(ff::av_frame_alloc());
+  AVFrame *cut = ist.Cut.get();
+  if (!cut) throw FFmpegException("av_frame_alloc failed");
+  ff::av_frame_unref(cut);
+  cut->format = frame->format;
+  cut->sample_rate = frame->sample_rate;
+  cut->nb_samples = frame->nb_samples - static_cast<int>(skip);
+  if (ff::av_channel_layout_copy(&cut->ch_layout, &frame->ch_layout) < 0 ||
+      ff::av_frame_get_buffer(cut, 0) < 0 || ff::av_frame_copy_props(cut, frame) < 0)
+    throw FFmpegException("Out of memory while cutting sound to the start");
+  ff::av_samples_copy(cut->extended_data, frame->extended_data, 0, static_cast<int>(skip),
+                      cut->nb_samples, frame->ch_layout.nb_channels,
+                      static_cast<AVSampleFormat>(frame->format));
+  ist.Pts += ff::av_rescale(skip, AV_TIME_BASE, frame->sample_rate);
+  return cut;
 }
 
 // Hooks, crop, scale and filters all work on the picture as it is shown, so the display rotation

@@ -283,7 +283,9 @@ bool TCustomFFmpeg::HandleEndOfInput(int fileIndex) {
     FOutputStreams[i].Active = false;
   }
   if (last) return true;
-  FInputTsOffsets[fileIndex + 1] += std::llrint(endTime * AV_TIME_BASE);
+  const int64_t shift = std::llrint(endTime * AV_TIME_BASE);
+  FInputTsOffsets[fileIndex + 1] += shift;
+  if (FInputStarts[fileIndex + 1] != AV_NOPTS_VALUE) FInputStarts[fileIndex + 1] += shift;
   FCurrentInput = fileIndex + 1;
   return false;
 }

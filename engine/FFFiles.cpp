@@ -221,10 +221,12 @@ bool TCustomFFmpeg::AddInputFile(const std::wstring &fileName) {
   if (!OpenInputFile(shown, url, format, file)) return fail(FLastError);
   AVFormatContext *ic = file->Ctx.get();
 
-  // Start position: seek there now; the file's timestamps are shifted so that it becomes 0.
-  int64_t timestamp = FSettings.StartTime;
+  // Start position: seek there now; the file's timestamps are shifted so that it becomes 0.  The
+  // seek lands on the key frame before it, so the decoded frames up to it are dropped later on.
+  const int64_t startTime = FSettings.StartTime;
+  int64_t timestamp = startTime;
   if (ic->start_time != AV_NOPTS_VALUE) timestamp += ic->start_time;
-  if (FSettings.StartTime != 0 && ff::av_seek_frame(ic, -1, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
+  if (startTime != 0 && ff::av_seek_frame(ic, -1, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
       FSettings.Verbose > 0)
     LogFmt(TLogLevel::llVerbose, "%s: could not seek to position %0.3f", shown.c_str(),
            timestamp / 1000000.0);
@@ -235,6 +237,7 @@ bool TCustomFFmpeg::AddInputFile(const std::wstring &fileName) {
   const int index = InputCount();
   FInputTsOffsets[index] =
       FSettings.CopyTs ? FSettings.InputTsOffset : FSettings.InputTsOffset - timestamp;
+  FInputStarts[index] = startTime != 0 ? timestamp + FInputTsOffsets[index] : AV_NOPTS_VALUE;
   if (FSettings.Verbose >= 0) ff::av_dump_format(ic, index, ic->url, 0);
   FInputFiles.push_back(std::move(file));
   FSettings.ConsumeInput();

@@ -71,6 +71,7 @@ void TCustomFFmpeg::LogFmt(TLogLevel level, const char *fmt, ...) const {
 void TCustomFFmpeg::InitDefaults() {
   FSettings.InitDefaults();
   FInputTsOffsets.fill(0);
+  FInputStarts.fill(AV_NOPTS_VALUE);
   for (auto &row : FInputTsScales) row.fill(0);
   FInputCodecs.clear();
   FStreamMaps.clear();

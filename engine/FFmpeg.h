@@ -128,6 +128,7 @@ struct TInputStreamRec {
   // Turns decoded pictures upright as the stream's display matrix asks; null when upright.
   TLatePtr<TVideoFilterGraph> Rotation;
   TFramePtr Rotated;  // the last picture turned upright
+  TFramePtr Cut;      // the last sound frame cut to where the input's part begins
 };
 
 struct TOutputStreamRec {
@@ -391,6 +392,8 @@ class TCustomFFmpeg {
   bool IsPastStart(const TInputStreamRec &ist) const;
   void CopyToOutputs(TInputStreamRec &ist, int istIndex, const AVPacket *pkt);
   void OutputDecodedFrame(TInputStreamRec &ist, int istIndex, AVFrame *frame);
+  bool IsBeforeInputStart(const TInputStreamRec &ist) const;
+  AVFrame *CutBeforeInputStart(TInputStreamRec &ist, AVFrame *frame);
   AVFrame *TurnUpright(TInputStreamRec &ist, AVFrame *frame);
   void PreprocessPicture(TInputStreamRec &ist, AVFrame *frame);
   std::function<void(const AVFrame *, int64_t)> PreviewStep();
@@ -416,6 +419,10 @@ class TCustomFFmpeg {
   // Files and tables.
   std::vector<std::unique_ptr<TInputFile>> FInputFiles;
   std::array<int64_t, MaxFiles> FInputTsOffsets{};
+  // Where the part of each input to convert begins on the run's clock (µs), AV_NOPTS_VALUE for
+  // the whole input.  Seeking stops at the key frame before it: what is decoded up to it is not
+  // part of the output.
+  std::array<int64_t, MaxFiles> FInputStarts{};
   std::array<std::array<double, MaxStreams>, MaxFiles> FInputTsScales{};
   std::vector<const AVCodec *> FInputCodecs;  // forced decoders, one per input stream
   // The same file appears InputCount times in join mode.
