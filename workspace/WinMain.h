@@ -8,8 +8,10 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,7 @@ class QToolButton;
 class TFilesListView;
 class TParameterPanel;
 class TProfileListBox;
+class TSourceReader;
 class TUpdateCheck;
 class TVideoSurface;
 class TfrmProgress;
@@ -65,11 +68,17 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void BuildProfileList();
   void SaveProfileListState();
 
-  // Adds files as Add does after its dialog (dropped files and folders come here expanded).
+  // Adds files as Add does after its dialog (dropped files and folders come here expanded): the
+  // rows appear at once, reading, and get their lengths as the files' probes end on a worker
+  // thread; a file the engine cannot open leaves the list again.
   void AddFiles(const std::vector<std::string> &paths);
   // Adds files and folders as a drop on the list adds them (a folder adds the media files inside
-  // it); the files named on the program's command line come here too.
+  // it, found on a worker thread); the files named on the program's command line come here too.
   void AddPaths(const std::vector<std::string> &paths);
+  // Whether files are still being added (a folder walked or a file probed).
+  bool AddingFiles() const;
+  // Stops adding, as Escape in the list does: a folder's walk ends, the rows still reading leave.
+  void CancelAdding();
   // Shows the rows again after their texts or check boxes changed.
   void RefreshRows();
   void RefreshRow(int row);
@@ -226,6 +235,12 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void lvFilesDblClick();
   void lvFilesCheckClick(int row);
   void lvFilesDragDrop(const QStringList &paths);
+  // Gives the next files waiting in FToAdmit their rows (a slice per turn of the event loop).
+  void AdmitSlice();
+  void FilesWalked(const std::vector<std::string> &files);
+  void FileProbed(int id, const std::optional<int64_t> &duration);
+  // The list's pointer shows that files are being read while they are.
+  void ShowAdding();
   void btnOpenClick();
   void btnBrowsClick();
   void edtOutPutDirChange();
@@ -304,6 +319,14 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   TSkinManager FSkin;
   TFFmpegVCL CCAVC;
   TConversionList FFiles;
+  // Walks dropped folders and probes added files off the window's thread (declared after FFiles:
+  // it goes first, and no result reaches the rows after that).
+  std::unique_ptr<TSourceReader> FReader;
+  // Files given and not yet in the list, and the names refused among those that are; whether
+  // the next slice is on its way.
+  std::deque<std::string> FToAdmit;
+  std::string FRefusals;
+  bool FAdmitScheduled = false;
   std::unique_ptr<TfrmFileInfo> frmFileInfo;  // made on first use
   // What a batch uses for as long as it runs (the runner keeps references to them).
   std::unique_ptr<TSettingsStore> FBatchStore;
