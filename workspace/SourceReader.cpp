@@ -1,11 +1,65 @@
 #include "workspace/SourceReader.h"
 
 #include <QMetaObject>
-#include <QThreadPool>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <utility>
+
+namespace {
+
+// The thread of our own that reads for every reader of the process, one request after the other.
+// Work is handed to it through our own lock (which the thread sanitizer sees, unlike the hand-off
+// inside Qt's thread pool).  It lives until the program ends, where it finishes the probe it is
+// running and stops.
+class TReadingThread {
+ public:
+  static TReadingThread &Instance() {
+    static TReadingThread thread;
+    return thread;
+  }
+  void Serve(std::function<void()> work) {
+    {
+      std::lock_guard lock(FLock);
+      FWork.push_back(std::move(work));
+    }
+    FWake.notify_one();
+  }
+  ~TReadingThread() {
+    {
+      std::lock_guard lock(FLock);
+      FStop = true;
+    }
+    FWake.notify_one();
+    FThread.join();
+  }
+
+ private:
+  TReadingThread() : FThread([this] { Run(); }) {}
+  void Run() {
+    for (;;) {
+      std::function<void()> work;
+      {
+        std::unique_lock lock(FLock);
+        FWake.wait(lock, [this] { return FStop || !FWork.empty(); });
+        if (FStop) return;
+        work = std::move(FWork.front());
+        FWork.pop_front();
+      }
+      work();
+    }
+  }
+
+  std::mutex FLock;
+  std::condition_variable FWake;
+  std::deque<std::function<void()>> FWork;
+  bool FStop = false;
+  std::thread FThread;
+};
+
+}  // namespace
 
 struct TSourceReader::TRequest {
   int Generation = 0;
@@ -14,20 +68,36 @@ struct TSourceReader::TRequest {
   std::vector<TPendingRead> Reads;
 };
 
+struct TSourceReader::TResult {
+  int Generation = 0;
+  bool IsWalk = false;
+  std::vector<std::string> Files;  // what a walk found
+  int Id = 0;                      // a probe's
+  std::optional<int64_t> Duration;
+};
+
 // What the reader and its worker share.  The worker may outlive the reader (a probe cannot be
 // interrupted), so it holds this and not the reader.
 struct TSourceReader::TShared {
   std::mutex Lock;
   std::deque<TRequest> Requests;
+  std::deque<TResult> Results;     // for the reader's thread
   bool Working = false;            // a worker takes the requests
-  QObject *Receiver = nullptr;     // the reader while it lives; guarded by Lock
+  bool WakeUpPosted = false;       // DeliverResults is on its way
+  QObject *Receiver = nullptr;     // the reader while it lives
   std::atomic<int> Generation{0};  // advanced by every cancel
 
-  // Runs `call` on the reader's thread.  Posted under the lock, so that the reader cannot go
-  // between the test and the post; a call posted before it goes is discarded with it.
-  void Post(std::function<void()> call) {
+  // Leaves a result for the reader's thread and wakes it up.  The results travel through this
+  // queue, not inside Qt's event (Qt hands its events between threads in ways the thread
+  // sanitizer cannot see): the wake-up carries nothing.  Under the lock, so that the reader
+  // cannot go between the test and the post; a wake-up posted before it goes goes with it.
+  void Post(TResult result) {
     std::lock_guard lock(Lock);
-    if (Receiver) QMetaObject::invokeMethod(Receiver, std::move(call), Qt::QueuedConnection);
+    if (!Receiver) return;
+    Results.push_back(std::move(result));
+    if (WakeUpPosted) return;
+    WakeUpPosted = true;
+    QMetaObject::invokeMethod(Receiver, "DeliverResults", Qt::QueuedConnection);
   }
 };
 
@@ -80,7 +150,7 @@ void TSourceReader::Queue(TRequest request) {
   }
   // One worker at a time takes the requests in order, so that results come back in the order
   // the files were given.
-  QThreadPool::globalInstance()->start([shared = FShared, makeProbe = FMakeProbe, reader = this] {
+  TReadingThread::Instance().Serve([shared = FShared, makeProbe = FMakeProbe] {
     TDurationProbe probe;
     for (;;) {
       TRequest request;
@@ -96,31 +166,45 @@ void TSourceReader::Queue(TRequest request) {
       const int generation = request.Generation;
       const auto cancelled = [&] { return shared->Generation != generation; };
       if (request.IsWalk) {
-        std::vector<std::string> files = ExpandDroppedPaths(request.Paths, cancelled);
-        if (cancelled()) continue;
-        shared->Post([reader, generation, files = std::move(files)] {
-          if (generation != reader->FShared->Generation) return;
-          --reader->FOutstanding;
-          reader->FWalked(files);
-        });
+        TResult walked;
+        walked.Generation = generation;
+        walked.IsWalk = true;
+        walked.Files = ExpandDroppedPaths(request.Paths, cancelled);
+        if (!cancelled()) shared->Post(std::move(walked));
         continue;
       }
       for (const TPendingRead &read : request.Reads) {
         if (cancelled()) break;
-        std::optional<int64_t> duration;
+        TResult probed;
+        probed.Generation = generation;
+        probed.Id = read.Id;
         try {
           if (!probe) probe = makeProbe();
-          duration = probe(read.Path);
+          probed.Duration = probe(read.Path);
         } catch (...) {
           // A file the engine fails on is one it cannot open: the row leaves the list.
-          duration.reset();
+          probed.Duration.reset();
         }
-        shared->Post([reader, generation, id = read.Id, duration] {
-          if (generation != reader->FShared->Generation) return;
-          --reader->FOutstanding;
-          reader->FProbed(id, duration);
-        });
+        shared->Post(std::move(probed));
       }
     }
   });
+}
+
+void TSourceReader::DeliverResults() {
+  std::deque<TResult> results;
+  {
+    std::lock_guard lock(FShared->Lock);
+    results.swap(FShared->Results);
+    FShared->WakeUpPosted = false;
+  }
+  for (const TResult &result : results) {
+    // A callback may have cancelled what is left.
+    if (result.Generation != FShared->Generation) continue;
+    --FOutstanding;
+    if (result.IsWalk)
+      FWalked(result.Files);
+    else
+      FProbed(result.Id, result.Duration);
+  }
 }

@@ -1,5 +1,5 @@
 // Reads the files a user adds away from the thread that shows them: walks dropped folders and
-// probes each file for its duration on a worker of Qt's thread pool, one request after the
+// probes each file for its duration on a worker thread, one request after the
 // other in the order they were made, and hands every result back to the thread that owns the
 // reader through its event loop.  No widgets: the window forwards to it, tests drive it with a
 // bare event loop.
@@ -16,6 +16,8 @@
 #include "workspace/ConversionList.h"
 
 class TSourceReader : public QObject {
+  Q_OBJECT
+
  public:
   // Called on the reader's thread.  `files`: what a walk found (already sorted as a drop adds
   // them).  `duration`: as TDurationProbe gives it.
@@ -42,7 +44,10 @@ class TSourceReader : public QObject {
  private:
   struct TShared;
   struct TRequest;
+  struct TResult;
   void Queue(TRequest request);
+  // Hands the results the worker has left in FShared to the callbacks (on the reader's thread).
+  Q_INVOKABLE void DeliverResults();
 
   TWalked FWalked;
   TProbed FProbed;

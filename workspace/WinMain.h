@@ -69,8 +69,9 @@ class TfrmMain : public QMainWindow, private IBatchObserver {
   void SaveProfileListState();
 
   // Adds files as Add does after its dialog (dropped files and folders come here expanded): the
-  // rows appear at once, reading, and get their lengths as the files' probes end on a worker
-  // thread; a file the engine cannot open leaves the list again.
+  // rows appear in order, reading (the first slice at once, the rest a slice per turn of the
+  // event loop), and get their lengths as the files' probes end on a worker thread; a file the
+  // engine cannot open leaves the list again.
   void AddFiles(const std::vector<std::string> &paths);
   // Adds files and folders as a drop on the list adds them (a folder adds the media files inside
   // it, found on a worker thread); the files named on the program's command line come here too.

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
-#include <QThreadPool>
 #include <QToolButton>
 #include <QToolTip>
 
@@ -723,8 +722,12 @@ class TMainWindowTest : public TWindowFixture {
     window.SkipExitPrompt = true;
     window.close();
     FWindow.reset();
-    QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
-    QTest::qWait(100);
+    // The worker's probe ends, and another window takes files again.
+    QTest::qWait(500);
+    TfrmMain &again = Open();
+    again.AddFiles({files[0]});
+    QVERIFY(AddingEnded(again));
+    QCOMPARE(again.Files().Count(), 1);
   }
 
   // A named pipe given on the command line, dropped or chosen in "&Add" is refused with a

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QThread>
-#include <QThreadPool>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -59,10 +58,15 @@ bool Await(Done done) {
   return true;
 }
 
-// Lets the worker end and delivers what it posted.
-void Settle() {
-  ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
-  QCoreApplication::processEvents();
+// Waits until the worker has done everything asked before (it takes the requests of every
+// reader in turn): a request of a reader of its own comes back.
+bool Settle() {
+  bool back = false;
+  TSourceReader marker([](const Paths &) {},
+                       [&](int, const std::optional<int64_t> &) { back = true; },
+                       [] { return [](const std::string &) { return std::optional<int64_t>(); }; });
+  marker.Probe({{0, "marker"}});
+  return Await([&] { return back; });
 }
 
 struct TResults {
@@ -105,7 +109,7 @@ TEST(SourceReader, ResultsComeBackInOrderOnTheReadersThread) {
   reader->Probe({{7, "aa"}, {8, "bad"}, {9, "cccc"}});
   EXPECT_TRUE(reader->Busy());
   ASSERT_TRUE(Await([&] { return !reader->Busy(); }));
-  Settle();
+  ASSERT_TRUE(Settle());
   ASSERT_EQ(results.Walked.size(), 1u);
   EXPECT_EQ(results.Walked[0], (Paths{dir / "drop/a.mp3", dir / "drop/b.mp4",
                                       dir / "drop/sub/c.mkv", dir / "loose.avi"}));
@@ -131,7 +135,7 @@ TEST(SourceReader, CancelStopsTheProbesAndTheWalk) {
   reader->Cancel();
   EXPECT_FALSE(reader->Busy());
   gate.Release();
-  Settle();
+  ASSERT_TRUE(Settle());
   EXPECT_EQ(gate.Calls, 1);
   EXPECT_TRUE(results.Probed.empty());
   EXPECT_TRUE(results.Walked.empty());
@@ -152,7 +156,7 @@ TEST(SourceReader, AReaderGoneWhileAProbeRunsGetsNoResult) {
   ASSERT_TRUE(Await([&] { return gate.Calls == 1; }));
   reader.reset();
   gate.Release();
-  Settle();
+  ASSERT_TRUE(Settle());
   EXPECT_EQ(gate.Calls, 1);
   EXPECT_TRUE(results.Probed.empty());
 }
