@@ -1144,6 +1144,7 @@ void TfrmMain::pmFilesPopup() {
   for (QAction *entry : {pmCrop, pmTrim, pmWaterMark, pmRemove, pmClear, pmStart, pmVideoInfo})
     entry->setEnabled(enabled);
   for (QAction *editor : {pmCrop, pmWaterMark}) editor->setEnabled(enabled && !FVideoCopy);
+  pmStart->setEnabled(enabled && !AddingFiles());  // as the Start button
 }
 
 // The editors show modally on the selected row's record, each with a player of its own.

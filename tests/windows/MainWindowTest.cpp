@@ -662,6 +662,9 @@ class TMainWindowTest : public TWindowFixture {
       QCOMPARE(window.lvFiles->model()->index(row, 1).data().toString(), QString("reading..."));
     QVERIFY(window.AddingFiles());
     QVERIFY(!window.btnStart->isEnabled() && !window.mnuStart->isEnabled());
+    window.lvFiles->SelectRow(0);
+    emit window.pmFiles->aboutToShow();
+    QVERIFY(!window.pmStart->isEnabled());
     QVERIFY(AddingEnded(window));
     QCOMPARE(RowCaptions(window),
              QStringList({QString::fromStdString(files[0]), QString::fromStdString(files[2]),
