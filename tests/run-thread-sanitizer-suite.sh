@@ -13,8 +13,8 @@ cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVA
   ${launcher:+-DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" -DCMAKE_C_COMPILER_LAUNCHER="$launcher"} \
   >/dev/null
 cmake --build "$build_dir" -j "$jobs" --target platform_tests logger_tests component_tests \
-  player_tests batch_runner_tests batch_session_tests main_window_tests editor_windows_tests fileinfo_tests \
-  dialog_tests batch_window_tests
+  player_tests batch_runner_tests batch_session_tests source_reader_tests main_window_tests \
+  editor_windows_tests fileinfo_tests dialog_tests batch_window_tests
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 history_size=4 suppressions=$source_dir/tests/tsan-suppressions.txt"
 # Four player tests measure the playback against the wall clock (every frame shown, positions
 # 10 ms apart and as many as the clip's length allows, a position reached within 200 ms); under

@@ -1,6 +1,7 @@
 #include "workspace/ConversionList.h"
 
 #include <algorithm>
+#include <memory>
 #include <system_error>
 
 #include "services/FFmpegVCL.h"
@@ -76,9 +77,12 @@ bool IsListedMediaFile(const fs::path &file) {
   });
 }
 
-std::vector<std::string> ExpandDroppedPaths(const std::vector<std::string> &paths) {
+std::vector<std::string> ExpandDroppedPaths(const std::vector<std::string> &paths,
+                                            const std::function<bool()> &cancelled) {
   std::vector<std::string> files;
+  const auto stop = [&] { return cancelled && cancelled(); };
   for (const std::string &path : paths) {
+    if (stop()) return files;
     std::error_code ec;
     if (!fs::is_directory(path, ec)) {
       files.push_back(path);
@@ -87,9 +91,11 @@ std::vector<std::string> ExpandDroppedPaths(const std::vector<std::string> &path
     std::vector<std::string> inside;
     const auto options = fs::directory_options::skip_permission_denied;
     for (fs::recursive_directory_iterator it(path, options, ec), end; !ec && it != end;
-         it.increment(ec))
+         it.increment(ec)) {
+      if (stop()) return files;
       if (it->is_regular_file(ec) && IsListedMediaFile(it->path()))
         inside.push_back(it->path().string());
+    }
     std::sort(inside.begin(), inside.end());
     files.insert(files.end(), inside.begin(), inside.end());
   }
@@ -127,6 +133,13 @@ TDurationProbe ComponentDurationProbe(TCustomFFmpegVCL &component) {
   };
 }
 
+TDurationProbe OwnComponentDurationProbe() {
+  auto component = std::make_shared<TCustomFFmpegVCL>();
+  return [component, probe = ComponentDurationProbe(*component)](const std::string &path) {
+    return probe(path);
+  };
+}
+
 // Rows
 
 bool TConversionList::Listed(const std::string &path) const {
@@ -137,11 +150,30 @@ bool TConversionList::Listed(const std::string &path) const {
 int TConversionList::Add(const std::vector<std::string> &paths, TSettingsStore &store,
                          const TFormatCatalogue &catalogue, IJobQuestions &questions,
                          const TDurationProbe &probe) {
+  int added = 0;
+  for (const TPendingRead &read : Admit(paths, store, catalogue, questions))
+    if (Resolve(read.Id, probe(read.Path)).Kept) ++added;
+  return added;
+}
+
+std::vector<TPendingRead> TConversionList::Admit(const std::vector<std::string> &paths,
+                                                 TSettingsStore &store,
+                                                 const TFormatCatalogue &catalogue,
+                                                 IJobQuestions &questions) {
+  std::string refusals;
+  std::vector<TPendingRead> reads = Admit(paths, store, catalogue, questions, refusals);
+  if (!refusals.empty()) questions.ShowMessage(refusals, WarningCaption);
+  return reads;
+}
+
+std::vector<TPendingRead> TConversionList::Admit(const std::vector<std::string> &paths,
+                                                 TSettingsStore &store,
+                                                 const TFormatCatalogue &catalogue,
+                                                 IJobQuestions &questions, std::string &refusals) {
   const int code = store.FormatCode();
   const std::string extensionText = "." + catalogue.Read(code).FileExt;
   const std::string zoom = store.ReadProfile(code, profilekeys::paraZoom, "lbox");
-  int added = 0;
-  std::string refusals;
+  std::vector<TPendingRead> reads;
   for (size_t i = 0; i < paths.size(); ++i) {
     const std::string &path = paths[i];
     std::error_code ec;
@@ -152,25 +184,53 @@ int TConversionList::Add(const std::vector<std::string> &paths, TSettingsStore &
       continue;
     }
     const fs::path destination = DestinationFileName(store, questions, path, extensionText);
-    const auto duration = probe(path);
-    if (!duration) continue;
     TConversionRow row;
     row.Caption = path;
-    const int seconds = static_cast<int>(std::max<int64_t>(*duration, 0) / 1000000);
-    row.LengthText = row.TrimmedLengthText = std::to_string(seconds);
     row.DestinationText = destination.filename().string();
+    row.Reading = true;
+    row.ReadId = ++FLastReadId;
     row.Record.AddIndex = static_cast<int>(i);
     row.Record.SourceFile = path;
     row.Record.DestFile = destination.string();
-    row.Record.DurationSec = seconds;
     row.Record.ZoomMode = zoom;
+    reads.push_back({row.ReadId, path});
     FRows.push_back(std::move(row));
-    ++added;
   }
-  if (!refusals.empty()) questions.ShowMessage(refusals, WarningCaption);
   // Two sources of one base name would get the same name above; Start keeps them apart.
-  if (added > 0) NameDestinations(store, catalogue);
-  return added;
+  if (!reads.empty()) NameDestinations(store, catalogue);
+  return reads;
+}
+
+TConversionList::TReadOutcome TConversionList::Resolve(int id,
+                                                       const std::optional<int64_t> &duration) {
+  const auto found = std::find_if(FRows.begin(), FRows.end(), [id](const TConversionRow &row) {
+    return row.Reading && row.ReadId == id;
+  });
+  if (found == FRows.end()) return {};
+  const int index = static_cast<int>(found - FRows.begin());
+  // A file the engine cannot open is left out without a word, as it always was.
+  if (!duration) {
+    FRows.erase(found);
+    return {index, false};
+  }
+  const int seconds = static_cast<int>(std::max<int64_t>(*duration, 0) / 1000000);
+  found->LengthText = found->TrimmedLengthText = std::to_string(seconds);
+  found->Record.DurationSec = seconds;
+  found->Reading = false;
+  return {index, true};
+}
+
+int TConversionList::DropReading() {
+  const auto before = FRows.size();
+  FRows.erase(std::remove_if(FRows.begin(), FRows.end(),
+                             [](const TConversionRow &row) { return row.Reading; }),
+              FRows.end());
+  return static_cast<int>(before - FRows.size());
+}
+
+bool TConversionList::Reading() const {
+  return std::any_of(FRows.begin(), FRows.end(),
+                     [](const TConversionRow &row) { return row.Reading; });
 }
 
 void TConversionList::NameDestinations(const TSettingsStore &store,

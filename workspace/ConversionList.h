@@ -29,7 +29,16 @@ struct TConversionRow {
   std::string FailReason;
   // What the last conversion warned of although it finished (a damaged source); empty when none.
   std::string Warning;
+  // The row's file is still being probed: its length is not known yet.  `ReadId` names the probe.
+  bool Reading = false;
+  int ReadId = 0;
   TlvFilesRecord Record;
+};
+
+// A file given a row that waits for its probe, and the probe's name.
+struct TPendingRead {
+  int Id = 0;
+  std::string Path;
 };
 
 // One entry of the open dialog's filter: its caption and its name patterns ("*.AVI" ...).
@@ -44,8 +53,10 @@ const std::vector<TFileFilter> &AddDialogFilters();
 bool IsListedMediaFile(const std::filesystem::path &file);
 
 // Files and folders dropped on the list, as the files to add: a file stays as it is; a folder
-// gives the listed media files inside it and its subfolders, sorted by path.
-std::vector<std::string> ExpandDroppedPaths(const std::vector<std::string> &paths);
+// gives the listed media files inside it and its subfolders, sorted by path.  The walk through a
+// folder stops (and gives nothing more) as soon as `cancelled` answers true.
+std::vector<std::string> ExpandDroppedPaths(const std::vector<std::string> &paths,
+                                            const std::function<bool()> &cancelled = {});
 
 // The files and folders named on the program's command line (how a desktop passes the files a
 // user opens with the program), as paths to add the way a drop adds them: a relative name is
@@ -60,6 +71,9 @@ using TDurationProbe = std::function<std::optional<int64_t>(const std::string &p
 // Opens the file as a task of the encoder component (the way the conversion will open it),
 // reads the duration from the task's input probe and removes the task again.
 TDurationProbe ComponentDurationProbe(TCustomFFmpegVCL &component);
+// The same with an encoder component of its own, for a thread other than the one whose
+// component runs the batch.
+TDurationProbe OwnComponentDurationProbe();
 
 class TConversionList {
  public:
@@ -85,6 +99,28 @@ class TConversionList {
                                               const std::filesystem::path &folder,
                                               const std::string &extensionText,
                                               const std::set<std::filesystem::path> &taken);
+  // Add in two steps, for a probe that runs elsewhere.  Admit appends the rows as Add does, each
+  // in the reading state, and returns the probes to run, in the order of the rows.
+  std::vector<TPendingRead> Admit(const std::vector<std::string> &paths, TSettingsStore &store,
+                                  const TFormatCatalogue &catalogue, IJobQuestions &questions);
+  // The same without a word: the names refused are added to `refusals` (one a line, as Add tells
+  // them), for one message after several calls.
+  std::vector<TPendingRead> Admit(const std::vector<std::string> &paths, TSettingsStore &store,
+                                  const TFormatCatalogue &catalogue, IJobQuestions &questions,
+                                  std::string &refusals);
+  // A probe has ended (`duration` as TDurationProbe gives it): its row gets its length, or leaves
+  // the list when the engine could not open the file.  `Row` is the row's index (-1: no row
+  // waits for that probe any more), `Kept` whether the row stayed.
+  struct TReadOutcome {
+    int Row = -1;
+    bool Kept = false;
+  };
+  TReadOutcome Resolve(int id, const std::optional<int64_t> &duration);
+  // Reading cancelled: the rows still waiting for their probes leave the list.  Returns their
+  // number.
+  int DropReading();
+  // Whether a row still waits for its probe.
+  bool Reading() const;
 
   // Removes a row; returns the row to select afterwards: the one that moved into its place, the
   // new last row when the last was removed, -1 when the list became empty.
@@ -105,4 +141,5 @@ class TConversionList {
   bool Listed(const std::string &path) const;
 
   std::vector<TConversionRow> FRows;
+  int FLastReadId = 0;
 };

@@ -65,7 +65,7 @@ QVariant TFilesModel::data(const QModelIndex &index, int role) const {
     case Qt::DisplayRole:
       switch (index.column()) {
         case colSource: return Text(row.Caption);
-        case colLength: return Text(row.LengthText);
+        case colLength: return row.Reading ? tr("reading...") : Text(row.LengthText);
         case colTrimmedLength: return Text(row.TrimmedLengthText);
         case colDestination: return Text(row.DestinationText);
         case colProgress: return Text(row.ProgressText);
@@ -234,6 +234,11 @@ void TFilesListView::keyPressEvent(QKeyEvent *event) {
   }
   if (event->key() == Qt::Key_Delete) {
     Guarded([&] { emit deletePressed(); });
+    return;
+  }
+  // Escape stops files that are still being added (a folder's walk, the rows still reading).
+  if (event->key() == Qt::Key_Escape) {
+    Guarded([&] { emit escapePressed(); });
     return;
   }
   QTreeView::keyPressEvent(event);

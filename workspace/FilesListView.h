@@ -50,6 +50,7 @@ class TFilesListView : public QTreeView {
   void contextMenuRequested(const QPoint &globalPos);
   void filesDropped(const QStringList &paths);
   void deletePressed();
+  void escapePressed();
 
  protected:
   void drawRow(QPainter *painter, const QStyleOptionViewItem &option,

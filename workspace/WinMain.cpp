@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include <cstring>
 #include <filesystem>
 #include <tuple>
+#include <utility>
 
 #include "editors/ConversionDecoration.h"
 #include "editors/WinCrop.h"
@@ -51,6 +53,7 @@
 #include "workspace/ProfilePicker.h"
 #include "workspace/Snapshots.h"
 #include "workspace/SourceFile.h"
+#include "workspace/SourceReader.h"
 #include "workspace/UpdateCheck.h"
 #include "workspace/VideoSurface.h"
 #include "workspace/WinAbout.h"
@@ -122,6 +125,11 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   CreateControls();
   ConnectHandlers();
   ConnectSession();
+  FReader = std::make_unique<TSourceReader>(
+      [this](const std::vector<std::string> &files) { Guarded([&] { FilesWalked(files); }); },
+      [this](int id, const std::optional<int64_t> &duration) {
+        Guarded([&] { FileProbed(id, duration); });
+      });
   // 2. The stored theme; an index outside 0..6 keeps "Default".
   FSkin.SetThemeIndex(Store().SkinIndex());
   ApplyTheme();
@@ -452,6 +460,7 @@ void TfrmMain::ConnectHandlers() {
   connect(lvFiles, &TFilesListView::filesDropped, this,
           [this](const QStringList &paths) { Guarded([&] { lvFilesDragDrop(paths); }); });
   On(lvFiles, &TFilesListView::deletePressed, &TfrmMain::btnRemoveClick);
+  On(lvFiles, &TFilesListView::escapePressed, &TfrmMain::CancelAdding);
   On(lvFiles, &QAbstractItemView::doubleClicked, &TfrmMain::lvFilesDblClick);
   On(btnOpen, &QPushButton::clicked, &TfrmMain::btnOpenClick);
   On(btnBrows, &QPushButton::clicked, &TfrmMain::btnBrowsClick);
@@ -673,18 +682,41 @@ void TfrmMain::btnAddClick() {
 }
 
 void TfrmMain::AddFiles(const std::vector<std::string> &paths) {
+  FToAdmit.insert(FToAdmit.end(), paths.begin(), paths.end());
+  if (!FAdmitScheduled) AdmitSlice();
+}
+
+void TfrmMain::AdmitSlice() {
+  // Naming a row's destination looks at the output folder: a thousand dropped files take their
+  // rows a slice at a time, so that the window paints and takes input in between.
+  constexpr size_t SliceSize = 50;
+  FAdmitScheduled = false;
+  const auto sliceEnd =
+      FToAdmit.begin() + static_cast<std::ptrdiff_t>(std::min(FToAdmit.size(), SliceSize));
+  const std::vector<std::string> slice(FToAdmit.begin(), sliceEnd);
+  FToAdmit.erase(FToAdmit.begin(), sliceEnd);
   CCAVC.ClearTasks();
   const bool wasEmpty = FFiles.Count() == 0;
   TSettingsStore store = Store();
-  const int added =
-      FFiles.Add(paths, store, Catalogue(), *FQuestions, ComponentDurationProbe(CCAVC));
+  std::vector<TPendingRead> reads = FFiles.Admit(slice, store, Catalogue(), *FQuestions, FRefusals);
+  const bool added = !reads.empty();
+  // The files are opened on a worker thread: the rows wait for their lengths, reading.
+  FReader->Probe(std::move(reads));
+  if (!FToAdmit.empty()) {
+    FAdmitScheduled = true;
+    QTimer::singleShot(0, this, [this] { Guarded([&] { AdmitSlice(); }); });
+  }
   lvFiles->Model().Reload();
-  if (added > 0 && wasEmpty) lvFiles->SetUpColumns();
+  if (added && wasEmpty) lvFiles->SetUpColumns();
   UpdateListButtons();
+  ShowAdding();
   if (FFiles.Count() > 0) {
     lvFiles->SelectRow(0);
     lvFiles->setFocus();
   }
+  // The names that cannot be files to convert are told in one message, once all are in.
+  if (FToAdmit.empty() && !FRefusals.empty())
+    FQuestions->ShowMessage(std::exchange(FRefusals, {}), WarningCaption);
   // Play on an empty list asked for files first: now they are there.
   if (PlayAfterAdd && FFiles.Count() > 0) {
     PlayAfterAdd = false;
@@ -694,7 +726,55 @@ void TfrmMain::AddFiles(const std::vector<std::string> &paths) {
 
 void TfrmMain::UpdateListButtons() {
   const bool rows = FFiles.Count() > 0;
-  for (QPushButton *button : {btnRemove, btnClear, btnStart, btnStart2}) button->setEnabled(rows);
+  for (QPushButton *button : {btnRemove, btnClear}) button->setEnabled(rows);
+  // A batch starts once every row knows its length: a row whose file turns out unreadable leaves
+  // the list, which would move the rows under a running batch.
+  for (QPushButton *button : {btnStart, btnStart2}) button->setEnabled(rows && !AddingFiles());
+  mnuStart->setEnabled(!AddingFiles());
+}
+
+bool TfrmMain::AddingFiles() const {
+  return FReader->Busy() || !FToAdmit.empty();
+}
+
+void TfrmMain::CancelAdding() {
+  FReader->Cancel();
+  FToAdmit.clear();
+  FRefusals.clear();
+  if (FFiles.DropReading() > 0) {
+    const int selected = lvFiles->SelectedRow();
+    lvFiles->Model().Reload();
+    lvFiles->SelectRow(std::min(selected, FFiles.Count() - 1));
+  }
+  UpdateListButtons();
+  ShowAdding();
+}
+
+void TfrmMain::FilesWalked(const std::vector<std::string> &files) {
+  AddFiles(files);
+}
+
+void TfrmMain::FileProbed(int id, const std::optional<int64_t> &duration) {
+  const TConversionList::TReadOutcome outcome = FFiles.Resolve(id, duration);
+  if (outcome.Kept) {
+    RefreshRow(outcome.Row);
+  } else if (outcome.Row >= 0) {
+    // The engine cannot open the file: its row goes, as if it had never been added.
+    const int selected = lvFiles->SelectedRow();
+    lvFiles->Model().Reload();
+    lvFiles->SelectRow(std::min(selected - (selected > outcome.Row ? 1 : 0), FFiles.Count() - 1));
+  }
+  if (!AddingFiles()) {
+    UpdateListButtons();
+    ShowAdding();
+  }
+}
+
+void TfrmMain::ShowAdding() {
+  if (AddingFiles())
+    lvFiles->viewport()->setCursor(Qt::BusyCursor);
+  else
+    lvFiles->viewport()->unsetCursor();
 }
 
 void TfrmMain::RefreshRows() {
@@ -717,6 +797,7 @@ void TfrmMain::btnRemoveClick() {
 
 void TfrmMain::btnClearClick() {
   if (FFiles.Count() == 0) return;
+  CancelAdding();
   CCAVC.ClearTasks();
   FFiles.Clear();
   lvFiles->Model().Reload();
@@ -932,6 +1013,7 @@ void TfrmMain::pmFilesPopup() {
     entry->setEnabled(enabled);
   for (QAction *editor : {pmCrop, pmWaterMark})
     editor->setEnabled(enabled && !ParameterPanel->VideoCopy());
+  pmStart->setEnabled(enabled && !AddingFiles());  // as the Start button
 }
 
 // The editors show modally on the selected row's record, each with a player of its own.
@@ -1078,7 +1160,9 @@ void TfrmMain::lvFilesDragDrop(const QStringList &paths) {
 
 void TfrmMain::AddPaths(const std::vector<std::string> &paths) {
   if (!CCAVC.LoadAVLib(paths::LibAVFolder().string())) return;
-  AddFiles(ExpandDroppedPaths(paths));
+  // A folder may hold any number of files: it is walked on a worker thread (FilesWalked).
+  FReader->Walk(paths);
+  ShowAdding();
 }
 
 void TfrmMain::btnOpenClick() {

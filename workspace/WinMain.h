@@ -8,8 +8,10 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,7 @@ class TFilesListView;
 class TParameterPanelView;
 class TProfileListBox;
 class TProfilePicker;
+class TSourceReader;
 class TUpdateCheck;
 class TVideoSurface;
 class TfrmProgress;
@@ -67,11 +70,18 @@ class TfrmMain : public QMainWindow {
   void BuildProfileList();
   void SaveProfileListState();
 
-  // Adds files as Add does after its dialog (dropped files and folders come here expanded).
+  // Adds files as Add does after its dialog (dropped files and folders come here expanded): the
+  // rows appear in order, reading (the first slice at once, the rest a slice per turn of the
+  // event loop), and get their lengths as the files' probes end on a worker thread; a file the
+  // engine cannot open leaves the list again.
   void AddFiles(const std::vector<std::string> &paths);
   // Adds files and folders as a drop on the list adds them (a folder adds the media files inside
-  // it); the files named on the program's command line come here too.
+  // it, found on a worker thread); the files named on the program's command line come here too.
   void AddPaths(const std::vector<std::string> &paths);
+  // Whether files are still being added (a folder walked or a file probed).
+  bool AddingFiles() const;
+  // Stops adding, as Escape in the list does: a folder's walk ends, the rows still reading leave.
+  void CancelAdding();
   // Shows the rows again after their texts or check boxes changed.
   void RefreshRows();
   void RefreshRow(int row);
@@ -221,6 +231,12 @@ class TfrmMain : public QMainWindow {
   void lvFilesDblClick();
   void lvFilesCheckClick(int row);
   void lvFilesDragDrop(const QStringList &paths);
+  // Gives the next files waiting in FToAdmit their rows (a slice per turn of the event loop).
+  void AdmitSlice();
+  void FilesWalked(const std::vector<std::string> &files);
+  void FileProbed(int id, const std::optional<int64_t> &duration);
+  // The list's pointer shows that files are being read while they are.
+  void ShowAdding();
   void btnOpenClick();
   void btnBrowsClick();
   void edtOutPutDirChange();
@@ -281,6 +297,14 @@ class TfrmMain : public QMainWindow {
   TSkinManager FSkin;
   TFFmpegVCL CCAVC;
   TConversionList FFiles;
+  // Walks dropped folders and probes added files off the window's thread (declared after FFiles:
+  // it goes first, and no result reaches the rows after that).
+  std::unique_ptr<TSourceReader> FReader;
+  // Files given and not yet in the list, and the names refused among those that are; whether
+  // the next slice is on its way.
+  std::deque<std::string> FToAdmit;
+  std::string FRefusals;
+  bool FAdmitScheduled = false;
   std::unique_ptr<TfrmFileInfo> frmFileInfo;  // made on first use
   // The batch: its runner and what it uses for as long as it runs.
   std::unique_ptr<TBatchSession> FSession;

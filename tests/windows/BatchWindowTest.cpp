@@ -78,6 +78,7 @@ class TBatchWindowTest : public TWindowFixture {
     FWindow->show();
     if (!QTest::qWaitForWindowExposed(FWindow.get())) qFatal("the main window was not exposed");
     FWindow->AddFiles(sources);
+    if (!AddingEnded(*FWindow)) qFatal("the files were not added");
     return *FWindow;
   }
 

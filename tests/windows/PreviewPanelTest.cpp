@@ -113,6 +113,7 @@ class TPreviewPanelTest : public TWindowFixture {
     QVERIFY(!window.PlayAfterAdd && window.PreviewStopped);
     FDialogs->FilesToChoose << QString::fromStdString(Clip());
     QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QVERIFY(AddingEnded(window));
     QCOMPARE(window.Files().Count(), 1);
     QVERIFY(!window.FFPlayer.Playing());
     QVERIFY(ShowsStopped(window));
@@ -278,6 +279,7 @@ class TPreviewPanelTest : public TWindowFixture {
 
     FDialogs->FilesToChoose << QString::fromStdString(Clip());
     QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QVERIFY(AddingEnded(window));
     PlayAndWait(window);
     QTest::mouseClick(window.btnClear, Qt::LeftButton);
     QVERIFY(ShowsStopped(window) && !window.FFPlayer.Playing());

@@ -148,6 +148,7 @@ int main(int argc, char **argv) {
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
   window.AddFiles(clips);
+  if (!QTest::qWaitFor([&] { return !window.AddingFiles(); }, 30000)) return 1;
   window.Files().SetChecked(2, false);
   window.RefreshRows();
   window.lvFiles->SelectRow(1);

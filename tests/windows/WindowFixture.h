@@ -17,6 +17,12 @@
 #include "workspace/SettingsStore.h"
 #include "workspace/WinMain.h"
 
+// The window reads the files it is given on a worker thread: true once it has added them all
+// (every row knows its length, or has left the list), false when that took over `timeoutMs`.
+inline bool AddingEnded(TfrmMain &window, int timeoutMs = 30000) {
+  return QTest::qWaitFor([&] { return !window.AddingFiles(); }, timeoutMs);
+}
+
 class TWindowFixture : public QObject {
  protected:
   std::unique_ptr<fixtures::TTempDir> FDir;
@@ -69,6 +75,7 @@ class TWindowFixture : public QObject {
     for (const std::string &file : files) FDialogs->FilesToChoose << QString::fromStdString(file);
     QTest::mouseClick(window.btnAdd, Qt::LeftButton);
     FDialogs->FilesToChoose.clear();
+    if (!AddingEnded(window)) qFatal("the files were not added");
     return window;
   }
 };

@@ -101,6 +101,59 @@ TEST_F(ConversionListTest, DestinationsAreNamedAsStartNamesThem) {
   EXPECT_TRUE(Questions.Messages.empty());
 }
 
+// Adding in two steps: the rows come in the order given, each reading until its probe's result,
+// which may come from another thread at any time; a file that cannot be opened leaves again.
+TEST_F(ConversionListTest, AdmittedRowsReadInTheOrderGivenAndUnreadableOnesLeave) {
+  std::vector<TPendingRead> reads = List.Admit({"a", "bad", "c", "a"}, Store, Catalogue, Questions);
+  ASSERT_EQ(reads.size(), 3u);
+  EXPECT_EQ(reads[0].Path, "a");
+  EXPECT_EQ(reads[1].Path, "bad");
+  EXPECT_EQ(reads[2].Path, "c");
+  ASSERT_EQ(List.Count(), 3);
+  EXPECT_TRUE(List.Reading());
+  for (const TConversionRow &row : List.Rows()) {
+    EXPECT_TRUE(row.Reading) << row.Caption;
+    EXPECT_EQ(row.LengthText, "") << row.Caption;
+    EXPECT_FALSE(row.DestinationText.empty()) << row.Caption;
+  }
+  EXPECT_EQ(List.Rows()[2].Record.AddIndex, 2);
+
+  // The last file's probe ends first.
+  const auto c = List.Resolve(reads[2].Id, 3'500'000);
+  EXPECT_EQ(c.Row, 2);
+  EXPECT_TRUE(c.Kept);
+  EXPECT_EQ(List.Rows()[2].LengthText, "3");
+  EXPECT_EQ(List.Rows()[2].Record.DurationSec, 3);
+  EXPECT_FALSE(List.Rows()[2].Reading);
+  const auto bad = List.Resolve(reads[1].Id, std::nullopt);
+  EXPECT_EQ(bad.Row, 1);
+  EXPECT_FALSE(bad.Kept);
+  ASSERT_EQ(List.Count(), 2);
+  EXPECT_TRUE(List.Reading());
+  // A result for a row no longer listed changes nothing.
+  EXPECT_EQ(List.Resolve(reads[1].Id, 1'000'000).Row, -1);
+  EXPECT_EQ(List.Resolve(reads[0].Id, 61'000'000).Row, 0);
+  EXPECT_FALSE(List.Reading());
+  EXPECT_EQ(List.Rows()[0].Caption, "a");
+  EXPECT_EQ(List.Rows()[0].TrimmedLengthText, "61");
+  EXPECT_EQ(List.Rows()[1].Caption, "c");
+  EXPECT_TRUE(Questions.Messages.empty());
+}
+
+TEST_F(ConversionListTest, CancelledReadingDropsOnlyTheRowsStillReading) {
+  Durations = {{"a", 0}};
+  Add({"a"});
+  const std::vector<TPendingRead> reads = List.Admit({"b", "c"}, Store, Catalogue, Questions);
+  List.Resolve(reads[0].Id, 2'000'000);
+  EXPECT_EQ(List.DropReading(), 1);
+  ASSERT_EQ(List.Count(), 2);
+  EXPECT_EQ(List.Rows()[1].Caption, "b");
+  EXPECT_FALSE(List.Reading());
+  // A probe that ends after the cancel finds no row.
+  EXPECT_EQ(List.Resolve(reads[1].Id, 2'000'000).Row, -1);
+  EXPECT_EQ(List.Count(), 2);
+}
+
 TEST_F(ConversionListTest, RemoveClearAndChecks) {
   Durations = {{"a", 0}, {"b", 0}, {"c", 0}};
   Add({"a", "b", "c"});
@@ -150,6 +203,18 @@ TEST(DroppedPaths, FoldersGiveTheirMediaFilesSorted) {
   EXPECT_EQ(ExpandDroppedPaths({loose, dir / "drop"}),
             (Paths{loose, dir / "drop/a.MP3", dir / "drop/b.mp4", dir / "drop/sub/c.mkv"}));
   EXPECT_TRUE(ExpandDroppedPaths({dir / "missing"}) == Paths{dir / "missing"});
+}
+
+TEST(DroppedPaths, AWalkStopsWhenCancelled) {
+  fixtures::TTempDir dir;
+  fs::create_directories(dir.Path() / "drop");
+  for (int i = 0; i < 50; ++i) std::ofstream(dir / ("drop/" + std::to_string(i) + ".mp4")) << "x";
+  int asked = 0;
+  const Paths files = ExpandDroppedPaths({dir / "first.mp4", dir / "drop", dir / "last.mp4"},
+                                         [&] { return ++asked > 10; });
+  // The walk gave up within the folder and never came to the name after it.
+  EXPECT_LE(asked, 12);
+  EXPECT_TRUE(files.size() <= 1u) << files.size();
 }
 
 TEST(CommandLinePaths, RelativeNamesAreTakenFromTheWorkingFolder) {
