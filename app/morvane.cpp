@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "app/ProgramInfo.h"
+#include "gui/Application.h"
 #include "platform/Paths.h"
 #include "platform/ProgramMain.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/LibraryReport.h"
-#include "workspace/Application.h"
 #include "workspace/ConversionList.h"
-#include "workspace/QuitSignals.h"
-#include "workspace/WinCover.h"
-#include "workspace/WinMain.h"
+#include "workspace/mainwindow/QuitSignals.h"
+#include "workspace/mainwindow/WinCover.h"
+#include "workspace/mainwindow/WinMain.h"
 
 namespace {
 

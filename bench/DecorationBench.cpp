@@ -15,8 +15,8 @@
 
 #include <unistd.h>
 
-#include "editors/FrameDecoration.h"
-#include "editors/OffscreenGui.h"
+#include "editors/decoration/FrameDecoration.h"
+#include "editors/decoration/OffscreenGui.h"
 #include "services/FFmpegLoader.h"
 #include "services/RgbConverter.h"
 

@@ -37,10 +37,10 @@
 #include <thread>
 #include <vector>
 
-#include "workspace/Application.h"
+#include "gui/Application.h"
+#include "gui/UserDialogs.h"
 #include "workspace/ConversionList.h"
-#include "workspace/UserDialogs.h"
-#include "workspace/WinMain.h"
+#include "workspace/mainwindow/WinMain.h"
 
 namespace fs = std::filesystem;
 

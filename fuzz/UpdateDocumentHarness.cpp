@@ -2,7 +2,7 @@
 
 #include "fuzz/FuzzHarness.h"
 #include "workspace/GlobalUnit.h"
-#include "workspace/UpdateDocument.h"
+#include "workspace/update/UpdateDocument.h"
 
 // The update document as the update check reads it after a fetch: the count of notices, the
 // offered version against ours, the upgrade question and the notices themselves.

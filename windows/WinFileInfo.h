@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "services/FFmpegVCL.h"
+#include "services/component/FFmpegVCL.h"
 #include "skin/SkinnedDialog.h"
 
 class QLabel;

@@ -15,10 +15,10 @@
 #include <random>
 #include <utility>
 
+#include "gui/Application.h"
 #include "skin/Artwork.h"
-#include "workspace/Application.h"
-#include "workspace/Snapshots.h"
-#include "workspace/UpdateDocument.h"
+#include "workspace/images/Snapshots.h"
+#include "workspace/update/UpdateDocument.h"
 
 namespace {
 

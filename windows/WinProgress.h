@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "gui/UserDialogs.h"
 #include "skin/SkinnedDialog.h"
-#include "workspace/BatchSession.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/JobQuestions.h"
 #include "workspace/ProgressReport.h"
 #include "workspace/SettingsStore.h"
-#include "workspace/UserDialogs.h"
+#include "workspace/session/BatchSession.h"
 
 class QCheckBox;
 class QLabel;

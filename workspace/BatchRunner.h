@@ -37,7 +37,7 @@
 #include <string>
 #include <vector>
 
-#include "services/FFmpegVCL.h"
+#include "services/component/FFmpegVCL.h"
 #include "workspace/FilesRecord.h"
 #include "workspace/FormatCatalogue.h"
 #include "workspace/JobBuilder.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <system_error>
 
-#include "services/FFmpegVCL.h"
 #include "services/UnicodeProtocol.h"
+#include "services/component/FFmpegVCL.h"
 #include "workspace/DestinationName.h"
 #include "workspace/NumberText.h"
 #include "workspace/SourceFile.h"

@@ -4,9 +4,9 @@
 
 #include <QImage>
 
-#include "editors/CropOutline.h"
-#include "editors/FrameDecoration.h"
-#include "editors/WaterMarkPreview.h"
+#include "editors/decoration/CropOutline.h"
+#include "editors/decoration/FrameDecoration.h"
+#include "editors/decoration/WaterMarkPreview.h"
 #include "tests/editors/BitmapHelpers.h"
 #include "tests/support/Fixtures.h"
 

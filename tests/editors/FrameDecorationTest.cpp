@@ -10,8 +10,8 @@
 #include <random>
 #include <thread>
 
-#include "editors/FrameDecoration.h"
-#include "editors/MarkText.h"
+#include "editors/decoration/FrameDecoration.h"
+#include "editors/decoration/MarkText.h"
 #include "tests/editors/BitmapHelpers.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/PipeRescue.h"

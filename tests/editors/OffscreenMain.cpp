@@ -1,7 +1,7 @@
 // The decoration tests draw text, which needs a QGuiApplication: one offscreen for the whole run.
 #include <gtest/gtest.h>
 
-#include "editors/OffscreenGui.h"
+#include "editors/decoration/OffscreenGui.h"
 
 int main(int argc, char **argv) {
   testing::InitGoogleTest(&argc, argv);

@@ -2,7 +2,7 @@
 // few pixels whose expected values were worked out by hand from the formulas.
 #include <gtest/gtest.h>
 
-#include "editors/PixelEffects.h"
+#include "editors/decoration/PixelEffects.h"
 #include "tests/editors/BitmapHelpers.h"
 
 using bitmaps::At;

@@ -7,8 +7,8 @@
 
 #include "player/FFPlay.h"
 #include "services/FFmpegLoader.h"
-#include "services/FFmpegVCL.h"
 #include "services/RgbConverter.h"
+#include "services/component/FFmpegVCL.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "platform/MainThread.h"
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
-#include "services/FFmpegVCL.h"
-#include "services/Previewer.h"
 #include "services/UnicodeProtocol.h"
+#include "services/component/FFmpegVCL.h"
+#include "services/component/Previewer.h"
 #include "tests/support/Deadlocks.h"
 #include "tests/support/Fixtures.h"
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "editors/FrameDecoration.h"
+#include "editors/decoration/FrameDecoration.h"
 #include "tests/support/Fixtures.h"
 
 namespace decoratedframes {

@@ -24,7 +24,8 @@
 #include <fstream>
 #include <memory>
 
-#include "editors/WinWaterMark.h"
+#include "editors/windows/WinWaterMark.h"
+#include "gui/Application.h"
 #include "skin/TrackBar.h"
 #include "tests/support/DecoratedFrames.h"
 #include "tests/support/Fixtures.h"
@@ -33,13 +34,12 @@
 #include "tests/windows/RecordingDialogs.h"
 #include "tests/windows/WindowFixture.h"
 #include "windows/WinProgress.h"
-#include "workspace/Application.h"
 #include "workspace/ConversionList.h"
-#include "workspace/FilesListView.h"
-#include "workspace/QuitSignals.h"
 #include "workspace/SettingsStore.h"
-#include "workspace/WinMain.h"
-#include "workspace/WinShutDown.h"
+#include "workspace/mainwindow/FilesListView.h"
+#include "workspace/mainwindow/QuitSignals.h"
+#include "workspace/mainwindow/WinMain.h"
+#include "workspace/mainwindow/WinShutDown.h"
 
 namespace fs = std::filesystem;
 

@@ -17,18 +17,18 @@
 #include <memory>
 #include <sstream>
 
+#include "gui/Application.h"
+#include "gui/ProfileListBox.h"
 #include "platform/Mounts.h"
 #include "platform/Paths.h"
 #include "tests/support/Fixtures.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "tests/windows/WindowFixture.h"
-#include "workspace/Application.h"
-#include "workspace/ProfileListBox.h"
+#include "windows/WinDirectory.h"
+#include "windows/WinPreference.h"
+#include "windows/WinSettings.h"
 #include "workspace/SettingsStore.h"
-#include "workspace/WinDirectory.h"
-#include "workspace/WinMain.h"
-#include "workspace/WinPreference.h"
-#include "workspace/WinSettings.h"
+#include "workspace/mainwindow/WinMain.h"
 
 namespace fs = std::filesystem;
 namespace sk = settingskeys;

@@ -11,18 +11,18 @@
 #include <functional>
 #include <memory>
 
-#include "editors/PreviewImage.h"
-#include "editors/RectTracker.h"
-#include "editors/WinCrop.h"
-#include "editors/WinTrim.h"
-#include "editors/WinWaterMark.h"
+#include "editors/windows/PreviewImage.h"
+#include "editors/windows/RectTracker.h"
+#include "editors/windows/WinCrop.h"
+#include "editors/windows/WinTrim.h"
+#include "editors/windows/WinWaterMark.h"
+#include "gui/VideoSurface.h"
 #include "skin/SpinEdit.h"
 #include "skin/TrackBar.h"
 #include "tests/support/Fixtures.h"
 #include "tests/windows/WindowFixture.h"
-#include "workspace/FilesListView.h"
-#include "workspace/VideoSurface.h"
-#include "workspace/WinMain.h"
+#include "workspace/mainwindow/FilesListView.h"
+#include "workspace/mainwindow/WinMain.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 
 #include "tests/windows/WindowFixture.h"
 #include "windows/WinFileInfo.h"
-#include "workspace/FilesListView.h"
+#include "workspace/mainwindow/FilesListView.h"
 
 namespace {
 

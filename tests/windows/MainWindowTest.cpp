@@ -24,21 +24,21 @@
 #include <iterator>
 #include <memory>
 
+#include "gui/Application.h"
+#include "gui/ProfileListBox.h"
+#include "gui/VideoSurface.h"
 #include "platform/Paths.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/PipeRescue.h"
 #include "tests/windows/WindowFixture.h"
-#include "workspace/Application.h"
 #include "workspace/ConversionList.h"
-#include "workspace/FilesListView.h"
 #include "workspace/GlobalUnit.h"
-#include "workspace/ProfileListBox.h"
 #include "workspace/SafeFileWriter.h"
 #include "workspace/SettingsStore.h"
-#include "workspace/VideoSurface.h"
-#include "workspace/WinAbout.h"
-#include "workspace/WinCover.h"
-#include "workspace/WinMain.h"
+#include "workspace/mainwindow/FilesListView.h"
+#include "workspace/mainwindow/WinAbout.h"
+#include "workspace/mainwindow/WinCover.h"
+#include "workspace/mainwindow/WinMain.h"
 
 namespace fs = std::filesystem;
 

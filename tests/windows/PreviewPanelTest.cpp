@@ -10,13 +10,13 @@
 #include <QSlider>
 #include <set>
 
+#include "gui/PreviewPanel.h"
+#include "gui/VideoSurface.h"
 #include "services/UnicodeProtocol.h"
 #include "skin/TrackBar.h"
 #include "tests/windows/WindowFixture.h"
-#include "workspace/FilesListView.h"
-#include "workspace/PreviewPanel.h"
 #include "workspace/PreviewState.h"
-#include "workspace/VideoSurface.h"
+#include "workspace/mainwindow/FilesListView.h"
 
 namespace fs = std::filesystem;
 

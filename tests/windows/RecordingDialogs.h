@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "workspace/UserDialogs.h"
+#include "gui/UserDialogs.h"
 
 class TRecordingDialogs : public IUserDialogs {
  public:

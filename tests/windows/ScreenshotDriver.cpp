@@ -17,15 +17,15 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "editors/EditorDialog.h"
+#include "editors/windows/EditorDialog.h"
+#include "gui/Application.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "windows/WinProgress.h"
-#include "workspace/Application.h"
-#include "workspace/FilesListView.h"
 #include "workspace/SettingsStore.h"
-#include "workspace/WinMain.h"
+#include "workspace/mainwindow/FilesListView.h"
+#include "workspace/mainwindow/WinMain.h"
 
 namespace fs = std::filesystem;
 

@@ -11,16 +11,16 @@
 #include <filesystem>
 #include <memory>
 
+#include "gui/Application.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
 #include "tests/windows/WindowFixture.h"
 #include "windows/WinProgress.h"
-#include "workspace/Application.h"
 #include "workspace/GlobalUnit.h"
 #include "workspace/Preferences.h"
-#include "workspace/WinMain.h"
+#include "workspace/mainwindow/WinMain.h"
 
 namespace fs = std::filesystem;
 

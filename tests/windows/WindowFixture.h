@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "gui/Application.h"
 #include "tests/support/Fixtures.h"
 #include "tests/windows/RecordingDialogs.h"
-#include "workspace/Application.h"
 #include "workspace/SettingsStore.h"
-#include "workspace/WinMain.h"
+#include "workspace/mainwindow/WinMain.h"
 
 // The window reads the files it is given on a worker thread: true once it has added them all
 // (every row knows its length, or has left the list), false when that took over `timeoutMs`.

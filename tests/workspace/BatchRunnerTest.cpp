@@ -13,7 +13,7 @@
 #include "platform/MainThread.h"
 #include "platform/Shell.h"
 #include "platform/Shutdown.h"
-#include "services/FFmpegVCL.h"
+#include "services/component/FFmpegVCL.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/PipeRescue.h"
 #include "tests/support/RecordingServices.h"

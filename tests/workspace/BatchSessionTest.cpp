@@ -17,9 +17,9 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/workspace/ScriptedQuestions.h"
-#include "workspace/BatchSession.h"
 #include "workspace/ParameterPanel.h"
-#include "workspace/QtMainThread.h"
+#include "workspace/session/BatchSession.h"
+#include "workspace/session/QtMainThread.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

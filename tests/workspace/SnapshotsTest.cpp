@@ -10,7 +10,7 @@
 #include "services/Bitmap.h"
 #include "tests/support/Fixtures.h"
 #include "tests/workspace/ScriptedQuestions.h"
-#include "workspace/Snapshots.h"
+#include "workspace/images/Snapshots.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "tests/support/Fixtures.h"
-#include "workspace/SourceReader.h"
+#include "workspace/reading/SourceReader.h"
 
 namespace fs = std::filesystem;
 

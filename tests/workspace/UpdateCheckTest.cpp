@@ -10,8 +10,8 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/workspace/ScriptedQuestions.h"
-#include "workspace/UpdateCheck.h"
-#include "workspace/UpdateDocument.h"
+#include "workspace/update/UpdateCheck.h"
+#include "workspace/update/UpdateDocument.h"
 
 namespace fs = std::filesystem;
 

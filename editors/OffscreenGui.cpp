@@ -1,9 +1,0 @@
-#include "editors/OffscreenGui.h"
-
-#include <QGuiApplication>
-
-TOffscreenGui::TOffscreenGui() {
-  if (!QGuiApplication::instance()) FApplication = std::make_unique<QGuiApplication>(FArgc, FArgv);
-}
-
-TOffscreenGui::~TOffscreenGui() = default;

@@ -1,0 +1,73 @@
+// What the three editor windows share: a preview panel of their own (a player drawing into a
+// panel of the window, the seek bar under it with the play and pause buttons, and the labels of
+// the playing time and the length).  Only one preview holds a file at a time in the program:
+// the panel lets another's file go when it opens its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "gui/PreviewPanel.h"
+#include "player/FFPlay.h"
+#include "skin/SkinnedDialog.h"
+
+class QLabel;
+class QLayout;
+class QPushButton;
+class TTrackBar;
+class TVideoSurface;
+
+// A push button with its object name and caption.
+QPushButton *NamedButton(QWidget *parent, const char *name, const char *caption);
+// A UTF-8 text of the editors' rules for a widget.
+QString QText(const std::string &text);
+
+class TEditorDialog : public TSkinnedDialog {
+ public:
+  TPreviewPanel *PreviewPanel;
+  // The panel's player, a component of the window: hosts and tests choose its drivers.
+  TFFPlayer &FFPlayer;
+
+  TTrackBar *trcPreview;
+  QPushButton *btnPlay, *btnPause;
+  QLabel *lblPTS, *lblLength;
+
+  int64_t Duration() const { return FDuration; }
+
+ protected:
+  // The preview panel's parts get the names and sizes the window gives them.
+  TEditorDialog(QWidget *owner, const TSkinManager &mainSkin, const TPreviewParts &parts);
+
+  // Opens `file` into the preview, playing, after loading the player's libraries if they are
+  // not loaded yet.  False when the file does not play (the libraries or the file cannot be
+  // opened).
+  bool OpenPreview(const std::string &file);
+  // Switches the hook off, clears the player's events and stops it, waiting: every window calls
+  // it in its destructor, before the parts its handlers use are gone.
+  void ReleasePlayer();
+
+  // The window's layout: `top` (the page and the preview side by side) over the source label
+  // after its caption, over `left` at the left and "Ok" and "Cancel" at the right.
+  void LayOutRows(QLayout *top, const char *sourceCaption, QLabel *source, QPushButton *left,
+                  QPushButton *ok, QPushButton *cancel);
+  // The time in the file the seek bar's position stands for.
+  int64_t BarTime() const;
+  // The play and pause buttons as they are while the preview plays (or is paused).
+  void ShowPlaying(bool playing);
+
+  // The player's events, on the window thread, after the panel has set up its bar for a new file
+  // and applied its rule for the end of a file (back to the start, paused).  The defaults are
+  // those of the trim and the watermark windows: the labels show "Duration:    " and "Time:    "
+  // with the time text.
+  virtual void FFPlayerFileOpen(int64_t duration, int frameWidth, int frameHeight, int &screenWidth,
+                                int &screenHeight);
+  virtual void FFPlayerPosition(int64_t pts);
+  virtual void FFPlayerState(TPlayState state);
+  // On the player's decoding thread, for every picture before it is shown.
+  virtual void FFPlayerHook(TBitmap &bitmap, int64_t pts) = 0;
+
+  virtual void btnPlayClick();
+  virtual void btnPauseClick();
+
+  int64_t FDuration = 0;
+};
