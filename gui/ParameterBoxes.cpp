@@ -154,3 +154,8 @@ bool ParameterKeyDropped(QComboBox *box, bool frameSizeBox, const QKeyEvent &eve
   QApplication::beep();
   return true;
 }
+
+bool LeavesTheBox(const QFocusEvent &event) {
+  const Qt::FocusReason reason = event.reason();
+  return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
+}

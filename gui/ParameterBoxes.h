@@ -7,6 +7,7 @@
 #include "workspace/ParameterPanel.h"
 
 class QComboBox;
+class QFocusEvent;
 class QGroupBox;
 class QKeyEvent;
 class QWidget;
@@ -35,3 +36,7 @@ void ReflectBox(QComboBox *box, const TParamBoxState &state);
 // numeric boxes also say "Please enter numerical.").
 bool ParameterKeyDropped(QComboBox *box, bool frameSizeBox, const QKeyEvent &event,
                          IJobQuestions &questions);
+
+// Whether a box's losing the focus is the user leaving it for another control: a popup or another
+// window taking the focus is not leaving it, and checks nothing.
+bool LeavesTheBox(const QFocusEvent &event);

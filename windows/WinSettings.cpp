@@ -178,13 +178,8 @@ bool TfrmSettings::eventFilter(QObject *watched, QEvent *event) {
       });
       if (dropped) return true;
     }
-    if (type == QEvent::FocusOut) {
-      // Leaving the box for another control; a popup or another window taking the focus is
-      // not leaving it.
-      const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-        Guarded([&] { BoxLeft(box); });
-    }
+    if (type == QEvent::FocusOut && LeavesTheBox(*static_cast<QFocusEvent *>(event)))
+      Guarded([&] { BoxLeft(box); });
   }
   return TSkinnedDialog::eventFilter(watched, event);
 }

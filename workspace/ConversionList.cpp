@@ -197,7 +197,7 @@ std::vector<TPendingRead> TConversionList::Admit(const std::vector<std::string> 
     FRows.push_back(std::move(row));
   }
   // Two sources of one base name would get the same name above; Start keeps them apart.
-  if (!reads.empty()) NameDestinations(store, catalogue);
+  if (!reads.empty()) NameDestinations(store, catalogue, Count() - static_cast<int>(reads.size()));
   return reads;
 }
 
@@ -234,15 +234,19 @@ bool TConversionList::Reading() const {
 }
 
 void TConversionList::NameDestinations(const TSettingsStore &store,
-                                       const TFormatCatalogue &catalogue) {
+                                       const TFormatCatalogue &catalogue, int first) {
   const fs::path folder = store.OutPutDir();
   const std::string extensionText = "." + catalogue.Read(store.FormatCode()).FileExt;
+  const size_t from = static_cast<size_t>(std::clamp(first, 0, Count()));
   std::set<fs::path> taken;
-  for (TConversionRow &row : FRows) {
+  for (size_t i = 0; i < from; ++i)
+    if (FRows[i].Checked) taken.insert(FRows[i].Record.DestFile);
+  for (size_t i = from; i < FRows.size(); ++i) {
+    TConversionRow &row = FRows[i];
     const fs::path destination = RowDestination(row, folder, extensionText, taken);
     if (row.Checked) taken.insert(destination);
-    row.DestinationText = destination.filename().string();
     row.Record.DestFile = destination.string();
+    if (!row.Converted) row.DestinationText = destination.filename().string();
   }
 }
 

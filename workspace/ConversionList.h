@@ -29,6 +29,9 @@ struct TConversionRow {
   std::string FailReason;
   // What the last conversion warned of although it finished (a damaged source); empty when none.
   std::string Warning;
+  // The row's last conversion finished: DestinationText names the file it wrote, until the row
+  // is converted again.
+  bool Converted = false;
   // The row's file is still being probed: its length is not known yet.  `ReadId` names the probe.
   bool Reading = false;
   int ReadId = 0;
@@ -89,10 +92,13 @@ class TConversionList {
   int Add(const std::vector<std::string> &paths, TSettingsStore &store,
           const TFormatCatalogue &catalogue, IJobQuestions &questions, const TDurationProbe &probe);
 
-  // Names every row's destination for the current profile and output folder of the store, as
-  // Start would name it now: the checked rows above a row keep their names from it.  Nothing is
+  // Names the destinations of the rows from `first` on for the current profile and output folder
+  // of the store, as Start would name them now: the checked rows above a row keep their names
+  // from it (rows added at the end change no name above them, so an add names its own rows
+  // only).  A converted row goes on showing the name its file was written under.  Nothing is
   // made or written; a folder that does not exist yet takes every first name.
-  void NameDestinations(const TSettingsStore &store, const TFormatCatalogue &catalogue);
+  void NameDestinations(const TSettingsStore &store, const TFormatCatalogue &catalogue,
+                        int first = 0);
   // The destination the Destination column shows for a row, in `folder` with the extension
   // text, beside the names in `taken`.
   static std::filesystem::path RowDestination(const TConversionRow &row,

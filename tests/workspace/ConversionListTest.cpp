@@ -101,6 +101,23 @@ TEST_F(ConversionListTest, DestinationsAreNamedAsStartNamesThem) {
   EXPECT_TRUE(Questions.Messages.empty());
 }
 
+// A second add names its own rows after the ones above, as naming the whole list would; a
+// converted row goes on showing the name its file was written under.
+TEST_F(ConversionListTest, AnAddNamesItsRowsAndAConvertedRowKeepsItsWrittenName) {
+  Durations = {{"/one/a.avi", 1'000'000}, {"/two/a.avi", 1'000'000}, {"/three/a.avi", 1'000'000}};
+  Add({"/one/a.avi"});
+  List.Row(0).Converted = true;
+  List.Row(0).DestinationText = "a_(new_4).ac3";
+  Add({"/two/a.avi", "/three/a.avi"});
+  Paths texts;
+  for (const TConversionRow &row : List.Rows()) texts.push_back(row.DestinationText);
+  EXPECT_EQ(texts, (Paths{"a_(new_4).ac3", "a_(new_1).ac3", "a_(new_2).ac3"}));
+  const std::string added = List.Rows()[2].Record.DestFile;
+  List.NameDestinations(Store, Catalogue);
+  EXPECT_EQ(List.Rows()[2].Record.DestFile, added);
+  EXPECT_EQ(List.Rows()[0].DestinationText, "a_(new_4).ac3");
+}
+
 // Adding in two steps: the rows come in the order given, each reading until its probe's result,
 // which may come from another thread at any time; a file that cannot be opened leaves again.
 TEST_F(ConversionListTest, AdmittedRowsReadInTheOrderGivenAndUnreadableOnesLeave) {

@@ -244,12 +244,7 @@ bool TParameterPanelView::eventFilter(QObject *watched, QEvent *event) {
         (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter))
       Guarded([&] { NumberBoxEdited(box); });
   }
-  if (type == QEvent::FocusOut) {
-    // Leaving the box for another control; a popup or another window taking the focus is
-    // not leaving it.
-    const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-      Guarded([&] { box == cmbVideoSize ? cmbVideoSizeExit() : NumberBoxEdited(box); });
-  }
+  if (type == QEvent::FocusOut && LeavesTheBox(*static_cast<QFocusEvent *>(event)))
+    Guarded([&] { box == cmbVideoSize ? cmbVideoSizeExit() : NumberBoxEdited(box); });
   return QWidget::eventFilter(watched, event);
 }

@@ -854,6 +854,7 @@ std::vector<TBatchRow> TfrmMain::BatchRows() {
     TConversionRow &row = FFiles.Row(i);
     if (row.Checked) {
       row.ProgressText.clear();
+      row.Converted = false;
       row.FailReason.clear();
       row.Warning.clear();
       RefreshRow(i);
@@ -947,7 +948,10 @@ void TfrmMain::RowEnded(const TRowResult &result) {
       row.Warning = DecodeErrorWarning(result.DecodeErrors);
       row.ProgressText = row.Warning.empty() ? "100%" : "100% (" + row.Warning + ")";
       // The name actually written: another file may have taken the one shown at Add.
-      if (!result.Destination.empty()) row.DestinationText = result.Destination.filename().string();
+      if (!result.Destination.empty()) {
+        row.DestinationText = result.Destination.filename().string();
+        row.Converted = true;
+      }
       if (frmProgress) frmProgress->ShowFileFinished();
       break;
     case TRowOutcome::Failed:
