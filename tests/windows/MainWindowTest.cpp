@@ -23,6 +23,8 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
+#include <vector>
 
 #include "gui/Application.h"
 #include "gui/ProfileListBox.h"
@@ -100,9 +102,9 @@ class TMainWindowTest : public TWindowFixture {
     return window;
   }
 
-  void ClickRow(TfrmMain &window, int row, int x = 60) {
+  void ClickRow(TfrmMain &window, int row, int x = 60, Qt::KeyboardModifiers modifiers = {}) {
     const QRect rect = window.lvFiles->visualRect(window.lvFiles->model()->index(row, 0));
-    QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, {},
+    QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, modifiers,
                       QPoint(rect.left() + x, rect.center().y()));
   }
 
@@ -523,6 +525,35 @@ class TMainWindowTest : public TWindowFixture {
     QCOMPARE(RowChecks(window), QList<bool>({false, false, false}));
     QCOMPARE(window.lvFiles->model()->index(2, 0).data(Qt::CheckStateRole).toInt(),
              int(Qt::Unchecked));
+  }
+
+  void severalRowsAreCheckedAndRemovedAtOnce() {
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"a.mp4", "b.mp4", "c.mp4", "d.mp4"});
+    const auto leftNames = [&] {
+      QStringList left;
+      for (const QString &caption : RowCaptions(window))
+        left << QString::fromStdString(fs::path(caption.toStdString()).filename().string());
+      return left;
+    };
+    ClickRow(window, 1);
+    ClickRow(window, 3, 60, Qt::ShiftModifier);
+    QCOMPARE(window.lvFiles->SelectedRows(), std::set<int>({1, 2, 3}));
+    QCOMPARE(window.lvFiles->SelectedRow(), 3);  // the editors' row: the one clicked last
+    window.mnuUncheck->trigger();
+    QCOMPARE(RowChecks(window), QList<bool>({true, false, false, false}));
+    ClickRow(window, 2, 60, Qt::ControlModifier);
+    QCOMPARE(window.lvFiles->SelectedRows(), std::set<int>({1, 3}));
+    window.mnuCheck->trigger();
+    QCOMPARE(RowChecks(window), QList<bool>({true, true, false, true}));
+    QTest::keyClick(window.lvFiles, Qt::Key_Delete);
+    QCOMPARE(leftNames(), QStringList({"a.mp4", "c.mp4"}));
+    QCOMPARE(window.lvFiles->SelectedRows(), std::set<int>({1}));
+    QTest::keyClick(window.lvFiles, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(window.lvFiles->SelectedRows(), std::set<int>({0, 1}));
+    QTest::mouseClick(window.btnRemove, Qt::LeftButton);
+    QCOMPARE(window.Files().Count(), 0);
+    QVERIFY(!window.btnRemove->isEnabled());
   }
 
   void rowCommandsNeedASelectedRow() {

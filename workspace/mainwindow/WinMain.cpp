@@ -787,9 +787,9 @@ void TfrmMain::RefreshRow(int row) {
 }
 
 void TfrmMain::btnRemoveClick() {
-  const int row = lvFiles->SelectedRow();
-  if (row < 0) return;
-  const int next = FFiles.Remove(row);
+  const std::set<int> rows = lvFiles->SelectedRows();
+  if (rows.empty()) return;
+  const int next = FFiles.Remove(rows);
   lvFiles->Model().Reload();
   lvFiles->SelectRow(next);
   UpdateListButtons();
@@ -1081,13 +1081,13 @@ void TfrmMain::mnuReverseCheckClick() {
 }
 
 void TfrmMain::mnuCheckClick() {
-  FFiles.SetChecked(lvFiles->SelectedRow(), true);
-  RefreshRow(lvFiles->SelectedRow());
+  FFiles.SetChecked(lvFiles->SelectedRows(), true);
+  RefreshRows();
 }
 
 void TfrmMain::mnuUncheckClick() {
-  FFiles.SetChecked(lvFiles->SelectedRow(), false);
-  RefreshRow(lvFiles->SelectedRow());
+  FFiles.SetChecked(lvFiles->SelectedRows(), false);
+  RefreshRows();
 }
 
 void TfrmMain::mnuPreferenceClick() {
