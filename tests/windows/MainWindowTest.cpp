@@ -619,6 +619,21 @@ class TMainWindowTest : public TWindowFixture {
     QVERIFY(window.btnPreviewStop->toolTip().contains(stop.toString(QKeySequence::NativeText)));
   }
 
+  // The preview's stop has a key of its own; a clip long enough not to end by itself meanwhile.
+  void previewStopKeyStopsThePlaying() {
+    TfrmMain &window = Open();
+    FDialogs->FilesToChoose << QString::fromStdString(
+        TWindowFixture::Media(fixtures::Clip(10.0), "long.mp4"));
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QVERIFY(AddingEnded(window));
+    window.lvFiles->SelectRow(0);
+    QTest::mouseClick(window.btnPlay, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.Playing() && window.btnPreviewStop->isEnabled(), 5000);
+    QVERIFY(!window.PreviewStopped);
+    QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_Period));
+    QTRY_VERIFY_WITH_TIMEOUT(window.PreviewStopped && !window.FFPlayer.Playing(), 5000);
+  }
+
   // Tab alone goes through the list, the output boxes, the parameter panel and the preview's
   // controls, and the profiles open from the keyboard.
   void tabReachesTheListAndThePanels() {
