@@ -54,7 +54,8 @@ TProfilePicker::TProfilePicker(QWidget *parent, const TNames &names, TOpening op
   FButton = new QToolButton(this);
   FButton->setObjectName(names.Button);
   FButton->setArrowType(Qt::DownArrow);
-  FButton->setFocusPolicy(Qt::NoFocus);
+  // Tab reaches the profiles through the button: Space opens the list, which the keys work.
+  FButton->setFocusPolicy(Qt::TabFocus);
   FButton->setFixedSize(20, 22);
   auto *row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);

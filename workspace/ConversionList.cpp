@@ -263,6 +263,18 @@ int TConversionList::Remove(int row) {
   return std::min(row, Count() - 1);
 }
 
+int TConversionList::Remove(const std::set<int> &rows) {
+  const auto first =
+      std::find_if(rows.begin(), rows.end(), [this](int row) { return row >= 0 && row < Count(); });
+  if (first == rows.end()) return -1;
+  const int place = *first;
+  // From the last to the first, so that the indices still to remove do not move.
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+    if (*it >= 0 && *it < Count()) FRows.erase(FRows.begin() + *it);
+  if (FRows.empty()) return -1;
+  return std::min(place, Count() - 1);
+}
+
 bool TConversionList::Clear() {
   if (FRows.empty()) return false;
   FRows.clear();
@@ -279,6 +291,10 @@ void TConversionList::ReverseCheck() {
 
 void TConversionList::SetChecked(int row, bool checked) {
   if (row >= 0 && row < Count()) Row(row).Checked = checked;
+}
+
+void TConversionList::SetChecked(const std::set<int> &rows, bool checked) {
+  for (int row : rows) SetChecked(row, checked);
 }
 
 int TConversionList::CheckedCount() const {

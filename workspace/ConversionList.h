@@ -131,12 +131,17 @@ class TConversionList {
   // Removes a row; returns the row to select afterwards: the one that moved into its place, the
   // new last row when the last was removed, -1 when the list became empty.
   int Remove(int row);
+  // Removes several rows at once (indices outside the list are passed over); returns the row to
+  // select afterwards: the one that moved into the place of the first row removed, the new last
+  // row when nothing followed it, -1 when the list became empty or nothing was removed.
+  int Remove(const std::set<int> &rows);
   // Removes every row; false (and nothing done) when the list was empty.
   bool Clear();
 
   void SetAllChecked(bool checked);
   void ReverseCheck();
   void SetChecked(int row, bool checked);
+  void SetChecked(const std::set<int> &rows, bool checked);
   int CheckedCount() const;
 
   // The list's commands other than "Add" (and the check commands of the "Edit" menu) work on the

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
@@ -23,9 +24,13 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "gui/Application.h"
 #include "gui/ProfileListBox.h"
+#include "gui/ProfilePicker.h"
 #include "gui/VideoSurface.h"
 #include "platform/Paths.h"
 #include "tests/support/Fixtures.h"
@@ -72,6 +77,17 @@ void DropOnList(TfrmMain &window, const std::vector<fs::path> &paths) {
   QApplication::sendEvent(target, &drop);
 }
 
+// The widgets that have the focus in turn while Tab is pressed, from the focused one on.
+std::set<QWidget *> TabVisits(QWidget &window) {
+  std::set<QWidget *> visited;
+  for (int i = 0; i < 120 && window.focusWidget(); ++i) {
+    QWidget *at = window.focusWidget();
+    visited.insert(at);
+    QTest::keyClick(at, Qt::Key_Tab);
+  }
+  return visited;
+}
+
 QList<bool> RowChecks(TfrmMain &window) {
   QList<bool> checks;
   for (const TConversionRow &row : window.Files().Rows()) checks << row.Checked;
@@ -100,9 +116,9 @@ class TMainWindowTest : public TWindowFixture {
     return window;
   }
 
-  void ClickRow(TfrmMain &window, int row, int x = 60) {
+  void ClickRow(TfrmMain &window, int row, int x = 60, Qt::KeyboardModifiers modifiers = {}) {
     const QRect rect = window.lvFiles->visualRect(window.lvFiles->model()->index(row, 0));
-    QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, {},
+    QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, modifiers,
                       QPoint(rect.left() + x, rect.center().y()));
   }
 
@@ -523,6 +539,146 @@ class TMainWindowTest : public TWindowFixture {
     QCOMPARE(RowChecks(window), QList<bool>({false, false, false}));
     QCOMPARE(window.lvFiles->model()->index(2, 0).data(Qt::CheckStateRole).toInt(),
              int(Qt::Unchecked));
+  }
+
+  void severalRowsAreCheckedAndRemovedAtOnce() {
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"a.mp4", "b.mp4", "c.mp4", "d.mp4"});
+    const auto leftNames = [&] {
+      QStringList left;
+      for (const QString &caption : RowCaptions(window))
+        left << QString::fromStdString(fs::path(caption.toStdString()).filename().string());
+      return left;
+    };
+    ClickRow(window, 1);
+    ClickRow(window, 3, 60, Qt::ShiftModifier);
+    QCOMPARE(window.lvFiles->SelectedRows(), std::set<int>({1, 2, 3}));
+    QCOMPARE(window.lvFiles->SelectedRow(), 3);  // the editors' row: the one clicked last
+    window.mnuUncheck->trigger();
+    QCOMPARE(RowChecks(window), QList<bool>({true, false, false, false}));
+    ClickRow(window, 2, 60, Qt::ControlModifier);
+    QCOMPARE(window.lvFiles->SelectedRows(), std::set<int>({1, 3}));
+    window.mnuCheck->trigger();
+    QCOMPARE(RowChecks(window), QList<bool>({true, true, false, true}));
+    QTest::keyClick(window.lvFiles, Qt::Key_Delete);
+    QCOMPARE(leftNames(), QStringList({"a.mp4", "c.mp4"}));
+    QCOMPARE(window.lvFiles->SelectedRows(), std::set<int>({1}));
+    QTest::keyClick(window.lvFiles, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(window.lvFiles->SelectedRows(), std::set<int>({0, 1}));
+    QTest::mouseClick(window.btnRemove, Qt::LeftButton);
+    QCOMPARE(window.Files().Count(), 0);
+    QVERIFY(!window.btnRemove->isEnabled());
+  }
+
+  // Every key sequence the menus show reaches its command from the window, and the commands
+  // with a standard sequence use the desktop's.
+  void menuShortcutsTriggerTheirActions() {
+    Store().SetOutPutDir(*FDir / "out");
+    FDialogs->Answer = false;  // Quit asks, and the window stays
+    TfrmMain &window = Open();
+    const auto standard = [](QKeySequence::StandardKey key, const QKeySequence &otherwise) {
+      const QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+      return keys.isEmpty() ? otherwise : keys.first();
+    };
+    const std::vector<std::pair<QAction *, QKeySequence>> table = {
+        // Quit last
+        {window.mnuAdd, standard(QKeySequence::Open, {})},
+        {window.mnuRemove, standard(QKeySequence::Delete, {})},
+        {window.mnuStart, QKeySequence(Qt::CTRL | Qt::Key_Return)},
+        {window.mnuPreference,
+         standard(QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma))},
+        {window.mnuHelpItem, standard(QKeySequence::HelpContents, {})},
+        {window.mnuExit, standard(QKeySequence::Quit, {})}};
+    std::set<QAction *> shown;
+    for (QMenu *menu : {window.mnuFile, window.mnuEdit, window.mnuTools, window.mnuHelp})
+      for (QAction *action : menu->actions())
+        if (!action->shortcut().isEmpty()) shown.insert(action);
+    std::set<QAction *> listed;
+    for (const auto &entry : table) listed.insert(entry.first);
+    QCOMPARE(shown, listed);
+
+    for (const auto &[action, keys] : table) {
+      QVERIFY2(!keys.isEmpty(), qPrintable(action->objectName()));
+      QCOMPARE(action->shortcut(), keys);
+      QSignalSpy triggered(action, &QAction::triggered);
+      window.lvFiles->setFocus();
+      QTest::keySequence(&window, keys);
+      QVERIFY2(triggered.count() == 1, qPrintable(action->objectName()));
+    }
+    // What the commands did, through the recorder.
+    QVERIFY(!FDialogs->NameFilters.isEmpty());  // the open dialog of Add
+    QVERIFY(FDialogs->ModalWindows.contains("frmPreference"));
+    QCOMPARE(FDialogs->Opened, QStringList({QString::fromStdString(window.Global().HelpUrl())}));
+    QVERIFY(!FDialogs->Shown.empty() &&
+            FDialogs->Shown.back().Text == QString("Do you really want to exit?"));
+    QVERIFY(window.isVisible());
+
+    // The preview's stop, which has no menu, tells its key in its hint.
+    const QKeySequence stop(Qt::CTRL | Qt::Key_Period);
+    QCOMPARE(window.btnPreviewStop->shortcut(), stop);
+    QVERIFY(window.btnPreviewStop->toolTip().contains(stop.toString(QKeySequence::NativeText)));
+  }
+
+  // The preview's stop has a key of its own; a clip long enough not to end by itself meanwhile.
+  void previewStopKeyStopsThePlaying() {
+    TfrmMain &window = Open();
+    FDialogs->FilesToChoose << QString::fromStdString(
+        TWindowFixture::Media(fixtures::Clip(10.0), "long.mp4"));
+    QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    QVERIFY(AddingEnded(window));
+    window.lvFiles->SelectRow(0);
+    QTest::mouseClick(window.btnPlay, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.Playing() && window.btnPreviewStop->isEnabled(), 5000);
+    QVERIFY(!window.PreviewStopped);
+    QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_Period));
+    QTRY_VERIFY_WITH_TIMEOUT(window.PreviewStopped && !window.FFPlayer.Playing(), 5000);
+  }
+
+  // Tab alone goes through the list, the output boxes, the parameter panel and the preview's
+  // controls, and the profiles open from the keyboard.
+  void tabReachesTheListAndThePanels() {
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"a.mp4"});
+    window.lvFiles->setFocus();
+    const std::set<QWidget *> visited = TabVisits(window);
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             window.btnAdd, window.lvFiles, window.btnFormatDrop, window.edtOutPutDir,
+             window.btnBrows, window.btnStart2, window.cmbVideoSize, window.cmbAudioEncoder,
+             window.btnPlay, window.tbVolume})
+      QVERIFY2(visited.count(w), qPrintable(w->objectName()));
+    window.btnFormatDrop->setFocus();
+    QTest::keyClick(window.btnFormatDrop, Qt::Key_Space);
+    QVERIFY(window.ProfilePicker->ListShown());
+    QTest::keyClick(window.lbFormat, Qt::Key_Escape);
+    QVERIFY(!window.ProfilePicker->ListShown());
+  }
+
+  // Every control of the dialogs the menus open is reached by Tab.
+  void tabReachesEveryControlOfTheDialogs() {
+    Store().SetOutPutDir(*FDir / "out");
+    TfrmMain &window = OpenWithRows({"a.mp4"});
+    window.lvFiles->SelectRow(0);
+    QStringList missed;
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      QWidget *first = nullptr;
+      std::set<QWidget *> wanted;
+      for (QWidget *w : dialog.findChildren<QWidget *>())
+        if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            !w->focusProxy() && w->window() == &dialog) {
+          wanted.insert(w);
+          if (!first) first = w;
+        }
+      if (!first) return;
+      first->setFocus();
+      const std::set<QWidget *> visited = TabVisits(dialog);
+      for (QWidget *w : wanted)
+        if (!visited.count(w)) missed << dialog.objectName() + "." + w->objectName();
+    };
+    for (QAction *action : {window.mnuPreference, window.mnuAbout, window.pmVideoInfo,
+                            window.mnuCrop, window.mnuTrim, window.mnuWaterMark})
+      action->trigger();
+    QCOMPARE(FDialogs->ModalWindows.size(), 6);
+    QCOMPARE(missed, QStringList());
   }
 
   void rowCommandsNeedASelectedRow() {

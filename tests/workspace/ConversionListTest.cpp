@@ -2,6 +2,8 @@
 
 #include <fstream>
 #include <map>
+#include <set>
+#include <vector>
 
 #include "tests/support/Fixtures.h"
 #include "tests/workspace/ScriptedQuestions.h"
@@ -192,6 +194,39 @@ TEST_F(ConversionListTest, RemoveClearAndChecks) {
   EXPECT_FALSE(TConversionList::RowCommandsEnabled(3, -1));
   EXPECT_FALSE(TConversionList::RowCommandsEnabled(3, 3));
   EXPECT_TRUE(TConversionList::RowCommandsEnabled(3, 2));
+}
+
+TEST_F(ConversionListTest, SeveralRowsAreRemovedAndCheckedAtOnce) {
+  struct TCase {
+    std::set<int> Removed;
+    Paths Left;
+    int Selected;
+  };
+  const TCase cases[] = {
+      {{1, 3}, {"a", "c", "e"}, 1},           // the row that moved into the first gap
+      {{0, 1}, {"c", "d", "e"}, 0},           // the first rows
+      {{3, 4}, {"a", "b", "c"}, 2},           // the last rows: the new last row
+      {{0, 1, 2, 3, 4}, {}, -1},              // all of them
+      {{2, 9, -1}, {"a", "b", "d", "e"}, 2},  // indices outside the list are passed over
+      {{7}, {"a", "b", "c", "d", "e"}, -1},   // nothing to remove
+  };
+  for (const TCase &c : cases) {
+    List.Clear();
+    Durations = {{"a", 0}, {"b", 0}, {"c", 0}, {"d", 0}, {"e", 0}};
+    Add({"a", "b", "c", "d", "e"});
+    EXPECT_EQ(List.Remove(c.Removed), c.Selected);
+    Paths left;
+    for (const TConversionRow &row : List.Rows()) left.push_back(row.Caption);
+    EXPECT_EQ(left, c.Left);
+  }
+
+  Add({"a", "b", "c", "d", "e"});
+  List.SetChecked(std::set<int>{0, 2, 4, 8}, false);
+  std::vector<bool> checks;
+  for (const TConversionRow &row : List.Rows()) checks.push_back(row.Checked);
+  EXPECT_EQ(checks, std::vector<bool>({false, true, false, true, false}));
+  List.SetChecked(std::set<int>{2, 3}, true);
+  EXPECT_EQ(List.CheckedCount(), 3);
 }
 
 TEST(AddDialogFilter, EntriesAndListedMediaFiles) {

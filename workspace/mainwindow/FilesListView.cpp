@@ -114,7 +114,7 @@ TFilesListView::TFilesListView(TConversionList &rows, QWidget *parent)
   setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
-  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);  // Shift, Ctrl and Ctrl+A
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setContextMenuPolicy(Qt::NoContextMenu);
   setAcceptDrops(true);
@@ -136,8 +136,17 @@ void TFilesListView::SetUpColumns() {
 }
 
 int TFilesListView::SelectedRow() const {
-  const QModelIndexList rows = selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.first().row();
+  const QModelIndex current = currentIndex();
+  if (current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()))
+    return current.row();
+  const std::set<int> rows = SelectedRows();
+  return rows.empty() ? -1 : *rows.begin();
+}
+
+std::set<int> TFilesListView::SelectedRows() const {
+  std::set<int> rows;
+  for (const QModelIndex &index : selectionModel()->selectedRows()) rows.insert(index.row());
+  return rows;
 }
 
 void TFilesListView::SelectRow(int row) {

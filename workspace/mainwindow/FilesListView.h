@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QTreeView>
+#include <set>
 
 #include "workspace/ConversionList.h"
 
@@ -38,8 +39,12 @@ class TFilesListView : public QTreeView {
   TFilesModel &Model() { return *FModel; }
   // Sets the five columns up with their captions and widths.
   void SetUpColumns();
+  // The row the editors, the file information and the preview act on: the focused row when it is
+  // selected, otherwise the first selected one (-1: none).
   int SelectedRow() const;
-  // Selects a row and makes it the focused row (-1: no selection).
+  // Every selected row (Remove and the check commands act on them all).
+  std::set<int> SelectedRows() const;
+  // Selects a row alone and makes it the focused row (-1: no selection).
   void SelectRow(int row);
   // Background of the odd rows (the current theme's colour).
   void SetOddRowColor(const QColor &color);

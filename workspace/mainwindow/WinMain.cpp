@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -93,6 +94,30 @@ QLabel *Caption(const QString &text, QWidget *buddy) {
   return label;
 }
 
+// The desktop's sequences for a command where it has them (several on some desktops), else the
+// one chosen here; the menus show the first.
+void SetKeys(QAction *action, QKeySequence::StandardKey standard, const QKeySequence &chosen) {
+  QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
+  if (keys.isEmpty()) keys << chosen;
+  action->setShortcuts(keys);
+}
+
+// Keys for the commands a person uses most.  Delete reaches Remove only where no text field takes
+// it first; Ctrl+Return and Ctrl+. have no standard sequence.
+void AssignShortcuts(TfrmMain &window) {
+  SetKeys(window.mnuAdd, QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O));
+  SetKeys(window.mnuRemove, QKeySequence::Delete, QKeySequence(Qt::Key_Delete));
+  window.mnuStart->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+  SetKeys(window.mnuPreference, QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma));
+  SetKeys(window.mnuHelpItem, QKeySequence::HelpContents, QKeySequence(Qt::Key_F1));
+  SetKeys(window.mnuExit, QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
+  // The preview has no menu: its button tells the key in its hint.
+  const QKeySequence stop(Qt::CTRL | Qt::Key_Period);
+  window.btnPreviewStop->setShortcut(stop);
+  window.btnPreviewStop->setToolTip(QStringLiteral("%1 (%2)").arg(
+      window.btnPreviewStop->toolTip(), stop.toString(QKeySequence::NativeText)));
+}
+
 // A row's source replaced by a pipe or a device since it was added would hang the player's or
 // the probe's open: the user is told instead, and nothing opens it.
 bool SourceRefused(IUserDialogs &dialogs, QWidget *parent, const std::string &file) {
@@ -124,6 +149,7 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   setWindowIcon(ProductIcon());
   if (auto *desktop = dynamic_cast<TDesktopDialogs *>(FOwnDialogs.get())) desktop->SetSkin(&FSkin);
   CreateControls();
+  AssignShortcuts(*this);
   ConnectHandlers();
   ConnectSession();
   FReader = std::make_unique<TSourceReader>(
@@ -787,9 +813,9 @@ void TfrmMain::RefreshRow(int row) {
 }
 
 void TfrmMain::btnRemoveClick() {
-  const int row = lvFiles->SelectedRow();
-  if (row < 0) return;
-  const int next = FFiles.Remove(row);
+  const std::set<int> rows = lvFiles->SelectedRows();
+  if (rows.empty()) return;
+  const int next = FFiles.Remove(rows);
   lvFiles->Model().Reload();
   lvFiles->SelectRow(next);
   UpdateListButtons();
@@ -1085,13 +1111,13 @@ void TfrmMain::mnuReverseCheckClick() {
 }
 
 void TfrmMain::mnuCheckClick() {
-  FFiles.SetChecked(lvFiles->SelectedRow(), true);
-  RefreshRow(lvFiles->SelectedRow());
+  FFiles.SetChecked(lvFiles->SelectedRows(), true);
+  RefreshRows();
 }
 
 void TfrmMain::mnuUncheckClick() {
-  FFiles.SetChecked(lvFiles->SelectedRow(), false);
-  RefreshRow(lvFiles->SelectedRow());
+  FFiles.SetChecked(lvFiles->SelectedRows(), false);
+  RefreshRows();
 }
 
 void TfrmMain::mnuPreferenceClick() {
