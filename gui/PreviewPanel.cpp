@@ -266,8 +266,9 @@ bool TPreviewPanel::TakeSnapshot(QImage &full, QImage &small) {
   const TBitmap *frame = FFPlayer.FrameSnapshot();
   if (!frame || frame->Width() <= 0 || frame->Height() <= 0) return false;
   full = PictureOfBitmap(*frame);
-  // The small picture is what the panel shows: the frame fitted into it on black.
-  small = FittedPicture(full, Picture->size(), Qt::black);
+  // The small picture is the frame as the panel shows it at its own size (the frame fitted into
+  // it on black), whatever size the window has grown the panel to.
+  small = FittedPicture(full, FParts.Picture, Qt::black);
   return true;
 }
 

@@ -585,6 +585,31 @@ void TSettingsStore::SetJpgCmp(int quality) {
 
 // lstformat
 
+TWindowPlacement TSettingsStore::MainWindowPlacement() const {
+  TWindowPlacement placement;
+  placement.PositionKnown =
+      ValueExists(sk::Section, sk::WindowLeft) && ValueExists(sk::Section, sk::WindowTop);
+  placement.Normal.Left = ReadInteger(sk::Section, sk::WindowLeft, 0);
+  placement.Normal.Top = ReadInteger(sk::Section, sk::WindowTop, 0);
+  const int width = ReadInteger(sk::Section, sk::WindowWidth, DefaultWindowWidth);
+  const int height = ReadInteger(sk::Section, sk::WindowHeight, DefaultWindowHeight);
+  // A size that no window can have (hand-edited) reads as the default.
+  if (width > 0 && height > 0)
+    placement.Normal = {placement.Normal.Left, placement.Normal.Top, width, height};
+  placement.Maximized = ReadBool(sk::Section, sk::WindowMaximized, false);
+  placement.ColumnWidths = ColumnWidthsOfText(ReadString(sk::Section, sk::ColumnWidths, ""));
+  return placement;
+}
+void TSettingsStore::SetMainWindowPlacement(const TWindowPlacement &placement) {
+  const TStoreEdit edit(*this);
+  WriteInteger(sk::Section, sk::WindowLeft, placement.Normal.Left);
+  WriteInteger(sk::Section, sk::WindowTop, placement.Normal.Top);
+  WriteInteger(sk::Section, sk::WindowWidth, placement.Normal.Width);
+  WriteInteger(sk::Section, sk::WindowHeight, placement.Normal.Height);
+  WriteBool(sk::Section, sk::WindowMaximized, placement.Maximized);
+  WriteString(sk::Section, sk::ColumnWidths, TextOfColumnWidths(placement.ColumnWidths));
+}
+
 bool TSettingsStore::CategoryCollapsed(int categoryIndex) const {
   return ReadBool(sk::ListSection, std::to_string(categoryIndex), true);
 }

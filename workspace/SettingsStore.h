@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "workspace/WindowPlacement.h"
+
 // Key names of the `settings` section.
 namespace settingskeys {
 inline constexpr const char Section[] = "settings";
@@ -29,6 +31,13 @@ inline constexpr const char SnapJpg[] = "snapJpg";
 inline constexpr const char JpgCmp[] = "jpgCmp";
 // The address of the update document (the program's default when absent).
 inline constexpr const char UpdateDocumentUrl[] = "UpdateDocumentUrl";
+// The main window's place and size, and the file list's column widths, as it was last closed.
+inline constexpr const char WindowLeft[] = "WindowLeft";
+inline constexpr const char WindowTop[] = "WindowTop";
+inline constexpr const char WindowWidth[] = "WindowWidth";
+inline constexpr const char WindowHeight[] = "WindowHeight";
+inline constexpr const char WindowMaximized[] = "WindowMaximized";
+inline constexpr const char ColumnWidths[] = "ColumnWidths";
 inline constexpr const char ListSection[] = "lstformat";
 }  // namespace settingskeys
 
@@ -205,6 +214,10 @@ class TSettingsStore : public TIniFile {
   void SetSnapJpg(bool on);
   int JpgCmp() const;  // default 30
   void SetJpgCmp(int quality);
+  // Default: the default size, no position, not maximised, no column widths (a store of an
+  // older version has none of these keys).
+  TWindowPlacement MainWindowPlacement() const;
+  void SetMainWindowPlacement(const TWindowPlacement &placement);
 
   // `lstformat`: whether a category of the profile list is shown collapsed (default True).
   bool CategoryCollapsed(int categoryIndex) const;

@@ -384,6 +384,46 @@ class TMainWindowTest : public TWindowFixture {
     QVERIFY(Store().SectionExists(settingskeys::ListSection));
   }
 
+  // The size and the list's column widths the window was left with come back at the next
+  // start on the same store; a place kept on a screen that has gone is not used.
+  void sizeAndColumnWidthsKeptAcrossARestart() {
+    std::unique_ptr<TfrmMain> first = std::make_unique<TfrmMain>(FDialogs.get());
+    first->show();
+    QVERIFY(QTest::qWaitForWindowExposed(first.get()));
+    first->resize(1000, 700);
+    first->lvFiles->setColumnWidth(1, 333);
+    QTRY_COMPARE(first->size(), QSize(1000, 700));
+    first->SkipExitPrompt = true;
+    QVERIFY(first->close());
+    first.reset();
+    QCOMPARE(Store().MainWindowPlacement().Normal.Width, 1000);
+
+    TfrmMain &second = Open();
+    QTRY_COMPARE(second.size(), QSize(1000, 700));
+    QCOMPARE(second.lvFiles->columnWidth(1), 333);
+    second.SkipExitPrompt = true;
+    second.close();
+    FWindow.reset();
+
+    TWindowPlacement gone = Store().MainWindowPlacement();
+    gone.Normal.Left = 60000;
+    Store().SetMainWindowPlacement(gone);
+    TfrmMain &third = Open();
+    QVERIFY(third.screen()->availableVirtualGeometry().intersects(third.frameGeometry()));
+  }
+
+  // The preview picture grows with the window, in its shape.
+  void thePreviewGrowsWithTheWindow() {
+    TfrmMain &window = Open();
+    QCOMPARE(window.pnlPreview->size(), QSize(243, 171));
+    window.resize(1572, 1044);
+    QTRY_COMPARE(window.pnlPreview->size(), QSize(486, 342));
+    // The larger picture does not keep the window from going back to its first size.
+    window.resize(786, 522);
+    QTRY_COMPARE(window.size(), QSize(786, 522));
+    QTRY_COMPARE(window.pnlPreview->size(), QSize(243, 171));
+  }
+
   // Copy writes the source's stream as it is: the boxes that would change it are off while
   // copy is chosen, and on again with an encoder.
   void copyTurnsOffTheBoxesThatCannotApply() {

@@ -222,6 +222,9 @@ class TPreviewPanelTest : public TWindowFixture {
     TfrmMain &window = OpenWithFiles({Clip()});
     PlayAndWait(window);
     QTest::mouseClick(window.btnPreviewPause, Qt::LeftButton);
+    // A larger window draws a larger picture; the small snapshot keeps the panel's own size.
+    window.resize(1572, 1044);
+    QTRY_VERIFY(window.pnlPreview->width() > 243);
     QTest::mouseClick(window.btnSnapshot, Qt::LeftButton);
     // Exactly the two BMP files: the video's size and the panel's.
     QCOMPARE(FilesIn(snaps), (std::set<std::string>{"Snapshot_full.bmp", "Snapshot_small.bmp"}));

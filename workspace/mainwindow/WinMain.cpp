@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStyle>
 #include <QTimer>
@@ -55,6 +56,7 @@
 #include "workspace/Preferences.h"
 #include "workspace/ProfileList.h"
 #include "workspace/SourceFile.h"
+#include "workspace/WindowPlacement.h"
 #include "workspace/images/Snapshots.h"
 #include "workspace/mainwindow/FilesListView.h"
 #include "workspace/mainwindow/ParameterPanelView.h"
@@ -65,8 +67,12 @@
 
 namespace {
 
-constexpr int WindowWidth = 786, WindowHeight = 522;
-constexpr int PreviewWidth = 243, PreviewHeight = 171;
+constexpr int WindowWidth = DefaultWindowWidth, WindowHeight = DefaultWindowHeight;
+constexpr int PreviewWidth = PreviewPictureWidth, PreviewHeight = PreviewPictureHeight;
+
+TScreenRect RectOf(const QRect &rect) {
+  return {rect.left(), rect.top(), rect.width(), rect.height()};
+}
 
 QString Q(const std::string &text) {
   return QString::fromStdString(text);
@@ -427,6 +433,9 @@ void TfrmMain::CreateControls() {
   lstLog->hide();
 
   resize(WindowWidth, WindowHeight);
+  // The window may always go back to what it needs with the picture at its smallest: a grown
+  // picture shrinks with the window (FitPreviewPicture) instead of holding the window wide.
+  setMinimumSize(minimumSizeHint());
 }
 
 template <class Sender, class Signal>
@@ -561,8 +570,8 @@ void TfrmMain::showEvent(QShowEvent *event) {
 }
 
 void TfrmMain::FormShow() {
-  // 1. Size, the preview's buttons and bar.
-  resize(WindowWidth, WindowHeight);
+  // 1. Size and place as last left, the preview's buttons and bar.
+  RestorePlacement();
   btnPlay->setEnabled(true);
   for (QWidget *control :
        std::initializer_list<QWidget *>{btnPreviewPause, btnPreviewStop, btnSnapshot, tbPosition})
@@ -603,6 +612,11 @@ void TfrmMain::FormShow() {
 
   // 5. The list's columns.
   lvFiles->SetUpColumns();
+  {
+    const std::vector<int> widths = store.MainWindowPlacement().ColumnWidths;
+    for (int c = 0; c < static_cast<int>(widths.size()) && c < lvFiles->model()->columnCount(); ++c)
+      lvFiles->setColumnWidth(c, widths[static_cast<size_t>(c)]);
+  }
 
   // 6. The caption with the program's version.
   FGlobal->SetVersionText(ProgramVersionText());
@@ -637,10 +651,47 @@ void TfrmMain::StartUpdateCheck() {
   FUpdateCheck->Start();
 }
 
+void TfrmMain::RestorePlacement() {
+  const TWindowPlacement placement = Store().MainWindowPlacement();
+  resize(placement.Normal.Width, placement.Normal.Height);
+  std::vector<TScreenRect> screens;
+  for (const QScreen *screen : QGuiApplication::screens())
+    screens.push_back(RectOf(screen->availableGeometry()));
+  // A place on a screen that has gone since is not used: the window stands where the desktop
+  // puts a new one.
+  if (placement.PositionKnown && ReachableOnScreens(placement.Normal, screens))
+    move(placement.Normal.Left, placement.Normal.Top);
+  if (placement.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TfrmMain::SavePlacement() {
+  TWindowPlacement placement;
+  // A maximised window keeps the size it goes back to.
+  const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+  placement.Normal = RectOf(normal.isValid() ? normal : geometry());
+  placement.Normal.Left = pos().x();
+  placement.Normal.Top = pos().y();
+  if (isMaximized() && normal.isValid()) {
+    placement.Normal.Left = normal.left();
+    placement.Normal.Top = normal.top();
+  }
+  placement.Maximized = isMaximized();
+  for (int c = 0; c < lvFiles->model()->columnCount(); ++c)
+    placement.ColumnWidths.push_back(lvFiles->columnWidth(c));
+  TSettingsStore store = Store();
+  store.SetMainWindowPlacement(placement);
+}
+
+void TfrmMain::FitPreviewPicture() {
+  const TPictureSize size = PreviewPictureFor(width(), height());
+  pnlPreview->setFixedSize(size.Width, size.Height);
+}
+
 void TfrmMain::resizeEvent(QResizeEvent *event) {
   // The list is placed against the profile box when it opens.
   HideProfileList();
   QMainWindow::resizeEvent(event);
+  FitPreviewPicture();
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event) {
@@ -660,7 +711,10 @@ bool TfrmMain::FormCloseQuery() {
   if (FUpdateCheck) FUpdateCheck->Abort();
   // A store that cannot be written is reported, but it does not keep the user from leaving.
   try {
+    // One save of the store for all the window keeps.
+    const TStoreEdit edit(Store());
     SaveProfileListState();
+    SavePlacement();
   } catch (...) {
     ApplicationException(std::current_exception());
   }

@@ -189,6 +189,11 @@ class TfrmMain : public QMainWindow {
   // Window handlers.
   void FormShow();
   void StartUpdateCheck();
+  // The place, size and column widths kept from the last run, and keeping them for the next.
+  void RestorePlacement();
+  void SavePlacement();
+  // The preview picture grows with the window.
+  void FitPreviewPicture();
   bool FormCloseQuery();
   void ApplicationException(std::exception_ptr error);
 
