@@ -90,6 +90,40 @@ TParameterGroups NewParameterGroups(QWidget *parent) {
   return groups;
 }
 
+namespace {
+
+// Each box of the groups and the part of the panel's state it shows.
+struct TGroupBox {
+  QComboBox *TParameterGroups::*Box;
+  TParamBoxState TPanelState::*State;
+};
+constexpr TGroupBox GroupBoxes[] = {{&TParameterGroups::VideoSize, &TPanelState::VideoSize},
+                                    {&TParameterGroups::VideoEncoder, &TPanelState::VideoEncoder},
+                                    {&TParameterGroups::VideoBitRate, &TPanelState::VideoBitRate},
+                                    {&TParameterGroups::FrameRate, &TPanelState::FrameRate},
+                                    {&TParameterGroups::Zoom, &TPanelState::Zoom},
+                                    {&TParameterGroups::SampleRate, &TPanelState::SampleRate},
+                                    {&TParameterGroups::AudioBitRate, &TPanelState::AudioBitRate},
+                                    {&TParameterGroups::AudioEncoder, &TPanelState::AudioEncoder},
+                                    {&TParameterGroups::Volume, &TPanelState::Volume},
+                                    {&TParameterGroups::Channel, &TPanelState::Channel}};
+
+}  // namespace
+
+TPanelState GroupsState(const TParameterGroups &groups) {
+  TPanelState state;
+  for (const TGroupBox &box : GroupBoxes) state.*box.State = BoxState(groups.*box.Box);
+  return state;
+}
+
+void ShowGroupsState(const TParameterGroups &groups, const TPanelState &state) {
+  for (const TGroupBox &box : GroupBoxes) ShowBox(groups.*box.Box, state.*box.State);
+}
+
+void EnableGroupBoxes(const TParameterGroups &groups, const TPanelState &state) {
+  for (const TGroupBox &box : GroupBoxes) (groups.*box.Box)->setEnabled((state.*box.State).Enabled);
+}
+
 TParamBoxState BoxState(const QComboBox *box) {
   TParamBoxState state;
   for (int i = 0; i < box->count(); ++i) state.Items.push_back(S(box->itemText(i)));

@@ -21,6 +21,12 @@ struct TParameterGroups {
 };
 TParameterGroups NewParameterGroups(QWidget *parent);
 
+// The ten boxes' states as the panel's rules see them; shown back into the boxes (no change
+// signals); only their enabling, from a state the rules changed.
+TPanelState GroupsState(const TParameterGroups &groups);
+void ShowGroupsState(const TParameterGroups &groups, const TPanelState &state);
+void EnableGroupBoxes(const TParameterGroups &groups, const TPanelState &state);
+
 // A box of the panel: themed items, typed values that never become items.
 QComboBox *NewParameterBox(QWidget *parent, const char *name, bool editable);
 

@@ -22,26 +22,6 @@
 #include "workspace/ProfileList.h"
 #include "workspace/ProfileSettings.h"
 
-namespace {
-
-// The dialog's boxes and the parts of the panel's state they show.
-struct TSettingsBox {
-  QComboBox *TfrmSettings::*Box;
-  TParamBoxState TPanelState::*State;
-};
-constexpr TSettingsBox Boxes[] = {{&TfrmSettings::cmbVideoSize, &TPanelState::VideoSize},
-                                  {&TfrmSettings::cmbVideoEncoder, &TPanelState::VideoEncoder},
-                                  {&TfrmSettings::cmbVideoBitRate, &TPanelState::VideoBitRate},
-                                  {&TfrmSettings::cmbFrameRate, &TPanelState::FrameRate},
-                                  {&TfrmSettings::cmbZoom, &TPanelState::Zoom},
-                                  {&TfrmSettings::cmbSamplerate, &TPanelState::SampleRate},
-                                  {&TfrmSettings::cmbAudioBitRate, &TPanelState::AudioBitRate},
-                                  {&TfrmSettings::cmbAudioEncoder, &TPanelState::AudioEncoder},
-                                  {&TfrmSettings::cmbVolume, &TPanelState::Volume},
-                                  {&TfrmSettings::cmbChannel, &TPanelState::Channel}};
-
-}  // namespace
-
 struct TfrmSettings::TRules {
   TSettingsStore Store;
   TFormatCatalogue Catalogue;
@@ -70,7 +50,8 @@ TfrmSettings::TfrmSettings(QWidget *owner, const TSkinManager &mainSkin,
   top->addWidget(new QLabel("Output Format:", this));
   top->addWidget(FPicker, 1);
 
-  const TParameterGroups groups = NewParameterGroups(this);
+  FGroups = NewParameterGroups(this);
+  const TParameterGroups &groups = FGroups;
   grpVideo = groups.Video;
   grpAudio = groups.Audio;
   cmbVideoSize = groups.VideoSize;
@@ -132,13 +113,11 @@ void TfrmSettings::FormShow() {
 }
 
 void TfrmSettings::ShowState(const TPanelState &state) {
-  for (const TSettingsBox &spec : Boxes) ShowBox(this->*spec.Box, state.*spec.State);
+  ShowGroupsState(FGroups, state);
 }
 
 TPanelState TfrmSettings::DialogState() const {
-  TPanelState state;
-  for (const TSettingsBox &spec : Boxes) state.*spec.State = BoxState(this->*spec.Box);
-  return state;
+  return GroupsState(FGroups);
 }
 
 void TfrmSettings::OpenList() {

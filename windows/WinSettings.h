@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "gui/ParameterBoxes.h"
 #include "gui/UserDialogs.h"
 #include "skin/SkinnedDialog.h"
 #include "workspace/ParameterPanel.h"
@@ -42,6 +43,8 @@ class TfrmSettings : public TSkinnedDialog {
   bool eventFilter(QObject *watched, QEvent *event) override;
 
  private:
+  // The same boxes as the fields above, for the shared showing and reading of the panel state.
+  TParameterGroups FGroups{};
   // The settings store, the format INI and the rules, opened per use.
   struct TRules;
   std::unique_ptr<TRules> Rules();

@@ -12,27 +12,6 @@
 #include "workspace/FormatCatalogue.h"
 #include "workspace/SettingsStore.h"
 
-namespace {
-
-// The boxes of the panel, in the order of TPanelState.
-struct TBoxBinding {
-  QComboBox *TParameterPanelView::*Box;
-  TParamBoxState TPanelState::*State;
-};
-constexpr TBoxBinding PanelBoxes[] = {
-    {&TParameterPanelView::cmbVideoSize, &TPanelState::VideoSize},
-    {&TParameterPanelView::cmbVideoBitRate, &TPanelState::VideoBitRate},
-    {&TParameterPanelView::cmbFrameRate, &TPanelState::FrameRate},
-    {&TParameterPanelView::cmbVideoEncoder, &TPanelState::VideoEncoder},
-    {&TParameterPanelView::cmbZoom, &TPanelState::Zoom},
-    {&TParameterPanelView::cmbAudioBitRate, &TPanelState::AudioBitRate},
-    {&TParameterPanelView::cmbSamplerate, &TPanelState::SampleRate},
-    {&TParameterPanelView::cmbAudioEncoder, &TPanelState::AudioEncoder},
-    {&TParameterPanelView::cmbChannel, &TPanelState::Channel},
-    {&TParameterPanelView::cmbVolume, &TPanelState::Volume}};
-
-}  // namespace
-
 TParameterPanelView::TParameterPanelView(QWidget *parent, std::string settingsIniPath,
                                          std::string formatIniPath, IJobQuestions &questions,
                                          std::function<int()> formatCode)
@@ -41,7 +20,8 @@ TParameterPanelView::TParameterPanelView(QWidget *parent, std::string settingsIn
       FFormatIniPath(std::move(formatIniPath)),
       FQuestions(questions),
       FFormatCode(std::move(formatCode)) {
-  const TParameterGroups groups = NewParameterGroups(this);
+  FGroups = NewParameterGroups(this);
+  const TParameterGroups &groups = FGroups;
   grpVideo = groups.Video;
   grpAudio = groups.Audio;
   cmbVideoSize = groups.VideoSize;
@@ -109,13 +89,11 @@ void TParameterPanelView::EndEditing() {
 }
 
 TPanelState TParameterPanelView::PanelState() const {
-  TPanelState state;
-  for (const TBoxBinding &binding : PanelBoxes) state.*binding.State = BoxState(this->*binding.Box);
-  return state;
+  return GroupsState(FGroups);
 }
 
 void TParameterPanelView::ShowPanel(const TPanelState &state) {
-  for (const TBoxBinding &binding : PanelBoxes) ShowBox(this->*binding.Box, state.*binding.State);
+  ShowGroupsState(FGroups, state);
   ShowStreamCopy(state);
 }
 
@@ -133,8 +111,7 @@ void TParameterPanelView::ShowStreamCopy(const TPanelState &state) {
 void TParameterPanelView::FollowStreamCopy() {
   TPanelState state = PanelState();
   TParameterPanel::ApplyStreamCopy(state);
-  for (const TBoxBinding &binding : PanelBoxes)
-    (this->*binding.Box)->setEnabled((state.*binding.State).Enabled);
+  EnableGroupBoxes(FGroups, state);
   ShowStreamCopy(state);
 }
 

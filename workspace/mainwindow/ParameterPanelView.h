@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "gui/ParameterBoxes.h"
 #include "workspace/JobQuestions.h"
 #include "workspace/ParameterPanel.h"
 
@@ -47,6 +48,8 @@ class TParameterPanelView : public QWidget {
   bool eventFilter(QObject *watched, QEvent *event) override;
 
  private:
+  // The same boxes as the fields above, for the shared showing and reading of the panel state.
+  TParameterGroups FGroups{};
   void ConnectHandlers();
 
   void cmbVideoSizeSelect();
