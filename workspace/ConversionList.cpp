@@ -171,7 +171,6 @@ std::vector<TPendingRead> TConversionList::Admit(const std::vector<std::string> 
                                                  const TFormatCatalogue &catalogue,
                                                  IJobQuestions &questions, std::string &refusals) {
   const int code = store.FormatCode();
-  const std::string extensionText = "." + catalogue.Read(code).FileExt;
   const std::string zoom = store.ReadProfile(code, profilekeys::paraZoom, "lbox");
   std::vector<TPendingRead> reads;
   for (size_t i = 0; i < paths.size(); ++i) {
@@ -183,20 +182,19 @@ std::vector<TPendingRead> TConversionList::Admit(const std::vector<std::string> 
       refusals += (refusals.empty() ? "" : "\n") + why;
       continue;
     }
-    const fs::path destination = DestinationFileName(store, questions, path, extensionText);
+    // The output folder is made (or the default put in its place, said once) as the first row
+    // comes; NameDestinations names the rows below.
+    if (reads.empty()) PreparedOutputFolder(store, questions);
     TConversionRow row;
     row.Caption = path;
-    row.DestinationText = destination.filename().string();
     row.Reading = true;
     row.ReadId = ++FLastReadId;
     row.Record.AddIndex = static_cast<int>(i);
     row.Record.SourceFile = path;
-    row.Record.DestFile = destination.string();
     row.Record.ZoomMode = zoom;
     reads.push_back({row.ReadId, path});
     FRows.push_back(std::move(row));
   }
-  // Two sources of one base name would get the same name above; Start keeps them apart.
   if (!reads.empty()) NameDestinations(store, catalogue, Count() - static_cast<int>(reads.size()));
   return reads;
 }

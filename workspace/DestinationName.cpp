@@ -38,12 +38,16 @@ fs::path FolderOrDefault(const std::string &folder, IJobQuestions &questions,
   return fallback;
 }
 
+fs::path PreparedOutputFolder(TSettingsStore &store, IJobQuestions &questions) {
+  return FolderOrDefault(store.OutPutDir(), questions,
+                         [&](const std::string &f) { store.SetOutPutDir(f); });
+}
+
 fs::path DestinationFileName(TSettingsStore &store, IJobQuestions &questions,
                              const fs::path &source, const std::string &extensionText,
                              const std::set<fs::path> &taken) {
-  const fs::path folder = FolderOrDefault(store.OutPutDir(), questions,
-                                          [&](const std::string &f) { store.SetOutPutDir(f); });
-  return UniqueDestinationName(folder, source, extensionText, taken);
+  return UniqueDestinationName(PreparedOutputFolder(store, questions), source, extensionText,
+                               taken);
 }
 
 fs::path UniqueDestinationName(const fs::path &folder, const fs::path &source,

@@ -28,6 +28,10 @@ std::filesystem::path UniqueDestinationName(const std::filesystem::path &folder,
                                             const std::string &extensionText,
                                             const std::set<std::filesystem::path> &taken = {});
 
+// The store's output folder, made when missing; when it cannot be made, the default folder as
+// FolderOrDefault gives it, stored as `OutPutDir`.
+std::filesystem::path PreparedOutputFolder(TSettingsStore &store, IJobQuestions &questions);
+
 // `extensionText` includes the point (".mp4").  An output folder that does not exist is created;
 // when that fails the user is told, the default folder (~/videoconverter) is created, stored as
 // `OutPutDir` and used.  Names in `taken` count as existing, so that the rows of one batch never
