@@ -177,12 +177,15 @@ std::string TCustomFFmpegVCL::OpenOutput(TFFmpeg &task, const std::wstring &file
   return "";
 }
 
+bool TCustomFFmpegVCL::LibrariesLoaded() {
+  if (FFLoader().LibsLoaded(EncoderLibs)) return true;
+  FLastErrMsg = "The media libraries are not loaded (LoadAVLib was not called or failed).";
+  return false;
+}
+
 int TCustomFFmpegVCL::AddTask(const std::wstring &fileName, TInputOptions *options) {
   CheckNotWorking("AddTask");
-  if (!FFLoader().LibsLoaded(EncoderLibs)) {
-    FLastErrMsg = "The media libraries are not loaded (LoadAVLib was not called or failed).";
-    return -1;
-  }
+  if (!LibrariesLoaded()) return -1;
   try {
     std::unique_ptr<TFFmpeg> task = NewTask();
     if (const std::string error = OpenInput(*task, fileName, options); !error.empty()) {
@@ -202,10 +205,7 @@ int TCustomFFmpegVCL::AddTaskOpenedOnStart(const std::wstring &input,
                                            const TOutputOptions &outputOptions,
                                            std::function<void()> beforeOpen) {
   CheckNotWorking("AddTask");
-  if (!FFLoader().LibsLoaded(EncoderLibs)) {
-    FLastErrMsg = "The media libraries are not loaded (LoadAVLib was not called or failed).";
-    return -1;
-  }
+  if (!LibrariesLoaded()) return -1;
   try {
     std::unique_ptr<TFFmpeg> task = NewTask();
     TFFmpeg &opened = *task;

@@ -188,6 +188,8 @@ class TCustomFFmpegVCL {
   void RaiseDirect(const TDirectEvents &direct);
   void InstallHook(TFFmpeg &task);
   std::unique_ptr<TFFmpeg> NewTask();
+  // Whether the libraries a task needs are loaded; when not, the last error says so.
+  bool LibrariesLoaded();
   std::string OpenInput(TFFmpeg &task, const std::wstring &fileName, TInputOptions *options);
   std::string OpenOutput(TFFmpeg &task, const std::wstring &fileName, TOutputOptions *options);
   void ReapDeliveries();
