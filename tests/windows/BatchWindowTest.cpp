@@ -519,6 +519,15 @@ class TBatchWindowTest : public TWindowFixture {
     QVERIFY(!window.pmPlay->isEnabled() && !window.pmShowInFolder->isEnabled());
     window.pmFiles->hide();
     QCOMPARE(FDialogs->Opened, QStringList({written}));
+
+    // The file deleted since: the user is told, and nothing is handed to the desktop.
+    fs::remove(outputs.front());
+    rightClick(0);
+    window.pmPlay->trigger();
+    window.pmFiles->hide();
+    QCOMPARE(FDialogs->Opened, QStringList({written}));
+    QCOMPARE(FDialogs->Shown.back().Caption, QString("Warning"));
+    QVERIFY(FDialogs->Shown.back().Text.startsWith(written + "\nis not there any more"));
   }
 
   void startWithoutACheckedRowWarns() {

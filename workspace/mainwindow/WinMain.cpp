@@ -1137,13 +1137,31 @@ std::filesystem::path TfrmMain::SelectedWrittenFile() {
   return FFiles.Row(row).WrittenFile;
 }
 
-void TfrmMain::pmPlayClick() {
+std::filesystem::path TfrmMain::WrittenFileAtHand() {
   const std::filesystem::path file = SelectedWrittenFile();
+  if (file.empty()) return {};
+  // The desktop would fail on a file moved or deleted since, in words of its own or none.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    FDialogs.ShowMessage(
+        this, WarningCaption,
+        QCoreApplication::translate("TfrmMain",
+                                    "%1\nis not there any more: it was moved or deleted "
+                                    "after it was converted.")
+            .arg(Q(file.string())),
+        TMessageIcon::Warning);
+    return {};
+  }
+  return file;
+}
+
+void TfrmMain::pmPlayClick() {
+  const std::filesystem::path file = WrittenFileAtHand();
   if (!file.empty()) FDialogs.OpenInDesktop(Q(file.string()));
 }
 
 void TfrmMain::pmShowInFolderClick() {
-  const std::filesystem::path file = SelectedWrittenFile();
+  const std::filesystem::path file = WrittenFileAtHand();
   if (!file.empty()) FDialogs.ShowInFolder(Q(file.string()));
 }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -221,6 +222,8 @@ class TfrmMain : public QMainWindow {
   void pmShowInFolderClick();
   // The file the selected row's last conversion wrote; empty when the row has none.
   std::filesystem::path SelectedWrittenFile();
+  // The same when the file is still there; otherwise empty, after the user was told.
+  std::filesystem::path WrittenFileAtHand();
   // Stops the preview and returns the row the editors open: the selected one, or the first
   // (selected then) when none is.
   int EditorRow();
