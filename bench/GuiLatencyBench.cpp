@@ -66,6 +66,8 @@ class TBenchDialogs : public IUserDialogs {
     return dialog.exec();
   }
   void OpenInDesktop(const QString &) override {}
+  void ShowInFolder(const QString &) override {}
+  void Notify(const QString &, const QString &) override {}
 };
 
 // The longest gap between two ticks of a 5 ms timer on the GUI thread, from Start() on.

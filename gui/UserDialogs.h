@@ -1,5 +1,6 @@
 // Everything the windows ask of the user or of the desktop, in one place: message boxes, the
-// open and folder dialogs, modal windows, and addresses or folders opened in other programs.
+// open and folder dialogs, modal windows, addresses, files or folders opened in other programs,
+// and the desktop's notifications.
 // The program uses TDesktopDialogs (windows/DesktopDialogs); tests put a recorder in its place, so
 // that no test ever waits on a modal box or starts a browser.
 #pragma once
@@ -8,15 +9,15 @@
 #include <QStringList>
 
 #include "workspace/JobQuestions.h"
+#include "workspace/session/BatchEndNotice.h"
 
 class QDialog;
 class QWidget;
 
 enum class TMessageIcon { None, Information, Warning, Error, Question };
 
-class IUserDialogs {
+class IUserDialogs : public IDesktopNotifier {
  public:
-  virtual ~IUserDialogs() = default;
   // A question with Yes and No buttons and the question icon; true means Yes.
   virtual bool AskYesNo(QWidget *parent, const QString &caption, const QString &text) = 0;
   // A message with an OK button.
@@ -32,6 +33,8 @@ class IUserDialogs {
   virtual int ShowModal(QDialog &dialog) = 0;
   // Opens a web address, a folder or a file in the desktop's program for it.
   virtual void OpenInDesktop(const QString &target) = 0;
+  // Shows a file in its folder, selected where the desktop's file manager can do that.
+  virtual void ShowInFolder(const QString &file) = 0;
 };
 
 // The questions of the workspace logic (parameter checks, destination naming) as message boxes

@@ -9,7 +9,7 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev libavutil-dev
   libswscale-dev libswresample-dev libsdl2-dev
   libsimpleini-dev qt6-base-dev libgtest-dev fonts-dejavu-core libx11-dev
-  ffmpeg xvfb xauth time bc
+  ffmpeg xvfb xauth time bc dbus-daemon
   desktop-file-utils appstream
 )
 [ "${1:-}" = "--fuzz" ] && PACKAGES+=(clang libclang-rt-dev)

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include "gui/DesktopBus.h"
 #include "windows/WinDirectory.h"
 
 namespace {
@@ -19,6 +20,11 @@ QMessageBox::Icon BoxIcon(TMessageIcon icon) {
     case TMessageIcon::None: break;
   }
   return QMessageBox::NoIcon;
+}
+
+void OpenWithDesktop(const QString &target) {
+  const QUrl url = target.contains("://") ? QUrl(target) : QUrl::fromLocalFile(target);
+  QDesktopServices::openUrl(url);
 }
 
 }  // namespace
@@ -65,6 +71,15 @@ int TDesktopDialogs::ShowModal(QDialog &dialog) {
 }
 
 void TDesktopDialogs::OpenInDesktop(const QString &target) {
-  const QUrl url = target.contains("://") ? QUrl(target) : QUrl::fromLocalFile(target);
-  QDesktopServices::openUrl(url);
+  OpenWithDesktop(target);
+}
+
+void TDesktopDialogs::ShowInFolder(const QString &file) {
+  // A desktop without a file manager on the bus opens the folder as "Open" does (the answer may
+  // come after these dialogs have gone).
+  ShowInFileManager(QDBusConnection::sessionBus(), file, OpenWithDesktop);
+}
+
+void TDesktopDialogs::Notify(const QString &summary, const QString &body) {
+  FNotifier.Notify(summary, body);
 }

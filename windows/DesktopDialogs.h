@@ -2,6 +2,7 @@
 // interface the windows ask through.
 #pragma once
 
+#include "gui/DesktopBus.h"
 #include "gui/UserDialogs.h"
 #include "skin/SkinManager.h"
 
@@ -18,8 +19,11 @@ class TDesktopDialogs : public IUserDialogs {
   QString ChooseFolder(QWidget *parent, const QString &start) override;
   int ShowModal(QDialog &dialog) override;
   void OpenInDesktop(const QString &target) override;
+  void ShowInFolder(const QString &file) override;
+  void Notify(const QString &summary, const QString &body) override;
 
  private:
+  TDesktopNotifier FNotifier;
   const TSkinManager *FSkin = nullptr;
   TSkinManager FDefaultSkin;
 };

@@ -29,9 +29,10 @@ struct TConversionRow {
   std::string FailReason;
   // What the last conversion warned of although it finished (a damaged source); empty when none.
   std::string Warning;
-  // The row's last conversion finished: DestinationText names the file it wrote, until the row
-  // is converted again.
+  // The row's last conversion finished: DestinationText names the file it wrote, and WrittenFile
+  // is its full path (the output folder may change afterwards), until the row is converted again.
   bool Converted = false;
+  std::filesystem::path WrittenFile;
   // The row's file is still being probed: its length is not known yet.  `ReadId` names the probe.
   bool Reading = false;
   int ReadId = 0;

@@ -1,7 +1,15 @@
 #include "workspace/ProgressReport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+
+int BatchPercentOf(const TRowProgress &progress) {
+  if (progress.TaskCount <= 0) return -1;
+  const int task = std::clamp(progress.Task, 0, progress.TaskCount - 1);
+  const int running = std::clamp(progress.Percent, 0, 100);
+  return (task * 100 + running) / progress.TaskCount;
+}
 
 TProgressTexts ProgressTextsOf(const TRowProgress &progress, const std::string &caption) {
   const TProgressInfo &info = progress.Info;

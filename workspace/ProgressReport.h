@@ -16,6 +16,11 @@ struct TProgressTexts {
 
 TProgressTexts ProgressTextsOf(const TRowProgress &progress, const std::string &caption);
 
+// How far the whole batch is, 0..100, at a report of its running task: the tasks before it count
+// whole, the running one by its own percentage (as nothing while its length is unknown).  -1 for
+// a report without tasks.
+int BatchPercentOf(const TRowProgress &progress);
+
 // A long path keeps its first 44 characters and its extension ("/videos/long…..mkv"), so that the
 // label shows where the file comes from and what kind it is; shorter than 51 stays whole.
 std::string ShortFileCaption(const std::string &caption);

@@ -11,8 +11,10 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -153,6 +155,7 @@ class TBatchWindowTest : public TWindowFixture {
   void cancelInTheProgressWindowStopsTheBatch() {
     TfrmMain &window = OpenWithSources({Source("long1.mp4", fixtures::Clip(40.0, 640, 360)),
                                         Source("long2.mp4", fixtures::Clip(40.0, 640, 360))});
+    const QString usualTitle = window.windowTitle();
     FDialogs->OnModal = [&](QDialog &dialog) {
       auto &progress = static_cast<TfrmProgress &>(dialog);
       progress.ckShutDown->setChecked(true);
@@ -177,6 +180,7 @@ class TBatchWindowTest : public TWindowFixture {
     QCOMPARE(FDesktop->Log.PowerOffs.load(), 0);
     QVERIFY(FDesktop->Log.Opened.empty());
     QVERIFY(window.btnStart->isEnabled());
+    QCOMPARE(window.windowTitle(), usualTitle);
   }
 
   void aBrokenSourceFailsWithItsReasonAndTheBatchGoesOn() {
@@ -418,6 +422,114 @@ class TBatchWindowTest : public TWindowFixture {
     QApplication::sendEvent(viewport, &help);
     QTRY_COMPARE(QToolTip::text(), QString::fromStdString(row.Warning));
     QCOMPARE(FDesktop->Log.Opened, std::vector<std::string>({OutputFolder().string()}));
+  }
+
+  // The title carries the whole batch's percentage while it runs, and loses it at the end.
+  void theTitleShowsTheBatchsPercentageWhileItRuns() {
+    TfrmMain &window = OpenWithSources(
+        {Source("first.mp4", fixtures::Clip(4.0)), Source("second.mp4", fixtures::Clip(4.0))});
+    const QString usual = window.windowTitle();
+    QVERIFY(!usual.isEmpty());
+    const QRegularExpression withPercent("^(\\d+)% - " + QRegularExpression::escape(usual) + "$");
+    QList<int> seen;
+    int firstFilesLargest = -1;  // the largest shown while the second file had not begun
+    FDialogs->OnModal = [&](QDialog &) {
+      QElapsedTimer clock;
+      clock.start();
+      while (window.BatchRunning() && clock.elapsed() < 60000) {
+        QTest::qWait(10);
+        const QRegularExpressionMatch match = withPercent.match(window.windowTitle());
+        QVERIFY2(match.hasMatch() || window.windowTitle() == usual,
+                 qPrintable(window.windowTitle()));
+        if (!match.hasMatch()) continue;
+        const int percent = match.captured(1).toInt();
+        if (seen.isEmpty() || seen.back() != percent) seen << percent;
+        if (Progress(1).isEmpty()) firstFilesLargest = std::max(firstFilesLargest, percent);
+      }
+      QVERIFY(!window.BatchRunning());
+    };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QCOMPARE(Progress(1), QString("100%"));
+    QCOMPARE(window.windowTitle(), usual);
+    QVERIFY2(!seen.isEmpty(), "no percentage in the title");
+    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+    QVERIFY(seen.back() <= 100);
+    // The first of two files is at most half of the batch.
+    QVERIFY2(firstFilesLargest <= 50, qPrintable(QString::number(firstFilesLargest)));
+  }
+
+  // The end of a batch is told on the desktop, with its counts, only while none of the program's
+  // windows is active.
+  void theEndOfABatchIsNotifiedWhileTheProgramIsInactive_data() {
+    QTest::addColumn<bool>("active");
+    QTest::newRow("the progress window active") << true;
+    QTest::newRow("another program active") << false;
+  }
+  void theEndOfABatchIsNotifiedWhileTheProgramIsInactive() {
+    QFETCH(bool, active);
+    const std::string broken = Source("broken.mp4", fixtures::Clip(2.0));
+    TfrmMain &window = OpenWithSources({broken, Source("good.mp4", fixtures::Clip(2.0))});
+    std::ofstream(broken, std::ios::trunc) << "this is not a video file any more";
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      // What the desktop reports when the person turns to the progress window, or away.
+      QApplication::setActiveWindow(active ? &dialog : nullptr);
+      QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000);
+    };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QCOMPARE(Progress(1), QString("100%"));
+    if (active) {
+      QVERIFY(FDialogs->Notices.empty());
+      return;
+    }
+    QCOMPARE(FDialogs->Notices.size(), size_t(1));
+    QCOMPARE(FDialogs->Notices[0].Summary, QString("Conversion finished"));
+    QCOMPARE(FDialogs->Notices[0].Body, QString("1 file(s) converted, 1 failed."));
+  }
+
+  // A finished row's context menu plays its file and shows it in its folder: the file written,
+  // even after the output folder has changed; a row not converted offers neither.
+  void aFinishedRowsMenuPlaysAndShowsTheFileWritten() {
+    TfrmMain &window = OpenWithSources(
+        {Source("done.mp4", fixtures::Clip(1.0)), Source("waiting.mp4", fixtures::Clip(1.0))});
+    window.Files().SetChecked(1, false);
+    FDialogs->OnModal = [&](QDialog &) { QTRY_VERIFY_WITH_TIMEOUT(!window.BatchRunning(), 60000); };
+    QTest::mouseClick(window.btnStart, Qt::LeftButton);
+    QCOMPARE(Progress(0), QString("100%"));
+    const std::vector<fs::path> outputs = FilesIn(OutputFolder());
+    QCOMPARE(outputs.size(), size_t(1));
+    const QString written = QString::fromStdString(outputs.front().string());
+    window.edtOutPutDir->setText(QString::fromStdString((Dir() / "elsewhere").string()));
+    FDialogs->Opened.clear();
+
+    QWidget *viewport = window.lvFiles->viewport();
+    const auto rightClick = [&](int row) {
+      window.lvFiles->SelectRow(row);
+      const QRect cell = window.lvFiles->visualRect(
+          window.lvFiles->model()->index(row, TFilesModel::colDestination));
+      QTest::mouseClick(viewport, Qt::RightButton, {}, cell.center());
+      QTRY_VERIFY(window.pmFiles->isVisible());
+    };
+    rightClick(0);
+    QVERIFY(window.pmPlay->isEnabled() && window.pmShowInFolder->isEnabled());
+    window.pmPlay->trigger();
+    window.pmShowInFolder->trigger();
+    window.pmFiles->hide();
+    QCOMPARE(FDialogs->Opened, QStringList({written}));
+    QCOMPARE(FDialogs->ShownInFolder, QStringList({written}));
+
+    rightClick(1);
+    QVERIFY(!window.pmPlay->isEnabled() && !window.pmShowInFolder->isEnabled());
+    window.pmFiles->hide();
+    QCOMPARE(FDialogs->Opened, QStringList({written}));
+
+    // The file deleted since: the user is told, and nothing is handed to the desktop.
+    fs::remove(outputs.front());
+    rightClick(0);
+    window.pmPlay->trigger();
+    window.pmFiles->hide();
+    QCOMPARE(FDialogs->Opened, QStringList({written}));
+    QCOMPARE(FDialogs->Shown.back().Caption, QString("Warning"));
+    QVERIFY(FDialogs->Shown.back().Text.startsWith(written + "\nis not there any more"));
   }
 
   void startWithoutACheckedRowWarns() {

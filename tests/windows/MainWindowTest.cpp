@@ -221,9 +221,10 @@ class TMainWindowTest : public TWindowFixture {
     QCOMPARE(window.mnuRelated->actions().size(), 10);
     QCOMPARE(Captions(window.mnuHelp),
              QStringList({"&Help", "-", "&Web Site", "&Support and Contact", "&About"}));
-    QCOMPARE(Captions(window.pmFiles),
-             QStringList({"&Crop", "&Trim", "&Video Effect && Water Mark", "-", "Add", "Remove",
-                          "Clear", "Start", "-", "Video Information"}));
+    QCOMPARE(
+        Captions(window.pmFiles),
+        QStringList({"&Crop", "&Trim", "&Video Effect && Water Mark", "-", "Add", "Remove", "Clear",
+                     "Start", "-", "Video Information", "-", "&Play", "Show in &Folder"}));
     QStringList toolbar;
     for (QPushButton *b : {window.btnAdd, window.btnRemove, window.btnClear, window.btnEdit,
                            window.btnStart, window.btnExit, window.btnStart2})

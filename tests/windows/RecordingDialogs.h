@@ -1,5 +1,6 @@
 // Answers the windows' message boxes and dialogs from a script and records what they showed,
-// so that no test (and no screenshot run) waits on a modal window or opens a browser.
+// so that no test (and no screenshot run) waits on a modal window, opens a browser or notifies
+// the desktop.
 #pragma once
 
 #include <QDialog>
@@ -26,8 +27,13 @@ class TRecordingDialogs : public IUserDialogs {
 
   std::vector<TShown> Shown;  // questions and messages, in order
   QStringList NameFilters;    // of the last open dialog
-  QStringList Opened;         // addresses and folders handed to the desktop
-  QStringList ModalWindows;   // object names of the modal windows shown
+  QStringList Opened;         // addresses, files and folders handed to the desktop
+  QStringList ShownInFolder;  // files shown in their folders
+  struct TNotice {
+    QString Summary, Body;
+  };
+  std::vector<TNotice> Notices;  // the desktop's notifications
+  QStringList ModalWindows;      // object names of the modal windows shown
 
   bool AskYesNo(QWidget *, const QString &caption, const QString &text) override {
     Shown.push_back({caption, text, TMessageIcon::Question});
@@ -54,4 +60,8 @@ class TRecordingDialogs : public IUserDialogs {
     return QDialog::Accepted;
   }
   void OpenInDesktop(const QString &target) override { Opened << target; }
+  void ShowInFolder(const QString &file) override { ShownInFolder << file; }
+  void Notify(const QString &summary, const QString &body) override {
+    Notices.push_back({summary, body});
+  }
 };

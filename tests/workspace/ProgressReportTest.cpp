@@ -20,6 +20,26 @@ TEST(ProgressReportTest, TextsOfAProgressReport) {
   EXPECT_EQ(ProgressTextsOf(progress, "a.avi").Length, "");
 }
 
+TEST(ProgressReportTest, TheBatchsShareDoneCountsTheTasksBeforeTheRunningOne) {
+  struct TCase {
+    int Task, TaskCount, Percent, Expected;
+  } cases[] = {
+      {0, 1, 42, 42},    // one file: its own percentage
+      {0, 4, 50, 12},    // half of the first of four
+      {2, 4, 50, 62},    // two done, half of the third
+      {3, 4, 100, 100},  // the last one ended
+      {1, 2, -1, 50},    // the running file's length is not known yet
+      {0, 0, 30, -1},    // no tasks
+  };
+  for (const TCase &c : cases) {
+    TRowProgress progress;
+    progress.Task = c.Task;
+    progress.TaskCount = c.TaskCount;
+    progress.Percent = c.Percent;
+    EXPECT_EQ(BatchPercentOf(progress), c.Expected) << c.Task << "/" << c.TaskCount;
+  }
+}
+
 TEST(ProgressReportTest, LongFileNamesKeepTheirStartAndExtension) {
   const std::string fifty(46, 'x');
   EXPECT_EQ(ShortFileCaption(fifty + ".avi"), fifty + ".avi");  // 50 characters stay whole

@@ -55,6 +55,7 @@
 #include "workspace/ParameterPanel.h"
 #include "workspace/Preferences.h"
 #include "workspace/ProfileList.h"
+#include "workspace/ProgressReport.h"
 #include "workspace/SourceFile.h"
 #include "workspace/WindowPlacement.h"
 #include "workspace/images/Snapshots.h"
@@ -254,6 +255,10 @@ void TfrmMain::CreateMenus() {
   pmStart = MenuEntry(pmFiles, "pmStart", "Start");
   pmFiles->addSeparator();
   pmVideoInfo = MenuEntry(pmFiles, "pmVideoInfo", "Video Information");
+  pmFiles->addSeparator();
+  pmPlay = MenuEntry(pmFiles, "pmPlay", QCoreApplication::translate("TfrmMain", "&Play"));
+  pmShowInFolder = MenuEntry(pmFiles, "pmShowInFolder",
+                             QCoreApplication::translate("TfrmMain", "Show in &Folder"));
 }
 
 QWidget *TfrmMain::CreateToolbar() {
@@ -473,6 +478,8 @@ void TfrmMain::ConnectHandlers() {
                                  std::pair{pmClear, &TfrmMain::btnClearClick},
                                  std::pair{pmStart, &TfrmMain::btnStartClick},
                                  std::pair{pmVideoInfo, &TfrmMain::mnuVideoInfoClick},
+                                 std::pair{pmPlay, &TfrmMain::pmPlayClick},
+                                 std::pair{pmShowInFolder, &TfrmMain::pmShowInFolderClick},
                                  std::pair{mnuCheckAll, &TfrmMain::mnuCheckAllClick},
                                  std::pair{mnuUncheckAll, &TfrmMain::mnuUncheckAllClick},
                                  std::pair{mnuReverseCheck, &TfrmMain::mnuReverseCheckClick},
@@ -620,7 +627,7 @@ void TfrmMain::FormShow() {
 
   // 6. The caption with the program's version.
   FGlobal->SetVersionText(ProgramVersionText());
-  setWindowTitle(Q(FGlobal->ProductTitle() + FGlobal->VersionText()));
+  setWindowTitle(UsualTitle());
 
   // 7. The profile list and the panel of the current profile.
   BuildProfileList();
@@ -935,6 +942,7 @@ std::vector<TBatchRow> TfrmMain::BatchRows() {
     if (row.Checked) {
       row.ProgressText.clear();
       row.Converted = false;
+      row.WrittenFile.clear();
       row.FailReason.clear();
       row.Warning.clear();
       RefreshRow(i);
@@ -995,12 +1003,14 @@ void TfrmMain::SessionStateChanged(TBatchState state) {
       btnResume->setEnabled(state == TBatchState::Paused);
       break;
     case TBatchState::Stopping:
+      setWindowTitle(UsualTitle());
       for (QPushButton *button :
            {btnStop, btnRemove, btnClear, btnStart, btnStart2, btnPause, btnResume})
         button->setEnabled(false);
       btnAdd->setEnabled(true);
       break;
     case TBatchState::Idle:
+      if (FGlobal) setWindowTitle(UsualTitle());
       UpdateListButtons();
       btnAdd->setEnabled(true);
       for (QPushButton *button : {btnStop, btnPause, btnResume}) button->setEnabled(false);
@@ -1017,6 +1027,8 @@ void TfrmMain::RowProgress(const TRowProgress &progress) {
   }
   if (frmProgress)
     frmProgress->ShowProgress(ProgressTextsOf(progress, row.Caption), progress.Percent);
+  // Seen on the task bar while the window is covered or minimised.
+  ShowBatchPercent(BatchPercentOf(progress));
 }
 
 void TfrmMain::RowEnded(const TRowResult &result) {
@@ -1031,6 +1043,7 @@ void TfrmMain::RowEnded(const TRowResult &result) {
       if (!result.Destination.empty()) {
         row.DestinationText = result.Destination.filename().string();
         row.Converted = true;
+        row.WrittenFile = result.Destination;
       }
       if (frmProgress) frmProgress->ShowFileFinished();
       break;
@@ -1044,8 +1057,22 @@ void TfrmMain::RowEnded(const TRowResult &result) {
   RefreshRow(result.Row);
 }
 
-void TfrmMain::BatchEnded(const TBatchSummary & /*summary*/) {
+void TfrmMain::BatchEnded(const TBatchSummary &summary) {
+  // Whether the person is looking at the program (at this window or the progress window) is
+  // asked before the progress window closes.
+  TBatchEndNotice::Tell(FDialogs, summary, QApplication::activeWindow() != nullptr);
   if (frmProgress) frmProgress->BatchEnded();
+}
+
+QString TfrmMain::UsualTitle() const {
+  return Q(FGlobal->ProductTitle() + FGlobal->VersionText());
+}
+
+void TfrmMain::ShowBatchPercent(int percent) {
+  // A report that arrives after Stop leaves the usual title.
+  if (percent < 0 || FSession->State() == TBatchState::Stopping) return;
+  setWindowTitle(
+      QCoreApplication::translate("TfrmMain", "%1% - %2").arg(percent).arg(UsualTitle()));
 }
 
 void TfrmMain::btnExitClick() {
@@ -1099,6 +1126,43 @@ void TfrmMain::pmFilesPopup() {
   for (QAction *editor : {pmCrop, pmWaterMark})
     editor->setEnabled(enabled && !ParameterPanel->VideoCopy());
   pmStart->setEnabled(enabled && !AddingFiles());  // as the Start button
+  // Only a row whose file was written has something to play or show.
+  const bool written = !SelectedWrittenFile().empty();
+  for (QAction *entry : {pmPlay, pmShowInFolder}) entry->setEnabled(written);
+}
+
+std::filesystem::path TfrmMain::SelectedWrittenFile() {
+  const int row = lvFiles->SelectedRow();
+  if (row < 0 || row >= FFiles.Count() || !FFiles.Row(row).Converted) return {};
+  return FFiles.Row(row).WrittenFile;
+}
+
+std::filesystem::path TfrmMain::WrittenFileAtHand() {
+  const std::filesystem::path file = SelectedWrittenFile();
+  if (file.empty()) return {};
+  // The desktop would fail on a file moved or deleted since, in words of its own or none.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    FDialogs.ShowMessage(
+        this, WarningCaption,
+        QCoreApplication::translate("TfrmMain",
+                                    "%1\nis not there any more: it was moved or deleted "
+                                    "after it was converted.")
+            .arg(Q(file.string())),
+        TMessageIcon::Warning);
+    return {};
+  }
+  return file;
+}
+
+void TfrmMain::pmPlayClick() {
+  const std::filesystem::path file = WrittenFileAtHand();
+  if (!file.empty()) FDialogs.OpenInDesktop(Q(file.string()));
+}
+
+void TfrmMain::pmShowInFolderClick() {
+  const std::filesystem::path file = WrittenFileAtHand();
+  if (!file.empty()) FDialogs.ShowInFolder(Q(file.string()));
 }
 
 // The editors show modally on the selected row's record, each with a player of its own.

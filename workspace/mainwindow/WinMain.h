@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -112,6 +113,8 @@ class TfrmMain : public QMainWindow {
   std::array<QAction *, TSkinManager::ThemeCount> mnuSkinItems;
   QAction *mnuHelpItem, *mnuWebSite, *mnuSupport, *mnuAbout;
   QAction *pmCrop, *pmTrim, *pmWaterMark, *pmAdd, *pmRemove, *pmClear, *pmStart, *pmVideoInfo;
+  // A finished row's file: played in the desktop's player, shown in its folder.
+  QAction *pmPlay, *pmShowInFolder;
 
   // Toolbar; the hidden buttons are kept in step with the progress window.
   QPushButton *btnAdd, *btnRemove, *btnClear, *btnEdit, *btnStart, *btnExit;
@@ -215,6 +218,12 @@ class TfrmMain : public QMainWindow {
   void mnuTrimClick();
   void mnuWaterMarkClick();
   void mnuVideoInfoClick();
+  void pmPlayClick();
+  void pmShowInFolderClick();
+  // The file the selected row's last conversion wrote; empty when the row has none.
+  std::filesystem::path SelectedWrittenFile();
+  // The same when the file is still there; otherwise empty, after the user was told.
+  std::filesystem::path WrittenFileAtHand();
   // Stops the preview and returns the row the editors open: the selected one, or the first
   // (selected then) when none is.
   int EditorRow();
@@ -288,6 +297,10 @@ class TfrmMain : public QMainWindow {
   void RowProgress(const TRowProgress &progress);
   void RowEnded(const TRowResult &result);
   void BatchEnded(const TBatchSummary &summary);
+  // The caption with the program's version, and with the batch's percentage before it while a
+  // batch runs.
+  QString UsualTitle() const;
+  void ShowBatchPercent(int percent);
 
   // The settings store, the format INI and the questions of the logic, opened per use.
   TSettingsStore Store() const;
