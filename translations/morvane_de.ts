@@ -336,7 +336,7 @@ Der korrigierte Wert: %1</translation>
     <name>TfmDirectory</name>
     <message>
         <source>Browse</source>
-        <translation>Durchsuchen</translation>
+        <translation>Ordner wählen</translation>
     </message>
     <message>
         <source>Please select an output directory:</source>
@@ -628,7 +628,7 @@ Der korrigierte Wert: %1</translation>
     </message>
     <message>
         <source>Browse</source>
-        <translation>Durchsuchen</translation>
+        <translation>Ändern…</translation>
     </message>
     <message>
         <source>Profile:</source>
@@ -636,7 +636,7 @@ Der korrigierte Wert: %1</translation>
     </message>
     <message>
         <source>Output Folder:</source>
-        <translation>Ausgabeordner:</translation>
+        <translation>Zielordner:</translation>
     </message>
     <message>
         <source>Do you really want to exit?</source>
@@ -889,11 +889,11 @@ Der korrigierte Wert: %1</translation>
     </message>
     <message>
         <source>Set Start Time:</source>
-        <translation>Startzeit setzen:</translation>
+        <translation>Startzeit:</translation>
     </message>
     <message>
         <source>Set End Time:</source>
-        <translation>Endzeit setzen:</translation>
+        <translation>Endzeit:</translation>
     </message>
     <message>
         <source>Trim Length:</source>
@@ -1036,11 +1036,11 @@ Der korrigierte Wert: %1</translation>
     </message>
     <message>
         <source>Horizontal Position:</source>
-        <translation>Horizontale Position:</translation>
+        <translation>Position X:</translation>
     </message>
     <message>
         <source>Vertical Position:</source>
-        <translation>Vertikale Position:</translation>
+        <translation>Position Y:</translation>
     </message>
     <message>
         <source>&amp;Browse</source>

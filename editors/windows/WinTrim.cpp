@@ -107,7 +107,7 @@ QWidget *TfrmTrim::CreateTrimPage() {
   mark(tr("Set Start Time:"), edtStart, btnSetStart);
   mark(tr("Set End Time:"), edtEnd, btnSetEnd);
   mark(tr("Trim Length:"), edtTrimLength, nullptr);
-  grid->addWidget(btnReset, row++, 2);
+  grid->addWidget(btnReset, row++, 1, 1, 2, Qt::AlignRight);  // its own width, for longer words
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(0, 1);
   pgTrim->addTab(page, tr("Trim"));
