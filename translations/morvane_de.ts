@@ -165,6 +165,22 @@ Der korrigierte Wert: %1</translation>
         <source>Warning - New Version Available for Download.</source>
         <translation>Warnung – Neue Version zum Herunterladen verfügbar.</translation>
     </message>
+    <message>
+        <source>The settings file %1 could not be read (%2). It was kept as %3, and the program goes on with the default settings.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht gelesen werden (%2). Sie wurde als %3 aufbewahrt, und das Programm arbeitet mit den Standardeinstellungen weiter.</translation>
+    </message>
+    <message>
+        <source>The settings file %1 could not be read (%2). It is left as it is, and the program goes on with the default settings. Changes will not be kept.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht gelesen werden (%2). Sie bleibt unverändert, und das Programm arbeitet mit den Standardeinstellungen weiter. Änderungen werden nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>The settings file %1 is read-only: it is read but never written. Changes will not be kept.</source>
+        <translation>Die Einstellungsdatei %1 ist schreibgeschützt: Sie wird gelesen, aber nie geschrieben. Änderungen werden nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved to %1 (%2). Changes will not be kept.</source>
+        <translation>Die Einstellungen konnten nicht in %1 gespeichert werden (%2). Änderungen werden nicht gespeichert.</translation>
+    </message>
 </context>
 <context>
     <name>TEditorDialog</name>

@@ -27,6 +27,19 @@ inline constexpr const char DecodeErrors[] =
     QT_TRANSLATE_NOOP("Messages", "warning: %1 decode errors, the source is damaged or cut short");
 inline constexpr const char StartBeyondEnd[] =
     QT_TRANSLATE_NOOP("Messages", "the start %1 is beyond the end of the source (duration %2)");
+inline constexpr const char SettingsKeptAside[] = QT_TRANSLATE_NOOP(
+    "Messages",
+    "The settings file %1 could not be read (%2). It was kept as %3, and the program goes on "
+    "with the default settings.");
+inline constexpr const char SettingsLeftDamaged[] = QT_TRANSLATE_NOOP(
+    "Messages",
+    "The settings file %1 could not be read (%2). It is left as it is, and the program goes on "
+    "with the default settings. Changes will not be kept.");
+inline constexpr const char SettingsReadOnly[] = QT_TRANSLATE_NOOP(
+    "Messages",
+    "The settings file %1 is read-only: it is read but never written. Changes will not be kept.");
+inline constexpr const char SettingsNotSaved[] = QT_TRANSLATE_NOOP(
+    "Messages", "The settings could not be saved to %1 (%2). Changes will not be kept.");
 inline constexpr const char SnapshotNotWritten[] =
     QT_TRANSLATE_NOOP("Messages", "Cannot write the snapshot %1: %2");
 
@@ -35,9 +48,20 @@ inline constexpr const char SnapshotNotWritten[] =
 // Every pattern above, for the windows to recognise the texts made from them.
 inline std::span<const char *const> LogicTextPatterns() {
   namespace t = logictexts;
-  static const char *const all[] = {t::Seconds,        t::WaterMarkTitle,    t::FrameSizeCorrected,
-                                    t::NoOutputFolder, t::UpgradeQuestion,   t::NameNotUtf8,
-                                    t::NotRegularFile, t::DecodeError,       t::DecodeErrors,
-                                    t::StartBeyondEnd, t::SnapshotNotWritten};
+  static const char *const all[] = {t::Seconds,
+                                    t::WaterMarkTitle,
+                                    t::FrameSizeCorrected,
+                                    t::NoOutputFolder,
+                                    t::UpgradeQuestion,
+                                    t::NameNotUtf8,
+                                    t::NotRegularFile,
+                                    t::DecodeError,
+                                    t::DecodeErrors,
+                                    t::StartBeyondEnd,
+                                    t::SnapshotNotWritten,
+                                    t::SettingsKeptAside,
+                                    t::SettingsLeftDamaged,
+                                    t::SettingsReadOnly,
+                                    t::SettingsNotSaved};
   return all;
 }

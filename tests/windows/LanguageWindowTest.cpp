@@ -102,6 +102,11 @@ class TLanguageWindowTest : public TWindowFixture {
     QTest::newRow("a value with a marker in it")
         << QString::fromStdString(ArgText(logictexts::SnapshotNotWritten, {"/x/%2.bmp", "Denied"}))
         << "Der Schnappschuss /x/%2.bmp kann nicht geschrieben werden: Denied";
+    QTest::newRow("a notice of the settings store")
+        << QString::fromStdString(
+               ArgText(logictexts::SettingsNotSaved, {"/ro/s.ini", "Permission denied"}))
+        << "Die Einstellungen konnten nicht in /ro/s.ini gespeichert werden (Permission denied). "
+           "Änderungen werden nicht gespeichert.";
     QTest::newRow("a text the catalogue does not have") << "No such file or directory"
                                                         << "No such file or directory";
   }
