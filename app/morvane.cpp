@@ -3,6 +3,7 @@
 // Shows the splash window, creates the main window, adds the files named on the command line to
 // its list and runs the window loop.  With --libraries it reports the media libraries the loader
 // finds instead.
+#include <QLocale>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 
 #include "app/ProgramInfo.h"
 #include "gui/Application.h"
+#include "gui/Translations.h"
 #include "platform/Paths.h"
 #include "platform/ProgramMain.h"
 #include "services/FFmpegApi.h"
@@ -68,6 +70,8 @@ int RunWindows(int argc, char **argv) {
     return 1;
   }
   TApplication app(argc, argv);
+  // The desktop's language, where the program has a catalogue for it.
+  InstallTranslations(app, QLocale::system());
   TfrmCover cover;
   cover.show();
   cover.repaint();

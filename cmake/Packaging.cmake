@@ -43,8 +43,9 @@ list(APPEND MORVANE_RUNTIME_PACKAGES libsdl2-2.0-0)
 # The windows draw their texts in DejaVu Sans.
 list(APPEND MORVANE_RUNTIME_PACKAGES fonts-dejavu-core)
 list(JOIN MORVANE_RUNTIME_PACKAGES ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
-# "Open" shows the output folder in the desktop's file manager.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# "Open" shows the output folder in the desktop's file manager; Qt's own catalogues put the
+# buttons of its standard dialogs into the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 
 # The update check's default of this build, for the checks cpack makes per generator.
 set(CPACK_MORVANE_UPDATE_CHECK_DEFAULT ${MORVANE_UPDATE_CHECK_DEFAULT})

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "services/TextFormat.h"
+#include "workspace/LogicTexts.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ std::string SourceNameText(const std::string &path) {
 }
 
 std::string WaterMarkTitle(const std::string &path) {
-  return "Water Mark  " + AbbreviatedPath(path, 55, 50);
+  return ArgText(logictexts::WaterMarkTitle, {AbbreviatedPath(path, 55, 50)});
 }
 
 std::string ClockText(int64_t seconds) {
@@ -45,8 +46,9 @@ int64_t RoundedSeconds(int64_t microseconds) {
 
 std::string SecondsText(int64_t microseconds) {
   if (microseconds < 0) microseconds = 0;  // not known
-  return FormatText("%d.%.3d Second", static_cast<int>(microseconds / 1000000),
-                    static_cast<int>(microseconds / 1000 % 1000));
+  return ArgText(logictexts::Seconds,
+                 {FormatText("%d.%.3d", static_cast<int>(microseconds / 1000000),
+                             static_cast<int>(microseconds / 1000 % 1000))});
 }
 
 int64_t BarTime(int position, int maximum, int64_t duration) {

@@ -75,18 +75,26 @@ QGroupBox *ParameterGroup(QWidget *parent, TParameterGroups &groups, const char 
 TParameterGroups NewParameterGroups(QWidget *parent) {
   using G = TParameterGroups;
   TParameterGroups groups{};
-  groups.Video = ParameterGroup(parent, groups, "Video Options", "grpVideo",
-                                {{"Frame Size:", &G::VideoSize, "cmbVideoSize", true},
-                                 {"Encoder:", &G::VideoEncoder, "cmbVideoEncoder", false},
-                                 {"BitRate (Kbps):", &G::VideoBitRate, "cmbVideoBitRate", true},
-                                 {"FrameRate (Fps):", &G::FrameRate, "cmbFrameRate", false},
-                                 {"Zoom:", &G::Zoom, "cmbZoom", false}});
-  groups.Audio = ParameterGroup(parent, groups, "Audio Options", "grpAudio",
-                                {{"SampleRate (Hz):", &G::SampleRate, "cmbSamplerate", true},
-                                 {"BitRate (Kbps):", &G::AudioBitRate, "cmbAudioBitRate", true},
-                                 {"Encoder:", &G::AudioEncoder, "cmbAudioEncoder", false},
-                                 {"Volume:", &G::Volume, "cmbVolume", false},
-                                 {"Channel:", &G::Channel, "cmbChannel", false}});
+  groups.Video = ParameterGroup(
+      parent, groups, QT_TRANSLATE_NOOP("TParameterGroups", "Video Options"), "grpVideo",
+      {{QT_TRANSLATE_NOOP("TParameterGroups", "Frame Size:"), &G::VideoSize, "cmbVideoSize", true},
+       {QT_TRANSLATE_NOOP("TParameterGroups", "Encoder:"), &G::VideoEncoder, "cmbVideoEncoder",
+        false},
+       {QT_TRANSLATE_NOOP("TParameterGroups", "BitRate (Kbps):"), &G::VideoBitRate,
+        "cmbVideoBitRate", true},
+       {QT_TRANSLATE_NOOP("TParameterGroups", "FrameRate (Fps):"), &G::FrameRate, "cmbFrameRate",
+        false},
+       {QT_TRANSLATE_NOOP("TParameterGroups", "Zoom:"), &G::Zoom, "cmbZoom", false}});
+  groups.Audio = ParameterGroup(
+      parent, groups, QT_TRANSLATE_NOOP("TParameterGroups", "Audio Options"), "grpAudio",
+      {{QT_TRANSLATE_NOOP("TParameterGroups", "SampleRate (Hz):"), &G::SampleRate, "cmbSamplerate",
+        true},
+       {QT_TRANSLATE_NOOP("TParameterGroups", "BitRate (Kbps):"), &G::AudioBitRate,
+        "cmbAudioBitRate", true},
+       {QT_TRANSLATE_NOOP("TParameterGroups", "Encoder:"), &G::AudioEncoder, "cmbAudioEncoder",
+        false},
+       {QT_TRANSLATE_NOOP("TParameterGroups", "Volume:"), &G::Volume, "cmbVolume", false},
+       {QT_TRANSLATE_NOOP("TParameterGroups", "Channel:"), &G::Channel, "cmbChannel", false}});
   return groups;
 }
 
@@ -184,7 +192,7 @@ bool ParameterKeyDropped(QComboBox *box, bool frameSizeBox, const QKeyEvent &eve
     return true;
   }
   if (TParameterPanel::NumericKeyAccepted(key)) return false;
-  questions.ShowMessage("Please enter numerical.", "");
+  questions.ShowMessage(QT_TRANSLATE_NOOP("Messages", "Please enter numerical."), "");
   QApplication::beep();
   return true;
 }

@@ -29,7 +29,7 @@ TPreviewPanel *GHolder = nullptr;
 QPushButton *PlayerButton(QWidget *parent, const char *name, const char *hint) {
   auto *button = new QPushButton(parent);
   button->setObjectName(name);
-  button->setToolTip(hint);
+  button->setToolTip(TPreviewPanel::tr(hint));
   button->setIconSize(QSize(16, 16));
   button->setFixedSize(30, 24);
   return button;
@@ -52,10 +52,11 @@ TPreviewPanel::TPreviewPanel(QWidget *parent, const TPreviewParts &parts)
   Bar->setObjectName(parts.BarName);
   Bar->installEventFilter(this);
   const std::tuple<QPushButton **, const char *, const char *, TToolGlyph> buttons[] = {
-      {&Play, parts.PlayName, "play", TToolGlyph::Play},
-      {&Pause, parts.PauseName, "pause", TToolGlyph::Pause},
-      {&Stop, parts.StopName, "stop", TToolGlyph::Stop},
-      {&Snapshot, parts.SnapshotName, "capture image", TToolGlyph::Snapshot}};
+      {&Play, parts.PlayName, QT_TRANSLATE_NOOP("TPreviewPanel", "play"), TToolGlyph::Play},
+      {&Pause, parts.PauseName, QT_TRANSLATE_NOOP("TPreviewPanel", "pause"), TToolGlyph::Pause},
+      {&Stop, parts.StopName, QT_TRANSLATE_NOOP("TPreviewPanel", "stop"), TToolGlyph::Stop},
+      {&Snapshot, parts.SnapshotName, QT_TRANSLATE_NOOP("TPreviewPanel", "capture image"),
+       TToolGlyph::Snapshot}};
   for (const auto &[field, name, hint, glyph] : buttons) {
     if (!name) continue;
     *field = PlayerButton(this, name, hint);
@@ -65,7 +66,7 @@ TPreviewPanel::TPreviewPanel(QWidget *parent, const TPreviewParts &parts)
   Position = NamedLabel(this, parts.PositionName);
   Length = NamedLabel(this, parts.LengthName);
   if (parts.Layout == TPreviewLayout::Main) {
-    Mute = new QCheckBox("Mute", this);
+    Mute = new QCheckBox(tr("Mute"), this);
     Mute->setObjectName("ckMute");
     Volume = new QSlider(Qt::Horizontal, this);
     Volume->setObjectName("tbVolume");
@@ -109,7 +110,7 @@ void TPreviewPanel::LayOut(const TPreviewParts &parts) {
       buttons->addStretch();
       buttons->addWidget(Mute);
       auto *volume = new QHBoxLayout;
-      auto *caption = new QLabel("Volume:", this);
+      auto *caption = new QLabel(tr("Volume:"), this);
       caption->setBuddy(Volume);
       volume->addWidget(caption);
       volume->addWidget(Volume, 1);
@@ -134,9 +135,9 @@ void TPreviewPanel::LayOut(const TPreviewParts &parts) {
     }
     case TPreviewLayout::EditorSmallPicture: {
       auto *times = new QGridLayout;
-      times->addWidget(new QLabel(parts.PositionCaption, this), 0, 0);
+      times->addWidget(new QLabel(tr(parts.PositionCaption), this), 0, 0);
       times->addWidget(Position, 0, 1);
-      times->addWidget(new QLabel(parts.LengthCaption, this), 1, 0);
+      times->addWidget(new QLabel(tr(parts.LengthCaption), this), 1, 0);
       times->addWidget(Length, 1, 1);
       times->setColumnStretch(1, 1);
       buttons->addSpacing(6);

@@ -7,6 +7,7 @@
 // what is theirs: the texts of the labels, their own flags, settings and decoration.
 #pragma once
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QSize>
 #include <QWidget>
@@ -72,6 +73,8 @@ struct TPreviewEvents {
 };
 
 class TPreviewPanel : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(TPreviewPanel)
+
  public:
   TPreviewPanel(QWidget *parent, const TPreviewParts &parts);
   ~TPreviewPanel() override;

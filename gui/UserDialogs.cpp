@@ -1,20 +1,21 @@
 #include "gui/UserDialogs.h"
 
+#include "gui/Translations.h"
 #include "workspace/ConversionList.h"
 
 bool TDialogQuestions::AskYesNo(const std::string &text, const std::string &caption) {
-  return FDialogs.AskYesNo(FParent, Caption(caption), QString::fromStdString(text));
+  return FDialogs.AskYesNo(FParent, Caption(caption), ShownText(text));
 }
 
 void TDialogQuestions::ShowMessage(const std::string &text, const std::string &caption) {
   const TMessageIcon icon = caption == WarningCaption      ? TMessageIcon::Warning
                             : caption == InputErrorCaption ? TMessageIcon::Error
                                                            : TMessageIcon::None;
-  FDialogs.ShowMessage(FParent, Caption(caption), QString::fromStdString(text), icon);
+  FDialogs.ShowMessage(FParent, Caption(caption), ShownText(text), icon);
 }
 
 QString TDialogQuestions::Caption(const std::string &caption) const {
-  return caption.empty() ? FTitle : QString::fromStdString(caption);
+  return caption.empty() ? FTitle : ShownText(caption);
 }
 
 QStringList AddDialogNameFilters() {

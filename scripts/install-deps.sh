@@ -9,6 +9,7 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev libavutil-dev
   libswscale-dev libswresample-dev libsdl2-dev
   libsimpleini-dev qt6-base-dev libgtest-dev fonts-dejavu-core libx11-dev
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   ffmpeg xvfb xauth time bc dbus-daemon
   desktop-file-utils appstream
 )

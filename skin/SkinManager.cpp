@@ -9,20 +9,20 @@ namespace {
 // Odd-row colours as the users know them from the list; the other colours are this product's
 // look of each theme.
 const std::array<TSkinTheme, TSkinManager::ThemeCount> Themes = {{
-    {"Default", QColor(226, 230, 246), QColor(59, 99, 170), QColor(236, 239, 247),
-     QColor(150, 164, 200)},
-    {"Gray", QColor(236, 236, 236), QColor(96, 96, 100), QColor(238, 238, 238),
-     QColor(164, 164, 168)},
-    {"Orange", QColor(248, 242, 224), QColor(214, 122, 32), QColor(249, 243, 232),
-     QColor(214, 178, 130)},
-    {"Purple", QColor(246, 230, 241), QColor(132, 72, 150), QColor(246, 238, 245),
-     QColor(190, 156, 196)},
-    {"Red", QColor(247, 225, 225), QColor(180, 50, 44), QColor(248, 237, 237),
-     QColor(206, 150, 150)},
-    {"Green", QColor(226, 247, 225), QColor(52, 140, 66), QColor(236, 246, 236),
-     QColor(146, 192, 150)},
-    {"Light blue", QColor(225, 240, 247), QColor(44, 146, 200), QColor(234, 244, 250),
-     QColor(140, 190, 216)},
+    {QT_TRANSLATE_NOOP("TSkinManager", "Default"), QColor(226, 230, 246), QColor(59, 99, 170),
+     QColor(236, 239, 247), QColor(150, 164, 200)},
+    {QT_TRANSLATE_NOOP("TSkinManager", "Gray"), QColor(236, 236, 236), QColor(96, 96, 100),
+     QColor(238, 238, 238), QColor(164, 164, 168)},
+    {QT_TRANSLATE_NOOP("TSkinManager", "Orange"), QColor(248, 242, 224), QColor(214, 122, 32),
+     QColor(249, 243, 232), QColor(214, 178, 130)},
+    {QT_TRANSLATE_NOOP("TSkinManager", "Purple"), QColor(246, 230, 241), QColor(132, 72, 150),
+     QColor(246, 238, 245), QColor(190, 156, 196)},
+    {QT_TRANSLATE_NOOP("TSkinManager", "Red"), QColor(247, 225, 225), QColor(180, 50, 44),
+     QColor(248, 237, 237), QColor(206, 150, 150)},
+    {QT_TRANSLATE_NOOP("TSkinManager", "Green"), QColor(226, 247, 225), QColor(52, 140, 66),
+     QColor(236, 246, 236), QColor(146, 192, 150)},
+    {QT_TRANSLATE_NOOP("TSkinManager", "Light blue"), QColor(225, 240, 247), QColor(44, 146, 200),
+     QColor(234, 244, 250), QColor(140, 190, 216)},
 }};
 
 QString Css(const QColor &c) {

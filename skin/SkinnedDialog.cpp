@@ -1,5 +1,6 @@
 #include "skin/SkinnedDialog.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
 
@@ -14,15 +15,15 @@ void TSkinnedDialog::showEvent(QShowEvent *event) {
 
 QHBoxLayout *TSkinnedDialog::DefaultOkCancelRow(QPushButton *&btnDefault, QPushButton *&btnOk,
                                                 QPushButton *&btnCancel) {
-  const auto button = [this](const char *caption, const char *name) {
+  const auto button = [this](const QString &caption, const char *name) {
     auto *b = new QPushButton(caption, this);
     b->setObjectName(name);
     return b;
   };
-  btnDefault = button("&Default", "btnDefault");
-  btnOk = button("&Ok", "btnOk");
+  btnDefault = button(QCoreApplication::translate("TSkinnedDialog", "&Default"), "btnDefault");
+  btnOk = button(QCoreApplication::translate("TSkinnedDialog", "&Ok"), "btnOk");
   btnOk->setDefault(true);
-  btnCancel = button("&Cancel", "btnCancel");
+  btnCancel = button(QCoreApplication::translate("TSkinnedDialog", "&Cancel"), "btnCancel");
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   auto *row = new QHBoxLayout;
   row->addWidget(btnDefault);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The installed tree as a user gets it: `cmake --install` into a prefix, moved elsewhere
 # afterwards, must still find its format INI and pictures (they are looked up relative to the
-# executable), convert a clip and start; the manual pages, the copyright file and the changelog
-# are in place; the desktop entry and the software-centre metadata must pass the desktop's
-# validators.
+# executable), convert a clip and start; the manual pages, the copyright file, the changelog and
+# the catalogues of the languages are in place; the desktop entry and the software-centre
+# metadata must pass the desktop's validators.
 set -uo pipefail
 build="$1"
 app_id="$2"
@@ -23,7 +23,7 @@ for file in bin/morvane bin/morvane-convert bin/morvane-play bin/morvane-engine 
   share/icons/hicolor/256x256/apps/$app_id.png share/man/man1/morvane.1.gz \
   share/man/man1/morvane-convert.1.gz share/man/man1/morvane-play.1.gz \
   share/man/man1/morvane-engine.1.gz share/doc/morvane/copyright \
-  share/doc/morvane/changelog.Debian.gz; do
+  share/doc/morvane/changelog.Debian.gz share/morvane/translations/morvane_de.qm; do
   [ -s "$prefix/$file" ] || fail "not installed: $file"
 done
 

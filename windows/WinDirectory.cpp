@@ -21,12 +21,12 @@ TfmDirectory::TfmDirectory(QWidget *owner, const TSkinManager &mainSkin, IUserDi
       }),
       FDialogs(dialogs) {
   setObjectName("fmDirectory");
-  setWindowTitle("Browse");
+  setWindowTitle(tr("Browse"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   resize(322, 351);
 
-  lblSelect = new QLabel("Please select an output directory:", this);
+  lblSelect = new QLabel(tr("Please select an output directory:"), this);
 
   FModel = new QFileSystemModel(this);
   // Folders only; hidden ones are not where converted files are looked for.
@@ -44,10 +44,10 @@ TfmDirectory::TfmDirectory(QWidget *owner, const TSkinManager &mainSkin, IUserDi
           [this] { SelectionChange(); });
   connect(stview_selectdir, &QTreeView::doubleClicked, this, [this] { SelectionChange(); });
 
-  btnOk = new QPushButton("Ok", this);
+  btnOk = new QPushButton(tr("Ok"), this);
   btnOk->setObjectName("btnOk");
   btnOk->setDefault(true);
-  btnCancel = new QPushButton("Cancel", this);
+  btnCancel = new QPushButton(tr("Cancel"), this);
   btnCancel->setObjectName("btnCancel");
   connect(btnOk, &QPushButton::clicked, this, [this] { Guarded([this] { btnOkClick(); }); });
   connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
@@ -90,7 +90,7 @@ void TfmDirectory::btnOkClick() {
   if (FPath.isEmpty()) return;
   if (Refuses(FPath.toStdString())) {
     FPath.clear();
-    FDialogs.ShowMessage(this, QApplication::applicationName(), ReadOnlyFolderMessage,
+    FDialogs.ShowMessage(this, QApplication::applicationName(), tr(ReadOnlyFolderMessage),
                          TMessageIcon::Information);
     return;
   }

@@ -4,6 +4,7 @@
 // or an optical disc) is refused and the chooser stays open.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <filesystem>
 #include <functional>
@@ -16,10 +17,12 @@ class QLabel;
 class QPushButton;
 class QTreeView;
 
-inline constexpr const char ReadOnlyFolderMessage[] =
-    "Output folder cannot be located in CD-ROM.Please select another folder.";
+inline constexpr const char ReadOnlyFolderMessage[] = QT_TRANSLATE_NOOP(
+    "TfmDirectory", "Output folder cannot be located in CD-ROM.Please select another folder.");
 
 class TfmDirectory : public TSkinnedDialog {
+  Q_DECLARE_TR_FUNCTIONS(TfmDirectory)
+
  public:
   // The refusal goes to `dialogs` (a message box, or a recorder in tests).
   TfmDirectory(QWidget *owner, const TSkinManager &mainSkin, IUserDialogs &dialogs);

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
+#include "gui/Translations.h"
 #include "platform/Paths.h"
 #include "workspace/FileDetails.h"
 
@@ -29,7 +30,7 @@ QLineEdit *Field(QWidget *parent, const char *name) {
 
 QGroupBox *Group(QWidget *parent, const char *caption,
                  std::initializer_list<std::pair<const char *, QLineEdit *>> rows) {
-  auto *group = new QGroupBox(caption, parent);
+  auto *group = new QGroupBox(TfrmFileInfo::tr(caption), parent);
   auto *form = new QFormLayout(group);
   form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
   form->setHorizontalSpacing(10);
@@ -37,7 +38,7 @@ QGroupBox *Group(QWidget *parent, const char *caption,
   form->setContentsMargins(14, 10, 14, 10);
   for (const auto &[label, field] : rows) {
     // One width for the captions of both groups, so that their fields line up.
-    auto *caption = new QLabel(label, group);
+    auto *caption = new QLabel(TfrmFileInfo::tr(label), group);
     caption->setMinimumWidth(CaptionWidth);
     caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     field->setParent(group);
@@ -56,7 +57,7 @@ void SetField(QLineEdit *field, const std::string &text) {
 TfrmFileInfo::TfrmFileInfo(QWidget *owner, const TSkinManager &mainSkin)
     : TSkinnedDialog(owner, mainSkin) {
   setObjectName("frmFileInfo");
-  setWindowTitle("File information");
+  setWindowTitle(tr("File information"));
   setMaximumSize(WindowWidth, WindowHeight);
 
   lblSourceName = new QLabel(this);
@@ -68,8 +69,8 @@ TfrmFileInfo::TfrmFileInfo(QWidget *owner, const TSkinManager &mainSkin)
   auto *file = new QFormLayout;
   file->setHorizontalSpacing(10);
   file->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-  file->addRow("File Name:", lblSourceName);
-  file->addRow("Duration:", lblFileLength);
+  file->addRow(tr("File Name:"), lblSourceName);
+  file->addRow(tr("Duration:"), lblFileLength);
 
   edtFormat = Field(this, "edtFormat");
   edtResloution = Field(this, "edtResloution");
@@ -80,19 +81,19 @@ TfrmFileInfo::TfrmFileInfo(QWidget *owner, const TSkinManager &mainSkin)
   edtAudioBitRate = Field(this, "edtAudioBitRate");
   edtSampleRate = Field(this, "edtSampleRate");
   edtChannel = Field(this, "edtChannel");
-  QGroupBox *video = Group(this, "Video ",
-                           {{"Format:", edtFormat},
-                            {"Resolution:", edtResloution},
-                            {"Bit Rate:", edtBitRate},
-                            {"Frame Rate:", edtFrameRate},
-                            {"Total Frame:", edtTotalFrame}});
-  QGroupBox *audio = Group(this, "Audio",
-                           {{"Format:", edtAudioForamt},
-                            {"Bit Rate:", edtAudioBitRate},
-                            {"Sample Rate:", edtSampleRate},
-                            {"Channel:", edtChannel}});
+  QGroupBox *video = Group(this, QT_TR_NOOP("Video "),
+                           {{QT_TR_NOOP("Format:"), edtFormat},
+                            {QT_TR_NOOP("Resolution:"), edtResloution},
+                            {QT_TR_NOOP("Bit Rate:"), edtBitRate},
+                            {QT_TR_NOOP("Frame Rate:"), edtFrameRate},
+                            {QT_TR_NOOP("Total Frame:"), edtTotalFrame}});
+  QGroupBox *audio = Group(this, QT_TR_NOOP("Audio"),
+                           {{QT_TR_NOOP("Format:"), edtAudioForamt},
+                            {QT_TR_NOOP("Bit Rate:"), edtAudioBitRate},
+                            {QT_TR_NOOP("Sample Rate:"), edtSampleRate},
+                            {QT_TR_NOOP("Channel:"), edtChannel}});
 
-  btn1 = new QPushButton("&Ok", this);
+  btn1 = new QPushButton(tr("&Ok"), this);
   btn1->setObjectName("btn1");
   btn1->setDefault(true);
   btn1->setMinimumWidth(84);
@@ -136,7 +137,7 @@ void TfrmFileInfo::ShowDetails(const TFileDetails &details) {
   lblSourceName->setText(QString::fromStdString(details.SourceName));
   lblSourceName->setToolTip(details.SourceName.empty() ? QString()
                                                        : QString::fromStdString(FSourceFile));
-  lblFileLength->setText(QString::fromStdString(details.Length));
+  lblFileLength->setText(ShownText(details.Length));
   for (const auto &[field, text] :
        {std::pair{edtFormat, &details.Format}, std::pair{edtResloution, &details.Resolution},
         std::pair{edtBitRate, &details.BitRate}, std::pair{edtFrameRate, &details.FrameRate},

@@ -2,6 +2,7 @@
 // figures of its video and audio streams.  It probes the file itself each time it is shown.
 #pragma once
 
+#include <QCoreApplication>
 #include <string>
 
 #include "services/component/FFmpegVCL.h"
@@ -13,6 +14,8 @@ class QPushButton;
 struct TFileDetails;
 
 class TfrmFileInfo : public TSkinnedDialog {
+  Q_DECLARE_TR_FUNCTIONS(TfrmFileInfo)
+
  public:
   TfrmFileInfo(QWidget *owner, const TSkinManager &mainSkin);
 

@@ -19,15 +19,17 @@
 
 namespace {
 
-constexpr const char *PriorityItems[] = {"Idle", "Normal", "Lower", "Lowest"};
+constexpr const char *PriorityItems[] = {
+    QT_TRANSLATE_NOOP("TfrmPreference", "Idle"), QT_TRANSLATE_NOOP("TfrmPreference", "Normal"),
+    QT_TRANSLATE_NOOP("TfrmPreference", "Lower"), QT_TRANSLATE_NOOP("TfrmPreference", "Lowest")};
 
-QPushButton *Button(QWidget *parent, const char *caption, const char *name) {
+QPushButton *Button(QWidget *parent, const QString &caption, const char *name) {
   auto *button = new QPushButton(caption, parent);
   button->setObjectName(name);
   return button;
 }
 
-QCheckBox *Check(QWidget *parent, const char *caption, const char *name) {
+QCheckBox *Check(QWidget *parent, const QString &caption, const char *name) {
   auto *box = new QCheckBox(caption, parent);
   box->setObjectName(name);
   return box;
@@ -41,26 +43,26 @@ TfrmPreference::TfrmPreference(QWidget *owner, const TSkinManager &mainSkin,
       FSettingsIniPath(std::move(settingsIniPath)),
       FDialogs(dialogs) {
   setObjectName("frmPreference");
-  setWindowTitle("Preference");
+  setWindowTitle(tr("Preference"));
 
-  auto *snapshot = new QGroupBox("Snapshot", this);
+  auto *snapshot = new QGroupBox(tr("Snapshot"), this);
   edtSnapDirectory = new QLineEdit(snapshot);
   edtSnapDirectory->setObjectName("edtSnapDirectory");
   edtSnapDirectory->setReadOnly(true);
   // A box the user cannot type in looks it.
   edtSnapDirectory->setBackgroundRole(QPalette::Light);
-  btnBrows = Button(snapshot, "&Browse", "btnBrows");
-  btnOpen = Button(snapshot, "&Open", "btnOpen");
-  ckSmallSize = Check(snapshot, "Small Size", "ckSmallSize");
-  ckFullSize = Check(snapshot, "Full Size", "ckFullSize");
+  btnBrows = Button(snapshot, tr("&Browse"), "btnBrows");
+  btnOpen = Button(snapshot, tr("&Open"), "btnOpen");
+  ckSmallSize = Check(snapshot, tr("Small Size"), "ckSmallSize");
+  ckFullSize = Check(snapshot, tr("Full Size"), "ckFullSize");
   ckBmp = Check(snapshot, "BMP", "ckBmp");
   ckJpg = Check(snapshot, "JPG", "ckJpg");
   spedCmp = new QSpinBox(snapshot);
   spedCmp->setObjectName("spedCmp");
   spedCmp->setRange(TPreferences::MinQuality, TPreferences::MaxQuality);
   spedCmp->setToolTip(
-      "JPEG compression quality, from 1 to 100: a higher value keeps more of the picture and "
-      "makes a larger file, a lower one a smaller file with less detail.");
+      tr("JPEG compression quality, from 1 to 100: a higher value keeps more of the picture and "
+         "makes a larger file, a lower one a smaller file with less detail."));
   trcCmp = new QSlider(Qt::Horizontal, snapshot);
   trcCmp->setObjectName("trcCmp");
   trcCmp->setRange(TPreferences::MinQuality, TPreferences::MaxQuality);
@@ -68,37 +70,37 @@ TfrmPreference::TfrmPreference(QWidget *owner, const TSkinManager &mainSkin,
   trcCmp->setTickInterval(10);
 
   auto *grid = new QGridLayout(snapshot);
-  grid->addWidget(new QLabel("Snapshot folder:", snapshot), 0, 0);
+  grid->addWidget(new QLabel(tr("Snapshot folder:"), snapshot), 0, 0);
   auto *folder = new QHBoxLayout;
   folder->addWidget(edtSnapDirectory, 1);
   folder->addWidget(btnBrows);
   folder->addWidget(btnOpen);
   grid->addLayout(folder, 0, 1, 1, 3);
-  grid->addWidget(new QLabel("Snapshot size:", snapshot), 1, 0);
+  grid->addWidget(new QLabel(tr("Snapshot size:"), snapshot), 1, 0);
   grid->addWidget(ckSmallSize, 1, 1);
   grid->addWidget(ckFullSize, 1, 2);
-  grid->addWidget(new QLabel("Snapshot format:", snapshot), 2, 0);
+  grid->addWidget(new QLabel(tr("Snapshot format:"), snapshot), 2, 0);
   grid->addWidget(ckBmp, 2, 1);
   grid->addWidget(ckJpg, 2, 2);
-  grid->addWidget(new QLabel("Jpg Compression Quality:", snapshot), 3, 0);
+  grid->addWidget(new QLabel(tr("Jpg Compression Quality:"), snapshot), 3, 0);
   grid->addWidget(spedCmp, 3, 1);
   grid->addWidget(trcCmp, 3, 2, 1, 2);
-  auto *note = new QLabel("(The higher the value, the better the image quality.)", snapshot);
+  auto *note = new QLabel(tr("(The higher the value, the better the image quality.)"), snapshot);
   note->setWordWrap(true);
   grid->addWidget(note, 4, 1, 1, 3);
   grid->setColumnStretch(2, 1);
 
-  rdGrpPriority = new QGroupBox("Work priority", this);
+  rdGrpPriority = new QGroupBox(tr("Work priority"), this);
   rdGrpPriority->setObjectName("rdGrpPriority");
   rdPriority = new QButtonGroup(this);
   auto *priorities = new QHBoxLayout(rdGrpPriority);
   for (int i = 0; i < 4; ++i) {
-    auto *item = new QRadioButton(PriorityItems[i], rdGrpPriority);
+    auto *item = new QRadioButton(tr(PriorityItems[i]), rdGrpPriority);
     rdPriority->addButton(item, i);
     priorities->addWidget(item, 1);
   }
 
-  ckCheckUpdates = Check(this, "Check for updates at start-up", "ckCheckUpdates");
+  ckCheckUpdates = Check(this, tr("Check for updates at start-up"), "ckCheckUpdates");
 
   QHBoxLayout *buttons = DefaultOkCancelRow(btnDefault, btnOk, btnCancel);
 

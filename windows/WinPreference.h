@@ -4,6 +4,7 @@
 // at once); the rules are TPreferences'.
 #pragma once
 
+#include <QCoreApplication>
 #include <string>
 
 #include "skin/SkinnedDialog.h"
@@ -20,6 +21,8 @@ class QSlider;
 class QSpinBox;
 
 class TfrmPreference : public TSkinnedDialog {
+  Q_DECLARE_TR_FUNCTIONS(TfrmPreference)
+
  public:
   TfrmPreference(QWidget *owner, const TSkinManager &mainSkin, std::string settingsIniPath,
                  IUserDialogs &dialogs);

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "gui/Application.h"
+#include "gui/Translations.h"
 #include "skin/Artwork.h"
 #include "workspace/images/Snapshots.h"
 #include "workspace/update/UpdateDocument.h"
@@ -36,7 +37,7 @@ QLabel *Label(QWidget *parent, const char *name, const QString &text = {}) {
   return label;
 }
 
-QPushButton *Button(QWidget *parent, const char *name, const char *caption) {
+QPushButton *Button(QWidget *parent, const char *name, const QString &caption) {
   auto *button = new QPushButton(caption, parent);
   button->setObjectName(name);
   return button;
@@ -48,7 +49,7 @@ TfrmProgress::TfrmProgress(QWidget *owner, const TSkinManager &skin, TBatchSessi
                            TProgressSources sources)
     : TSkinnedDialog(owner, skin), FSession(session), FSources(sources) {
   setObjectName("frmProgress");
-  setWindowTitle("Progress");
+  setWindowTitle(tr("Progress"));
   setFixedSize(450, 490);
 
   mem1 = Label(this, "mem1");
@@ -65,11 +66,11 @@ TfrmProgress::TfrmProgress(QWidget *owner, const TSkinManager &skin, TBatchSessi
   imgPreview->setFixedSize(PictureWidth, PictureHeight);
   imgPreview->setFrameShape(QFrame::StyledPanel);
 
-  lbl1 = Label(this, "lbl1", "Current Time:");
-  lbl2 = Label(this, "lbl2", "Length:");
-  lbl3 = Label(this, "lbl3", "File Size:");
-  lbl4 = Label(this, "lbl4", "Progress:");
-  lbl5 = Label(this, "lbl5", "File:");
+  lbl1 = Label(this, "lbl1", tr("Current Time:"));
+  lbl2 = Label(this, "lbl2", tr("Length:"));
+  lbl3 = Label(this, "lbl3", tr("File Size:"));
+  lbl4 = Label(this, "lbl4", tr("Progress:"));
+  lbl5 = Label(this, "lbl5", tr("File:"));
   lblTime = Label(this, "lblTime");
   lblLength = Label(this, "lblLength");
   lblSize = Label(this, "lblSize");
@@ -82,21 +83,21 @@ TfrmProgress::TfrmProgress(QWidget *owner, const TSkinManager &skin, TBatchSessi
   progbarFile->setRange(0, 100);
   progbarFile->setTextVisible(true);
 
-  ckShutDown = new QCheckBox("Shut down computer after conversion", this);
+  ckShutDown = new QCheckBox(tr("Shut down computer after conversion"), this);
   ckShutDown->setObjectName("ckShutDown");
-  ckOpen = new QCheckBox("Open the output folder after conversion", this);
+  ckOpen = new QCheckBox(tr("Open the output folder after conversion"), this);
   ckOpen->setObjectName("ckOpen");
 
   imgbtnSnap = new QToolButton(this);
   imgbtnSnap->setObjectName("imgbtnSnap");
-  imgbtnSnap->setToolTip("Save snapshot picture");
+  imgbtnSnap->setToolTip(tr("Save snapshot picture"));
   imgbtnSnap->setIcon(ToolIcon(TToolGlyph::Snapshot, QColor(40, 70, 120)));
   imgbtnSnap->setIconSize(QSize(24, 24));
   imgbtnSnap->setAutoRaise(true);
 
-  btnPause = Button(this, "btnPause", "Pause");
-  btnResume = Button(this, "btnResume", "Resume");
-  btnCancel = Button(this, "btnCancel", "Cancel");
+  btnPause = Button(this, "btnPause", tr("Pause"));
+  btnResume = Button(this, "btnResume", tr("Resume"));
+  btnCancel = Button(this, "btnCancel", tr("Cancel"));
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(100);
@@ -186,8 +187,8 @@ void TfrmProgress::FormShow() {
 
 void TfrmProgress::ShowProgress(const TProgressTexts &texts, int percent) {
   if (percent >= 0) progbarFile->setValue(percent);
-  lblTime->setText(Q(texts.Time));
-  lblLength->setText(Q(texts.Length));
+  lblTime->setText(ShownText(texts.Time));
+  lblLength->setText(ShownText(texts.Length));
   lblSize->setText(Q(texts.Size));
   lblProgress->setText(Q(texts.Position));
   // A name still too wide for the label loses its middle, so that the end with the file's
@@ -261,7 +262,7 @@ void TfrmProgress::PickNotice() {
     static std::mt19937 random{std::random_device{}()};
     FNotice = notices[std::uniform_int_distribution<size_t>(0, notices.size() - 1)(random)];
   }
-  mem1->setText(Q(FNotice.Info));
+  mem1->setText(ShownText(FNotice.Info));
   mem1->setStyleSheet("color: blue;");
 }
 

@@ -6,6 +6,7 @@
 // other way stops the batch.
 #pragma once
 
+#include <QCoreApplication>
 #include <QImage>
 #include <atomic>
 #include <mutex>
@@ -37,6 +38,8 @@ struct TProgressSources {
 };
 
 class TfrmProgress : public TSkinnedDialog {
+  Q_DECLARE_TR_FUNCTIONS(TfrmProgress)
+
  public:
   TfrmProgress(QWidget *owner, const TSkinManager &skin, TBatchSession &session,
                TProgressSources sources);

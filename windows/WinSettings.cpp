@@ -38,7 +38,7 @@ TfrmSettings::TfrmSettings(QWidget *owner, const TSkinManager &mainSkin,
       FFormatIniPath(std::move(formatIniPath)),
       FQuestions(dialogs, this, QApplication::applicationName()) {
   setObjectName("frmSettings");
-  setWindowTitle("Settings");
+  setWindowTitle(tr("Settings"));
 
   // The list opens downward, as wide as the box and its button.
   FPicker =
@@ -47,7 +47,7 @@ TfrmSettings::TfrmSettings(QWidget *owner, const TSkinManager &mainSkin,
   imgbtn1 = FPicker->Button();
   lst1 = FPicker->List();
   auto *top = new QHBoxLayout;
-  top->addWidget(new QLabel("Output Format:", this));
+  top->addWidget(new QLabel(tr("Output Format:"), this));
   top->addWidget(FPicker, 1);
 
   FGroups = NewParameterGroups(this);

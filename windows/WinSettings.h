@@ -3,6 +3,7 @@
 // writes nothing.  The rules are TProfileSettings'; the boxes work as the main window's panel.
 #pragma once
 
+#include <QCoreApplication>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,8 @@ class TProfilePicker;
 class TProfileSettings;
 
 class TfrmSettings : public TSkinnedDialog {
+  Q_DECLARE_TR_FUNCTIONS(TfrmSettings)
+
  public:
   TfrmSettings(QWidget *owner, const TSkinManager &mainSkin, std::string settingsIniPath,
                std::string formatIniPath, IUserDialogs &dialogs);

@@ -10,15 +10,15 @@
 #include "platform/Shutdown.h"
 #include "services/FFmpegApi.h"
 #include "services/UnicodeProtocol.h"
+#include "workspace/LogicTexts.h"
 #include "workspace/SourceFile.h"
 
 namespace fs = std::filesystem;
 
 std::string DecodeErrorWarning(int decodeErrors) {
   if (decodeErrors <= 0) return "";
-  return "warning: " + std::to_string(decodeErrors) +
-         (decodeErrors == 1 ? " decode error" : " decode errors") +
-         ", the source is damaged or cut short";
+  return ArgText(decodeErrors == 1 ? logictexts::DecodeError : logictexts::DecodeErrors,
+                 {std::to_string(decodeErrors)});
 }
 
 TBatchRunner::TBatchRunner(TFFmpegVCL &component, const TFormatCatalogue &catalogue,

@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "services/TranslatableText.h"
 #include "services/component/FFmpegVCL.h"
 #include "workspace/FilesRecord.h"
 #include "workspace/FormatCatalogue.h"
@@ -46,7 +47,8 @@
 #include "workspace/SettingsStore.h"
 
 // What Start says when no row is checked.
-inline constexpr char NoRowCheckedMessage[] = "Please select a file by clicking the check box!";
+inline constexpr char NoRowCheckedMessage[] =
+    QT_TRANSLATE_NOOP("Messages", "Please select a file by clicking the check box!");
 
 // One row of the conversion list as Start sees it.
 struct TBatchRow {

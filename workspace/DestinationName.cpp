@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "platform/Paths.h"
+#include "workspace/LogicTexts.h"
 
 namespace fs = std::filesystem;
 
@@ -29,8 +30,7 @@ fs::path FolderOrDefault(const std::string &folder, IJobQuestions &questions,
                          const std::function<void(const std::string &)> &keepDefault) {
   if (PrepareOutputFolder(folder).empty()) return folder;
   const fs::path fallback = paths::DefaultOutputFolder();
-  questions.ShowMessage("Cannot create output directory:" + folder +
-                            ".It will create default directory " + fallback.string() + "!",
+  questions.ShowMessage(ArgText(logictexts::NoOutputFolder, {folder, fallback.string()}),
                         WarningCaption);
   std::error_code ec;
   fs::create_directories(fallback, ec);

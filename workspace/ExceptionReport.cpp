@@ -1,6 +1,7 @@
 #include "workspace/ExceptionReport.h"
 
 #include "engine/FFmpegException.h"
+#include "services/TranslatableText.h"
 
 std::string ReportSentence(const std::string &message) {
   if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
@@ -15,6 +16,6 @@ TExceptionReport ReportOfException(const std::exception_ptr &error) {
   } catch (const std::exception &e) {
     return {ReportSentence(e.what()), TReportIcon::Error};
   } catch (...) {
-    return {"An unknown error occurred.", TReportIcon::Error};
+    return {QT_TRANSLATE_NOOP("Messages", "An unknown error occurred."), TReportIcon::Error};
   }
 }

@@ -6,6 +6,7 @@
 
 #include "services/AVProbe.h"
 #include "services/UnicodeProtocol.h"
+#include "workspace/LogicTexts.h"
 
 namespace {
 
@@ -38,9 +39,9 @@ std::string ShortenedSourceName(const std::string &path) {
 std::string FileLengthText(int64_t us) {
   if (us < 0) return {};
   char text[48];
-  std::snprintf(text, sizeof text, "%lld.%.3d Second", static_cast<long long>(us / 1000000),
+  std::snprintf(text, sizeof text, "%lld.%.3d", static_cast<long long>(us / 1000000),
                 static_cast<int>(us / 1000 % 1000));
-  return text;
+  return ArgText(logictexts::Seconds, {text});
 }
 
 std::string FrameRateText(int num, int den) {

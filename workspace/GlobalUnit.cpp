@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "platform/Paths.h"
+#include "services/TranslatableText.h"
 
 namespace {
 
@@ -29,19 +30,30 @@ constexpr TRelatedProduct RelatedProducts[RelatedProductCount] = {
     {"Morvane Photo Resizer", "https://www.morvane.com/photo-resizer/"}};
 
 const TAdInfo BuiltInAds[BuiltInAdCount] = {
-    {"Convert a whole batch of clips for iPod, iPhone, PSP or your phone in one go.",
+    {QT_TRANSLATE_NOOP(
+         "Messages",
+         "Convert a whole batch of clips for iPod, iPhone, PSP or your phone in one go."),
      "https://www.morvane.com/mp4-video-converter/"},
-    {"Trim, crop and add your own watermark before you convert: Edit > Trim, Crop, Water Mark.",
+    {QT_TRANSLATE_NOOP("Messages",
+                       "Trim, crop and add your own watermark before you convert: Edit > Trim, "
+                       "Crop, Water Mark."),
      "https://www.morvane.com/mp4-video-converter/help.html#editors"},
-    {"Keep a still of any moment: the preview's camera button saves it as BMP or JPEG.",
+    {QT_TRANSLATE_NOOP(
+         "Messages",
+         "Keep a still of any moment: the preview's camera button saves it as BMP or JPEG."),
      "https://www.morvane.com/mp4-video-converter/help.html#snapshots"},
-    {"130 ready-made profiles in 32 groups, from Apple TV to H.265, AV1 and WebM.",
+    {QT_TRANSLATE_NOOP(
+         "Messages", "130 ready-made profiles in 32 groups, from Apple TV to H.265, AV1 and WebM."),
      "https://www.morvane.com/mp4-video-converter/profiles.html"},
-    {"Tip: set the work priority to Idle (Tools > Preference) to keep working while you convert.",
+    {QT_TRANSLATE_NOOP("Messages",
+                       "Tip: set the work priority to Idle (Tools > Preference) to keep working "
+                       "while you convert."),
      "https://www.morvane.com/mp4-video-converter/help.html#preferences"},
-    {"A newer Morvane MP4 Video Converter may be out: see what is new.",
+    {QT_TRANSLATE_NOOP("Messages",
+                       "A newer Morvane MP4 Video Converter may be out: see what is new."),
      "https://www.morvane.com/download/morvane-mp4-video-converter"},
-    {"Questions or ideas? Write to us: we read every message.", "https://www.morvane.com/"}};
+    {QT_TRANSLATE_NOOP("Messages", "Questions or ideas? Write to us: we read every message."),
+     "https://www.morvane.com/"}};
 
 std::string EnvOr(const char *name, const std::string &fallback) {
   const char *value = std::getenv(name);

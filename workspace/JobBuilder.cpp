@@ -12,6 +12,7 @@
 #include "services/ContainerCodecs.h"
 #include "services/UnicodeProtocol.h"
 #include "workspace/DestinationName.h"
+#include "workspace/LogicTexts.h"
 #include "workspace/NumberText.h"
 #include "workspace/ParameterPanel.h"
 #include "workspace/StreamLevels.h"
@@ -140,9 +141,9 @@ struct TJobBuilder::TProfileValues {
 // converted: the row is refused before anything is written.
 void TJobBuilder::RefuseStartBeyondEnd(const TlvFilesRecord &record, const TSourceInfo &source) {
   if (record.TrimStart <= 0 || source.Duration <= 0 || record.TrimStart < source.Duration) return;
-  throw std::invalid_argument("the start " + FormatMediaTime(record.TrimStart) +
-                              " is beyond the end of the source (duration " +
-                              FormatMediaTime(source.Duration) + ")");
+  throw std::invalid_argument(
+      ArgText(logictexts::StartBeyondEnd,
+              {FormatMediaTime(record.TrimStart), FormatMediaTime(source.Duration)}));
 }
 
 // A video profile given a source without video (sound alone, perhaps with a cover picture)
@@ -154,7 +155,8 @@ void TJobBuilder::RefuseSourceWithoutVideo(int formatCode, const TFormatInfo &f,
   if (source.VideoStreamCount > 0) return;
   if (Trimmed(FStore.ReadProfile(formatCode, pk::paraVideoEncoder, "")).empty()) return;
   if (LowerCase(f.Format) != "dv" && LowerCase(f.FileExt) != "dv") return;
-  throw std::invalid_argument("the source has no video, and a DV file cannot hold sound alone");
+  throw std::invalid_argument(QT_TRANSLATE_NOOP(
+      "Messages", "the source has no video, and a DV file cannot hold sound alone"));
 }
 
 bool TJobBuilder::HookNeeded(const TlvFilesRecord &r) {
@@ -534,8 +536,9 @@ void TJobBuilder::TargetSize(const TProfileValues &p, const TSourceInfo &src,
         w = 176, h = 144;
     }
   } else if (s != AsSource) {
-    if (FQuestions.AskYesNo("Error output Video Size.Use the default size 320x240?",
-                            WarningCaption)) {
+    if (FQuestions.AskYesNo(
+            QT_TRANSLATE_NOOP("Messages", "Error output Video Size.Use the default size 320x240?"),
+            WarningCaption)) {
       w = 320, h = 240;
     } else {
       s = AsSource;

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "services/TranslatableText.h"
+
 class IJobQuestions {
  public:
   virtual ~IJobQuestions() = default;
@@ -14,5 +16,5 @@ class IJobQuestions {
   virtual void ShowMessage(const std::string &text, const std::string &caption) = 0;
 };
 
-inline constexpr const char WarningCaption[] = "Warning";
-inline constexpr const char InputErrorCaption[] = "Input Error!";
+inline constexpr const char WarningCaption[] = QT_TRANSLATE_NOOP("Messages", "Warning");
+inline constexpr const char InputErrorCaption[] = QT_TRANSLATE_NOOP("Messages", "Input Error!");

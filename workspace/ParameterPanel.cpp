@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "workspace/LogicTexts.h"
 #include "workspace/NumberText.h"
 
 namespace pk = profilekeys;
@@ -194,16 +195,18 @@ void TParameterPanel::ApplyStreamCopy(TPanelState &s) {
   s.CopyHint.clear();
   if (s.VideoCopy) {
     off({&s.VideoSize, &s.VideoBitRate, &s.FrameRate, &s.Zoom});
-    s.CopyHint =
+    s.CopyHint = QT_TRANSLATE_NOOP(
+        "Messages",
         "Copy writes the source's video as it is: frame size, frame rate, bit rate, zoom, crop, "
         "effects and watermark do not apply. A trimmed clip starts at the key frame at or "
-        "before its start.";
+        "before its start.");
   }
   if (s.AudioCopy) {
     off({&s.AudioBitRate, &s.SampleRate, &s.Channel, &s.Volume});
     s.CopyHint += std::string(s.CopyHint.empty() ? "" : "\n") +
-                  "Copy writes the source's sound as it is: sample rate, bit rate, channels and "
-                  "volume do not apply.";
+                  QT_TRANSLATE_NOOP("Messages",
+                                    "Copy writes the source's sound as it is: sample rate, bit "
+                                    "rate, channels and volume do not apply.");
   }
 }
 
@@ -239,14 +242,13 @@ TFrameSizeCheck TParameterPanel::CheckVideoSize(TParamBoxState &box) {
   // A negative size cannot be typed (the key filter drops "-") but can be pasted; it is no
   // frame size either.
   if (!w || !h || *w < 0 || *h < 0) {
-    RejectText(box, "Frame Size is not a valid value!");
+    RejectText(box, QT_TRANSLATE_NOOP("Messages", "Frame Size is not a valid value!"));
     return TFrameSizeCheck::Invalid;
   }
   if (*w % 2 == 0 && *h % 2 == 0 && *w != 0 && *h != 0) return TFrameSizeCheck::Valid;
   auto even = [](int v) { return v / 2 * 2 == 0 ? 2 : v / 2 * 2; };
   const std::string corrected = std::to_string(even(*w)) + "x" + std::to_string(even(*h));
-  FQuestions.ShowMessage("Frame Size must be a multiple of 2.\nThe correct value:" + corrected,
-                         InputErrorCaption);
+  FQuestions.ShowMessage(ArgText(logictexts::FrameSizeCorrected, {corrected}), InputErrorCaption);
   box.SetText(corrected);
   return TFrameSizeCheck::Corrected;
 }
@@ -262,19 +264,19 @@ bool TParameterPanel::VideoSizeLeft(int formatCode, TParamBoxState &box) {
 
 bool TParameterPanel::CheckVideoBitRate(TParamBoxState &box) {
   if (IsIntegerText(box.Text) || box.Text == AsSource) return true;
-  RejectText(box, "Video BitRate is not a valid value!");
+  RejectText(box, QT_TRANSLATE_NOOP("Messages", "Video BitRate is not a valid value!"));
   return false;
 }
 
 bool TParameterPanel::CheckSampleRate(TParamBoxState &box) {
   if (IsIntegerText(box.Text) || box.Text == AsSource) return true;
-  RejectText(box, "Audio SampleRate is not a valid value!");
+  RejectText(box, QT_TRANSLATE_NOOP("Messages", "Audio SampleRate is not a valid value!"));
   return false;
 }
 
 bool TParameterPanel::CheckAudioBitRate(TParamBoxState &box) {
   if (IsIntegerText(box.Text) || IsNumberText(box.Text) || box.Text == AsSource) return true;
-  RejectText(box, "Audio BitRate is not a valid value!");
+  RejectText(box, QT_TRANSLATE_NOOP("Messages", "Audio BitRate is not a valid value!"));
   return false;
 }
 

@@ -1,4 +1,5 @@
 #include "workspace/ProgressReport.h"
+#include "workspace/LogicTexts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,10 +15,10 @@ int BatchPercentOf(const TRowProgress &progress) {
 TProgressTexts ProgressTextsOf(const TRowProgress &progress, const std::string &caption) {
   const TProgressInfo &info = progress.Info;
   TProgressTexts texts;
-  texts.Time = std::to_string(info.CurrentDuration / 1000000) + " Second";
+  texts.Time = ArgText(logictexts::Seconds, {std::to_string(info.CurrentDuration / 1000000)});
   // An unknown length shows as nothing rather than as a negative number of seconds.
   if (info.TotalDuration >= 0)
-    texts.Length = std::to_string(info.TotalDuration / 1000000) + " Second";
+    texts.Length = ArgText(logictexts::Seconds, {std::to_string(info.TotalDuration / 1000000)});
   texts.Size = std::to_string(info.CurrentSize / 1000) + " kb";
   texts.Position =
       "[" + std::to_string(progress.Task + 1) + "/" + std::to_string(progress.TaskCount) + "]";

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/Paths.h"
+#include "workspace/LogicTexts.h"
 #include "workspace/NumberText.h"
 #include "workspace/SafeFileWriter.h"
 
@@ -182,8 +183,6 @@ TFileText ReadFileText(const fs::path &path) {
 // A damaged store is never read as settings nor written over: it goes aside as NAME.damaged so
 // that the user (or support) can still look at it, and the settings start from the defaults.
 void SetAside(const fs::path &path, TFileState &state, const std::string &why) {
-  const std::string head =
-      "The settings file " + path.string() + " could not be read (" + why + ").";
   if (!ReadOnlyFile(path)) {
     for (int n = 1; n < 100; ++n) {
       const fs::path aside = path.string() + ".damaged" + (n == 1 ? "" : "-" + std::to_string(n));
@@ -191,8 +190,7 @@ void SetAside(const fs::path &path, TFileState &state, const std::string &why) {
       if (fs::exists(aside, ec) || fs::is_symlink(aside, ec)) continue;
       if (rename(path.c_str(), aside.c_str()) == 0) {
         Say(state, "damaged",
-            head + " It was kept as " + aside.string() +
-                ", and the program goes on with the default settings.");
+            ArgText(logictexts::SettingsKeptAside, {path.string(), why, aside.string()}));
         return;
       }
       if (errno == ENOENT) return;  // another running copy set it aside first
@@ -200,10 +198,7 @@ void SetAside(const fs::path &path, TFileState &state, const std::string &why) {
     }
   }
   state.NeverWrite = true;
-  Say(state, "damaged",
-      head +
-          " It is left as it is, and the program goes on with the default settings. "
-          "Changes will not be kept.");
+  Say(state, "damaged", ArgText(logictexts::SettingsLeftDamaged, {path.string(), why}));
 }
 
 // The file's text as the settings start from: a damaged store is set aside and reads as empty.
@@ -288,12 +283,10 @@ void Save(const fs::path &path, TFileState &state, const TLoadedIni &copy,
   };
   if (state.NeverWrite) return keep("", "");  // the damaged file's notice said so
   if (ReadOnlyFile(path))
-    return keep("read-only", "The settings file " + path.string() +
-                                 " is read-only: it is read but never written. Changes will "
-                                 "not be kept.");
-  const std::string notSaved = "The settings could not be saved to " + path.string() + " (";
+    return keep("read-only", ArgText(logictexts::SettingsReadOnly, {path.string()}));
   if (!state.LockFailure.empty())
-    return keep("not saved", notSaved + state.LockFailure + "). Changes will not be kept.");
+    return keep("not saved",
+                ArgText(logictexts::SettingsNotSaved, {path.string(), state.LockFailure}));
   try {
     std::error_code ec;
     if (path.has_parent_path() && !fs::create_directories(path.parent_path(), ec) && ec)
@@ -302,7 +295,7 @@ void Save(const fs::path &path, TFileState &state, const TLoadedIni &copy,
     ReplaceFileContents(path, copy.Text(), GWriteCalls ? *GWriteCalls : TFileWriteCalls::System());
     state.Unsaved.clear();
   } catch (const std::exception &e) {
-    keep("not saved", notSaved + e.what() + "). Changes will not be kept.");
+    keep("not saved", ArgText(logictexts::SettingsNotSaved, {path.string(), e.what()}));
   }
 }
 

@@ -1,4 +1,5 @@
 #include "workspace/SourceFile.h"
+#include "workspace/LogicTexts.h"
 
 #include <sys/stat.h>
 
@@ -36,11 +37,11 @@ size_t SequenceLength(const std::string &text, size_t i) {
 
 // What a file that is not a regular one is, for the message.
 const char *KindOf(mode_t mode) {
-  if (S_ISFIFO(mode)) return "a named pipe";
-  if (S_ISSOCK(mode)) return "a socket";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-  if (S_ISDIR(mode)) return "a folder";
-  return "a special file";
+  if (S_ISFIFO(mode)) return QT_TRANSLATE_NOOP("Messages", "a named pipe");
+  if (S_ISSOCK(mode)) return QT_TRANSLATE_NOOP("Messages", "a socket");
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return QT_TRANSLATE_NOOP("Messages", "a device");
+  if (S_ISDIR(mode)) return QT_TRANSLATE_NOOP("Messages", "a folder");
+  return QT_TRANSLATE_NOOP("Messages", "a special file");
 }
 
 // The replacement character a toolkit puts for bytes of a name it could not decode.
@@ -74,8 +75,7 @@ std::string PrintableFileName(const std::string &path) {
 
 std::string SourceFileRefusal(const std::string &path) {
   const std::string shown = PrintableFileName(path);
-  const std::string notText =
-      shown + ": the file name is not valid UTF-8 text; rename the file to convert it";
+  const std::string notText = ArgText(logictexts::NameNotUtf8, {shown});
   if (!IsValidUTF8(path)) return notText;
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) {
@@ -84,6 +84,5 @@ std::string SourceFileRefusal(const std::string &path) {
     return "";
   }
   if (S_ISREG(info.st_mode)) return "";
-  return shown + ": is " + KindOf(info.st_mode) +
-         ", not a regular file; only regular files can be converted";
+  return ArgText(logictexts::NotRegularFile, {shown, KindOf(info.st_mode)});
 }

@@ -8,7 +8,7 @@
 #include "gui/Application.h"
 #include "skin/TrackBar.h"
 
-QPushButton *NamedButton(QWidget *parent, const char *name, const char *caption) {
+QPushButton *NamedButton(QWidget *parent, const char *name, const QString &caption) {
   auto *button = new QPushButton(caption, parent);
   button->setObjectName(name);
   return button;
@@ -47,7 +47,7 @@ void TEditorDialog::ReleasePlayer() {
   PreviewPanel->Release();
 }
 
-void TEditorDialog::LayOutRows(QLayout *top, const char *sourceCaption, QLabel *source,
+void TEditorDialog::LayOutRows(QLayout *top, const QString &sourceCaption, QLabel *source,
                                QPushButton *left, QPushButton *ok, QPushButton *cancel) {
   auto *sourceRow = new QHBoxLayout;
   sourceRow->addWidget(new QLabel(sourceCaption, this));
@@ -74,12 +74,12 @@ void TEditorDialog::ShowPlaying(bool playing) {
 
 void TEditorDialog::FFPlayerFileOpen(int64_t duration, int, int, int &, int &) {
   FDuration = duration;
-  lblLength->setText(QString::fromStdString("Duration:    " + FormatMediaTime(duration)));
+  lblLength->setText(tr("Duration:    %1").arg(QText(FormatMediaTime(duration))));
   lblPTS->setText("0.0");
 }
 
 void TEditorDialog::FFPlayerPosition(int64_t pts) {
-  lblPTS->setText(QString::fromStdString("Time:    " + FormatMediaTime(pts)));
+  lblPTS->setText(tr("Time:    %1").arg(QText(FormatMediaTime(pts))));
 }
 
 void TEditorDialog::FFPlayerState(TPlayState) {}

@@ -4,6 +4,7 @@
 // the panel lets another's file go when it opens its own.
 #pragma once
 
+#include <QCoreApplication>
 #include <cstdint>
 #include <string>
 
@@ -18,11 +19,13 @@ class TTrackBar;
 class TVideoSurface;
 
 // A push button with its object name and caption.
-QPushButton *NamedButton(QWidget *parent, const char *name, const char *caption);
+QPushButton *NamedButton(QWidget *parent, const char *name, const QString &caption);
 // A UTF-8 text of the editors' rules for a widget.
 QString QText(const std::string &text);
 
 class TEditorDialog : public TSkinnedDialog {
+  Q_DECLARE_TR_FUNCTIONS(TEditorDialog)
+
  public:
   TPreviewPanel *PreviewPanel;
   // The panel's player, a component of the window: hosts and tests choose its drivers.
@@ -48,7 +51,7 @@ class TEditorDialog : public TSkinnedDialog {
 
   // The window's layout: `top` (the page and the preview side by side) over the source label
   // after its caption, over `left` at the left and "Ok" and "Cancel" at the right.
-  void LayOutRows(QLayout *top, const char *sourceCaption, QLabel *source, QPushButton *left,
+  void LayOutRows(QLayout *top, const QString &sourceCaption, QLabel *source, QPushButton *left,
                   QPushButton *ok, QPushButton *cancel);
   // The time in the file the seek bar's position stands for.
   int64_t BarTime() const;

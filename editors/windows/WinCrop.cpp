@@ -16,6 +16,7 @@
 #include "editors/windows/PreviewImage.h"
 #include "editors/windows/RectTracker.h"
 #include "gui/Application.h"
+#include "gui/Translations.h"
 #include "gui/VideoSurface.h"
 #include "services/AVProbe.h"
 #include "skin/SpinEdit.h"
@@ -37,8 +38,8 @@ TPreviewParts CropPreview() {
   parts.PictureName = "pan1";
   parts.PlayName = "imgbtnPlay";
   parts.PauseName = "imgbtnpause";
-  parts.PositionCaption = "Time:";
-  parts.LengthCaption = "Length:";
+  parts.PositionCaption = QT_TRANSLATE_NOOP("TPreviewPanel", "Time:");
+  parts.LengthCaption = QT_TRANSLATE_NOOP("TPreviewPanel", "Length:");
   parts.TickFrequency = 5;
   parts.ScaleIntoPicture = false;
   return parts;
@@ -49,16 +50,16 @@ TPreviewParts CropPreview() {
 TfrmCrop::TfrmCrop(QWidget *owner, const TSkinManager &mainSkin)
     : TEditorDialog(owner, mainSkin, CropPreview()) {
   setObjectName("frmCrop");
-  setWindowTitle("Crop");
+  setWindowTitle(tr("Crop"));
   lblSourceName = new QLabel(this);
   lblSourceName->setObjectName("lblSourceName");
-  btnDefault = NamedButton(this, "btnDefault", "&Default");
-  btnOk = NamedButton(this, "btnOk", "Ok");
-  btnCancel = NamedButton(this, "btnCancel", "Cancel");
+  btnDefault = NamedButton(this, "btnDefault", tr("&Default"));
+  btnOk = NamedButton(this, "btnOk", tr("Ok"));
+  btnCancel = NamedButton(this, "btnCancel", tr("Cancel"));
   btnOk->setDefault(true);
   cmbZoom = new QComboBox(this);
   cmbZoom->setObjectName("cmbZoom");
-  cmbZoom->addItems({"Full screen", "Letterbox"});
+  cmbZoom->addItems({tr("Full screen"), tr("Letterbox")});
   cmbZoom->setVisible(false);
   cmbZoom->setEnabled(false);
   Timer = new QTimer(this);
@@ -67,7 +68,7 @@ TfrmCrop::TfrmCrop(QWidget *owner, const TSkinManager &mainSkin)
   auto *top = new QHBoxLayout;
   top->addWidget(CreatePreview());
   top->addWidget(CreateCropPage(), 1);
-  LayOutRows(top, "Source File:", lblSourceName, btnDefault, btnOk, btnCancel);
+  LayOutRows(top, tr("Source File:"), lblSourceName, btnDefault, btnOk, btnCancel);
   setFixedSize(WindowWidth, WindowHeight);
 
   connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
@@ -113,29 +114,29 @@ QWidget *TfrmCrop::CreateCropPage() {
   pgCrop->setObjectName("pgCrop");
   auto *page = new QWidget(pgCrop);
   page->setObjectName("tsCrop");
-  grpCropSize = new QGroupBox("Crop Size", page);
+  grpCropSize = new QGroupBox(tr("Crop Size"), page);
   grpCropSize->setObjectName("grpCropSize");
   auto *grid = new QGridLayout(grpCropSize);
   const std::tuple<TSpinEdit * TfrmCrop::*, const char *, const char *> spins[] = {
-      {&TfrmCrop::spedUp, "spedUp", "Up"},
-      {&TfrmCrop::spedLeft, "spedLeft", "Left"},
-      {&TfrmCrop::spedDown, "spedDown", "Down"},
-      {&TfrmCrop::spedRight, "spedRight", "Right"}};
+      {&TfrmCrop::spedUp, "spedUp", QT_TR_NOOP("Up")},
+      {&TfrmCrop::spedLeft, "spedLeft", QT_TR_NOOP("Left")},
+      {&TfrmCrop::spedDown, "spedDown", QT_TR_NOOP("Down")},
+      {&TfrmCrop::spedRight, "spedRight", QT_TR_NOOP("Right")}};
   int row = 0;
   for (const auto &[field, name, caption] : spins) {
     auto *spin = new TSpinEdit(grpCropSize);
     spin->setObjectName(name);
     spin->setRange(-NoLimit, NoLimit);
-    grid->addWidget(new QLabel(caption, grpCropSize), row, 0);
+    grid->addWidget(new QLabel(tr(caption), grpCropSize), row, 0);
     grid->addWidget(spin, row++, 1);
     this->*field = spin;
   }
-  btnReset = NamedButton(grpCropSize, "btnReset", "Reset");
+  btnReset = NamedButton(grpCropSize, "btnReset", tr("Reset"));
   grid->addWidget(btnReset, row, 1);
   auto *column = new QVBoxLayout(page);
   column->addWidget(grpCropSize);
   column->addStretch();
-  pgCrop->addTab(page, "Crop");
+  pgCrop->addTab(page, tr("Crop"));
   return pgCrop;
 }
 
@@ -180,7 +181,7 @@ void TfrmCrop::FormShow() {
   lblSourceName->setToolTip(QText(FRecord->SourceFile));
   TFileStreamInfo info;
   FFPlayer.Probe().GetFileStreamInfo(info);
-  lblLength->setText(QText(SecondsText(info.Duration)));
+  lblLength->setText(ShownText(SecondsText(info.Duration)));
   // 7. The probe forgets the player's file (the player owns it).
   FFPlayer.Probe().CloseFile();
   RectTracker->update();

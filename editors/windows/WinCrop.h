@@ -4,6 +4,7 @@
 // for every showing.
 #pragma once
 
+#include <QCoreApplication>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,8 @@ class TRectTracker;
 class TSpinEdit;
 
 class TfrmCrop : public TEditorDialog {
+  Q_DECLARE_TR_FUNCTIONS(TfrmCrop)
+
  public:
   TfrmCrop(QWidget *owner, const TSkinManager &mainSkin);
   ~TfrmCrop() override;

@@ -44,22 +44,22 @@ QLineEdit *TimeBox(QWidget *parent, const char *name) {
 TfrmTrim::TfrmTrim(QWidget *owner, const TSkinManager &mainSkin)
     : TEditorDialog(owner, mainSkin, TrimPreview()) {
   setObjectName("frmTrim");
-  setWindowTitle("Trim");
-  lblPTS->setText("Play Time");
-  lblLength->setText("Length");
+  setWindowTitle(tr("Trim"));
+  lblPTS->setText(tr("Play Time"));
+  lblLength->setText(tr("Length"));
   FFPlayer.SetHook(true);
 
   lblSourceName = new QLabel(this);
   lblSourceName->setObjectName("lblSourceName");
-  btnDefault = NamedButton(this, "btnDefault", "&Default");
-  btnOk = NamedButton(this, "btnOk", "Ok");
-  btnCancel = NamedButton(this, "btnCancel", "Cancel");
+  btnDefault = NamedButton(this, "btnDefault", tr("&Default"));
+  btnOk = NamedButton(this, "btnOk", tr("Ok"));
+  btnCancel = NamedButton(this, "btnCancel", tr("Cancel"));
   btnOk->setDefault(true);
 
   auto *top = new QHBoxLayout;
   top->addWidget(CreateTrimPage(), 1);
   top->addWidget(CreatePreview());
-  LayOutRows(top, "Source Name:", lblSourceName, btnDefault, btnOk, btnCancel);
+  LayOutRows(top, tr("Source Name:"), lblSourceName, btnDefault, btnOk, btnCancel);
   setFixedSize(WindowWidth, WindowHeight);
 
   const auto on = [this](QPushButton *button, void (TfrmTrim::*handler)()) {
@@ -88,29 +88,29 @@ QWidget *TfrmTrim::CreateTrimPage() {
   edtTrimLength = TimeBox(page, "edtTrimLength");
   // The length stands out: black on the light face colour.
   edtTrimLength->setStyleSheet("QLineEdit { color: black; background: palette(midlight); }");
-  btnSetStart = NamedButton(page, "btnSetStart", "&Ok");
-  btnSetEnd = NamedButton(page, "btnSetEnd", "&Ok");
-  btnReset = NamedButton(page, "btnReset", "&Reset");
+  btnSetStart = NamedButton(page, "btnSetStart", tr("&Ok"));
+  btnSetEnd = NamedButton(page, "btnSetEnd", tr("&Ok"));
+  btnReset = NamedButton(page, "btnReset", tr("&Reset"));
 
   auto *grid = new QGridLayout(page);
   grid->setVerticalSpacing(4);
   int row = 0;
-  const auto mark = [&](const char *caption, QLineEdit *box, QPushButton *button) {
+  const auto mark = [&](const QString &caption, QLineEdit *box, QPushButton *button) {
     grid->addWidget(new QLabel(caption, page), row, 0);
-    grid->addWidget(new QLabel("(HH:MM:SS)", page), row, 1);
+    grid->addWidget(new QLabel(tr("(HH:MM:SS)"), page), row, 1);
     ++row;
     grid->addWidget(box, row, 0, 1, 2);
     if (button) grid->addWidget(button, row, 2);
     ++row;
     grid->setRowMinimumHeight(row++, 8);
   };
-  mark("Set Start Time:", edtStart, btnSetStart);
-  mark("Set End Time:", edtEnd, btnSetEnd);
-  mark("Trim Length:", edtTrimLength, nullptr);
-  grid->addWidget(btnReset, row++, 2);
+  mark(tr("Set Start Time:"), edtStart, btnSetStart);
+  mark(tr("Set End Time:"), edtEnd, btnSetEnd);
+  mark(tr("Trim Length:"), edtTrimLength, nullptr);
+  grid->addWidget(btnReset, row++, 1, 1, 2, Qt::AlignRight);  // its own width, for longer words
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(0, 1);
-  pgTrim->addTab(page, "Trim");
+  pgTrim->addTab(page, tr("Trim"));
   return pgTrim;
 }
 

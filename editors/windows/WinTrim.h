@@ -4,6 +4,7 @@
 // modally for the selected row.
 #pragma once
 
+#include <QCoreApplication>
 #include <atomic>
 #include <memory>
 
@@ -16,6 +17,8 @@ class QTabWidget;
 struct TConversionRow;
 
 class TfrmTrim : public TEditorDialog {
+  Q_DECLARE_TR_FUNCTIONS(TfrmTrim)
+
  public:
   TfrmTrim(QWidget *owner, const TSkinManager &mainSkin);
   ~TfrmTrim() override;

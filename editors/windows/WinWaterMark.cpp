@@ -17,6 +17,7 @@
 #include "editors/EditorTexts.h"
 #include "editors/decoration/MarkText.h"
 #include "gui/Application.h"
+#include "gui/Translations.h"
 #include "gui/UserDialogs.h"
 #include "gui/VideoSurface.h"
 #include "skin/SpinEdit.h"
@@ -42,10 +43,22 @@ constexpr int LargestShownFont = 18;  // pixels: the text box keeps one line's h
 
 // The colour list's colours (0x00BBGGRR, as the record keeps them).
 const std::pair<const char *, uint32_t> StandardColors[] = {
-    {"Black", 0x000000},  {"Maroon", 0x000080},  {"Green", 0x008000}, {"Olive", 0x008080},
-    {"Navy", 0x800000},   {"Purple", 0x800080},  {"Teal", 0x808000},  {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},     {"Lime", 0x00FF00},  {"Yellow", 0x00FFFF},
-    {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},  {"White", 0xFFFFFF}};
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Black"), 0x000000},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Maroon"), 0x000080},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Green"), 0x008000},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Olive"), 0x008080},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Navy"), 0x800000},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Purple"), 0x800080},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Teal"), 0x808000},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Gray"), 0x808080},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Silver"), 0xC0C0C0},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Red"), 0x0000FF},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Lime"), 0x00FF00},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Yellow"), 0x00FFFF},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Blue"), 0xFF0000},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Fuchsia"), 0xFF00FF},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "Aqua"), 0xFFFF00},
+    {QT_TRANSLATE_NOOP("TfrmWaterMark", "White"), 0xFFFFFF}};
 
 QColor ColorOf(uint32_t color) {
   return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -78,7 +91,7 @@ QLineEdit *ValueBox(QWidget *parent, const char *name) {
 }
 
 // A bar with its box and an optional unit, in one row of a grid.
-void AddBarRow(QGridLayout *grid, int row, const char *caption, QWidget *bar, QWidget *box,
+void AddBarRow(QGridLayout *grid, int row, const QString &caption, QWidget *bar, QWidget *box,
                const char *unit) {
   grid->addWidget(new QLabel(caption, bar->parentWidget()), row, 0);
   grid->addWidget(bar, row, 1);
@@ -91,17 +104,17 @@ void AddBarRow(QGridLayout *grid, int row, const char *caption, QWidget *bar, QW
 TfrmWaterMark::TfrmWaterMark(QWidget *owner, const TSkinManager &mainSkin, IUserDialogs &dialogs)
     : TEditorDialog(owner, mainSkin, WaterMarkPreview()), FDialogs(dialogs) {
   setObjectName("frmWaterMark");
-  setWindowTitle("Watermark");
-  lblPTS->setText("Play Time");
-  lblLength->setText("Length");
+  setWindowTitle(tr("Watermark"));
+  lblPTS->setText(tr("Play Time"));
+  lblLength->setText(tr("Length"));
 
   pgWaterMark = new QTabWidget(this);
   pgWaterMark->setObjectName("pgWaterMark");
-  pgWaterMark->addTab(CreateTextPage(), "Add Text");
-  pgWaterMark->addTab(CreateImagePage(), "Add Image");
-  pgWaterMark->addTab(CreateEffectPage(), "Effect");
-  btnOk = NamedButton(this, "btnOk", "&Ok");
-  btnCancel = NamedButton(this, "btnCancel", "&Cancel");
+  pgWaterMark->addTab(CreateTextPage(), tr("Add Text"));
+  pgWaterMark->addTab(CreateImagePage(), tr("Add Image"));
+  pgWaterMark->addTab(CreateEffectPage(), tr("Effect"));
+  btnOk = NamedButton(this, "btnOk", tr("&Ok"));
+  btnCancel = NamedButton(this, "btnCancel", tr("&Cancel"));
   btnOk->setDefault(true);
 
   auto *right = new QVBoxLayout;
@@ -133,11 +146,11 @@ QWidget *TfrmWaterMark::CreateTextPage() {
   cmbFontSize->setObjectName("cmbFontSize");
   cmbFontColor = new QComboBox(page);
   cmbFontColor->setObjectName("cmbFontColor");
-  for (const auto &[name, color] : StandardColors) AddColor(cmbFontColor, name, color);
-  chkBold = new QCheckBox("Bold", page);
-  chkItalic = new QCheckBox("Italic", page);
-  chkUnderline = new QCheckBox("Underline", page);
-  chkStrikeOut = new QCheckBox("StrikeOut", page);
+  for (const auto &[name, color] : StandardColors) AddColor(cmbFontColor, tr(name), color);
+  chkBold = new QCheckBox(tr("Bold"), page);
+  chkItalic = new QCheckBox(tr("Italic"), page);
+  chkUnderline = new QCheckBox(tr("Underline"), page);
+  chkStrikeOut = new QCheckBox(tr("StrikeOut"), page);
   chkBold->setObjectName("chkBold");
   chkItalic->setObjectName("chkItalic");
   chkUnderline->setObjectName("chkUnderline");
@@ -151,16 +164,16 @@ QWidget *TfrmWaterMark::CreateTextPage() {
       Bar(page, "trcTextVert", decorationranges::Position.Min, decorationranges::Position.Max);
   edtTextHoriz = ValueBox(page, "edtTextHoriz");
   edtTextVert = ValueBox(page, "edtTextVert");
-  btnClearText = NamedButton(page, "btnClearText", "Clear Text");
+  btnClearText = NamedButton(page, "btnClearText", tr("Clear Text"));
 
   auto *grid = new QGridLayout(page);
-  grid->addWidget(new QLabel("Font:", page), 0, 0);
+  grid->addWidget(new QLabel(tr("Font:"), page), 0, 0);
   grid->addWidget(cmbFont, 0, 1, 1, 3);
-  grid->addWidget(new QLabel("Font Size:", page), 1, 0);
+  grid->addWidget(new QLabel(tr("Font Size:"), page), 1, 0);
   grid->addWidget(cmbFontSize, 1, 1);
-  grid->addWidget(new QLabel("Font Color:", page), 2, 0);
+  grid->addWidget(new QLabel(tr("Font Color:"), page), 2, 0);
   grid->addWidget(cmbFontColor, 2, 1);
-  grid->addWidget(new QLabel("Font Style:", page), 3, 0);
+  grid->addWidget(new QLabel(tr("Font Style:"), page), 3, 0);
   auto *styles = new QGridLayout;
   styles->addWidget(chkBold, 0, 0);
   styles->addWidget(chkItalic, 0, 1);
@@ -168,8 +181,8 @@ QWidget *TfrmWaterMark::CreateTextPage() {
   styles->addWidget(chkStrikeOut, 1, 1);
   grid->addLayout(styles, 3, 1, 1, 3);
   grid->addWidget(edtFont, 4, 0, 1, 4);
-  AddBarRow(grid, 5, "Horizontal Position:", trcTextHoriz, edtTextHoriz, "%");
-  AddBarRow(grid, 6, "Vertical Position:", trcTextVert, edtTextVert, "%");
+  AddBarRow(grid, 5, tr("Horizontal Position:"), trcTextHoriz, edtTextHoriz, "%");
+  AddBarRow(grid, 6, tr("Vertical Position:"), trcTextVert, edtTextVert, "%");
   grid->addWidget(btnClearText, 7, 1, 1, 3, Qt::AlignRight);
   grid->setRowStretch(8, 1);
   grid->setColumnStretch(1, 1);
@@ -181,7 +194,7 @@ QWidget *TfrmWaterMark::CreateImagePage() {
   page->setObjectName("tsAddImage");
   edtAddImage = new QLineEdit(page);
   edtAddImage->setObjectName("edtAddImage");
-  btnBrows = NamedButton(page, "btnBrows", "&Browse");
+  btnBrows = NamedButton(page, "btnBrows", tr("&Browse"));
   trcImageHoriz =
       Bar(page, "trcImageHoriz", decorationranges::Position.Min, decorationranges::Position.Max);
   trcImageVert =
@@ -191,21 +204,21 @@ QWidget *TfrmWaterMark::CreateImagePage() {
   edtImageHoriz = ValueBox(page, "edtImageHoriz");
   edtImageVert = ValueBox(page, "edtImageVert");
   edtImageAlpha = ValueBox(page, "edtImageAlpha");
-  rbTransparent1 = new QRadioButton("Transparent style 1", page);
+  rbTransparent1 = new QRadioButton(tr("Transparent style 1"), page);
   rbTransparent1->setObjectName("rbTransparent1");
-  rbTransparent2 = new QRadioButton("Transparent style 2", page);
+  rbTransparent2 = new QRadioButton(tr("Transparent style 2"), page);
   rbTransparent2->setObjectName("rbTransparent2");
-  btnClearImage = NamedButton(page, "btnClearImage", "Clear Image");
+  btnClearImage = NamedButton(page, "btnClearImage", tr("Clear Image"));
 
   auto *grid = new QGridLayout(page);
-  grid->addWidget(new QLabel("Image:", page), 0, 0);
+  grid->addWidget(new QLabel(tr("Image:"), page), 0, 0);
   auto *file = new QHBoxLayout;
   file->addWidget(edtAddImage, 1);
   file->addWidget(btnBrows);
   grid->addLayout(file, 0, 1, 1, 3);
-  AddBarRow(grid, 1, "Horizontal Position:", trcImageHoriz, edtImageHoriz, "%");
-  AddBarRow(grid, 2, "Vertical Position:", trcImageVert, edtImageVert, "%");
-  AddBarRow(grid, 3, "Transparency:", trcImageAlpha, edtImageAlpha, nullptr);
+  AddBarRow(grid, 1, tr("Horizontal Position:"), trcImageHoriz, edtImageHoriz, "%");
+  AddBarRow(grid, 2, tr("Vertical Position:"), trcImageVert, edtImageVert, "%");
+  AddBarRow(grid, 3, tr("Transparency:"), trcImageAlpha, edtImageAlpha, nullptr);
   grid->addWidget(rbTransparent1, 4, 1);
   grid->addWidget(rbTransparent2, 5, 1);
   grid->addWidget(btnClearImage, 6, 1, 1, 3, Qt::AlignRight);
@@ -220,16 +233,16 @@ QWidget *TfrmWaterMark::CreateEffectPage() {
   const std::tuple<TTrackBar * TfrmWaterMark::*, TSpinEdit * TfrmWaterMark::*, const char *,
                    const char *, const char *, int, int>
       effects[] = {{&TfrmWaterMark::trcBrightness, &TfrmWaterMark::spedtBrightness, "trcBrightness",
-                    "spedtBrightness", "Brightness:", decorationranges::Brightness.Min,
+                    "spedtBrightness", QT_TR_NOOP("Brightness:"), decorationranges::Brightness.Min,
                     decorationranges::Brightness.Max},
                    {&TfrmWaterMark::trcContrast, &TfrmWaterMark::spedtContrast, "trcContrast",
-                    "spedtContrast", "Contrast:", decorationranges::Contrast.Min,
+                    "spedtContrast", QT_TR_NOOP("Contrast:"), decorationranges::Contrast.Min,
                     decorationranges::Contrast.Max},
                    {&TfrmWaterMark::trcSaturation, &TfrmWaterMark::spedtSaturation, "trcSaturation",
-                    "spedtSaturation", "Saturation:", decorationranges::Saturation.Min,
+                    "spedtSaturation", QT_TR_NOOP("Saturation:"), decorationranges::Saturation.Min,
                     decorationranges::Saturation.Max},
                    {&TfrmWaterMark::trcExposure, &TfrmWaterMark::spedtExposure, "trcExposure",
-                    "spedtExposure", "Exposure:", decorationranges::Exposure.Min,
+                    "spedtExposure", QT_TR_NOOP("Exposure:"), decorationranges::Exposure.Min,
                     decorationranges::Exposure.Max}};
   auto *grid = new QGridLayout(page);
   int row = 0;
@@ -239,15 +252,15 @@ QWidget *TfrmWaterMark::CreateEffectPage() {
     spin->setObjectName(spinName);
     spin->setRange(low, high);
     spin->setFixedWidth(64);
-    AddBarRow(grid, row++, caption, bar, spin, nullptr);
+    AddBarRow(grid, row++, tr(caption), bar, spin, nullptr);
     this->*barField = bar;
     this->*spinField = spin;
   }
-  chkProcessText = new QCheckBox("Process  Added Text", page);
+  chkProcessText = new QCheckBox(tr("Process  Added Text"), page);
   chkProcessText->setObjectName("chkProcessText");
-  chkProcessImage = new QCheckBox("Process  Added Image", page);
+  chkProcessImage = new QCheckBox(tr("Process  Added Image"), page);
   chkProcessImage->setObjectName("chkProcessImage");
-  btnReset = NamedButton(page, "btnReset", "Reset");
+  btnReset = NamedButton(page, "btnReset", tr("Reset"));
   grid->addWidget(chkProcessText, row++, 1);
   grid->addWidget(chkProcessImage, row++, 1);
   grid->addWidget(btnReset, row++, 1, 1, 2, Qt::AlignRight);
@@ -257,7 +270,7 @@ QWidget *TfrmWaterMark::CreateEffectPage() {
 }
 
 QWidget *TfrmWaterMark::CreatePreview() {
-  grpPreview = new QGroupBox("Source Preview", this);
+  grpPreview = new QGroupBox(tr("Source Preview"), this);
   grpPreview->setObjectName("grpPreview");
   imgPreview = PreviewPanel->Picture;
   auto *column = new QVBoxLayout(grpPreview);
@@ -327,7 +340,7 @@ void TfrmWaterMark::FormShow() {
   FPreview.SetCrop(FRecord->CropTop, FRecord->CropLeft, FRecord->CropBottom, FRecord->CropRight);
   PushValues();
   // 6. The title names the file.
-  setWindowTitle(QText(WaterMarkTitle(FRecord->SourceFile)));
+  setWindowTitle(ShownText(WaterMarkTitle(FRecord->SourceFile)));
   // 7. The file, playing.
   if (OpenPreview(FRecord->SourceFile)) ShowPlaying(true);
 }
@@ -486,8 +499,8 @@ void TfrmWaterMark::edtAddImageChange() {
 
 void TfrmWaterMark::btnBrowsClick() {
   const QString file = FDialogs.ChooseFile(
-      this, {"Bitmap files (*.bmp *.BMP)",
-             "Picture files (*.bmp *.png *.jpg *.jpeg *.gif *.BMP *.PNG *.JPG *.JPEG *.GIF)"});
+      this, {tr("Bitmap files (*.bmp *.BMP)"),
+             tr("Picture files (*.bmp *.png *.jpg *.jpeg *.gif *.BMP *.PNG *.JPG *.JPEG *.GIF)")});
   if (!file.isEmpty()) edtAddImage->setText(file);
 }
 

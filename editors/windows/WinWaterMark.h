@@ -4,6 +4,8 @@
 // editors' previews then draw.  The main window makes a new one for every showing.
 #pragma once
 
+#include <QCoreApplication>
+
 #include "editors/WaterMarkValues.h"
 #include "editors/decoration/WaterMarkPreview.h"
 #include "editors/windows/EditorDialog.h"
@@ -18,6 +20,8 @@ class QTabWidget;
 class TSpinEdit;
 
 class TfrmWaterMark : public TEditorDialog {
+  Q_DECLARE_TR_FUNCTIONS(TfrmWaterMark)
+
  public:
   TfrmWaterMark(QWidget *owner, const TSkinManager &mainSkin, IUserDialogs &dialogs);
   ~TfrmWaterMark() override;

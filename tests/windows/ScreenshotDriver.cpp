@@ -4,11 +4,13 @@
 // with the list open in the "Orange" theme, with the preview playing, the file information
 // window, and the trim, crop and watermark editors with a frame in their previews (the watermark
 // editor with a text and a picture on it), the preference and settings dialogs, the progress
-// window during a conversion, and the count-down before a shut-down.
+// window during a conversion, and the count-down before a shut-down.  Given a locale as well
+// ("de_DE"), it shows the windows in that language.
 #include <QAction>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QImageWriter>
+#include <QLocale>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -19,6 +21,7 @@
 
 #include "editors/windows/EditorDialog.h"
 #include "gui/Application.h"
+#include "gui/Translations.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/RecordingDialogs.h"
@@ -116,8 +119,8 @@ void OpenProfileList(TfrmMain &window) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: morvane-screenshots FOLDER\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: morvane-screenshots FOLDER [LOCALE]\n");
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -141,6 +144,11 @@ int main(int argc, char **argv) {
   }
 
   TApplication app(argc, argv);
+  const QLocale locale(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString("C"));
+  if (argc == 3 && !InstallTranslations(app, locale, MORVANE_BINARY_DIR "/data/translations")) {
+    std::fprintf(stderr, "morvane-screenshots: no catalogue for %s\n", argv[2]);
+    return 1;
+  }
   TRecordedDesktop desktop;  // the batch's end neither opens the folder nor shuts down
   TRecordingDialogs dialogs;
   TfrmMain window(&dialogs);

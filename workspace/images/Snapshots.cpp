@@ -9,6 +9,7 @@
 
 #include "services/Bitmap.h"
 #include "workspace/DestinationName.h"
+#include "workspace/LogicTexts.h"
 
 namespace fs = std::filesystem;
 
@@ -60,8 +61,8 @@ void WritePicture(const QImage &picture, const fs::path &file, const char *forma
     error = out.errorString();
   }
   if (!error.isEmpty())
-    throw std::runtime_error("Cannot write the snapshot " + file.string() + ": " +
-                             error.toStdString());
+    throw std::runtime_error(
+        ArgText(logictexts::SnapshotNotWritten, {file.string(), error.toStdString()}));
 }
 
 }  // namespace

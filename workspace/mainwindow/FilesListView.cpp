@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "gui/Application.h"
+#include "gui/Translations.h"
 #include "skin/ItemDrawing.h"
 
 namespace {
@@ -28,11 +29,12 @@ struct TColumnInfo {
   int Width;
   Qt::Alignment Alignment;
 };
-constexpr TColumnInfo Columns[TFilesModel::ColumnCount] = {{"Source", 140, Qt::AlignLeft},
-                                                           {"Length", 65, Qt::AlignRight},
-                                                           {"Trimmed Length", 90, Qt::AlignRight},
-                                                           {"Destination File", 120, Qt::AlignLeft},
-                                                           {"Progress", 60, Qt::AlignHCenter}};
+constexpr TColumnInfo Columns[TFilesModel::ColumnCount] = {
+    {QT_TRANSLATE_NOOP("TFilesModel", "Source"), 140, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TFilesModel", "Length"), 65, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("TFilesModel", "Trimmed Length"), 90, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("TFilesModel", "Destination File"), 120, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TFilesModel", "Progress"), 60, Qt::AlignHCenter}};
 
 class TRowHeightDelegate : public QStyledItemDelegate {
  public:
@@ -68,7 +70,7 @@ QVariant TFilesModel::data(const QModelIndex &index, int role) const {
         case colLength: return row.Reading ? tr("reading...") : Text(row.LengthText);
         case colTrimmedLength: return Text(row.TrimmedLengthText);
         case colDestination: return Text(row.DestinationText);
-        case colProgress: return Text(row.ProgressText);
+        case colProgress: return ShownText(row.ProgressText);
       }
       break;
     case Qt::CheckStateRole:
@@ -77,8 +79,8 @@ QVariant TFilesModel::data(const QModelIndex &index, int role) const {
     case Qt::ToolTipRole:
       // A failed row tells why, a finished one what it warned of; otherwise the full path, which
       // the narrow column cuts.
-      if (!row.FailReason.empty()) return Text(row.FailReason);
-      if (!row.Warning.empty()) return Text(row.Warning);
+      if (!row.FailReason.empty()) return ShownText(row.FailReason);
+      if (!row.Warning.empty()) return ShownText(row.Warning);
       if (index.column() == colSource) return Text(row.Caption);
       break;
     case Qt::TextAlignmentRole: return QVariant::fromValue(Columns[index.column()].Alignment);
@@ -88,7 +90,7 @@ QVariant TFilesModel::data(const QModelIndex &index, int role) const {
 
 QVariant TFilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) return {};
-  if (role == Qt::DisplayRole) return QString(Columns[section].Caption);
+  if (role == Qt::DisplayRole) return tr(Columns[section].Caption);
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
   return {};
 }
@@ -132,7 +134,8 @@ void TFilesListView::SetUpColumns() {
   const QFontMetrics metrics(header()->font());
   for (int c = 0; c < TFilesModel::ColumnCount; ++c)
     setColumnWidth(c,
-                   std::max(Columns[c].Width, metrics.horizontalAdvance(Columns[c].Caption) + 14));
+                   std::max(Columns[c].Width,
+                            metrics.horizontalAdvance(TFilesModel::tr(Columns[c].Caption)) + 14));
 }
 
 int TFilesListView::SelectedRow() const {

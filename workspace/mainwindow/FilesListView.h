@@ -6,12 +6,15 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QCoreApplication>
 #include <QTreeView>
 #include <set>
 
 #include "workspace/ConversionList.h"
 
 class TFilesModel : public QAbstractTableModel {
+  Q_DECLARE_TR_FUNCTIONS(TFilesModel)
+
  public:
   enum TColumn { colSource, colLength, colTrimmedLength, colDestination, colProgress, ColumnCount };
 

@@ -9,6 +9,7 @@
 
 #include "gui/Application.h"
 #include "gui/ParameterBoxes.h"
+#include "gui/Translations.h"
 #include "workspace/FormatCatalogue.h"
 #include "workspace/SettingsStore.h"
 
@@ -100,7 +101,7 @@ void TParameterPanelView::ShowPanel(const TPanelState &state) {
 // The panel's hint for stream copy, and the editors that change the picture, which a copied
 // video does not go through.
 void TParameterPanelView::ShowStreamCopy(const TPanelState &state) {
-  const QString hint = state.CopyHint.empty() ? QString() : tr(state.CopyHint.c_str());
+  const QString hint = state.CopyHint.empty() ? QString() : ShownText(state.CopyHint);
   cmbVideoEncoder->setToolTip(state.VideoCopy ? hint : QString());
   cmbAudioEncoder->setToolTip(state.AudioCopy ? hint : QString());
   FVideoCopy = state.VideoCopy;

@@ -14,7 +14,7 @@ TfrmAbout::TfrmAbout(QWidget *owner, const TSkinManager &mainSkin, const TGlobal
                      IUserDialogs &dialogs)
     : TSkinnedDialog(owner, mainSkin) {
   setObjectName("frmAbout");
-  setWindowTitle("About");
+  setWindowTitle(tr("About"));
   setFixedSize(360, 190);
 
   auto *icon = new QLabel(this);
@@ -37,13 +37,13 @@ TfrmAbout::TfrmAbout(QWidget *owner, const TSkinManager &mainSkin, const TGlobal
   connect(lblWebSite, &QLabel::linkActivated, this,
           [&dialogs](const QString &link) { Guarded([&] { dialogs.OpenInDesktop(link); }); });
 
-  btnOk = new QPushButton("&Ok", this);
+  btnOk = new QPushButton(tr("&Ok"), this);
   btnOk->setObjectName("btnOk");
   btnOk->setDefault(true);
   connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
 
   auto *description =
-      new QLabel("Batch conversion of video and audio for players, phones and the web.", this);
+      new QLabel(tr("Batch conversion of video and audio for players, phones and the web."), this);
   description->setWordWrap(true);
   auto *text = new QVBoxLayout;
   text->addWidget(lblProduct);

@@ -38,6 +38,7 @@
 #include "gui/Application.h"
 #include "gui/ProfileListBox.h"
 #include "gui/ProfilePicker.h"
+#include "gui/Translations.h"
 #include "gui/VideoSurface.h"
 #include "platform/Paths.h"
 #include "services/UnicodeProtocol.h"
@@ -130,7 +131,7 @@ void AssignShortcuts(TfrmMain &window) {
 bool SourceRefused(IUserDialogs &dialogs, QWidget *parent, const std::string &file) {
   const std::string why = SourceFileRefusal(file);
   if (why.empty()) return false;
-  dialogs.ShowMessage(parent, WarningCaption, Q(why), TMessageIcon::Warning);
+  dialogs.ShowMessage(parent, ShownText(WarningCaption), ShownText(why), TMessageIcon::Warning);
   return true;
 }
 
@@ -195,39 +196,40 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::CreateMenus() {
   QMenuBar *bar = menuBar();
-  mnuFile = bar->addMenu("&File");
-  mnuAdd = MenuEntry(mnuFile, "mnuAdd", "&Add");
-  mnuRemove = MenuEntry(mnuFile, "mnuRemove", "&Remove");
-  mnuClear = MenuEntry(mnuFile, "mnuClear", "&Clear");
-  mnuStart = MenuEntry(mnuFile, "mnuStart", "&Start");
+  mnuFile = bar->addMenu(tr("&File"));
+  mnuAdd = MenuEntry(mnuFile, "mnuAdd", tr("&Add"));
+  mnuRemove = MenuEntry(mnuFile, "mnuRemove", tr("&Remove"));
+  mnuClear = MenuEntry(mnuFile, "mnuClear", tr("&Clear"));
+  mnuStart = MenuEntry(mnuFile, "mnuStart", tr("&Start"));
   mnuFile->addSeparator();
-  mnuSettings = MenuEntry(mnuFile, "mnuSettings", "Se&ttings");
+  mnuSettings = MenuEntry(mnuFile, "mnuSettings", tr("Se&ttings"));
   mnuSettings->setVisible(false);
-  mnuExit = MenuEntry(mnuFile, "mnuExit", "&Exit");
+  mnuExit = MenuEntry(mnuFile, "mnuExit", tr("&Exit"));
 
-  mnuEdit = bar->addMenu("&Edit");
-  mnuCrop = MenuEntry(mnuEdit, "mnuCrop", "&Crop");
-  mnuTrim = MenuEntry(mnuEdit, "mnuTrim", "&Trim");
-  mnuWaterMark = MenuEntry(mnuEdit, "mnuWaterMark", "&Video Effect && Water Mark");
+  mnuEdit = bar->addMenu(tr("&Edit"));
+  mnuCrop = MenuEntry(mnuEdit, "mnuCrop", tr("&Crop"));
+  mnuTrim = MenuEntry(mnuEdit, "mnuTrim", tr("&Trim"));
+  mnuWaterMark = MenuEntry(mnuEdit, "mnuWaterMark", tr("&Video Effect && Water Mark"));
   mnuEdit->addSeparator();
-  mnuCheckAll = MenuEntry(mnuEdit, "mnuCheckAll", "&Check All");
-  mnuUncheckAll = MenuEntry(mnuEdit, "mnuUncheckAll", "&Uncheck All");
-  mnuReverseCheck = MenuEntry(mnuEdit, "mnuReverseCheck", "&Reverse Check");
+  mnuCheckAll = MenuEntry(mnuEdit, "mnuCheckAll", tr("&Check All"));
+  mnuUncheckAll = MenuEntry(mnuEdit, "mnuUncheckAll", tr("&Uncheck All"));
+  mnuReverseCheck = MenuEntry(mnuEdit, "mnuReverseCheck", tr("&Reverse Check"));
   mnuEdit->addSeparator();
-  mnuCheck = MenuEntry(mnuEdit, "mnuCheck", "C&heck");
-  mnuUncheck = MenuEntry(mnuEdit, "mnuUncheck", "U&ncheck");
+  mnuCheck = MenuEntry(mnuEdit, "mnuCheck", tr("C&heck"));
+  mnuUncheck = MenuEntry(mnuEdit, "mnuUncheck", tr("U&ncheck"));
 
-  mnuTools = bar->addMenu("&Tools");
-  mnuPreference = MenuEntry(mnuTools, "mnuPreference", "&Preference");
-  mnuSkin = mnuTools->addMenu("&Skin");
+  mnuTools = bar->addMenu(tr("&Tools"));
+  mnuPreference = MenuEntry(mnuTools, "mnuPreference", tr("&Preference"));
+  mnuSkin = mnuTools->addMenu(tr("&Skin"));
   mnuSkin->setObjectName("mnuSkin");
   for (int i = 0; i < TSkinManager::ThemeCount; ++i) {
-    mnuSkinItems[static_cast<size_t>(i)] = mnuSkin->addAction(TSkinManager::Theme(i).Name);
+    mnuSkinItems[static_cast<size_t>(i)] = mnuSkin->addAction(
+        QCoreApplication::translate("TSkinManager", TSkinManager::Theme(i).Name));
     mnuSkinItems[static_cast<size_t>(i)]->setObjectName(QString("mnuSkin%1").arg(i));
     mnuSkinItems[static_cast<size_t>(i)]->setCheckable(true);
   }
 
-  mnuRelated = bar->addMenu("Related Software");
+  mnuRelated = bar->addMenu(tr("Related Software"));
   for (const TRelatedProduct &product : RelatedSoftware()) {
     QAction *entry = mnuRelated->addAction(product.Caption);
     const QString url = product.Url;
@@ -235,30 +237,29 @@ void TfrmMain::CreateMenus() {
             [this, url] { Guarded([&] { FDialogs.OpenInDesktop(url); }); });
   }
 
-  mnuHelp = bar->addMenu("&Help");
-  mnuHelpItem = MenuEntry(mnuHelp, "mnuHelpItem", "&Help");
+  mnuHelp = bar->addMenu(tr("&Help"));
+  mnuHelpItem = MenuEntry(mnuHelp, "mnuHelpItem", tr("&Help"));
   mnuHelp->addSeparator();
-  mnuWebSite = MenuEntry(mnuHelp, "mnuWebSite", "&Web Site");
-  mnuSupport = MenuEntry(mnuHelp, "mnuSupport", "&Support and Contact");
-  mnuAbout = MenuEntry(mnuHelp, "mnuAbout", "&About");
+  mnuWebSite = MenuEntry(mnuHelp, "mnuWebSite", tr("&Web Site"));
+  mnuSupport = MenuEntry(mnuHelp, "mnuSupport", tr("&Support and Contact"));
+  mnuAbout = MenuEntry(mnuHelp, "mnuAbout", tr("&About"));
 
   // The list's context menu, also dropped down by the "&Edit" button.
   pmFiles = new QMenu(this);
   pmFiles->setObjectName("pmFiles");
-  pmCrop = MenuEntry(pmFiles, "pmCrop", "&Crop");
-  pmTrim = MenuEntry(pmFiles, "pmTrim", "&Trim");
-  pmWaterMark = MenuEntry(pmFiles, "pmWaterMark", "&Video Effect && Water Mark");
+  pmCrop = MenuEntry(pmFiles, "pmCrop", tr("&Crop"));
+  pmTrim = MenuEntry(pmFiles, "pmTrim", tr("&Trim"));
+  pmWaterMark = MenuEntry(pmFiles, "pmWaterMark", tr("&Video Effect && Water Mark"));
   pmFiles->addSeparator();
-  pmAdd = MenuEntry(pmFiles, "pmAdd", "Add");
-  pmRemove = MenuEntry(pmFiles, "pmRemove", "Remove");
-  pmClear = MenuEntry(pmFiles, "pmClear", "Clear");
-  pmStart = MenuEntry(pmFiles, "pmStart", "Start");
+  pmAdd = MenuEntry(pmFiles, "pmAdd", tr("Add"));
+  pmRemove = MenuEntry(pmFiles, "pmRemove", tr("Remove"));
+  pmClear = MenuEntry(pmFiles, "pmClear", tr("Clear"));
+  pmStart = MenuEntry(pmFiles, "pmStart", tr("Start"));
   pmFiles->addSeparator();
-  pmVideoInfo = MenuEntry(pmFiles, "pmVideoInfo", "Video Information");
+  pmVideoInfo = MenuEntry(pmFiles, "pmVideoInfo", tr("Video Information"));
   pmFiles->addSeparator();
-  pmPlay = MenuEntry(pmFiles, "pmPlay", QCoreApplication::translate("TfrmMain", "&Play"));
-  pmShowInFolder = MenuEntry(pmFiles, "pmShowInFolder",
-                             QCoreApplication::translate("TfrmMain", "Show in &Folder"));
+  pmPlay = MenuEntry(pmFiles, "pmPlay", tr("&Play"));
+  pmShowInFolder = MenuEntry(pmFiles, "pmShowInFolder", tr("Show in &Folder"));
 }
 
 QWidget *TfrmMain::CreateToolbar() {
@@ -269,14 +270,17 @@ QWidget *TfrmMain::CreateToolbar() {
   struct TTool {
     QPushButton *TfrmMain::*Field;
     const char *Name;
-    const char *Caption;
+    QString Caption;
     TToolGlyph Glyph;
   };
-  const TTool tools[] = {{&TfrmMain::btnAdd, "btnAdd", "&Add", TToolGlyph::Add},
-                         {&TfrmMain::btnRemove, "btnRemove", "&Remove", TToolGlyph::Remove},
-                         {&TfrmMain::btnClear, "btnClear", "&Clear", TToolGlyph::Clear},
-                         {&TfrmMain::btnEdit, "btnEdit", "&Edit", TToolGlyph::Edit},
-                         {&TfrmMain::btnStart, "btnStart", "&Start", TToolGlyph::Start}};
+  // The buttons' access keys are the window's, beside the menu titles': their translations
+  // choose keys of their own.
+  const TTool tools[] = {
+      {&TfrmMain::btnAdd, "btnAdd", tr("&Add", "button"), TToolGlyph::Add},
+      {&TfrmMain::btnRemove, "btnRemove", tr("&Remove", "button"), TToolGlyph::Remove},
+      {&TfrmMain::btnClear, "btnClear", tr("&Clear", "button"), TToolGlyph::Clear},
+      {&TfrmMain::btnEdit, "btnEdit", tr("&Edit", "button"), TToolGlyph::Edit},
+      {&TfrmMain::btnStart, "btnStart", tr("&Start", "button"), TToolGlyph::Start}};
   for (const TTool &tool : tools) {
     QPushButton *button = Button(toolbar, tool.Name, tool.Caption);
     FGlyphButtons.emplace_back(button, tool.Glyph);
@@ -285,17 +289,17 @@ QWidget *TfrmMain::CreateToolbar() {
     row->addWidget(button);
     this->*tool.Field = button;
   }
-  btnSettings = Button(toolbar, "btnSettings", "&Settings");
-  btnStop = Button(toolbar, "btnStop", "Stop");
-  btnPause = Button(toolbar, "btnPause", "Pause");
-  btnResume = Button(toolbar, "btnResume", "Resume");
+  btnSettings = Button(toolbar, "btnSettings", tr("&Settings", "button"));
+  btnStop = Button(toolbar, "btnStop", tr("Stop"));
+  btnPause = Button(toolbar, "btnPause", tr("Pause"));
+  btnResume = Button(toolbar, "btnResume", tr("Resume"));
   for (QPushButton *hidden : {btnSettings, btnStop, btnPause, btnResume}) {
     hidden->setVisible(false);
     hidden->setEnabled(hidden == btnSettings);
     row->addWidget(hidden);
   }
   row->addStretch();
-  btnExit = Button(toolbar, "btnExit", "&Exit");
+  btnExit = Button(toolbar, "btnExit", tr("&Exit", "button"));
   FGlyphButtons.emplace_back(btnExit, TToolGlyph::Exit);
   btnExit->setIconSize(QSize(18, 18));
   btnExit->setMinimumSize(84, 30);
@@ -321,7 +325,7 @@ TPreviewParts TfrmMain::PreviewParts() {
 }
 
 QWidget *TfrmMain::CreatePreviewPanel() {
-  auto *group = new QGroupBox("Preview", this);
+  auto *group = new QGroupBox(tr("Preview"), this);
   group->setObjectName("grpPreview");
   pnlPreview = PreviewPanel->Picture;
   tbPosition = PreviewPanel->Bar;
@@ -343,7 +347,7 @@ QWidget *TfrmMain::CreatePreviewPanel() {
 }
 
 QGroupBox *TfrmMain::CreateOutputGroup() {
-  grpOutput = new QGroupBox("Output Format", this);
+  grpOutput = new QGroupBox(tr("Output Format"), this);
   grpOutput->setObjectName("grpOutput");
   // The profile list opens upward, over the conversion list, wide enough for the long names.
   ProfilePicker = new TProfilePicker(grpOutput, {"cmbFormat", "btnFormatDrop", "lbFormat"},
@@ -351,13 +355,13 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   cmbFormat = ProfilePicker->Box();
   btnFormatDrop = ProfilePicker->Button();
   lbFormat = ProfilePicker->List();
-  btnDefault = Button(grpOutput, "btnDefault", "Default");
+  btnDefault = Button(grpOutput, "btnDefault", tr("Default"));
   edtOutPutDir = new QLineEdit(grpOutput);
   edtOutPutDir->setObjectName("edtOutPutDir");
   edtOutPutDir->setReadOnly(true);
-  btnOpen = Button(grpOutput, "btnOpen", "Open");
-  btnBrows = Button(grpOutput, "btnBrows", "Browse");
-  btnStart2 = Button(grpOutput, "btnStart2", "&Start");
+  btnOpen = Button(grpOutput, "btnOpen", tr("Open"));
+  btnBrows = Button(grpOutput, "btnBrows", tr("Browse"));
+  btnStart2 = Button(grpOutput, "btnStart2", tr("&Start", "beside the profile"));
   FGlyphButtons.emplace_back(btnStart2, TToolGlyph::Start);
   btnStart2->setIconSize(QSize(20, 20));
   btnStart2->setMinimumSize(84, 50);
@@ -373,10 +377,10 @@ QGroupBox *TfrmMain::CreateOutputGroup() {
   grid->setContentsMargins(6, 6, 6, 6);
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(5);
-  grid->addWidget(Caption("Profile:", cmbFormat), 0, 0);
+  grid->addWidget(Caption(tr("Profile:"), cmbFormat), 0, 0);
   grid->addWidget(ProfilePicker, 0, 1, 1, 2);
   grid->addWidget(btnDefault, 0, 3);
-  grid->addWidget(Caption("Output Folder:", edtOutPutDir), 1, 0);
+  grid->addWidget(Caption(tr("Output Folder:"), edtOutPutDir), 1, 0);
   grid->addWidget(edtOutPutDir, 1, 1);
   grid->addWidget(btnOpen, 1, 2);
   grid->addWidget(btnBrows, 1, 3);
@@ -712,7 +716,8 @@ void TfrmMain::closeEvent(QCloseEvent *event) {
 
 bool TfrmMain::FormCloseQuery() {
   if (!FGlobal) return true;
-  if (!SkipExitPrompt && !FDialogs.AskYesNo(this, WarningCaption, "Do you really want to exit?"))
+  if (!SkipExitPrompt &&
+      !FDialogs.AskYesNo(this, ShownText(WarningCaption), tr("Do you really want to exit?")))
     return false;
   // The check's question or report must not come up over a window that is going away.
   if (FUpdateCheck) FUpdateCheck->Abort();
@@ -744,7 +749,7 @@ void TfrmMain::ApplicationException(std::exception_ptr error) {
   const TExceptionReport report = ReportOfException(error);
   const QString title = FGlobal ? Q(FGlobal->ProductTitle()) : QApplication::applicationName();
   FDialogs.ShowMessage(
-      this, title, Q(report.Text),
+      this, title, ShownText(report.Text),
       report.Icon == TReportIcon::Warning ? TMessageIcon::Warning : TMessageIcon::Error);
 }
 
@@ -958,7 +963,8 @@ void TfrmMain::StartShutDownCountdown() {
   frmShutDown = std::make_unique<TfrmShutDown>(
       this, FSkin, ShutDownSeconds, [window](const std::string &reason) {
         if (window)
-          window->FDialogs.ShowMessage(window, WarningCaption, Q(reason), TMessageIcon::Warning);
+          window->FDialogs.ShowMessage(window, ShownText(WarningCaption), ShownText(reason),
+                                       TMessageIcon::Warning);
       });
   frmShutDown->Start();
 }
@@ -1049,8 +1055,10 @@ void TfrmMain::RowEnded(const TRowResult &result) {
       break;
     case TRowOutcome::Failed:
     case TRowOutcome::Refused:
-      row.FailReason = result.Reason.empty() ? "The conversion failed." : result.Reason;
-      if (row.ProgressText.empty()) row.ProgressText = "Failed";
+      row.FailReason = result.Reason.empty()
+                           ? QT_TRANSLATE_NOOP("Messages", "The conversion failed.")
+                           : result.Reason;
+      if (row.ProgressText.empty()) row.ProgressText = QT_TRANSLATE_NOOP("Messages", "Failed");
       break;
     case TRowOutcome::Stopped: break;  // the row keeps its last percentage
   }
@@ -1071,8 +1079,7 @@ QString TfrmMain::UsualTitle() const {
 void TfrmMain::ShowBatchPercent(int percent) {
   // A report that arrives after Stop leaves the usual title.
   if (percent < 0 || FSession->State() == TBatchState::Stopping) return;
-  setWindowTitle(
-      QCoreApplication::translate("TfrmMain", "%1% - %2").arg(percent).arg(UsualTitle()));
+  setWindowTitle(tr("%1% - %2").arg(percent).arg(UsualTitle()));
 }
 
 void TfrmMain::btnExitClick() {
@@ -1143,13 +1150,11 @@ std::filesystem::path TfrmMain::WrittenFileAtHand() {
   // The desktop would fail on a file moved or deleted since, in words of its own or none.
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec)) {
-    FDialogs.ShowMessage(
-        this, WarningCaption,
-        QCoreApplication::translate("TfrmMain",
-                                    "%1\nis not there any more: it was moved or deleted "
-                                    "after it was converted.")
-            .arg(Q(file.string())),
-        TMessageIcon::Warning);
+    FDialogs.ShowMessage(this, WarningCaption,
+                         tr("%1\nis not there any more: it was moved or deleted "
+                            "after it was converted.")
+                             .arg(Q(file.string())),
+                         TMessageIcon::Warning);
     return {};
   }
   return file;
@@ -1387,8 +1392,8 @@ void TfrmMain::PlayRow(int row) {
     // Nothing plays: the panel goes back to stopped and says why.
     ShowPreviewStopped();
     lstLog->addItem(Q(FFPlayer.LastErrMsg()));
-    FDialogs.ShowMessage(this, WarningCaption,
-                         Q("Cannot play " + file + ":\n" + FFPlayer.LastErrMsg()),
+    FDialogs.ShowMessage(this, ShownText(WarningCaption),
+                         tr("Cannot play %1:\n%2").arg(Q(file), ShownText(FFPlayer.LastErrMsg())),
                          TMessageIcon::Warning);
   };
   if (!PreviewPanel->OpenAsync(file, opened)) {

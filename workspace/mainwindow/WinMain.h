@@ -4,6 +4,7 @@
 // (TConversionList, TProfileList, TParameterPanel, the settings store).
 #pragma once
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QMainWindow>
 #include <array>
@@ -55,6 +56,8 @@ class TfrmTrim;
 class TfrmFileInfo;
 
 class TfrmMain : public QMainWindow {
+  Q_DECLARE_TR_FUNCTIONS(TfrmMain)
+
  public:
   // `dialogs` answers every message box and dialog of the window (nullptr: the desktop's).
   explicit TfrmMain(IUserDialogs *dialogs = nullptr);

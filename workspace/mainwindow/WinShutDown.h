@@ -4,6 +4,7 @@
 // waits for the system.
 #pragma once
 
+#include <QCoreApplication>
 #include <functional>
 #include <string>
 
@@ -14,6 +15,8 @@ class QPushButton;
 class QTimer;
 
 class TfrmShutDown : public TSkinnedDialog {
+  Q_DECLARE_TR_FUNCTIONS(TfrmShutDown)
+
  public:
   // `refused` is told (on the window thread) when the system refuses to power off.
   TfrmShutDown(QWidget *owner, const TSkinManager &skin, int seconds,

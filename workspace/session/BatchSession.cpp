@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/MainThread.h"
+#include "services/TranslatableText.h"
 
 // The questions of a job built on another thread are put to the user on the main thread; the
 // building thread waits for the answer, never the main thread for the building.
@@ -70,7 +71,7 @@ bool TBatchSession::Start(std::vector<TBatchRow> rows, TBatchSetup setup) {
     } catch (const std::exception &e) {
       error = e.what();
     } catch (...) {
-      error = "Unknown error";
+      error = QT_TRANSLATE_NOOP("Messages", "Unknown error");
     }
     Deliver([tasks, error](TBatchSession &session) { session.Prepared(tasks, error); });
     FPreparing = false;

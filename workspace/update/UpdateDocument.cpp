@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "workspace/LogicTexts.h"
 #include "workspace/NumberText.h"
 
 struct TUpdateDocument::TElement {
@@ -119,7 +120,7 @@ bool IsNewerVersion(const std::string &offered, const std::string &own) {
 }
 
 std::string UpgradeQuestion(const std::string &productTitle, const std::string &newVersion) {
-  return "Do you want to upgrade to " + productTitle + " " + newVersion + " now?";
+  return ArgText(logictexts::UpgradeQuestion, {productTitle, newVersion});
 }
 
 bool IsWebLink(const std::string &link) {

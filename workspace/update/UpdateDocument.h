@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "services/TranslatableText.h"
 #include "workspace/GlobalUnit.h"
 
 namespace updatedocument {
@@ -27,7 +28,8 @@ inline constexpr const char NumberAttribute[] = "number";
 inline constexpr const char RowPath[] = "XMLPackage.row";  // followed by the entry's index
 inline constexpr const char InfoAttribute[] = "info";
 inline constexpr const char UrlAttribute[] = "url";
-inline constexpr const char UpgradeCaption[] = "Warning - New Version Available for Download.";
+inline constexpr const char UpgradeCaption[] =
+    QT_TRANSLATE_NOOP("Messages", "Warning - New Version Available for Download.");
 }  // namespace updatedocument
 
 class TUpdateDocument {
