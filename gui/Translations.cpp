@@ -104,10 +104,16 @@ bool InstallTranslations(QCoreApplication &app, const QLocale &locale, QString f
   if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QCoreApplication::installTranslator(qt.release());
+  if (folder.isEmpty()) folder = CatalogueFolder();
+  // English is the language of the texts themselves, but a count in a text ("%n file(s)
+  // converted") needs its singular and plural forms: the English catalogue holds only those and
+  // stands behind whichever language the locale picks (the last installed is asked first).
+  auto english = std::make_unique<QTranslator>(&app);
+  if (english->load(QStringLiteral("morvane_en"), folder))
+    QCoreApplication::installTranslator(english.release());
+  if (locale.language() == QLocale::English || locale.language() == QLocale::C) return true;
   auto own = std::make_unique<QTranslator>(&app);
-  if (!own->load(locale, QStringLiteral("morvane"), QStringLiteral("_"),
-                 folder.isEmpty() ? CatalogueFolder() : folder))
-    return false;
+  if (!own->load(locale, QStringLiteral("morvane"), QStringLiteral("_"), folder)) return false;
   QCoreApplication::installTranslator(own.release());
   GTranslating = true;
   return true;

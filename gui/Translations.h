@@ -10,8 +10,9 @@ class QLocale;
 
 // Installs the program's catalogue for `locale` (morvane_de.qm ... from `folder`, by default the
 // "translations" data folder) and Qt's own for its standard buttons, where they exist.  English,
-// the language of the texts themselves, needs none.  False when the program has no catalogue for
-// the locale.
+// the language of the texts themselves, needs only the plural forms of its counts (morvane_en.qm,
+// installed for every locale).  False when the program has no catalogue for a locale of another
+// language.
 bool InstallTranslations(QCoreApplication &app, const QLocale &locale, QString folder = {});
 
 // A text of the logic (marked with QT_TRANSLATE_NOOP in the "Messages" context) in the user's

@@ -183,6 +183,31 @@ Der korrigierte Wert: %1</translation>
     </message>
 </context>
 <context>
+    <name>TBatchEndNotice</name>
+    <message>
+        <source>Conversion finished</source>
+        <translation>Umwandlung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>%1, %2.</source>
+        <translation>%1, %2.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) converted</source>
+        <translation>
+            <numerusform>%n Datei umgewandelt</numerusform>
+            <numerusform>%n Dateien umgewandelt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n failed</source>
+        <translation>
+            <numerusform>%n fehlgeschlagen</numerusform>
+            <numerusform>%n fehlgeschlagen</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>TEditorDialog</name>
     <message>
         <source>Duration:    %1</source>
@@ -703,6 +728,24 @@ Der korrigierte Wert: %1</translation>
         <source>&amp;Start</source>
         <comment>beside the profile</comment>
         <translation>Star&amp;ten</translation>
+    </message>
+    <message>
+        <source>&amp;Play</source>
+        <translation>&amp;Abspielen</translation>
+    </message>
+    <message>
+        <source>Show in &amp;Folder</source>
+        <translation>Im &amp;Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>%1% - %2</source>
+        <translation>%1 % - %2</translation>
+    </message>
+    <message>
+        <source>%1
+is not there any more: it was moved or deleted after it was converted.</source>
+        <translation>%1
+ist nicht mehr vorhanden: Die Datei wurde nach der Umwandlung verschoben oder gelöscht.</translation>
     </message>
 </context>
 <context>

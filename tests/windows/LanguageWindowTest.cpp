@@ -9,11 +9,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTranslator>
 
 #include "gui/Translations.h"
 #include "tests/windows/WindowFixture.h"
 #include "workspace/LogicTexts.h"
 #include "workspace/mainwindow/FilesListView.h"
+#include "workspace/session/BatchEndNotice.h"
 
 class TLanguageWindowTest : public TWindowFixture {
   Q_OBJECT
@@ -109,6 +111,22 @@ class TLanguageWindowTest : public TWindowFixture {
            "Änderungen werden nicht gespeichert.";
     QTest::newRow("a text the catalogue does not have") << "No such file or directory"
                                                         << "No such file or directory";
+  }
+
+  // A count reads in its singular or plural form, in German and, from the plural-only catalogue
+  // behind it, in English.
+  void countsTakeTheirSingularAndPlural() {
+    QCOMPARE(TBatchEndNotice::Body({1, 2, 0, 0}),
+             QString("1 Datei umgewandelt, 2 fehlgeschlagen."));
+    QCOMPARE(TBatchEndNotice::Body({3, 0, 0, 1}),
+             QString("3 Dateien umgewandelt, 1 fehlgeschlagen."));
+    QTranslator english;
+    QVERIFY(english.load("morvane_en", MORVANE_TRANSLATIONS_DIR));
+    const auto count = [&](int n) {
+      return english.translate("TBatchEndNotice", "%n file(s) converted", nullptr, n);
+    };
+    QCOMPARE(count(1), QString("%n file converted"));
+    QCOMPARE(count(2), QString("%n files converted"));
   }
 
   void logicTextsAreShownInGerman() {
