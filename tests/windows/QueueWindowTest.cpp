@@ -7,6 +7,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -66,6 +67,9 @@ class TQueueWindowTest : public TWindowFixture {
     QProcess killed;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(ChildFolderVariable, QString::fromStdString(Dir().string()));
+    // What the killed process cannot clean up goes with this test's folder.
+    std::filesystem::create_directories(Dir() / "tmp");
+    environment.insert("TMPDIR", QString::fromStdString((Dir() / "tmp").string()));
     killed.setProcessEnvironment(environment);
     killed.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     killed.start(QCoreApplication::applicationFilePath(), {"editARowAndWaitToBeKilled"});
