@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -117,6 +118,10 @@ struct THostileCase {
   size_t Rows;
   std::function<void(const std::vector<TConversionRow> &)> Check;
 };
+
+void PrintTo(const THostileCase &c, std::ostream *out) {
+  *out << c.Name;
+}
 
 std::string Row0(const std::string &keys) {
   return "[queue]\nCount=1\n[row0]\nSource=/a.mp4\n" + keys;
