@@ -146,7 +146,7 @@ class TQueueWindowTest : public TWindowFixture {
 
     TfrmMain &window = Open();
     QCOMPARE(window.Files().Count(), 2);
-    QCOMPARE(Shown(window, 0, TFilesModel::colProgress), QString("Source missing"));
+    QCOMPARE(Shown(window, 0, TFilesModel::colProgress), QString("Missing"));
     QCOMPARE(window.Files().Rows()[0].Record.TrimLength, 2 * Second);
     QCOMPARE(Shown(window, 1, TFilesModel::colProgress), QString("100%"));
     QCOMPARE(Shown(window, 1, TFilesModel::colDestination), QString("done (1).mp4"));

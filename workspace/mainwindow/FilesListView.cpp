@@ -68,7 +68,7 @@ QVariant TFilesModel::data(const QModelIndex &index, int role) const {
         case colLength: return row.Reading ? tr("reading...") : Text(row.LengthText);
         case colTrimmedLength: return Text(row.TrimmedLengthText);
         case colDestination: return Text(row.DestinationText);
-        case colProgress: return row.SourceGone ? tr("Source missing") : Text(row.ProgressText);
+        case colProgress: return row.SourceGone ? tr("Missing") : Text(row.ProgressText);
       }
       break;
     case Qt::CheckStateRole:
