@@ -1,5 +1,7 @@
 #include "workspace/QueueStore.h"
 
+#include <signal.h>
+
 // Texts are kept as the UTF-8 bytes they are, as in the settings store; the library's template
 // bodies are compiled where they are used.
 #define SI_NO_CONVERSION
@@ -8,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <stdexcept>
@@ -215,6 +218,25 @@ std::optional<TConversionRow> RowOfSection(const CSimpleIniA::TKeyVal &keys) {
   return row;
 }
 
+// What a save cut short by a kill left beside the file (ReplaceFileContents names its temporary
+// files ".NAME.saving-PID-N"), once the process that was writing it is gone; another running
+// copy's save in progress is left alone.
+void RemoveAbandonedSaves(const fs::path &path) {
+  const std::string prefix = "." + path.filename().string() + ".saving-";
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    const size_t digits = name.find('-', prefix.size());
+    if (digits == std::string::npos) continue;
+    const auto pid = IntegerText(name.substr(prefix.size(), digits - prefix.size()));
+    std::error_code removeError;
+    if (pid && *pid > 0 && kill(*pid, 0) != 0 && errno == ESRCH)
+      fs::remove(it->path(), removeError);
+  }
+}
+
 }  // namespace
 
 fs::path DefaultQueuePath() {
@@ -264,6 +286,7 @@ void TQueueStore::SaveText(const std::string &text) const {
 }
 
 std::vector<TConversionRow> TQueueStore::Load() const {
+  RemoveAbandonedSaves(FPath);
   const TFileBytes file = ReadFileBytes(FPath, MaxQueueFileSize);
   return QueueRowsOfText(file.Bytes);
 }

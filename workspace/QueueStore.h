@@ -42,6 +42,7 @@ class TQueueStore {
   // The same with the rows' text (QueueText) made already.
   void SaveText(const std::string &text) const;
   // The rows of the file; none when it is missing, not a regular file, too large or binary.
+  // What a killed save left beside it goes.
   std::vector<TConversionRow> Load() const;
 
  private:

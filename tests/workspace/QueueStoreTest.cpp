@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -248,6 +249,24 @@ TEST(QueueStore, WhatIsNotARegularFileOrTooLargeIsNotRead) {
   WriteFile(dir.Path() / "big.ini", QueueText({EditedRow()}));
   fs::resize_file(dir.Path() / "big.ini", 300ull << 20);
   EXPECT_TRUE(TQueueStore(dir.Path() / "big.ini").Load().empty());
+}
+
+// A save cut short by a kill leaves its temporary file; the next start removes it, but not the
+// one of a save that another running copy is making.
+TEST(QueueStore, ASaveCutShortByAKillIsRemovedAtTheNextLoad) {
+  fixtures::TTempDir dir;
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+  const fs::path left = dir.Path() / (".queue.ini.saving-" + std::to_string(gone) + "-0");
+  const fs::path running = dir.Path() / (".queue.ini.saving-" + std::to_string(getpid()) + "-0");
+  WriteFile(left, "[queue]\nCount=1\n[row0]\nSo");
+  WriteFile(running, "[queue]\n");
+  WriteFile(dir.Path() / "queue.ini", QueueText({EditedRow()}));
+  EXPECT_EQ(TQueueStore(dir.Path() / "queue.ini").Load().size(), 1u);
+  EXPECT_FALSE(fs::exists(left));
+  EXPECT_TRUE(fs::exists(running));
 }
 
 TEST(QueueWriter, WritesTheLatestRowsPutAndSkipsNothing) {
