@@ -34,6 +34,8 @@ const char Usage[] =
     "Opens the converter's main window (on an X display; the program always uses X11, through\n"
     "XWayland in a Wayland session, so that its preview can draw into the window).  Files given\n"
     "are added to the list as Add adds them; a folder adds the video and audio files inside it.\n"
+    "The list, with each row's edits and results, is kept in $XDG_STATE_HOME/morvane/queue.ini\n"
+    "(~/.local/state/morvane/queue.ini) and comes back at the next start, before the files given.\n"
     "\n"
     "Options:\n"
     "  --libraries   report the media libraries the loader finds, one line each (file,\n"

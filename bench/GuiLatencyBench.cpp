@@ -327,6 +327,11 @@ int main(int argc, char **argv) {
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   const std::string scenario = argv[1];
   const fs::path folder = fs::absolute(argv[2]);
+  // Every run starts with an empty list, and the user's own list is left alone.
+  const fs::path state = folder / ".state";
+  std::error_code ec;
+  fs::remove_all(state, ec);
+  setenv("XDG_STATE_HOME", state.c_str(), 1);
   int appArgc = 1;
   TApplication app(appArgc, argv);
   TBench bench;

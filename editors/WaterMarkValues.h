@@ -7,24 +7,6 @@
 
 #include "workspace/FilesRecord.h"
 
-// An inclusive range of whole numbers.
-struct TValueRange {
-  int Min, Max;
-  bool Contains(int value) const { return value >= Min && value <= Max; }
-};
-
-// What the window's controls accept; the command-line converter refuses what lies outside.
-namespace decorationranges {
-inline constexpr TValueRange Brightness{0, 512};   // 255: unchanged
-inline constexpr TValueRange Contrast{-100, 100};  // 0: unchanged
-inline constexpr TValueRange Saturation{0, 512};   // 255: unchanged
-inline constexpr TValueRange Exposure{-255, 512};  // 0: unchanged
-inline constexpr TValueRange Position{0, 100};     // per cent of the frame's width or height
-inline constexpr TValueRange Opacity{0, 255};      // of the picture
-inline constexpr TValueRange FontSize{7, 70};      // points, the size list's entries
-inline constexpr TValueRange ImageStyle{1, 2};     // "Transparent style 1" or "2"
-}  // namespace decorationranges
-
 // A position in frame pixels.
 struct TMarkPoint {
   int X = 0, Y = 0;

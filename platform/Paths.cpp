@@ -42,6 +42,10 @@ fs::path CacheFolder() {
   return XdgFolder("XDG_CACHE_HOME", ".cache");
 }
 
+fs::path StateFolder() {
+  return XdgFolder("XDG_STATE_HOME", ".local/state");
+}
+
 fs::path ExecutableFolder() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);

@@ -19,6 +19,10 @@ std::filesystem::path ConfigFolder();
 // without harm (the update document and its copy).
 std::filesystem::path CacheFolder();
 
+// $XDG_STATE_HOME/morvane, or ~/.local/state/morvane under the same rules: what the program keeps
+// from one run to the next that is neither a setting nor a cache (the conversion list).
+std::filesystem::path StateFolder();
+
 // The folder of the running executable (from /proc/self/exe); empty when it cannot be read.
 std::filesystem::path ExecutableFolder();
 

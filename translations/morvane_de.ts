@@ -244,6 +244,14 @@ Der korrigierte Wert: %1</translation>
         <source>reading...</source>
         <translation>wird gelesen...</translation>
     </message>
+    <message>
+        <source>Missing</source>
+        <translation>Fehlt</translation>
+    </message>
+    <message>
+        <source>The source file is no longer there: the row is not converted.</source>
+        <translation>Die Quelldatei ist nicht mehr vorhanden: Diese Zeile wird nicht umgewandelt.</translation>
+    </message>
 </context>
 <context>
     <name>TParameterGroups</name>
@@ -746,6 +754,10 @@ Der korrigierte Wert: %1</translation>
 is not there any more: it was moved or deleted after it was converted.</source>
         <translation>%1
 ist nicht mehr vorhanden: Die Datei wurde nach der Umwandlung verschoben oder gelöscht.</translation>
+    </message>
+    <message>
+        <source>The list of files could not be kept for the next start (%1).</source>
+        <translation>Die Dateiliste konnte nicht für den nächsten Start gesichert werden (%1).</translation>
     </message>
 </context>
 <context>

@@ -218,6 +218,20 @@ TConversionList::TReadOutcome TConversionList::Resolve(int id,
   return {index, true};
 }
 
+std::vector<TPendingRead> TConversionList::Restore(std::vector<TConversionRow> rows) {
+  FRows = std::move(rows);
+  std::vector<TPendingRead> reads;
+  for (TConversionRow &row : FRows) {
+    std::error_code ec;
+    row.SourceGone = !fs::is_regular_file(row.Caption, ec);
+    row.Reading = row.Reading && !row.SourceGone;
+    if (!row.Reading) continue;
+    row.ReadId = ++FLastReadId;
+    reads.push_back({row.ReadId, row.Caption});
+  }
+  return reads;
+}
+
 int TConversionList::DropReading() {
   const auto before = FRows.size();
   FRows.erase(std::remove_if(FRows.begin(), FRows.end(),

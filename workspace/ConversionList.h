@@ -36,7 +36,13 @@ struct TConversionRow {
   // The row's file is still being probed: its length is not known yet.  `ReadId` names the probe.
   bool Reading = false;
   int ReadId = 0;
+  // The row came back from the last run and its source file has gone since: it is shown as such
+  // and not converted.
+  bool SourceGone = false;
   TlvFilesRecord Record;
+
+  // Whether Start converts the row.
+  bool ToConvert() const { return Checked && !SourceGone; }
 };
 
 // A file given a row that waits for its probe, and the probe's name.
@@ -123,6 +129,10 @@ class TConversionList {
     bool Kept = false;
   };
   TReadOutcome Resolve(int id, const std::optional<int64_t> &duration);
+  // Puts back the rows kept from the last run in place of the list's: a row whose source file is
+  // no longer there is marked SourceGone (and is not read); a row that was still reading is read
+  // again, and its probe is returned as Admit returns them.
+  std::vector<TPendingRead> Restore(std::vector<TConversionRow> rows);
   // Reading cancelled: the rows still waiting for their probes leave the list.  Returns their
   // number.
   int DropReading();

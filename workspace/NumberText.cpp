@@ -26,17 +26,30 @@ std::string LowerCase(std::string text) {
   return text;
 }
 
-std::optional<int> IntegerText(const std::string &text) {
+namespace {
+
+template <class Integer>
+std::optional<Integer> IntegerOfText(const std::string &text) {
   size_t pos = 0;
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
   if (pos < text.size() && text[pos] == '+') ++pos;  // from_chars takes '-' but not '+'
   const char *first = text.data() + pos;
   const char *last = text.data() + text.size();
   if (first == last || *first == '+') return std::nullopt;
-  int value = 0;
+  Integer value = 0;
   const auto [ptr, ec] = std::from_chars(first, last, value);
   if (ec != std::errc() || ptr != last) return std::nullopt;
   return value;
+}
+
+}  // namespace
+
+std::optional<int> IntegerText(const std::string &text) {
+  return IntegerOfText<int>(text);
+}
+
+std::optional<int64_t> Integer64Text(const std::string &text) {
+  return IntegerOfText<int64_t>(text);
 }
 
 std::optional<double> NumberText(const std::string &text) {

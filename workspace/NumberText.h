@@ -1,6 +1,7 @@
 // The number tests that decide whether a text from a box or an INI file is taken as a value.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,8 @@ std::optional<int> IntegerText(const std::string &text);
 inline bool IsIntegerText(const std::string &text) {
   return IntegerText(text).has_value();
 }
+// The same for a 64-bit integer.
+std::optional<int64_t> Integer64Text(const std::string &text);
 
 // Number text: the whole text (surrounding blanks allowed) is a decimal floating-point number.
 std::optional<double> NumberText(const std::string &text);

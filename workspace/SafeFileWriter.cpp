@@ -86,3 +86,34 @@ void ReplaceFileContents(const fs::path &named, const std::string &bytes,
     ::close(dir);
   }
 }
+
+TFileBytes ReadFileBytes(const fs::path &path, uint64_t limit) {
+  // Not blocking: a named pipe at the name must not stop the program.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    return {"", errno == ENOENT || errno == ENOTDIR ? std::string() : std::strerror(errno)};
+  TFileBytes file;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    file.Damage = "it is not a regular file";
+  } else if (static_cast<uint64_t>(st.st_size) > limit) {
+    file.Damage = "it is larger than " + std::to_string(limit) + " bytes";
+  } else {
+    char buffer[16384];
+    for (;;) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) file.Damage = std::strerror(errno);
+      if (n <= 0) break;
+      file.Bytes.append(buffer, static_cast<size_t>(n));
+      // A file that grows while it is read stops at the limit too.
+      if (file.Bytes.size() > limit) {
+        file.Damage = "it is larger than " + std::to_string(limit) + " bytes";
+        break;
+      }
+    }
+  }
+  close(fd);
+  if (!file.Damage.empty()) file.Bytes.clear();
+  return file;
+}

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -28,3 +29,13 @@ struct TFileWriteCalls {
 // device"); the old file is then unchanged and no temporary file is left.
 void ReplaceFileContents(const std::filesystem::path &path, const std::string &bytes,
                          const TFileWriteCalls &calls = TFileWriteCalls::System());
+
+// A file's bytes, read without trusting what is at its name: a named pipe or a device is not
+// waited on, a file larger than `limit` is not read.  `Damage` says why the bytes could not be
+// had (they are then empty); a missing file (or one under a folder that cannot exist) is empty,
+// not damaged.
+struct TFileBytes {
+  std::string Bytes;
+  std::string Damage;
+};
+TFileBytes ReadFileBytes(const std::filesystem::path &path, uint64_t limit = UINT64_MAX);

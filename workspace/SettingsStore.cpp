@@ -147,32 +147,14 @@ bool ReadOnlyFile(const fs::path &path) {
   return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
 }
 
-// The file's bytes; `Damage` says why they cannot be taken for settings.  A missing file (or
-// one under a folder that cannot exist) is empty, not damaged.
 struct TFileText {
   std::string Text;
   std::string Damage;
 };
+// The file's bytes; `Damage` says why they cannot be taken for settings.
 TFileText ReadFileText(const fs::path &path) {
-  // Not blocking: a named pipe at the store's name must not stop the program.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0)
-    return {"", errno == ENOENT || errno == ENOTDIR ? std::string() : std::strerror(errno)};
-  TFileText file;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    file.Damage = "it is not a regular file";
-  } else {
-    char buffer[16384];
-    for (;;) {
-      const ssize_t n = read(fd, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) file.Damage = std::strerror(errno);
-      if (n <= 0) break;
-      file.Text.append(buffer, static_cast<size_t>(n));
-    }
-  }
-  close(fd);
+  const TFileBytes bytes = ReadFileBytes(path);
+  TFileText file{bytes.Bytes, bytes.Damage};
   // Settings are text; zero bytes are what a crash leaves of a file that was never written out.
   if (file.Damage.empty() && file.Text.find('\0') != std::string::npos)
     file.Damage = "it holds binary data, not settings";

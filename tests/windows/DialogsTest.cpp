@@ -115,6 +115,7 @@ class TDialogsTest : public QObject {
     FDir = std::make_unique<fixtures::TTempDir>();
     FDialogs = std::make_unique<TRecordingDialogs>();
     qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(SettingsPath()));
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString((FDir->Path() / "state").string()));
   }
 
   void cleanup() {

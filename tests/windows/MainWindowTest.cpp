@@ -1077,12 +1077,15 @@ class TMainWindowTest : public TWindowFixture {
     window.SkipExitPrompt = true;
     window.close();
     FWindow.reset();
-    // The worker's probe ends, and another window takes files again.
+    // The worker's probe ends, and another window takes files again: the rows left reading are
+    // kept for it and read again, and a file among them is not listed twice.
     QTest::qWait(500);
     TfrmMain &again = Open();
     again.AddFiles({files[0]});
     QVERIFY(AddingEnded(again));
-    QCOMPARE(again.Files().Count(), 1);
+    QCOMPARE(again.Files().Count(), 30);
+    for (const TConversionRow &row : again.Files().Rows())
+      QCOMPARE(row.LengthText, std::string("2"));
   }
 
   // A named pipe given on the command line, dropped or chosen in "&Add" is refused with a

@@ -132,6 +132,7 @@ int main(int argc, char **argv) {
   // The update check asks a port of 127.0.0.1 where nothing listens: the built-in notices.
   setenv("MORVANE_UPDATE_URL", "http://127.0.0.1:9/morvane/morvanenet.xml", 1);
   setenv("XDG_CACHE_HOME", (DemoFolder / "cache").c_str(), 1);
+  setenv("XDG_STATE_HOME", (DemoFolder / "state").c_str(), 1);  // not the user's list of files
   const std::vector<std::string> clips = DemoClips();
   {
     TSettingsStore store(settings);

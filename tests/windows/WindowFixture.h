@@ -1,4 +1,5 @@
-// What the window tests share: a private settings store and home folder per test, the message
+// What the window tests share: a private settings store, state folder (where the window keeps
+// its list of files) and home folder per test, the message
 // boxes and dialogs answered by a recorder, the main window on the X display (Xvfb) with files
 // added through "&Add", and the player's sound sent to SDL's "dummy" device.
 #pragma once
@@ -32,12 +33,15 @@ class TWindowFixture : public QObject {
   std::filesystem::path Dir() const { return FDir->Path(); }
   std::string SettingsPath() const { return *FDir / "settings.ini"; }
   TSettingsStore Store() const { return TSettingsStore(SettingsPath()); }
+  std::filesystem::path StateFolder() const { return Dir() / "state"; }
 
   // For init() and cleanup().
   void Begin() {
     FDir = std::make_unique<fixtures::TTempDir>();
     FDialogs = std::make_unique<TRecordingDialogs>();
     qputenv("MORVANE_SETTINGS_INI", QByteArray::fromStdString(SettingsPath()));
+    // Each test starts with an empty list, whatever an earlier test left in its own.
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(StateFolder().string()));
   }
   void End() {
     if (FWindow) {

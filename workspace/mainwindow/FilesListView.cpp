@@ -70,15 +70,17 @@ QVariant TFilesModel::data(const QModelIndex &index, int role) const {
         case colLength: return row.Reading ? tr("reading...") : Text(row.LengthText);
         case colTrimmedLength: return Text(row.TrimmedLengthText);
         case colDestination: return Text(row.DestinationText);
-        case colProgress: return ShownText(row.ProgressText);
+        case colProgress: return row.SourceGone ? tr("Missing") : ShownText(row.ProgressText);
       }
       break;
     case Qt::CheckStateRole:
       if (index.column() == colSource) return row.Checked ? Qt::Checked : Qt::Unchecked;
       break;
     case Qt::ToolTipRole:
-      // A failed row tells why, a finished one what it warned of; otherwise the full path, which
-      // the narrow column cuts.
+      // A row whose source has gone says so, a failed row tells why, a finished one what it
+      // warned of; otherwise the full path, which the narrow column cuts.
+      if (row.SourceGone)
+        return tr("The source file is no longer there: the row is not converted.");
       if (!row.FailReason.empty()) return ShownText(row.FailReason);
       if (!row.Warning.empty()) return ShownText(row.Warning);
       if (index.column() == colSource) return Text(row.Caption);
@@ -210,7 +212,8 @@ void TFilesListView::drawRow(QPainter *p, const QStyleOptionViewItem &option,
     if (isColumnHidden(c)) continue;
     QRect r = cell(c);
     r = c == TFilesModel::colSource ? r.adjusted(CaptionLeft, 0, -3, 0) : r.adjusted(3, 0, -3, 0);
-    const bool failed = c == TFilesModel::colProgress && !data.FailReason.empty();
+    const bool failed =
+        c == TFilesModel::colProgress && (!data.FailReason.empty() || data.SourceGone);
     p->setPen(failed ? FailedText : QColor(Qt::black));
     PaintItemText(*p, r, FModel->data(FModel->index(row, c), Qt::DisplayRole).toString(),
                   Columns[c].Alignment);

@@ -57,6 +57,7 @@
 #include "workspace/Preferences.h"
 #include "workspace/ProfileList.h"
 #include "workspace/ProgressReport.h"
+#include "workspace/QueueStore.h"
 #include "workspace/SourceFile.h"
 #include "workspace/WindowPlacement.h"
 #include "workspace/images/Snapshots.h"
@@ -160,6 +161,7 @@ TfrmMain::TfrmMain(IUserDialogs *dialogs)
   AssignShortcuts(*this);
   ConnectHandlers();
   ConnectSession();
+  KeepQueue();
   FReader = std::make_unique<TSourceReader>(
       [this](const std::vector<std::string> &files) { Guarded([&] { FilesWalked(files); }); },
       [this](int id, const std::optional<int64_t> &duration) {
@@ -636,7 +638,10 @@ void TfrmMain::FormShow() {
   // 7. The profile list and the panel of the current profile.
   BuildProfileList();
 
-  // 8. The update check, in the background: the window takes input while it runs.
+  // 8. The conversion list as the last run left it, before any file named on the command line.
+  RestoreQueue();
+
+  // 9. The update check, in the background: the window takes input while it runs.
   StartUpdateCheck();
 }
 
@@ -739,6 +744,8 @@ bool TfrmMain::FormCloseQuery() {
   FFPlayer.Stop(false);
   FSession->Close();
   RowOfTask.clear();
+  // The list as it is now goes to the disk before the window does (the writer's end waits).
+  if (FQueueRestored) SaveQueue();
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->SetExceptionHandler(nullptr);
   FGlobal.reset();
@@ -944,7 +951,7 @@ std::vector<TBatchRow> TfrmMain::BatchRows() {
   std::vector<TBatchRow> rows;
   for (int i = 0; i < FFiles.Count(); ++i) {
     TConversionRow &row = FFiles.Row(i);
-    if (row.Checked) {
+    if (row.ToConvert()) {
       row.ProgressText.clear();
       row.Converted = false;
       row.WrittenFile.clear();
@@ -952,7 +959,7 @@ std::vector<TBatchRow> TfrmMain::BatchRows() {
       row.Warning.clear();
       RefreshRow(i);
     }
-    rows.push_back({row.Caption, row.Checked, &row.Record});
+    rows.push_back({row.Caption, row.ToConvert(), &row.Record});
   }
   return rows;
 }
@@ -1082,6 +1089,61 @@ void TfrmMain::ShowBatchPercent(int percent) {
   setWindowTitle(tr("%1% - %2").arg(percent).arg(UsualTitle()));
 }
 
+// The kept conversion list
+
+void TfrmMain::KeepQueue() {
+  FQueueWriter = std::make_unique<TQueueWriter>(
+      TQueueStore(DefaultQueuePath()), [this](const std::string &why) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, why] {
+              FQuestions->ShowMessage(
+                  S(tr("The list of files could not be kept for the next start (%1).").arg(Q(why))),
+                  WarningCaption);
+            },
+            Qt::QueuedConnection);
+      });
+  // Every change of the rows reaches the list's model: added, removed, checked, edited, read,
+  // converted.
+  QAbstractItemModel *model = lvFiles->model();
+  connect(model, &QAbstractItemModel::dataChanged, this, [this] { ScheduleQueueSave(); });
+  connect(model, &QAbstractItemModel::modelReset, this, [this] { ScheduleQueueSave(); });
+  connect(model, &QAbstractItemModel::rowsInserted, this, [this] { ScheduleQueueSave(); });
+  connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { ScheduleQueueSave(); });
+}
+
+void TfrmMain::RestoreQueue() {
+  std::vector<TPendingRead> reads = FFiles.Restore(TQueueStore(DefaultQueuePath()).Load());
+  FQueueRestored = true;
+  if (!reads.empty() && CCAVC.LoadAVLib(paths::LibAVFolder().string()))
+    FReader->Probe(std::move(reads));
+  else
+    FFiles.DropReading();
+  lvFiles->Model().Reload();
+  if (FFiles.Count() > 0) lvFiles->SelectRow(0);
+  ShowDestinations();
+  UpdateListButtons();
+  ShowAdding();
+}
+
+void TfrmMain::ScheduleQueueSave() {
+  if (!FQueueRestored || FQueueSaveScheduled) return;
+  FQueueSaveScheduled = true;
+  QTimer::singleShot(0, this, [this] { Guarded([&] { SaveQueue(); }); });
+}
+
+void TfrmMain::SaveQueue() {
+  FQueueSaveScheduled = false;
+  // While a batch's jobs are built its thread writes into the rows' records: the rows are taken
+  // once the tasks have started (RowOfTask is known from then on).
+  if (BatchRunning() && RowOfTask.empty()) {
+    FQueueSaveScheduled = true;
+    QTimer::singleShot(100, this, [this] { Guarded([&] { SaveQueue(); }); });
+    return;
+  }
+  FQueueWriter->Put(FFiles.Rows());
+}
+
 void TfrmMain::btnExitClick() {
   close();
 }
@@ -1190,6 +1252,7 @@ void TfrmMain::mnuCropClick() {
   TfrmCrop crop(this, FSkin);
   crop.SetRecord(&FFiles.Row(row).Record);
   FDialogs.ShowModal(crop);
+  RefreshRow(row);
 }
 
 void TfrmMain::mnuTrimClick() {
@@ -1207,6 +1270,7 @@ void TfrmMain::mnuWaterMarkClick() {
   TfrmWaterMark waterMark(this, FSkin, FDialogs);
   waterMark.SetRecord(&FFiles.Row(row).Record);
   FDialogs.ShowModal(waterMark);
+  RefreshRow(row);
 }
 
 void TfrmMain::mnuVideoInfoClick() {

@@ -47,6 +47,7 @@ class TFilesListView;
 class TParameterPanelView;
 class TProfileListBox;
 class TProfilePicker;
+class TQueueWriter;
 class TSourceReader;
 class TUpdateCheck;
 class TVideoSurface;
@@ -305,6 +306,14 @@ class TfrmMain : public QMainWindow {
   QString UsualTitle() const;
   void ShowBatchPercent(int percent);
 
+  // The conversion list kept for the next start: restored as the window first shows, saved
+  // after every change of the rows (coalesced to one save per turn of the event loop, written on
+  // the writer's thread).
+  void KeepQueue();
+  void RestoreQueue();
+  void ScheduleQueueSave();
+  void SaveQueue();
+
   // The settings store, the format INI and the questions of the logic, opened per use.
   TSettingsStore Store() const;
   TFormatCatalogue Catalogue() const;
@@ -333,4 +342,8 @@ class TfrmMain : public QMainWindow {
   std::vector<std::pair<QPushButton *, TToolGlyph>> FGlyphButtons;
   std::unique_ptr<TfrmTrim> frmTrim;  // made on first use, shown again for every trim
   bool FShown = false;
+  // Nothing is saved before the list kept from the last run is back: a window that never shows
+  // must not write an empty list over it.
+  bool FQueueRestored = false, FQueueSaveScheduled = false;
+  std::unique_ptr<TQueueWriter> FQueueWriter;  // last: it writes what is pending as it goes
 };
