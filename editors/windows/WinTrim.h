@@ -47,6 +47,7 @@ class TfrmTrim : public TEditorDialog {
   QWidget *CreateTrimPage();
   QWidget *CreatePreview();
   void FormShow();
+  void PreviewOpened();
   void ShowMarks();
   void btnSetStartClick();
   void btnSetEndClick();

@@ -329,7 +329,9 @@ void TfrmWaterMark::FormShow() {
   // 6. The title names the file.
   setWindowTitle(QText(WaterMarkTitle(FRecord->SourceFile)));
   // 7. The file, playing.
-  if (OpenPreview(FRecord->SourceFile)) ShowPlaying(true);
+  OpenPreview(FRecord->SourceFile, [this](bool ok) {
+    if (ok) ShowPlaying(true);
+  });
 }
 
 void TfrmWaterMark::ShowValues(const TWaterMarkValues &v) {
@@ -519,13 +521,13 @@ void TfrmWaterMark::btnResetClick() {
 void TfrmWaterMark::btnOkClick() {
   if (FRecord) Values().Store(*FRecord, FPreview.LastText(), FPreview.LastImage());
   FFPlayer.SetHook(false);
-  FFPlayer.Stop(true);
+  PreviewPanel->Close();
   accept();
 }
 
 void TfrmWaterMark::btnCancelClick() {
   FFPlayer.SetHook(false);
-  FFPlayer.Stop(true);
+  PreviewPanel->Close();
   reject();
 }
 
