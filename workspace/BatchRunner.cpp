@@ -80,6 +80,8 @@ int TBatchRunner::Start(const std::vector<TBatchRow> &rows, int maxThreads) {
 int TBatchRunner::Prepare(const std::vector<TBatchRow> &rows) {
   FRows = rows;
   FPrepared.clear();
+  FAdded = 0;
+  FAddingBegun = false;
   FSummary = {};
   FStopRequested = false;
   FLastTaskFinished = false;
@@ -91,29 +93,47 @@ int TBatchRunner::Prepare(const std::vector<TBatchRow> &rows) {
 }
 
 int TBatchRunner::Launch(int maxThreads) {
-  FComponent.ClearTasks();  // refused while a batch runs
-  FRowOfTask.clear();
-  FTasks.clear();
-  FDecorators.clear();
-  for (TPreparedTask &prepared : std::exchange(FPrepared, {})) {
-    // The source may be replaced by the time its task starts: a pipe would hang the open.
-    auto stillAFile = [source = FRows[prepared.Row].SourceFile] {
-      if (const std::string why = SourceFileRefusal(source); !why.empty())
-        throw std::runtime_error(why);
-    };
-    const int task = FComponent.AddTaskOpenedOnStart(
-        prepared.Job.Input.FileName, prepared.Job.Input, UTF8ToWide(prepared.Working.string()),
-        prepared.Job.Output, stillAFile);
-    if (task < 0) {
-      std::error_code ec;
-      fs::remove(prepared.Working, ec);
-      RowRefused(prepared.Row, prepared.Job.Destination, FComponent.LastErrMsg());
-      continue;
-    }
-    FRowOfTask.push_back(prepared.Row);
-    FTasks.push_back({prepared.Job.Destination, prepared.Working, false});
-    FDecorators.push_back(std::move(prepared.Decorator));
+  AddPrepared(static_cast<int>(FPrepared.size()));
+  return StartAdded(maxThreads);
+}
+
+int TBatchRunner::AddPrepared(int count) {
+  if (!FAddingBegun) {
+    FAddingBegun = true;
+    FComponent.ClearTasks();  // refused while a batch runs
+    FRowOfTask.clear();
+    FTasks.clear();
+    FDecorators.clear();
   }
+  for (; FAdded < FPrepared.size() && count > 0; ++FAdded, --count)
+    AddPreparedTask(FPrepared[FAdded]);
+  return static_cast<int>(FPrepared.size() - FAdded);
+}
+
+void TBatchRunner::AddPreparedTask(TPreparedTask &prepared) {
+  // The source may be replaced by the time its task starts: a pipe would hang the open.
+  auto stillAFile = [source = FRows[prepared.Row].SourceFile] {
+    if (const std::string why = SourceFileRefusal(source); !why.empty())
+      throw std::runtime_error(why);
+  };
+  const int task = FComponent.AddTaskOpenedOnStart(prepared.Job.Input.FileName, prepared.Job.Input,
+                                                   UTF8ToWide(prepared.Working.string()),
+                                                   prepared.Job.Output, stillAFile);
+  if (task < 0) {
+    std::error_code ec;
+    fs::remove(prepared.Working, ec);
+    RowRefused(prepared.Row, prepared.Job.Destination, FComponent.LastErrMsg());
+    return;
+  }
+  FRowOfTask.push_back(prepared.Row);
+  FTasks.push_back({prepared.Job.Destination, prepared.Working, false});
+  FDecorators.push_back(std::move(prepared.Decorator));
+}
+
+int TBatchRunner::StartAdded(int maxThreads) {
+  FPrepared.clear();
+  FAdded = 0;
+  FAddingBegun = false;
   const int tasks = static_cast<int>(FRowOfTask.size());
   if (tasks == 0) return 0;
   FRunning = true;
@@ -122,16 +142,30 @@ int TBatchRunner::Launch(int maxThreads) {
 }
 
 void TBatchRunner::Discard() {
-  for (const TPreparedTask &prepared : std::exchange(FPrepared, {})) {
-    std::error_code ec;
-    fs::remove(prepared.Working, ec);
-    TRowResult stopped;
-    stopped.Row = prepared.Row;
-    stopped.Outcome = TRowOutcome::Stopped;
-    stopped.Destination = prepared.Job.Destination;
-    ++FSummary.Stopped;
-    FObserver.RowEnded(stopped);
+  if (FAddingBegun) {
+    for (size_t task = 0; task < FTasks.size(); ++task)
+      StopUnstarted(FRowOfTask[task], FTasks[task].Destination, FTasks[task].Working);
+    FComponent.ClearTasks();
+    FRowOfTask.clear();
+    FTasks.clear();
+    FDecorators.clear();
   }
+  for (size_t i = FAdded; i < FPrepared.size(); ++i)
+    StopUnstarted(FPrepared[i].Row, FPrepared[i].Job.Destination, FPrepared[i].Working);
+  FPrepared.clear();
+  FAdded = 0;
+  FAddingBegun = false;
+}
+
+void TBatchRunner::StopUnstarted(int row, const fs::path &destination, const fs::path &working) {
+  std::error_code ec;
+  fs::remove(working, ec);
+  TRowResult stopped;
+  stopped.Row = row;
+  stopped.Outcome = TRowOutcome::Stopped;
+  stopped.Destination = destination;
+  ++FSummary.Stopped;
+  FObserver.RowEnded(stopped);
 }
 
 void TBatchRunner::Stop() {

@@ -151,8 +151,15 @@ class TBatchRunner {
   // On the main thread, after Prepare: adds the prepared tasks, whose files are opened only when
   // each starts, and starts them.  Returns the number of tasks started.
   int Launch(int maxThreads);
-  // A prepared batch that is not launched (stopped while it was prepared): what was reserved for
-  // its rows goes, and they end Stopped.
+  // Launch in steps, for a host whose main thread must go on between them (adding a task takes
+  // the component a while, and a batch may have thousands): AddPrepared adds at most `count`
+  // more of the prepared tasks and returns how many are still to be added; StartAdded then
+  // starts the added ones and returns their number.
+  int AddPrepared(int count);
+  int StartAdded(int maxThreads);
+  // A prepared batch that is not started (stopped while it was prepared or added): what was
+  // reserved for its rows goes, tasks already added are taken out again, and the rows end
+  // Stopped.
   void Discard();
   const TBatchSummary &Summary() const { return FSummary; }
   void Stop();  // waits until every task has ended
@@ -180,6 +187,9 @@ class TBatchRunner {
 
   static TSourceInfo ProbeSource(const std::string &file);
   void PrepareRow(TJobBuilder &builder, int row);
+  void AddPreparedTask(TPreparedTask &prepared);
+  void StopUnstarted(int row, const std::filesystem::path &destination,
+                     const std::filesystem::path &working);
   void RowRefused(int row, const std::filesystem::path &destination, const std::string &reason);
   void OnProgress(const TProgressInfo &info);
   void OnPreviewBitmap(const TPreviewInfo &info);
@@ -203,6 +213,8 @@ class TBatchRunner {
 
   std::vector<TBatchRow> FRows;
   std::vector<TPreparedTask> FPrepared;
+  size_t FAdded = 0;          // of FPrepared, given to the component
+  bool FAddingBegun = false;  // the component's list holds this batch's tasks only
   std::vector<int> FRowOfTask;
   std::vector<TTaskState> FTasks;
   std::vector<TFrameDecorator> FDecorators;  // by task; empty for a task that is not decorated

@@ -39,8 +39,11 @@ TEditorDialog::TEditorDialog(QWidget *owner, const TSkinManager &mainSkin,
   PreviewPanel->Events.Hook = [this](TBitmap &bitmap, int64_t pts) { FFPlayerHook(bitmap, pts); };
 }
 
-bool TEditorDialog::OpenPreview(const std::string &file) {
-  return PreviewPanel->Open(file);
+void TEditorDialog::OpenPreview(const std::string &file, std::function<void(bool ok)> opened) {
+  // Nothing to play or pause before the file is open.
+  btnPlay->setEnabled(false);
+  btnPause->setEnabled(false);
+  if (!PreviewPanel->OpenAsync(file, opened)) opened(false);
 }
 
 void TEditorDialog::ReleasePlayer() {

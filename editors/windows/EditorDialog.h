@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "gui/PreviewPanel.h"
@@ -42,9 +43,11 @@ class TEditorDialog : public TSkinnedDialog {
   TEditorDialog(QWidget *owner, const TSkinManager &mainSkin, const TPreviewParts &parts);
 
   // Opens `file` into the preview, playing, after loading the player's libraries if they are
-  // not loaded yet.  False when the file does not play (the libraries or the file cannot be
-  // opened).
-  bool OpenPreview(const std::string &file);
+  // not loaded yet, without waiting for the reader: the window is up at once, the panel shows
+  // that it is opening and the play and pause buttons wait.  `opened` runs on the window thread
+  // with the result, after FFPlayerFileOpen when the file plays; it is also called (false) when
+  // nothing could be started, and never once the preview is closed or released.
+  void OpenPreview(const std::string &file, std::function<void(bool ok)> opened);
   // Switches the hook off, clears the player's events and stops it, waiting: every window calls
   // it in its destructor, before the parts its handlers use are gone.
   void ReleasePlayer();

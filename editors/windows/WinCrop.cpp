@@ -164,11 +164,12 @@ void TfrmCrop::FormShow() {
   FShownRecord = *FRecord;
   FDecoration = std::make_unique<TRowDecoration>(FShownRecord);
   FFPlayer.SetHook(true);
-  if (!OpenPreview(FRecord->SourceFile)) {
-    btnPlay->setEnabled(false);
-    btnPause->setEnabled(false);
-    return;
-  }
+  OpenPreview(FRecord->SourceFile, [this](bool ok) {
+    if (ok) PreviewOpened();
+  });
+}
+
+void TfrmCrop::PreviewOpened() {
   FOpened = true;
   // 3. Playing.
   FPaused = false;
@@ -314,13 +315,11 @@ void TfrmCrop::btnPlayClick() {
     PreviewPanel->Resume();
     ShowPlaying(true);
   } else if (FEnded) {
-    if (OpenPreview(FRecord->SourceFile)) {
+    OpenPreview(FRecord->SourceFile, [this](bool ok) {
+      if (!ok) return;
       FEnded = false;
       ShowPlaying(true);
-    } else {
-      btnPlay->setEnabled(false);
-      btnPause->setEnabled(false);
-    }
+    });
   }
 }
 

@@ -63,6 +63,7 @@ class TfrmCrop : public TEditorDialog {
   QWidget *CreatePreview();
   QWidget *CreateCropPage();
   void FormShow();
+  void PreviewOpened();
   void ShowVideoArea();
   void ShowMargins(const TCropMargins &margins);
   TCropMargins Margins() const;

@@ -143,8 +143,13 @@ void TfrmTrim::FormShow() {
   PreviewPanel->Close();
   FShownRecord = FRow->Record;
   FDecoration = std::make_unique<TRowDecoration>(FShownRecord);
-  // 3. The file, playing.
-  if (!OpenPreview(FRow->Record.SourceFile)) return;
+  // 3. The file, playing, once the reader has opened it.
+  OpenPreview(FRow->Record.SourceFile, [this](bool ok) {
+    if (ok) PreviewOpened();
+  });
+}
+
+void TfrmTrim::PreviewOpened() {
   FOpened = true;
   // 4. The part the record keeps.
   const std::string &source = FRow->Record.SourceFile;

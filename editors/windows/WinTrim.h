@@ -50,6 +50,7 @@ class TfrmTrim : public TEditorDialog {
   QWidget *CreateTrimPage();
   QWidget *CreatePreview();
   void FormShow();
+  void PreviewOpened();
   void ShowMarks();
   void btnSetStartClick();
   void btnSetEndClick();

@@ -342,7 +342,9 @@ void TfrmWaterMark::FormShow() {
   // 6. The title names the file.
   setWindowTitle(ShownText(WaterMarkTitle(FRecord->SourceFile)));
   // 7. The file, playing.
-  if (OpenPreview(FRecord->SourceFile)) ShowPlaying(true);
+  OpenPreview(FRecord->SourceFile, [this](bool ok) {
+    if (ok) ShowPlaying(true);
+  });
 }
 
 void TfrmWaterMark::ShowValues(const TWaterMarkValues &v) {
@@ -532,13 +534,13 @@ void TfrmWaterMark::btnResetClick() {
 void TfrmWaterMark::btnOkClick() {
   if (FRecord) Values().Store(*FRecord, FPreview.LastText(), FPreview.LastImage());
   FFPlayer.SetHook(false);
-  FFPlayer.Stop(true);
+  PreviewPanel->Close();
   accept();
 }
 
 void TfrmWaterMark::btnCancelClick() {
   FFPlayer.SetHook(false);
-  FFPlayer.Stop(true);
+  PreviewPanel->Close();
   reject();
 }
 

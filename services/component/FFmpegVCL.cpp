@@ -99,6 +99,7 @@ TCustomFFmpegVCL::~TCustomFFmpegVCL() {
   for (int i = 0; i < FTasks.Count(); ++i)
     if (FTasks.Get(i).Running()) FTasks.Get(i).StopConvert(true);
   JoinDeliveries();
+  JoinRetirer();
   FTasks.Clear();
   FRetiredTasks.clear();
 }
@@ -336,8 +337,24 @@ void TCustomFFmpegVCL::ClearTasks() {
     }
   }
   FLastErrMsg.clear();
-  tasks.clear();  // outside the lock: a task's destructor waits for its threads
+  RetireTasks(std::move(tasks));  // outside the lock: a task's destructor waits for its threads
   ReapDeliveries();
+}
+
+void TCustomFFmpegVCL::RetireTasks(std::vector<std::unique_ptr<TFFmpeg>> tasks) {
+  if (tasks.empty()) return;
+  JoinRetirer();
+  FRetirerDone = false;
+  FRetirer = std::thread([this, tasks = std::move(tasks)]() mutable {
+    tasks.clear();
+    FRetirerDone = true;
+  });
+}
+
+void TCustomFFmpegVCL::JoinRetirer() {
+  using namespace std::chrono_literals;
+  while (!FRetirerDone) ServeMainThread(10ms);
+  if (FRetirer.joinable()) FRetirer.join();
 }
 
 int TCustomFFmpegVCL::RunningTaskCount() const {

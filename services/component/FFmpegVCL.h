@@ -194,6 +194,8 @@ class TCustomFFmpegVCL {
   std::string OpenOutput(TFFmpeg &task, const std::wstring &fileName, TOutputOptions *options);
   void ReapDeliveries();
   void JoinDeliveries();
+  void RetireTasks(std::vector<std::unique_ptr<TFFmpeg>> tasks);
+  void JoinRetirer();
 
   std::string FLastErrMsg;
   std::unique_ptr<TAVProbe> FProbe;
@@ -232,6 +234,13 @@ class TCustomFFmpegVCL {
   std::mutex FThreadsLock;
   std::vector<TDelivery> FDeliveries;
   std::shared_future<void> FLastDelivery;
+
+  // Cleared tasks are destroyed on a thread of their own: each waits for its threads and frees
+  // its state, about half a millisecond apiece, which the caller (the window thread, at the end
+  // of a batch of hundreds) is not to wait for.  One batch at a time; the next clear and the
+  // destructor wait for it, serving the main thread meanwhile (a preview window is closed there).
+  std::thread FRetirer;
+  std::atomic<bool> FRetirerDone{true};
 };
 
 // The component with its properties.

@@ -133,6 +133,48 @@ class TEditorWindowsTest : public TWindowFixture {
       });
   }
 
+  // An editor is up while its player still opens the file: the panel says so and nothing can
+  // be played or paused yet.  Cancel then gives the opening up: when the reader has finished,
+  // nothing reaches the closed window (the crop and watermark windows are gone by then), and
+  // the main preview plays the row afterwards.
+  void editorsShowWhileOpeningAndCloseSafely_data() {
+    QTest::addColumn<int>("editor");
+    QTest::newRow("trim") << 0;
+    QTest::newRow("crop") << 1;
+    QTest::newRow("watermark") << 2;
+  }
+  void editorsShowWhileOpeningAndCloseSafely() {
+    QFETCH(int, editor);
+    TfrmMain &window = OpenWithClip(fixtures::Clip(2.0));
+    QAction *entries[] = {window.mnuTrim, window.mnuCrop, window.mnuWaterMark};
+    bool shown = false;
+    TEditorDialog *trim = nullptr;  // the trim window stays with the main window
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      auto *shownEditor = dynamic_cast<TEditorDialog *>(&dialog);
+      QVERIFY(shownEditor);
+      if (editor == 0) trim = shownEditor;
+      QVERIFY(shownEditor->PreviewPanel->Opening());
+      QCOMPARE(shownEditor->lblPTS->text(), QString("Opening..."));
+      QVERIFY(!shownEditor->btnPlay->isEnabled() && !shownEditor->btnPause->isEnabled());
+      QTest::mouseClick(dialog.findChild<QPushButton *>("btnCancel"), Qt::LeftButton);
+      QVERIFY(!shownEditor->PreviewPanel->Opening());
+      shown = true;
+    };
+    entries[editor]->trigger();
+    FDialogs->OnModal = nullptr;
+    QVERIFY(shown);
+    QTest::qWait(1500);  // the reader ends the opening it was asked to give up
+    if (trim) {
+      QCOMPARE(trim->Duration(), 0);
+      QVERIFY(!trim->FFPlayer.Playing());
+    }
+    QVERIFY(FDialogs->Shown.empty());
+    const QRect row = window.lvFiles->visualRect(window.lvFiles->model()->index(0, 0));
+    QTest::mouseClick(window.lvFiles->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(window.lvFiles->viewport(), Qt::LeftButton, {}, row.center());
+    QTRY_VERIFY_WITH_TIMEOUT(window.FFPlayer.CurrentPosition() > Second / 4, 10000);
+  }
+
   // "Ok" on an untrimmed file keeps the whole file and shows its length in whole seconds; a
   // start taken from the playing position is stored; "Cancel" after new marks stores nothing.
   void trimStoresTheMarksOnOkOnly() {

@@ -249,6 +249,34 @@ TEST_F(BatchRunnerTest, OutputsTakeTheirNameOnlyWhenCompleteAndUnstartedOnesLeav
   EXPECT_EQ(FilesIn(out), std::set<std::string>{"clip-1s-320x240-25_(new).avi"});
 }
 
+// Given up while its tasks are added a few at a time: the added ones are taken out of the
+// component again, no reserved file is left, every row ends Stopped, and the next batch runs.
+TEST_F(BatchRunnerTest, ABatchDiscardedWhileItsTasksAreAddedLeavesNothing) {
+  const std::string clip = fixtures::Clip(1.0);
+  const fs::path out = Dir.Path() / "out";
+  std::vector<TlvFilesRecord> records(3);
+  ASSERT_EQ(Runner.Prepare(
+                {{clip, true, &records[0]}, {clip, true, &records[1]}, {clip, true, &records[2]}}),
+            3);
+  EXPECT_EQ(FilesIn(out).size(), 3u);  // the working names are reserved
+  EXPECT_EQ(Runner.AddPrepared(2), 1);
+  EXPECT_EQ(Vcl.TaskCount(), 2);
+  Runner.Discard();
+  EXPECT_EQ(Vcl.TaskCount(), 0);
+  EXPECT_TRUE(FilesIn(out).empty());
+  ASSERT_EQ(Recorder.Results.size(), 3u);
+  for (const int row : {0, 1, 2}) {
+    ASSERT_NE(Recorder.ResultOf(row), nullptr) << row;
+    EXPECT_EQ(Recorder.ResultOf(row)->Outcome, TRowOutcome::Stopped);
+  }
+  EXPECT_EQ(Runner.Summary().Stopped, 3);
+
+  Recorder = {};
+  ASSERT_EQ(Runner.Start({{clip, true, &records[0]}}, 1), 1);
+  ServeUntilEnded();
+  EXPECT_EQ(FilesIn(out), std::set<std::string>{"clip-1s-320x240-25_(new).avi"});
+}
+
 // A start at or past the source's end is refused before anything is written, with the source's
 // duration in the reason; the other rows are converted.
 TEST_F(BatchRunnerTest, AStartPastTheSourcesEndIsRefusedWithItsDuration) {

@@ -1,5 +1,6 @@
 #include "workspace/session/BatchSession.h"
 
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <exception>
@@ -82,19 +83,41 @@ bool TBatchSession::Start(std::vector<TBatchRow> rows, TBatchSetup setup) {
 void TBatchSession::Prepared(int tasks, const std::string &error) {
   JoinPreparation();
   if (!FRunner) return;
+  if (!error.empty()) FQuestions->ShowMessage(error, WarningCaption);
+  if (!error.empty() || tasks == 0) {
+    FRunner->Discard();
+    FSummary = FRunner->Summary();
+    EndBatch();
+    return;
+  }
+  FAdding = true;
+  AddTasks();
+}
+
+void TBatchSession::AddTasks() {
+  // Adding a task takes the component up to a millisecond: a long batch is added a slice at a
+  // time, each in a turn of its own of the window thread's event loop, so that the windows
+  // paint and answer in between.
+  constexpr int TasksPerTurn = 20;
+  if (!FRunner || !FAdding) return;
   try {
-    if (!error.empty()) FQuestions->ShowMessage(error, WarningCaption);
-    if (!error.empty() || tasks == 0 || FState == TBatchState::Stopping) {
+    if (FState == TBatchState::Stopping) {
       FRunner->Discard();
-    } else if (FRunner->Launch(FMaxThreads) > 0) {
+    } else if (FRunner->AddPrepared(TasksPerTurn) > 0) {
+      QTimer::singleShot(0, this, [this] { AddTasks(); });
+      return;
+    } else if (FRunner->StartAdded(FMaxThreads) > 0) {
+      FAdding = false;
       FRowOfTask = FRunner->RowOfTask();
       if (FPauseWanted) FRunner->Pause();
       emit started();
       return;  // the runner's BatchEnded ends the batch
     }
   } catch (const std::exception &e) {
+    FRunner->Discard();
     FQuestions->ShowMessage(e.what(), WarningCaption);
   }
+  FAdding = false;
   FSummary = FRunner->Summary();
   EndBatch();
 }
@@ -109,14 +132,14 @@ void TBatchSession::Stop() {
 void TBatchSession::Pause() {
   if (FState != TBatchState::Running) return;
   FPauseWanted = true;
-  if (FRunner && !FPreparing) FRunner->Pause();
+  if (FRunner && !FPreparing && !FAdding) FRunner->Pause();
   SetState(TBatchState::Paused);
 }
 
 void TBatchSession::Resume() {
   if (FState != TBatchState::Paused) return;
   FPauseWanted = false;
-  if (FRunner && !FPreparing) FRunner->Resume();
+  if (FRunner && !FPreparing && !FAdding) FRunner->Resume();
   SetState(TBatchState::Running);
 }
 
@@ -132,6 +155,8 @@ void TBatchSession::SetPictureHandler(TPictureHandler handler) {
 void TBatchSession::Close() {
   if (FRunner && Active()) FRunner->Stop();
   JoinPreparation();
+  // Tasks added but not started leave no reserved file behind.
+  if (FRunner && std::exchange(FAdding, false)) FRunner->Discard();
   FRunner.reset();  // stops what still runs and sets the file being written aside
   FState = TBatchState::Idle;
 }

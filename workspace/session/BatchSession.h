@@ -98,6 +98,7 @@ class TBatchSession : public QObject, private IBatchObserver {
   // Runs `call` on the main thread: at once there, queued from another thread.
   void Deliver(std::function<void(TBatchSession &)> call);
   void Prepared(int tasks, const std::string &error);
+  void AddTasks();
   void EndBatch();
   void SetState(TBatchState state);
   void JoinPreparation();
@@ -113,6 +114,7 @@ class TBatchSession : public QObject, private IBatchObserver {
   std::unique_ptr<TBatchRunner> FRunner;
   std::thread FPreparation;
   std::atomic<bool> FPreparing{false};
+  bool FAdding = false;  // the prepared tasks are being added, a slice per turn
   std::vector<TBatchRow> FRows;
   int FMaxThreads = 1;
   TBatchState FState = TBatchState::Idle;
