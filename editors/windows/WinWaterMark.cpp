@@ -19,6 +19,7 @@
 #include "gui/Application.h"
 #include "gui/UserDialogs.h"
 #include "gui/VideoSurface.h"
+#include "gui/WindowSize.h"
 #include "skin/SpinEdit.h"
 #include "skin/TrackBar.h"
 
@@ -115,7 +116,8 @@ TfrmWaterMark::TfrmWaterMark(QWidget *owner, const TSkinManager &mainSkin, IUser
   auto *all = new QHBoxLayout(this);
   all->addWidget(pgWaterMark, 1);
   all->addLayout(right);
-  setFixedSize(WindowWidth, WindowHeight);
+  ReserveRoomForTimes();
+  setFixedSize(SizeThatFits(*this, {WindowWidth, WindowHeight}));
   ConnectHandlers();
 }
 
