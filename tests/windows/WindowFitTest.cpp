@@ -2,6 +2,7 @@
 // 12-point desktop font and with QT_SCALE_FACTOR=2): no text of a label, button, check box or
 // group box is cut, and no two controls side by side cover each other.
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDialog>
@@ -9,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTabWidget>
@@ -17,6 +19,7 @@
 #include <cstdlib>
 
 #include "gui/ProfileListBox.h"
+#include "gui/VideoSurface.h"
 #include "tests/support/RecordingServices.h"
 #include "tests/windows/WindowFixture.h"
 #include "windows/WinDirectory.h"
@@ -94,11 +97,16 @@ QStringList Misfits(const QWidget &window) {
                            .arg(needed.height());
   }
   for (const QWidget *parent : parents) {
+    // What a scroll area shows is meant to reach past its edges.
+    const bool scrolled = qobject_cast<const QAbstractScrollArea *>(parent->parentWidget());
     QList<const QWidget *> children;
     for (const QObject *child : parent->children()) {
       const auto *widget = qobject_cast<const QWidget *>(child);
       if (widget && !widget->isWindow() && Shown(*widget, window)) children << widget;
     }
+    for (const QWidget *child : children)
+      if (!scrolled && !parent->rect().contains(child->geometry()))
+        found << where + QString("%1 sticks out of %2").arg(NameOf(*child), NameOf(*parent));
     for (qsizetype a = 0; a < children.size(); ++a)
       for (qsizetype b = a + 1; b < children.size(); ++b)
         if (children[a]->geometry().intersects(children[b]->geometry()))
@@ -172,6 +180,15 @@ class TWindowFitTest : public TWindowFixture {
     QVERIFY(window.lbFormat->isVisible());
     FMisfits << Misfits(window);
     QTest::mouseClick(window.btnFormatDrop, Qt::LeftButton);
+    // The window as large as the screen, with its grown preview.
+    const QRect normal = window.geometry();
+    window.setGeometry(window.screen()->availableGeometry());
+    QTRY_VERIFY(window.pnlPreview->width() > 243);
+    // The panel around the picture follows it.
+    const auto *preview = window.findChild<QWidget *>("grpPreview");
+    QTRY_VERIFY(preview->width() > window.pnlPreview->width());
+    FMisfits << Misfits(window);
+    window.setGeometry(normal);
     for (QAction *entry : {window.mnuTrim, window.mnuCrop, window.mnuWaterMark, window.pmVideoInfo,
                            window.mnuPreference, window.mnuSettings, window.mnuAbout})
       CheckModal(entry);
