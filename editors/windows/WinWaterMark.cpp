@@ -74,7 +74,7 @@ QLineEdit *ValueBox(QWidget *parent, const char *name) {
   auto *box = new QLineEdit("0", parent);
   box->setObjectName(name);
   box->setReadOnly(true);
-  box->setFixedWidth(40);
+  box->setFixedWidth(ScaledToFont(*box, 40));  // "100" in the desktop's font
   return box;
 }
 
@@ -240,7 +240,7 @@ QWidget *TfrmWaterMark::CreateEffectPage() {
     auto *spin = new TSpinEdit(page);
     spin->setObjectName(spinName);
     spin->setRange(low, high);
-    spin->setFixedWidth(64);
+    spin->setFixedWidth(ScaledToFont(*spin, 64));
     AddBarRow(grid, row++, caption, bar, spin, nullptr);
     this->*barField = bar;
     this->*spinField = spin;
