@@ -1,19 +1,11 @@
 #include "gui/Application.h"
 
-#include <QFont>
 #include <cstdio>
 
 #include "workspace/ExceptionReport.h"
 #include "workspace/session/QtMainThread.h"
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
-  // The windows are laid out for a 9-point text at most, as their fixed sizes (786 x 522 for
-  // the main window) expect.
-  QFont text = font();
-  if (text.pointSizeF() > 9) {
-    text.setPointSizeF(9);
-    setFont(text);
-  }
   FDispatcher = std::make_unique<TQtMainThreadDispatcher>(this);
   SetMainThreadDispatcher(FDispatcher.get());
 }

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <algorithm>
 
+#include "gui/WindowSize.h"
 #include "skin/ItemDrawing.h"
 
 namespace {
@@ -31,8 +32,9 @@ QComboBox *NewParameterBox(QWidget *parent, const char *name, bool editable) {
   // Typed values are values, not new items of the list.
   box->setInsertPolicy(QComboBox::NoInsert);
   box->setItemDelegate(new TSkinItemDelegate(box));
-  box->setMinimumWidth(64);
   box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  // Room for a value as long as a frame size ("320x240") in the desktop's font.
+  box->setMinimumWidth(ScaledToFont(*box, 72));
   if (editable) box->setCompleter(nullptr);
   return box;
 }

@@ -49,14 +49,16 @@ TProfilePicker::TProfilePicker(QWidget *parent, const TNames &names, TOpening op
   FBox->setFocusPolicy(Qt::NoFocus);  // a box to click, never to type in
   FBox->setCursor(Qt::ArrowCursor);
   FBox->setTextMargins(4, 2, 0, 0);
-  FBox->setFixedHeight(22);
+  // The height of the list's rows, or what the desktop's font needs.
+  const int height = std::max(22, FBox->sizeHint().height());
+  FBox->setFixedHeight(height);
   FBox->installEventFilter(this);
   FButton = new QToolButton(this);
   FButton->setObjectName(names.Button);
   FButton->setArrowType(Qt::DownArrow);
   // Tab reaches the profiles through the button: Space opens the list, which the keys work.
   FButton->setFocusPolicy(Qt::TabFocus);
-  FButton->setFixedSize(20, 22);
+  FButton->setFixedSize(20, height);
   auto *row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(0);

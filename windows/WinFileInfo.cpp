@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include "gui/Translations.h"
+#include "gui/WindowSize.h"
 #include "platform/Paths.h"
 #include "workspace/FileDetails.h"
 
@@ -39,7 +40,7 @@ QGroupBox *Group(QWidget *parent, const char *caption,
   for (const auto &[label, field] : rows) {
     // One width for the captions of both groups, so that their fields line up.
     auto *caption = new QLabel(TfrmFileInfo::tr(label), group);
-    caption->setMinimumWidth(CaptionWidth);
+    caption->setMinimumWidth(ScaledToFont(*caption, CaptionWidth));
     caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     field->setParent(group);
     form->addRow(caption, field);
@@ -58,12 +59,11 @@ TfrmFileInfo::TfrmFileInfo(QWidget *owner, const TSkinManager &mainSkin)
     : TSkinnedDialog(owner, mainSkin) {
   setObjectName("frmFileInfo");
   setWindowTitle(tr("File information"));
-  setMaximumSize(WindowWidth, WindowHeight);
-
   lblSourceName = new QLabel(this);
   lblSourceName->setObjectName("lblSourceName");
-  // At least its designed width, and all the row has: a name of 45 characters is shown whole.
-  lblSourceName->setMinimumWidth(SourceNameWidth);
+  // At least its designed width, and all the row has: a name of 45 characters is shown whole,
+  // in the desktop's font too.
+  lblSourceName->setMinimumWidth(ScaledToFont(*lblSourceName, SourceNameWidth));
   lblFileLength = new QLabel(this);
   lblFileLength->setObjectName("lblFileLength");
   auto *file = new QFormLayout;
@@ -110,6 +110,9 @@ TfrmFileInfo::TfrmFileInfo(QWidget *owner, const TSkinManager &mainSkin)
   all->addWidget(audio);
   all->addStretch();
   all->addLayout(buttons);
+  // Wider with the desktop's font, for the file's name; the fields need no more height than
+  // their lines take.
+  setMaximumSize(SizeThatFits(*this, {ScaledToFont(*this, WindowWidth), WindowHeight}));
 }
 
 void TfrmFileInfo::showEvent(QShowEvent *event) {
@@ -125,7 +128,7 @@ void TfrmFileInfo::hideEvent(QHideEvent *event) {
 }
 
 void TfrmFileInfo::FormShow() {
-  resize(WindowWidth, WindowHeight);
+  resize(maximumSize());
   // Nothing of an earlier file stays: a field this file has no value for is empty.
   ShowDetails(TFileDetails{});
   if (FSourceFile.empty() || !CCAVC.LoadAVLib(paths::LibAVFolder().string())) return;

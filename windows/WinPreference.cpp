@@ -16,6 +16,7 @@
 
 #include "gui/Application.h"
 #include "gui/UserDialogs.h"
+#include "gui/WindowSize.h"
 
 namespace {
 
@@ -133,7 +134,8 @@ void TfrmPreference::showEvent(QShowEvent *event) {
 }
 
 void TfrmPreference::FormShow() {
-  resize(480, 390);
+  // Wider with the desktop's font, so that the snapshot folder's name shows.
+  resize(ScaledToFont(*this, 480), 390);
   ShowValues(TPreferences::Load(Store()));
 }
 

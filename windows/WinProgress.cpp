@@ -17,6 +17,7 @@
 
 #include "gui/Application.h"
 #include "gui/Translations.h"
+#include "gui/WindowSize.h"
 #include "skin/Artwork.h"
 #include "workspace/images/Snapshots.h"
 #include "workspace/update/UpdateDocument.h"
@@ -50,7 +51,6 @@ TfrmProgress::TfrmProgress(QWidget *owner, const TSkinManager &skin, TBatchSessi
     : TSkinnedDialog(owner, skin), FSession(session), FSources(sources) {
   setObjectName("frmProgress");
   setWindowTitle(tr("Progress"));
-  setFixedSize(450, 490);
 
   mem1 = Label(this, "mem1");
   mem1->setWordWrap(true);
@@ -76,7 +76,8 @@ TfrmProgress::TfrmProgress(QWidget *owner, const TSkinManager &skin, TBatchSessi
   lblSize = Label(this, "lblSize");
   lblProgress = Label(this, "lblProgress");
   lblOutput = Label(this, "lblOutput");
-  lblOutput->setMaximumWidth(OutputWidth);
+  // The name is shortened to this width: the label keeps it.
+  lblOutput->setFixedWidth(OutputWidth);
 
   progbarFile = new QProgressBar(this);
   progbarFile->setObjectName("progbarFile");
@@ -134,6 +135,7 @@ TfrmProgress::TfrmProgress(QWidget *owner, const TSkinManager &skin, TBatchSessi
   all->addWidget(ckOpen);
   all->addStretch();
   all->addLayout(buttons);
+  setFixedSize(SizeThatFits(*this, {450, 490}));
 
   connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
   connect(tmr1, &QTimer::timeout, this, [this] { Guarded([this] { PickNotice(); }); });

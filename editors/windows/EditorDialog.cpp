@@ -66,6 +66,20 @@ void TEditorDialog::LayOutRows(QLayout *top, const QString &sourceCaption, QLabe
   all->addLayout(buttons);
 }
 
+void TEditorDialog::ReserveRoomForTimes() {
+  const QString position = lblPTS->text(), length = lblLength->text();
+  const int64_t duration = FDuration;
+  // The texts of a ten-hour file, measured as the handlers write them.
+  constexpr int64_t Longest = int64_t{36000} * 1000000 - 1;
+  int unused = 0;
+  TEditorDialog::FFPlayerFileOpen(Longest, 0, 0, unused, unused);
+  TEditorDialog::FFPlayerPosition(Longest);
+  for (QLabel *label : {lblPTS, lblLength}) label->setMinimumWidth(label->sizeHint().width());
+  lblPTS->setText(position);
+  lblLength->setText(length);
+  FDuration = duration;
+}
+
 int64_t TEditorDialog::BarTime() const {
   return PreviewPanel->BarTime();
 }

@@ -56,6 +56,10 @@ class TEditorDialog : public TSkinnedDialog {
   // after its caption, over `left` at the left and "Ok" and "Cancel" at the right.
   void LayOutRows(QLayout *top, const QString &sourceCaption, QLabel *source, QPushButton *left,
                   QPushButton *ok, QPushButton *cancel);
+  // For windows of one size that show the times with the default handlers below: the time labels
+  // keep the room of the longest texts those show, so that the window makes room for them from
+  // the start, whatever the desktop's font.
+  void ReserveRoomForTimes();
   // The time in the file the seek bar's position stands for.
   int64_t BarTime() const;
   // The play and pause buttons as they are while the preview plays (or is paused).

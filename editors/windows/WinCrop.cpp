@@ -18,6 +18,7 @@
 #include "gui/Application.h"
 #include "gui/Translations.h"
 #include "gui/VideoSurface.h"
+#include "gui/WindowSize.h"
 #include "services/AVProbe.h"
 #include "skin/SpinEdit.h"
 #include "skin/TrackBar.h"
@@ -69,7 +70,7 @@ TfrmCrop::TfrmCrop(QWidget *owner, const TSkinManager &mainSkin)
   top->addWidget(CreatePreview());
   top->addWidget(CreateCropPage(), 1);
   LayOutRows(top, tr("Source File:"), lblSourceName, btnDefault, btnOk, btnCancel);
-  setFixedSize(WindowWidth, WindowHeight);
+  setFixedSize(SizeThatFits(*this, {WindowWidth, WindowHeight}));
 
   connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
   RectTracker->OnMouseMove = [this](QWidget *, int, int) {

@@ -11,6 +11,7 @@
 #include "editors/decoration/CropOutline.h"
 #include "gui/Application.h"
 #include "gui/VideoSurface.h"
+#include "gui/WindowSize.h"
 #include "services/AVProbe.h"
 #include "skin/TrackBar.h"
 #include "workspace/ConversionList.h"
@@ -60,7 +61,8 @@ TfrmTrim::TfrmTrim(QWidget *owner, const TSkinManager &mainSkin)
   top->addWidget(CreateTrimPage(), 1);
   top->addWidget(CreatePreview());
   LayOutRows(top, tr("Source Name:"), lblSourceName, btnDefault, btnOk, btnCancel);
-  setFixedSize(WindowWidth, WindowHeight);
+  ReserveRoomForTimes();
+  setFixedSize(SizeThatFits(*this, {WindowWidth, WindowHeight}));
 
   const auto on = [this](QPushButton *button, void (TfrmTrim::*handler)()) {
     connect(button, &QPushButton::clicked, this,

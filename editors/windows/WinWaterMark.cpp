@@ -20,6 +20,7 @@
 #include "gui/Translations.h"
 #include "gui/UserDialogs.h"
 #include "gui/VideoSurface.h"
+#include "gui/WindowSize.h"
 #include "skin/SpinEdit.h"
 #include "skin/TrackBar.h"
 
@@ -86,7 +87,7 @@ QLineEdit *ValueBox(QWidget *parent, const char *name) {
   auto *box = new QLineEdit("0", parent);
   box->setObjectName(name);
   box->setReadOnly(true);
-  box->setFixedWidth(40);
+  box->setFixedWidth(ScaledToFont(*box, 40));  // "100" in the desktop's font
   return box;
 }
 
@@ -128,7 +129,8 @@ TfrmWaterMark::TfrmWaterMark(QWidget *owner, const TSkinManager &mainSkin, IUser
   auto *all = new QHBoxLayout(this);
   all->addWidget(pgWaterMark, 1);
   all->addLayout(right);
-  setFixedSize(WindowWidth, WindowHeight);
+  ReserveRoomForTimes();
+  setFixedSize(SizeThatFits(*this, {WindowWidth, WindowHeight}));
   ConnectHandlers();
 }
 
@@ -251,7 +253,7 @@ QWidget *TfrmWaterMark::CreateEffectPage() {
     auto *spin = new TSpinEdit(page);
     spin->setObjectName(spinName);
     spin->setRange(low, high);
-    spin->setFixedWidth(64);
+    spin->setFixedWidth(ScaledToFont(*spin, 64));
     AddBarRow(grid, row++, tr(caption), bar, spin, nullptr);
     this->*barField = bar;
     this->*spinField = spin;

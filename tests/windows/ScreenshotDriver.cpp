@@ -4,11 +4,15 @@
 // with the list open in the "Orange" theme, with the preview playing, the file information
 // window, and the trim, crop and watermark editors with a frame in their previews (the watermark
 // editor with a text and a picture on it), the preference and settings dialogs, the progress
-// window during a conversion, and the count-down before a shut-down.  Given a locale as well
-// ("de_DE"), it shows the windows in that language.
+// window during a conversion, the count-down before a shut-down, and the main window maximised.
+// MORVANE_FONT_SIZE=POINTS gives the windows the font a desktop set to that size would give
+// them (the program itself takes the desktop's font from the platform theme, which Xvfb has
+// not); the screen's scale comes from Qt's own QT_SCALE_FACTOR.
+// Given a locale as well ("de_DE"), it shows the windows in that language.
 #include <QAction>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QImageWriter>
 #include <QLocale>
 #include <QPainter>
@@ -17,6 +21,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "editors/windows/EditorDialog.h"
@@ -116,6 +121,15 @@ void OpenProfileList(TfrmMain &window) {
   QTest::qWait(100);
 }
 
+// The desktop's font at `points` points, as the platform theme of a desktop set to that size
+// hands it to the program: set before the application starts.
+void UseDesktopFontSize(const char *points) {
+  if (!points || !*points) return;
+  QFont font("DejaVu Sans");
+  font.setPointSizeF(std::atof(points));
+  QApplication::setFont(font);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -144,6 +158,7 @@ int main(int argc, char **argv) {
     store.SetSnapOutPutDir((DemoFolder / "Snapshots").string());
   }
 
+  UseDesktopFontSize(std::getenv("MORVANE_FONT_SIZE"));
   TApplication app(argc, argv);
   const QLocale locale(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString("C"));
   if (argc == 3 && !InstallTranslations(app, locale, MORVANE_BINARY_DIR "/data/translations")) {
@@ -168,7 +183,22 @@ int main(int argc, char **argv) {
   OpenProfileList(window);
   ok = Shoot(window, folder + "/main-window-profile-list.png") && ok;
 
-  OpenProfileList(window);            // closes it
+  OpenProfileList(window);  // closes it
+  // The main window maximised: the list and the preview take the room.
+  const QRect normal = window.geometry();
+  window.showMaximized();
+  QTest::qWait(300);
+  // Without a window manager (Xvfb) nobody gives the maximised window the screen: it is given
+  // here.
+  const QRect screen = window.screen()->availableGeometry();
+  if (window.size() != screen.size()) window.setGeometry(screen);
+  QTest::qWait(300);
+  ok = Shoot(window, folder + "/main-window-maximised.png") && ok;
+
+  window.showNormal();
+  window.setGeometry(normal);
+  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+
   window.mnuSkinItems[2]->trigger();  // "Orange"
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
   window.lvFiles->SelectRow(0);

@@ -7,6 +7,7 @@
 
 #include "gui/Application.h"
 #include "gui/UserDialogs.h"
+#include "gui/WindowSize.h"
 #include "skin/Artwork.h"
 #include "workspace/GlobalUnit.h"
 
@@ -15,7 +16,6 @@ TfrmAbout::TfrmAbout(QWidget *owner, const TSkinManager &mainSkin, const TGlobal
     : TSkinnedDialog(owner, mainSkin) {
   setObjectName("frmAbout");
   setWindowTitle(tr("About"));
-  setFixedSize(360, 190);
 
   auto *icon = new QLabel(this);
   icon->setPixmap(ProductPicture(64));
@@ -60,4 +60,5 @@ TfrmAbout::TfrmAbout(QWidget *owner, const TSkinManager &mainSkin, const TGlobal
   auto *all = new QVBoxLayout(this);
   all->addLayout(top, 1);
   all->addLayout(buttons);
+  setFixedSize(SizeThatFits(*this, {360, 190}));
 }

@@ -344,7 +344,9 @@ QWidget *TfrmMain::CreatePreviewPanel() {
   auto *column = new QVBoxLayout(group);
   column->setContentsMargins(5, 6, 5, 5);
   column->addWidget(PreviewPanel);
-  group->setFixedWidth(PreviewWidth + 14);
+  // As wide as the picture, which grows with the window, and the controls under it need.
+  group->setMinimumWidth(PreviewWidth + 14);
+  group->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
   return group;
 }
 
