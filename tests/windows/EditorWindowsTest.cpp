@@ -64,23 +64,6 @@ class TEditorWindowsTest : public TWindowFixture {
 
   TlvFilesRecord &Record() { return FWindow->Files().Row(0).Record; }
 
-  // Opens an editor through `entry` and runs `drive` on it while it is shown.
-  template <class TWindow>
-  void Edit(QAction *entry, const std::function<void(TWindow &)> &drive) {
-    bool shown = false;
-    FDialogs->OnModal = [&](QDialog &dialog) {
-      auto *editor = dynamic_cast<TWindow *>(&dialog);
-      QVERIFY(editor);
-      shown = true;
-      // The file plays: its length is known.
-      QTRY_VERIFY_WITH_TIMEOUT(editor->Duration() > 0, 10000);
-      drive(*editor);
-    };
-    entry->trigger();
-    FDialogs->OnModal = nullptr;
-    QVERIFY(shown);
-  }
-
  private slots:
   void initTestCase() {
     // The previews play without a sound device.

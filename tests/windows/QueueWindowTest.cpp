@@ -37,22 +37,6 @@ class TQueueWindowTest : public TWindowFixture {
   Q_OBJECT
 
  private:
-  // Opens an editor through `entry` and runs `drive` on it while it is shown.
-  template <class TWindow>
-  void Edit(QAction *entry, const std::function<void(TWindow &)> &drive) {
-    bool shown = false;
-    FDialogs->OnModal = [&](QDialog &dialog) {
-      auto *editor = dynamic_cast<TWindow *>(&dialog);
-      QVERIFY(editor);
-      shown = true;
-      QTRY_VERIFY_WITH_TIMEOUT(editor->Duration() > 0, 10000);
-      drive(*editor);
-    };
-    entry->trigger();
-    FDialogs->OnModal = nullptr;
-    QVERIFY(shown);
-  }
-
   TQueueStore Queue() const { return TQueueStore(StateFolder() / "morvane" / "queue.ini"); }
 
  private slots:

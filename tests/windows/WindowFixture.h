@@ -4,10 +4,13 @@
 // added through "&Add", and the player's sound sent to SDL's "dummy" device.
 #pragma once
 
+#include <QAction>
+#include <QDialog>
 #include <QObject>
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +84,23 @@ class TWindowFixture : public QObject {
     FDialogs->FilesToChoose.clear();
     if (!AddingEnded(window)) qFatal("the files were not added");
     return window;
+  }
+
+  // Opens an editor through `entry` and runs `drive` on it while it is shown and its file plays
+  // (its length is known).
+  template <class TWindow>
+  void Edit(QAction *entry, const std::function<void(TWindow &)> &drive) {
+    bool shown = false;
+    FDialogs->OnModal = [&](QDialog &dialog) {
+      auto *editor = dynamic_cast<TWindow *>(&dialog);
+      QVERIFY(editor);
+      shown = true;
+      QTRY_VERIFY_WITH_TIMEOUT(editor->Duration() > 0, 10000);
+      drive(*editor);
+    };
+    entry->trigger();
+    FDialogs->OnModal = nullptr;
+    QVERIFY(shown);
   }
 };
 
