@@ -41,6 +41,13 @@ bool WaitServing(Pred done, std::chrono::milliseconds slice) {
   return done();
 }
 
+// Stop's waits sleep in slices that only a call queued for the main thread cuts short; an empty
+// call, queued once what they wait for is done, lets Stop go on at once instead of at the
+// slice's end.
+void WakeMainThread() {
+  PostToMainThread([] {});
+}
+
 }  // namespace
 
 TCustomPlayer::TCustomPlayer() : FLastPosition(AV_NOPTS_VALUE) {}
@@ -462,6 +469,7 @@ void TCustomPlayer::PlayThreadMain() {
   }
   ReportState(TPlayState::psStop);
   FPlayStopped.Set();
+  WakeMainThread();
 }
 
 void TCustomPlayer::EventThreadMain() {
@@ -470,11 +478,13 @@ void TCustomPlayer::EventThreadMain() {
     while (FEvents.Take(event)) {
       if (event.Kind == TPlayerEventKind::ekEndOfDelivery) {
         FEventThreadDone = true;
+        WakeMainThread();
         return;
       }
       Deliver(event);
       if (event.Kind == TPlayerEventKind::ekState && event.State == TPlayState::psStop) {
         FEventThreadDone = true;
+        WakeMainThread();
         return;
       }
     }

@@ -89,9 +89,12 @@ void TPlayback::Close() {
   SubtitleQ.Abort();
   if (Video) Video->WakePictures();
   const auto deadline = std::chrono::steady_clock::now() + ReaderGrace;
-  while (!FReaderDone && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(10ms);
-  if (FReaderDone) {
+  bool readerDone;
+  {
+    std::unique_lock lock(FReaderDoneLock);
+    readerDone = FReaderEnded.wait_until(lock, deadline, [this] { return FReaderDone.load(); });
+  }
+  if (readerDone) {
     FReader.join();
   } else {
     // The reader is stuck in the input (a pipe or a network share that does not answer).  The
@@ -183,7 +186,11 @@ void TPlayback::ReaderMain(std::shared_ptr<TPlayback> self) {
   ReaderCleanup();
   // A failed opening is told once the reader has cleaned up, so that Finish does not wait.
   if (OpenedState == -2 && FOpened) FOpened();
-  FReaderDone = true;
+  {
+    std::lock_guard lock(FReaderDoneLock);
+    FReaderDone = true;
+    FReaderEnded.notify_all();
+  }
   self.reset();
 }
 

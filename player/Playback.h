@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -130,6 +131,9 @@ class TPlayback : public std::enable_shared_from_this<TPlayback> {
   std::thread FRefreshTicker;
   std::function<void()> FOpened;  // set before the reader starts
   std::atomic<bool> FReaderDone{false};
+  // Close waits on it rather than polling, so that a stop goes on as soon as the reader ends.
+  std::mutex FReaderDoneLock;
+  std::condition_variable FReaderEnded;
   std::atomic<bool> FDetached{false};
   std::mutex FStreamLock;
   bool FStreamsClosed = false;
