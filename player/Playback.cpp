@@ -87,7 +87,10 @@ void TPlayback::Close() {
   AudioQ.Abort();
   VideoQ.Abort();
   SubtitleQ.Abort();
-  if (Video) Video->WakePictures();
+  {
+    std::lock_guard lock(FStreamLock);
+    if (Video) Video->WakePictures();
+  }
   const auto deadline = std::chrono::steady_clock::now() + ReaderGrace;
   bool readerDone;
   {
@@ -279,8 +282,13 @@ bool TPlayback::OpenStream(int index) {
     case AVMEDIA_TYPE_VIDEO: {
       auto video = std::make_unique<TVideoDecoder>(*this);
       VideoIndex = index;
-      Video = std::move(video);
+      {
+        // A close on the main thread may wake the pictures while the file is still opening.
+        std::lock_guard lock(FStreamLock);
+        Video = std::move(video);
+      }
       if (!Video->Open(stream)) {
+        std::lock_guard lock(FStreamLock);
         Video.reset();
         VideoIndex = -1;
         return false;

@@ -123,6 +123,10 @@ void TCustomFFmpegVCL::InstallHook(TFFmpeg &task) {
 }
 
 std::unique_ptr<TFFmpeg> TCustomFFmpegVCL::NewTask() {
+  // The tasks of the last clear are destroyed before new ones come: their threads' last words
+  // then come before the new tasks' first (the new ones may take the memory the old ones had).
+  // It is over long before a person starts the next batch.
+  JoinRetirer();
   auto task = std::make_unique<TFFmpeg>();
   task->Reset();
   task->SetVerbose(FVerbosity);
@@ -316,10 +320,21 @@ void TCustomFFmpegVCL::StopTask(bool wait) {
     std::lock_guard lock(FTerminateLock);
     FTasksToLaunch = 0;
   }
-  FTasks.Stop(wait);
+  ++FStopping;
+  try {
+    FTasks.Stop(wait);
+  } catch (...) {
+    --FStopping;
+    throw;
+  }
+  if (--FStopping == 0 && std::exchange(FClearAfterStop, false)) ClearTasks();
 }
 
 void TCustomFFmpegVCL::ClearTasks() {
+  if (FStopping > 0) {
+    FClearAfterStop = true;
+    return;
+  }
   std::vector<std::unique_ptr<TFFmpeg>> tasks;
   {
     std::lock_guard lock(FTerminateLock);

@@ -211,6 +211,10 @@ class TCustomFFmpegVCL {
   // A synchronous run is under way: its current task is on the stack of the thread that runs it,
   // so tasks cleared by a handler are kept in FRetiredTasks until the run returns.
   bool FSynchronousRun = false;
+  // A stop that waits serves the main thread meanwhile, where the end of the batch may come and
+  // clear the tasks the stop still walks: such a clear waits until the stop is over.
+  int FStopping = 0;
+  bool FClearAfterStop = false;
   std::vector<std::unique_ptr<TFFmpeg>> FRetiredTasks;
 
   std::mutex FHookLock;
