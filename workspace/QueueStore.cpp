@@ -208,6 +208,11 @@ bool KnownZoomMode(const std::string &mode) {
   return std::any_of(Modes.begin(), Modes.end(), [&](const char *m) { return mode == m; });
 }
 
+// A percentage without a result is what a conversion cut short left: it is not kept.
+void ForgetCutShortProgress(TConversionRow &row) {
+  if (!row.Converted && row.FailReason.empty()) row.ProgressText.clear();
+}
+
 // The row a section holds, or nothing when it names no source.
 std::optional<TConversionRow> RowOfSection(const CSimpleIniA::TKeyVal &keys) {
   TConversionRow row;
@@ -216,8 +221,7 @@ std::optional<TConversionRow> RowOfSection(const CSimpleIniA::TKeyVal &keys) {
   if (row.Caption.empty()) return std::nullopt;
   row.Record.SourceFile = row.Caption;
   if (!KnownZoomMode(row.Record.ZoomMode)) row.Record.ZoomMode = TlvFilesRecord().ZoomMode;
-  // A percentage without a result is what a conversion cut short left.
-  if (!row.Converted && row.FailReason.empty()) row.ProgressText.clear();
+  ForgetCutShortProgress(row);
   return row;
 }
 
@@ -252,7 +256,7 @@ std::string QueueText(const std::vector<TConversionRow> &rows) {
   text += std::string(CountKey) + "=" + std::to_string(rows.size()) + "\n";
   for (size_t i = 0; i < rows.size(); ++i) {
     TConversionRow row = rows[i];
-    if (!row.Converted && row.FailReason.empty()) row.ProgressText.clear();
+    ForgetCutShortProgress(row);
     text += "\n[" + RowSection(static_cast<int>(i)) + "]\n";
     TRowWriter writer(text);
     VisitRow(row, writer);

@@ -127,12 +127,17 @@ void AssignShortcuts(TfrmMain &window) {
       window.btnPreviewStop->toolTip(), stop.toString(QKeySequence::NativeText)));
 }
 
+// A warning in the window's language, under the caption every warning of the window has.
+void ShowWarning(IUserDialogs &dialogs, QWidget *parent, const QString &text) {
+  dialogs.ShowMessage(parent, ShownText(WarningCaption), text, TMessageIcon::Warning);
+}
+
 // A row's source replaced by a pipe or a device since it was added would hang the player's or
 // the probe's open: the user is told instead, and nothing opens it.
 bool SourceRefused(IUserDialogs &dialogs, QWidget *parent, const std::string &file) {
   const std::string why = SourceFileRefusal(file);
   if (why.empty()) return false;
-  dialogs.ShowMessage(parent, ShownText(WarningCaption), ShownText(why), TMessageIcon::Warning);
+  ShowWarning(dialogs, parent, ShownText(why));
   return true;
 }
 
@@ -971,9 +976,7 @@ void TfrmMain::StartShutDownCountdown() {
   QPointer<TfrmMain> window(this);
   frmShutDown = std::make_unique<TfrmShutDown>(
       this, FSkin, ShutDownSeconds, [window](const std::string &reason) {
-        if (window)
-          window->FDialogs.ShowMessage(window, ShownText(WarningCaption), ShownText(reason),
-                                       TMessageIcon::Warning);
+        if (window) ShowWarning(window->FDialogs, window, ShownText(reason));
       });
   frmShutDown->Start();
 }
@@ -1214,11 +1217,9 @@ std::filesystem::path TfrmMain::WrittenFileAtHand() {
   // The desktop would fail on a file moved or deleted since, in words of its own or none.
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec)) {
-    FDialogs.ShowMessage(this, WarningCaption,
-                         tr("%1\nis not there any more: it was moved or deleted "
-                            "after it was converted.")
-                             .arg(Q(file.string())),
-                         TMessageIcon::Warning);
+    ShowWarning(FDialogs, this,
+                tr("%1\nis not there any more: it was moved or deleted after it was converted.")
+                    .arg(Q(file.string())));
     return {};
   }
   return file;
@@ -1458,9 +1459,8 @@ void TfrmMain::PlayRow(int row) {
     // Nothing plays: the panel goes back to stopped and says why.
     ShowPreviewStopped();
     lstLog->addItem(Q(FFPlayer.LastErrMsg()));
-    FDialogs.ShowMessage(this, ShownText(WarningCaption),
-                         tr("Cannot play %1:\n%2").arg(Q(file), ShownText(FFPlayer.LastErrMsg())),
-                         TMessageIcon::Warning);
+    ShowWarning(FDialogs, this,
+                tr("Cannot play %1:\n%2").arg(Q(file), ShownText(FFPlayer.LastErrMsg())));
   };
   if (!PreviewPanel->OpenAsync(file, opened)) {
     opened(false);
