@@ -136,18 +136,12 @@ class TLanguageWindowTest : public TWindowFixture {
 };
 
 int main(int argc, char **argv) {
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  static fixtures::TTempDir home;
-  setenv("HOME", home.Path().c_str(), 1);
-  setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
-  TApplication app(argc, argv);
-  if (!InstallTranslations(app, QLocale::system(), MORVANE_TRANSLATIONS_DIR)) {
+  return RunWindowTests<TLanguageWindowTest>(argc, argv, [](TApplication &app) {
+    if (InstallTranslations(app, QLocale::system(), MORVANE_TRANSLATIONS_DIR)) return true;
     std::fprintf(stderr, "no catalogue for the locale %s in %s\n",
                  qPrintable(QLocale::system().name()), MORVANE_TRANSLATIONS_DIR);
-    return 1;
-  }
-  TLanguageWindowTest test;
-  return QTest::qExec(&test, argc, argv);
+    return false;
+  });
 }
 
 #include "LanguageWindowTest.moc"

@@ -104,15 +104,18 @@ class TWindowFixture : public QObject {
   }
 };
 
-// The body of main() of a window test program.
+// The body of main() of a window test program.  `prepare`, when given, readies the application
+// before the tests run (a catalogue installed ...); false ends the program with 1.
 template <class Test>
-int RunWindowTests(int argc, char **argv) {
+int RunWindowTests(int argc, char **argv,
+                   const std::function<bool(TApplication &)> &prepare = nullptr) {
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   // Nothing a test does may reach the real home folder (the default folders live there).
   static fixtures::TTempDir home;
   setenv("HOME", home.Path().c_str(), 1);
   setenv("MORVANE_FORMAT_INI", MORVANE_FORMAT_INI_FILE, 1);
   TApplication app(argc, argv);
+  if (prepare && !prepare(app)) return 1;
   Test test;
   return QTest::qExec(&test, argc, argv);
 }
