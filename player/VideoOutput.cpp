@@ -116,7 +116,7 @@ void TVideoOutput::Refresh(TPlayback &pb, bool advance) {
     return;
   }
   TVideoDecoder &video = *pb.Video;
-  bool dropped = false;
+  bool dropped = false, shown = false;
   std::unique_lock lock(video.PictLock);
   while (advance && video.Count > 0) {
     TVideoPicture &vp = video.Pictures[video.RIndex];
@@ -145,6 +145,7 @@ void TVideoOutput::Refresh(TPlayback &pb, bool advance) {
     lock.unlock();  // the slot stays ours until it is counted out
     ExpireSubtitles(pb, vp.Pts, nextPts);
     ShowPicture(pb, vp);
+    shown = true;
     lock.lock();
     video.RIndex = (video.RIndex + 1) % TVideoDecoder::PictureQueueSize;
     --video.Count;
@@ -153,7 +154,9 @@ void TVideoOutput::Refresh(TPlayback &pb, bool advance) {
   }
   lock.unlock();
   if (!advance) Draw(pb);
-  if (!dropped) FOwner.ReportPosition(pb);
+  // A refresh that only dropped pictures says nothing; one that showed a picture after dropping
+  // late ones reports it, or a display that cannot keep up would freeze the position.
+  if (shown || !dropped) FOwner.ReportPosition(pb);
 }
 
 void TVideoOutput::ExpireSubtitles(TPlayback &pb, double pictureTime, double nextPictureTime) {

@@ -238,3 +238,25 @@ TEST_F(PlaybackAccuracyTest, KeepsTimeAfterTheSoundEndsAndReportsTheEndOnce) {
   EXPECT_EQ(Events.StateCount(TPlayState::psEnd), 1);
   EXPECT_EQ(Player.CurrentPosition(), 4000000);
 }
+
+// 400 pictures a second are more than the display keeps up with: the refresh drops the late
+// ones, and the position still follows the pictures it shows (it stood still for half a second
+// at a time when every refresh that dropped one kept quiet).
+TEST_F(PlaybackAccuracyTest, PositionMovesOnWhilePicturesAreDropped) {
+  Player.SetDisableAudio(true);
+  ASSERT_TRUE(Open(fixtures::Clip(3.0, 320, 240, 400))) << Player.LastErrMsg();
+  const auto start = TClock::now();
+  int64_t position = Player.CurrentPosition();
+  double changed = 0, longestStill = 0;
+  while (SecondsSince(start) < 2.0) {
+    std::this_thread::sleep_for(10ms);
+    if (Player.CurrentPosition() == position) continue;
+    position = Player.CurrentPosition();
+    longestStill = std::max(longestStill, SecondsSince(start) - changed);
+    changed = SecondsSince(start);
+  }
+  Player.Stop(true);
+  EXPECT_GT(position, 1000000);
+  EXPECT_LT(longestStill, 0.25);
+  std::printf("longest still position %.0f ms\n", longestStill * 1000);
+}
