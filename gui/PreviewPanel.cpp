@@ -79,10 +79,13 @@ TPreviewPanel::TPreviewPanel(QWidget *parent, const TPreviewParts &parts)
     Guarded([&] { FileOpened(duration, frameWidth, frameHeight, screenWidth, screenHeight); });
   };
   FFPlayer.OnPosition = [this](TCustomPlayer *, int64_t pts) {
-    if (Events.Position) Guarded([&] { Events.Position(pts); });
+    if (Events.Position && !FLettingGo) Guarded([&] { Events.Position(pts); });
   };
   FFPlayer.OnState = [this](TCustomPlayer *, TPlayState state) {
-    Guarded([&] { StateChanged(state); });
+    if (!FLettingGo)
+      Guarded([&] { StateChanged(state); });
+    else if (state == TPlayState::psStop)
+      Picture->update();  // the panel paints over the player's last picture
   };
   FFPlayer.OnHook = [this](TCustomPlayer *, TBitmap *bitmap, int64_t pts) {
     if (Events.Hook) Events.Hook(*bitmap, pts);
@@ -180,6 +183,7 @@ bool TPreviewPanel::BeforeOpen() {
   if (!LoadLibraries()) return false;
   if (GHolder && GHolder != this) GHolder->Close();
   GHolder = this;
+  FinishLettingGo();
   FEnded = false;
   Picture->SetPlayerDrawing(true);
   return true;
@@ -210,15 +214,28 @@ void TPreviewPanel::ShowOpening(bool opening) {
   }
 }
 
-void TPreviewPanel::Close() {
+void TPreviewPanel::Close(TCloseWait wait) {
   if (GHolder == this) GHolder = nullptr;
+  if (wait == TCloseWait::Stopped) FinishLettingGo();
   if (!HoldsFile()) return;
   if (Opening()) ShowOpening(false);
-  FFPlayer.Stop(true);  // also gives up an opening
+  // Each gives up an opening.
+  switch (wait) {
+    case TCloseWait::Stopped: FFPlayer.Stop(true); break;
+    case TCloseWait::WindowLeft: FFPlayer.StopLeavingWindow(); break;
+    case TCloseWait::Nothing: FFPlayer.Stop(false); break;
+  }
+  FLettingGo = wait != TCloseWait::Stopped;
   Picture->SetPlayerDrawing(false);
   Bar->setValue(0);
   Bar->setEnabled(false);
   if (Events.Closed) Guarded([this] { Events.Closed(); });
+}
+
+void TPreviewPanel::FinishLettingGo() {
+  if (!FLettingGo) return;
+  FFPlayer.Stop(true);  // usually ended already: joins the threads and lets SDL go
+  FLettingGo = false;
 }
 
 void TPreviewPanel::Release() {

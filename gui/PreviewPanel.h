@@ -72,6 +72,11 @@ struct TPreviewEvents {
   std::function<void(TBitmap &bitmap, int64_t pts)> Hook;
 };
 
+// How long closing a preview waits for its player: until it has stopped; until it no longer
+// draws into the picture (whose window may then go: a hidden dialog's windows are made anew when
+// it shows again); or not at all (the picture's window stays on screen).
+enum class TCloseWait { Stopped, WindowLeft, Nothing };
+
 class TPreviewPanel : public QWidget {
   Q_DECLARE_TR_FUNCTIONS(TPreviewPanel)
 
@@ -103,13 +108,16 @@ class TPreviewPanel : public QWidget {
   // file-open event has run before it) or has failed.  False at once when nothing could be
   // started; `opened` is then not called, nor after a Close (or the panel's end) in the meantime.
   bool OpenAsync(const std::string &file, std::function<void(bool ok)> opened);
-  // Stops the player, waiting, and gives the picture back to the panel; the bar goes back to its
-  // start, disabled, and Events.Closed runs.  Nothing happens when no file is held.
-  void Close();
+  // Stops the player and gives the picture back to the panel; the bar goes back to its start,
+  // disabled, and Events.Closed runs.  Nothing happens when no file is held.  Unless `wait` is
+  // Stopped, the player's sound and threads end on their own: no event reaches the host any
+  // more, the next player's loop starts after them, and a later Close, open or Release waits for
+  // what is left.
+  void Close(TCloseWait wait = TCloseWait::Stopped);
   // The host is going away: no event reaches it any more, and the player stops (waiting).
   void Release();
   // Whether a file is open (playing, paused, or waiting at its start after its end).
-  bool HoldsFile() const { return FFPlayer.Playing() || FFPlayer.Opening(); }
+  bool HoldsFile() const { return !FLettingGo && (FFPlayer.Playing() || FFPlayer.Opening()); }
   bool Opening() const { return FFPlayer.Opening(); }
   bool Ended() const { return FEnded; }
   int64_t Duration() const { return FDuration; }
@@ -140,6 +148,7 @@ class TPreviewPanel : public QWidget {
   void StateChanged(TPlayState state);
   // Before a file is opened, and after: for the panel's own picture and buttons.
   bool BeforeOpen();
+  void FinishLettingGo();
   void AfterOpen(bool ok);
   void ShowOpening(bool opening);
   void BarPressed(const QPoint &at);
@@ -149,6 +158,7 @@ class TPreviewPanel : public QWidget {
   int64_t FDuration = 0;
   bool FEnded = false;
   bool FReleased = false;
-  QString FPositionText;  // the position label's text before "Opening..."
+  bool FLettingGo = false;  // closed without waiting: the player's threads still end
+  QString FPositionText;    // the position label's text before "Opening..."
   std::vector<std::pair<QPushButton *, TToolGlyph>> FGlyphButtons;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 #include "player/FFPlay.h"
 #include "player/Playback.h"
@@ -10,6 +11,17 @@
 #include "services/FFmpegApi.h"
 #include "services/FFmpegLoader.h"
 #include "services/FFmpegLogger.h"
+
+namespace {
+
+// A player that stops without waiting closes its sound device while the next player opens its
+// own; SDL's table of open devices is not safe against both at once.
+std::mutex &DeviceTableLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+}  // namespace
 
 TAudioDecoder::TAudioDecoder(TPlayback &playback)
     : FPlayback(playback), FBuffer(BufferSize), FWave(WaveSamples, 0) {}
@@ -39,7 +51,10 @@ bool TAudioDecoder::Open(AVStream *stream) {
   wanted.samples = SamplesPerBuffer;
   wanted.callback = &TAudioDecoder::Callback;
   wanted.userdata = this;
-  FDevice = ff::SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+  {
+    std::lock_guard lock(DeviceTableLock());
+    FDevice = ff::SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+  }
   if (FDevice == 0) {
     FPlayback.Owner.ReportError(std::string("SDL_OpenAudio() failed: ") + ff::SDL_GetError(),
                                 false);
@@ -60,7 +75,10 @@ bool TAudioDecoder::Open(AVStream *stream) {
 }
 
 void TAudioDecoder::Close() {
-  if (FDevice) ff::SDL_CloseAudioDevice(FDevice);
+  if (FDevice) {
+    std::lock_guard lock(DeviceTableLock());
+    ff::SDL_CloseAudioDevice(FDevice);
+  }
   FDevice = 0;
   FSwr.reset();
   FFrame.reset();

@@ -1,7 +1,9 @@
 #include "player/FFPlay.h"
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 
 #include "platform/MainThread.h"
 #include "player/AudioDecoder.h"
@@ -20,6 +22,53 @@ namespace {
 
 constexpr int64_t PositionStep = 10000;  // microseconds
 constexpr auto SeekWaitLimit = 10s;
+// How long a play loop waits for the one before it; past that it runs beside it, as two players
+// holding files at once do.
+constexpr std::chrono::milliseconds PlayLoopWait = 3s;
+
+// SDL's event queue is the process's, and a play loop drops the events of other playbacks: one
+// loop at a time takes from it.  A player that stops without waiting (its loop still draws and
+// closes its sound) lets the next player open meanwhile; the next loop starts once it has ended.
+class TPlayLoopGate {
+ public:
+  static TPlayLoopGate &Instance() {
+    static TPlayLoopGate gate;
+    return gate;
+  }
+  bool Enter(std::chrono::milliseconds limit) {
+    std::unique_lock lock(FLock);
+    if (!FFree.wait_for(lock, limit, [this] { return !FTaken; })) return false;
+    FTaken = true;
+    return true;
+  }
+  void Leave() {
+    {
+      std::lock_guard lock(FLock);
+      FTaken = false;
+    }
+    FFree.notify_one();
+  }
+
+ private:
+  std::mutex FLock;
+  std::condition_variable FFree;
+  bool FTaken = false;
+};
+
+// A play loop's turn at the gate, left when the loop ends.
+class TPlayLoopTurn {
+ public:
+  TPlayLoopTurn() : FEntered(TPlayLoopGate::Instance().Enter(PlayLoopWait)) {}
+  ~TPlayLoopTurn() {
+    if (FEntered) TPlayLoopGate::Instance().Leave();
+  }
+  TPlayLoopTurn(const TPlayLoopTurn &) = delete;
+  TPlayLoopTurn &operator=(const TPlayLoopTurn &) = delete;
+  bool Entered() const { return FEntered; }
+
+ private:
+  const bool FEntered;
+};
 
 // Tries to take `lock` for at most `limit`.  Polled rather than a timed mutex's try_lock_for,
 // whose wait (pthread_mutex_clocklock) the thread sanitizer of this toolchain does not see, so
@@ -181,6 +230,7 @@ bool TCustomPlayer::EndOpen(const std::shared_ptr<TPlayback> &playback) {
   FEvents.Clear();
   FEventThreadDone = false;
   FPlayStopped.Reset();
+  FOutputReleased.Reset();
   FEventThread = std::thread(&TCustomPlayer::EventThreadMain, this);
   FPlayThread = std::thread(&TCustomPlayer::PlayThreadMain, this);
   return true;
@@ -383,17 +433,22 @@ void TCustomPlayer::Stop(bool wait) {
     pb->PushEvent(FF_QUIT_EVENT);
   }
   if (!wait) return;
-  WaitPlayStopped();
+  WaitPlayStopped(FPlayStopped);
   JoinThreads();
   QuitSDL();
 }
 
+void TCustomPlayer::StopLeavingWindow() {
+  Stop(false);
+  WaitPlayStopped(FOutputReleased);
+}
+
 // Waits for the play thread to finish; closes the playback itself when the play thread cannot
 // get to it (a reader blocked in the input, an event that never arrives).
-void TCustomPlayer::WaitPlayStopped() {
+void TCustomPlayer::WaitPlayStopped(const TManualEvent &until) {
   int attempts = 1;
   for (;;) {
-    if (WaitServing([this] { return FPlayStopped.IsSet(); }, 100ms)) return;
+    if (WaitServing([&until] { return until.IsSet(); }, 100ms)) return;
     const auto pb = Current();
     if (!pb) return;
     std::unique_lock lock(FEventLoopLock, std::defer_lock);
@@ -428,6 +483,9 @@ void TCustomPlayer::JoinThreads() {
 }
 
 void TCustomPlayer::ClosePlayback(const std::shared_ptr<TPlayback> &playback) {
+  // The window first: a host that only waits for that (StopLeavingWindow) goes on while the
+  // sound device and the decoders close.
+  ReleaseOutput();
   playback->Close();
   {
     std::lock_guard lock(FPlaybackLock);
@@ -436,8 +494,14 @@ void TCustomPlayer::ClosePlayback(const std::shared_ptr<TPlayback> &playback) {
   ResetRuntimeState();
 }
 
-void TCustomPlayer::ResetRuntimeState() {
+void TCustomPlayer::ReleaseOutput() {
   FOutput.reset();
+  FOutputReleased.Set();
+  WakeMainThread();
+}
+
+void TCustomPlayer::ResetRuntimeState() {
+  ReleaseOutput();
   FLastPosition = AV_NOPTS_VALUE;
   FCurrentPosition = -1;
   FSeekDone.Set();
@@ -449,6 +513,9 @@ void TCustomPlayer::ResetRuntimeState() {
 
 void TCustomPlayer::PlayThreadMain() {
   const TSdlThreadState sdl;
+  const TPlayLoopTurn turn;
+  if (!turn.Entered())
+    FFLogger().Log(this, TLogLevel::llWarning, "another player still plays; playing beside it");
   ReportState(TPlayState::psPlay);
   try {
     for (;;) {
@@ -457,7 +524,7 @@ void TCustomPlayer::PlayThreadMain() {
       std::lock_guard lock(FEventLoopLock);
       const auto pb = Current();
       if (!pb) {
-        FOutput.reset();
+        ReleaseOutput();
         break;
       }
       if (got && !FOutput->HandleEvent(event, pb)) break;
@@ -466,6 +533,10 @@ void TCustomPlayer::PlayThreadMain() {
     FFLogger().Log(this, TLogLevel::llFatal, std::string("PlayThread Exception: ") + e.what());
     std::lock_guard lock(FEventLoopLock);
     if (const auto pb = Current()) ClosePlayback(pb);
+  }
+  {
+    std::lock_guard lock(FEventLoopLock);
+    ReleaseOutput();  // whichever way the loop ended
   }
   ReportState(TPlayState::psStop);
   FPlayStopped.Set();

@@ -81,6 +81,10 @@ class TCustomPlayer {
   void SeekRelative(TSeekFlagSet flags, bool wait, double offset);
   // Must not be called from OnHook or OnKeyDown (they run on threads that Stop waits for).
   void Stop(bool wait);
+  // Stops without waiting for the threads to end, only until nothing more is drawn into the
+  // host's window (which may then go); the threads end on their own, and the next Stop(true),
+  // open or the player's end waits for what is left.
+  void StopLeavingWindow();
   TBitmap *FrameSnapshot();
   TBitmap *FrameSnapshot(int64_t &pts);
 
@@ -153,7 +157,7 @@ class TCustomPlayer {
   void RequestSeek(TPlayback &playback, int64_t target, int64_t relative, TSeekFlagSet flags,
                    bool wait);
   void WaitForSeek(TPlayback &playback);
-  void WaitPlayStopped();
+  void WaitPlayStopped(const TManualEvent &until);
   void JoinThreads();
   void PlayThreadMain();
   void EventThreadMain();
@@ -167,6 +171,7 @@ class TCustomPlayer {
   void RunHook(struct AVFrame *picture, int64_t pts);
   void RememberShown(const struct AVFrame *picture, double pts);
   void ResetRuntimeState();
+  void ReleaseOutput();
   void ClosePlayback(const std::shared_ptr<TPlayback> &playback);
 
   std::string FLastErrMsg;
@@ -217,6 +222,7 @@ class TCustomPlayer {
   TManualEvent FSeekDone{true};
   TManualEvent FFrameReady{true};
   TManualEvent FPlayStopped{true};
+  TManualEvent FOutputReleased{true};  // the play loop no longer draws into the window
   TEventRing FEvents;
   std::atomic<bool> FEventThreadDone{true};
   // Set by the destructor: the host is going away, so no handler is called any more.  The

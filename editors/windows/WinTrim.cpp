@@ -127,9 +127,11 @@ void TfrmTrim::showEvent(QShowEvent *event) {
 }
 
 void TfrmTrim::hideEvent(QHideEvent *event) {
-  // Closing stops the preview, and waits for it: the next player to open (the main window's,
-  // another editor's) must not meet this one still drawing.
-  PreviewPanel->Close();
+  // Closing stops the preview, waiting until it no longer draws: the hidden window's picture is
+  // made anew when it shows again.  Its sound and threads end on their own (the next player's
+  // loop starts after them), and the next showing waits for them before it replaces the
+  // decoration that the hook draws.
+  PreviewPanel->Close(TCloseWait::WindowLeft);
   TEditorDialog::hideEvent(event);
 }
 

@@ -329,3 +329,30 @@ TEST_F(PlayerTest, DriverChoicesLeaveNothingBehindForLaterOpens) {
   Player.SetAudioDriver(TAudioDriver::adDefault);
   EXPECT_TRUE(Open(clip)) << Player.LastErrMsg();
 }
+
+// A player that stops without waiting (or waiting only until it no longer draws) still closes
+// its sound while the next player opens: each gets its own events (the next loop starts once the
+// last one has ended, so neither takes the other's), the first ends, and the second plays on.
+TEST_F(PlayerTest, NextPlayerOpensWhileTheLastOneStillStops) {
+  const std::string clip = fixtures::Clip(2.0);
+  for (int round = 0; round < 4; ++round) {
+    TEventRecorder nextEvents;
+    TFFPlayer next;
+    next.SetTriggerEventInMainThread(false);
+    nextEvents.Attach(next);
+    ASSERT_TRUE(Open(clip)) << Player.LastErrMsg();
+    ASSERT_TRUE(Events.WaitFor(TPlayState::psPlay, 2s, round + 1));
+    std::this_thread::sleep_for(200ms);
+    if (round % 2)
+      Player.StopLeavingWindow();
+    else
+      Player.Stop(false);
+    ASSERT_TRUE(next.Open(UTF8ToWide(clip), 0, false)) << next.LastErrMsg();
+    EXPECT_TRUE(Events.WaitFor(TPlayState::psStop, 2s, round + 1)) << "round " << round;
+    EXPECT_TRUE(nextEvents.WaitFor(TPlayState::psEnd, 5s)) << "round " << round;
+    EXPECT_GT(next.CurrentPosition(), 1500000);
+    EXPECT_FALSE(Player.Playing());
+    next.Stop(true);
+    Player.Stop(true);
+  }
+}

@@ -1241,8 +1241,9 @@ int TfrmMain::EditorRow() {
   // Only one player may hold a file at a time: the preview panel's stops before an editor opens
   // the file in its player, also when its file has ended and waits, paused, at its start (the
   // paused player's thread would take the editor's player events and the editor would never
-  // draw).
-  StopPreview();
+  // draw).  It is not waited for: the editor's player starts its loop once the preview's has
+  // ended, and the preview's picture, on this window, stays while that player lets it go.
+  StopPreview(TCloseWait::Nothing);
   if (lvFiles->SelectedRow() < 0 && FFiles.Count() > 0) lvFiles->SelectRow(0);
   const int row = lvFiles->SelectedRow();
   if (row >= 0 && SourceRefused(FDialogs, this, FFiles.Row(row).Caption)) return -1;
@@ -1483,11 +1484,11 @@ void TfrmMain::btnPreviewStopClick() {
   StopPreview();
 }
 
-void TfrmMain::StopPreview() {
+void TfrmMain::StopPreview(TCloseWait wait) {
   // A file that has ended is still open (paused at its start): it is closed as well, so that
   // an editor's player never meets it.
   if (PreviewStopped && !PreviewPanel->HoldsFile()) return;
-  PreviewPanel->Close();
+  PreviewPanel->Close(wait);
   ShowPreviewStopped();
 }
 

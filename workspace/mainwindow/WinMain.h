@@ -92,8 +92,8 @@ class TfrmMain : public QMainWindow {
   void RefreshRow(int row);
 
   // Stops the preview and shows the panel stopped: before an editor opens (only one player may
-  // play at a time) and before Start.
-  void StopPreview();
+  // play at a time; this window stays, so the player may end on its own) and before Start.
+  void StopPreview(TCloseWait wait = TCloseWait::Stopped);
   // The batch, which the progress window watches too; running from Start until its end.
   TBatchSession &Session() { return *FSession; }
   bool BatchRunning() const { return FSession && FSession->Active(); }
