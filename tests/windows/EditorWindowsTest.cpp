@@ -199,6 +199,33 @@ class TEditorWindowsTest : public TWindowFixture {
     QCOMPARE(Record().TrimLength, before.TrimLength);
   }
 
+  // Files added while an editor is up (a folder's walk or a read that ends meanwhile) join the
+  // list when it closes: the editor writes into its own row, which a grown or shrunk list would
+  // have moved (the marks went into freed memory, and the row kept none).
+  void rowsGivenWhileAnEditorIsUpJoinAfterIt() {
+    TfrmMain &window = OpenWithClip(fixtures::Clip(3.0));
+    std::vector<std::string> more;
+    for (int i = 0; i < 60; ++i)
+      more.push_back(Media(fixtures::Clip(1.0), "more" + std::to_string(i) + ".mp4"));
+    more.push_back(Media(fixtures::Clip(1.0), "broken.mp4"));
+    std::filesystem::resize_file(more.back(), 100);  // not a file the engine opens
+    int64_t marked = 0;
+    Edit<TfrmTrim>(window.mnuTrim, [&](TfrmTrim &trim) {
+      window.AddFiles(more);
+      QTRY_VERIFY_WITH_TIMEOUT(trim.FFPlayer.CurrentPosition() > Second / 2, 10000);
+      QCOMPARE(window.Files().Count(), 1);
+      QTest::mouseClick(trim.btnPause, Qt::LeftButton);
+      QTest::mouseClick(trim.btnSetStart, Qt::LeftButton);
+      marked = trim.Range().Start();
+      QTest::mouseClick(trim.btnOk, Qt::LeftButton);
+    });
+    QVERIFY(marked > Second / 2);
+    QCOMPARE(Record().TrimStart, marked);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.AddingFiles(), 20000);
+    QCOMPARE(window.Files().Count(), 61);  // the broken file left out
+    QCOMPARE(Record().TrimStart, marked);
+  }
+
   // A 720 x 576 source: the still fills 316 x 253 of the preview, the video area is 314 x 251
   // and a left margin of 10 preview pixels is 22 source pixels.  The preview shows the row's
   // effects.

@@ -798,6 +798,7 @@ void TfrmMain::AdmitSlice() {
   // rows a slice at a time, so that the window paints and takes input in between.
   constexpr size_t SliceSize = 50;
   FAdmitScheduled = false;
+  if (FEditorShown) return;  // the editor's end admits them
   const auto sliceEnd =
       FToAdmit.begin() + static_cast<std::ptrdiff_t>(std::min(FToAdmit.size(), SliceSize));
   const std::vector<std::string> slice(FToAdmit.begin(), sliceEnd);
@@ -862,6 +863,10 @@ void TfrmMain::FilesWalked(const std::vector<std::string> &files) {
 }
 
 void TfrmMain::FileProbed(int id, const std::optional<int64_t> &duration) {
+  if (FEditorShown) {
+    FProbedMeanwhile.emplace_back(id, duration);
+    return;
+  }
   const TConversionList::TReadOutcome outcome = FFiles.Resolve(id, duration);
   if (outcome.Kept) {
     RefreshRow(outcome.Row);
@@ -1250,13 +1255,27 @@ int TfrmMain::EditorRow() {
   return row;
 }
 
+void TfrmMain::ShowEditor(QDialog &editor, int row) {
+  // The editor holds its row (or the row's record) until it closes: a row added or dropped
+  // meanwhile would move it, and the editor would write into another row or into freed memory.
+  FEditorShown = true;
+  struct TShown {
+    TfrmMain &Window;
+    ~TShown() { Window.FEditorShown = false; }
+  } shown{*this};
+  FDialogs.ShowModal(editor);
+  FEditorShown = false;
+  RefreshRow(row);
+  for (const auto &[id, duration] : std::exchange(FProbedMeanwhile, {})) FileProbed(id, duration);
+  if (!FToAdmit.empty() && !FAdmitScheduled) AdmitSlice();
+}
+
 void TfrmMain::mnuCropClick() {
   const int row = EditorRow();
   if (row < 0) return;
   TfrmCrop crop(this, FSkin);
   crop.SetRecord(&FFiles.Row(row).Record);
-  FDialogs.ShowModal(crop);
-  RefreshRow(row);
+  ShowEditor(crop, row);
 }
 
 void TfrmMain::mnuTrimClick() {
@@ -1264,8 +1283,7 @@ void TfrmMain::mnuTrimClick() {
   if (row < 0) return;
   if (!frmTrim) frmTrim = std::make_unique<TfrmTrim>(this, FSkin);
   frmTrim->SetRow(&FFiles.Row(row));
-  FDialogs.ShowModal(*frmTrim);
-  RefreshRow(row);
+  ShowEditor(*frmTrim, row);
 }
 
 void TfrmMain::mnuWaterMarkClick() {
@@ -1273,8 +1291,7 @@ void TfrmMain::mnuWaterMarkClick() {
   if (row < 0) return;
   TfrmWaterMark waterMark(this, FSkin, FDialogs);
   waterMark.SetRecord(&FFiles.Row(row).Record);
-  FDialogs.ShowModal(waterMark);
-  RefreshRow(row);
+  ShowEditor(waterMark, row);
 }
 
 void TfrmMain::mnuVideoInfoClick() {

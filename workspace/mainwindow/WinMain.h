@@ -253,6 +253,8 @@ class TfrmMain : public QMainWindow {
   void AdmitSlice();
   void FilesWalked(const std::vector<std::string> &files);
   void FileProbed(int id, const std::optional<int64_t> &duration);
+  // Shows an editor on `row` modally; the rows that came meanwhile join the list afterwards.
+  void ShowEditor(QDialog &editor, int row);
   // The list's pointer shows that files are being read while they are.
   void ShowAdding();
   void btnOpenClick();
@@ -335,6 +337,10 @@ class TfrmMain : public QMainWindow {
   std::deque<std::string> FToAdmit;
   std::string FRefusals;
   bool FAdmitScheduled = false;
+  // An editor is up and writes into its row: the rows stay where they are, and what the reader
+  // finds meanwhile waits here until the editor closes.
+  bool FEditorShown = false;
+  std::vector<std::pair<int, std::optional<int64_t>>> FProbedMeanwhile;
   std::unique_ptr<TfrmFileInfo> frmFileInfo;  // made on first use
   // The batch: its runner and what it uses for as long as it runs.
   std::unique_ptr<TBatchSession> FSession;
