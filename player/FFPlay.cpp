@@ -430,6 +430,7 @@ void TCustomPlayer::Stop(bool wait) {
   CancelOpening();
   if (const auto pb = Current()) {
     if (pb->Paused) pb->TogglePause();
+    pb->QuitRequested = true;
     pb->PushEvent(FF_QUIT_EVENT);
   }
   if (!wait) return;
@@ -520,7 +521,11 @@ void TCustomPlayer::PlayThreadMain() {
   try {
     for (;;) {
       SDL_Event event;
-      const int got = ff::SDL_WaitEventTimeout(&event, 100);
+      // Polled every 10 ms, as SDL 1.2's wait did: SDL 2 wakes a waiting thread through one of
+      // its windows, and on X11 that message goes to the program that made the window, which is
+      // the host's for a picture drawn into it; the refresh ticker's and Stop's events would
+      // wait for the timeout (the preview showed four pictures a second).
+      const int got = ff::SDL_WaitEventTimeout(&event, 10);
       std::lock_guard lock(FEventLoopLock);
       const auto pb = Current();
       if (!pb) {

@@ -69,6 +69,7 @@ class TPlayback : public std::enable_shared_from_this<TPlayback> {
 
   std::atomic<int> OpenedState{0};  // 0 opening, 1 opened, -1 failed and cleaning up, -2 failed
   std::atomic<bool> AbortRequest{false};
+  std::atomic<bool> QuitRequested{false};  // a stop is on its way: nothing more is drawn
   std::atomic<bool> RefreshPending{false};
   std::atomic<bool> Paused{false};
   std::atomic<bool> SeekRequest{false};

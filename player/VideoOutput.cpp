@@ -26,6 +26,9 @@ bool TVideoOutput::HandleEvent(const SDL_Event &event, const std::shared_ptr<TPl
   if (event.type >= FF_ALLOC_EVENT && event.type <= FF_REOPEN_EVENT &&
       event.user.data1 != playback.get())
     return true;
+  // Once a stop is asked for, what lies in the queue before it is not drawn: a host that waits
+  // for the window to be let go waits for one picture at most.
+  if (pb.QuitRequested && event.type != SDL_QUIT && event.type != FF_QUIT_EVENT) return true;
   switch (event.type) {
     case SDL_QUIT:
     case FF_QUIT_EVENT: FOwner.ClosePlayback(playback); return false;
