@@ -64,6 +64,15 @@ class TEditorWindowsTest : public TWindowFixture {
 
   TlvFilesRecord &Record() { return FWindow->Files().Row(0).Record; }
 
+  // Trim plays past half a second, is paused, marks its start there (`marked`) and takes it.
+  static void MarkStartAndAccept(TfrmTrim &trim, int64_t &marked) {
+    QTRY_VERIFY_WITH_TIMEOUT(trim.FFPlayer.CurrentPosition() > Second / 2, 10000);
+    QTest::mouseClick(trim.btnPause, Qt::LeftButton);
+    QTest::mouseClick(trim.btnSetStart, Qt::LeftButton);
+    marked = trim.Range().Start();
+    QTest::mouseClick(trim.btnOk, Qt::LeftButton);
+  }
+
  private slots:
   void initTestCase() {
     // The previews play without a sound device.
@@ -174,13 +183,7 @@ class TEditorWindowsTest : public TWindowFixture {
     QCOMPARE(window.Files().Row(0).TrimmedLengthText, std::string("3"));
 
     int64_t marked = 0;
-    Edit<TfrmTrim>(window.mnuTrim, [&](TfrmTrim &trim) {
-      QTRY_VERIFY_WITH_TIMEOUT(trim.FFPlayer.CurrentPosition() > Second / 2, 10000);
-      QTest::mouseClick(trim.btnPause, Qt::LeftButton);
-      QTest::mouseClick(trim.btnSetStart, Qt::LeftButton);
-      marked = trim.Range().Start();
-      QTest::mouseClick(trim.btnOk, Qt::LeftButton);
-    });
+    Edit<TfrmTrim>(window.mnuTrim, [&](TfrmTrim &trim) { MarkStartAndAccept(trim, marked); });
     QVERIFY(marked > Second / 2);
     QCOMPARE(Record().TrimStart, marked);
     QCOMPARE(Record().TrimLength, 3 * Second - marked);  // the clip is 3 s to the microsecond
@@ -212,12 +215,8 @@ class TEditorWindowsTest : public TWindowFixture {
     int64_t marked = 0;
     Edit<TfrmTrim>(window.mnuTrim, [&](TfrmTrim &trim) {
       window.AddFiles(more);
-      QTRY_VERIFY_WITH_TIMEOUT(trim.FFPlayer.CurrentPosition() > Second / 2, 10000);
+      MarkStartAndAccept(trim, marked);
       QCOMPARE(window.Files().Count(), 1);
-      QTest::mouseClick(trim.btnPause, Qt::LeftButton);
-      QTest::mouseClick(trim.btnSetStart, Qt::LeftButton);
-      marked = trim.Range().Start();
-      QTest::mouseClick(trim.btnOk, Qt::LeftButton);
     });
     QVERIFY(marked > Second / 2);
     QCOMPARE(Record().TrimStart, marked);
