@@ -502,7 +502,6 @@ void TCustomPlayer::ReleaseOutput() {
 }
 
 void TCustomPlayer::ResetRuntimeState() {
-  ReleaseOutput();
   FLastPosition = AV_NOPTS_VALUE;
   FCurrentPosition = -1;
   FSeekDone.Set();
@@ -528,10 +527,7 @@ void TCustomPlayer::PlayThreadMain() {
       const int got = ff::SDL_WaitEventTimeout(&event, 10);
       std::lock_guard lock(FEventLoopLock);
       const auto pb = Current();
-      if (!pb) {
-        ReleaseOutput();
-        break;
-      }
+      if (!pb) break;
       if (got && !FOutput->HandleEvent(event, pb)) break;
     }
   } catch (const std::exception &e) {
@@ -541,7 +537,7 @@ void TCustomPlayer::PlayThreadMain() {
   }
   {
     std::lock_guard lock(FEventLoopLock);
-    ReleaseOutput();  // whichever way the loop ended
+    ReleaseOutput();  // whichever way the loop ended (a close released it already)
   }
   ReportState(TPlayState::psStop);
   FPlayStopped.Set();
