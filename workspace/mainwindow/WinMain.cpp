@@ -1258,13 +1258,14 @@ int TfrmMain::EditorRow() {
 void TfrmMain::ShowEditor(QDialog &editor, int row) {
   // The editor holds its row (or the row's record) until it closes: a row added or dropped
   // meanwhile would move it, and the editor would write into another row or into freed memory.
-  FEditorShown = true;
-  struct TShown {
-    TfrmMain &Window;
-    ~TShown() { Window.FEditorShown = false; }
-  } shown{*this};
-  FDialogs.ShowModal(editor);
-  FEditorShown = false;
+  {
+    struct TShown {
+      TfrmMain &Window;
+      ~TShown() { Window.FEditorShown = false; }
+    } shown{*this};
+    FEditorShown = true;
+    FDialogs.ShowModal(editor);
+  }
   RefreshRow(row);
   for (const auto &[id, duration] : std::exchange(FProbedMeanwhile, {})) FileProbed(id, duration);
   if (!FToAdmit.empty() && !FAdmitScheduled) AdmitSlice();
