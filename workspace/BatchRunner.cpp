@@ -79,9 +79,7 @@ int TBatchRunner::Start(const std::vector<TBatchRow> &rows, int maxThreads) {
 
 int TBatchRunner::Prepare(const std::vector<TBatchRow> &rows) {
   FRows = rows;
-  FPrepared.clear();
-  FAdded = 0;
-  FAddingBegun = false;
+  ForgetPrepared();
   FSummary = {};
   FStopRequested = false;
   FLastTaskFinished = false;
@@ -131,9 +129,7 @@ void TBatchRunner::AddPreparedTask(TPreparedTask &prepared) {
 }
 
 int TBatchRunner::StartAdded(int maxThreads) {
-  FPrepared.clear();
-  FAdded = 0;
-  FAddingBegun = false;
+  ForgetPrepared();
   const int tasks = static_cast<int>(FRowOfTask.size());
   if (tasks == 0) return 0;
   FRunning = true;
@@ -152,6 +148,10 @@ void TBatchRunner::Discard() {
   }
   for (size_t i = FAdded; i < FPrepared.size(); ++i)
     StopUnstarted(FPrepared[i].Row, FPrepared[i].Job.Destination, FPrepared[i].Working);
+  ForgetPrepared();
+}
+
+void TBatchRunner::ForgetPrepared() {
   FPrepared.clear();
   FAdded = 0;
   FAddingBegun = false;

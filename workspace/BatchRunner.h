@@ -188,6 +188,8 @@ class TBatchRunner {
   static TSourceInfo ProbeSource(const std::string &file);
   void PrepareRow(TJobBuilder &builder, int row);
   void AddPreparedTask(TPreparedTask &prepared);
+  // The prepared tasks are done with: none is waiting to be added.
+  void ForgetPrepared();
   void StopUnstarted(int row, const std::filesystem::path &destination,
                      const std::filesystem::path &working);
   void RowRefused(int row, const std::filesystem::path &destination, const std::string &reason);
