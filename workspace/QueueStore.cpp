@@ -229,18 +229,9 @@ std::optional<TConversionRow> RowOfSection(const CSimpleIniA::TKeyVal &keys) {
 // files ".NAME.saving-PID-N"), once the process that was writing it is gone; another running
 // copy's save in progress is left alone.
 void RemoveAbandonedSaves(const fs::path &path) {
-  const std::string prefix = "." + path.filename().string() + ".saving-";
-  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.rfind(prefix, 0) != 0) continue;
-    const size_t digits = name.find('-', prefix.size());
-    if (digits == std::string::npos) continue;
-    const auto pid = IntegerText(name.substr(prefix.size(), digits - prefix.size()));
-    std::error_code removeError;
-    if (pid && *pid > 0 && kill(*pid, 0) != 0 && errno == ESRCH)
-      fs::remove(it->path(), removeError);
+  for (const TLeftSave &left : LeftSaves(path)) {
+    std::error_code ec;
+    if (left.Writer > 0 && kill(left.Writer, 0) != 0 && errno == ESRCH) fs::remove(left.File, ec);
   }
 }
 

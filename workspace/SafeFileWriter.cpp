@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <stdexcept>
 
@@ -17,13 +18,18 @@ std::runtime_error StepFailed(const std::string &step, const fs::path &file, int
   return std::runtime_error("cannot " + step + " " + file.string() + ": " + std::strerror(error));
 }
 
+// The start of the names of the temporary files of saves of `path`: ".NAME.saving-".
+std::string SavePrefix(const fs::path &path) {
+  return "." + path.filename().string() + ".saving-";
+}
+
 // A temporary file of our own beside `path`: hidden, named after it and this process, made
 // afresh (O_EXCL), so that nothing planted at the name is written through.
 int CreateBeside(const fs::path &path, fs::path &temp) {
   static std::atomic<unsigned> serial{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = path.parent_path() / ("." + path.filename().string() + ".saving-" +
-                                 std::to_string(getpid()) + "-" + std::to_string(serial++));
+    temp = path.parent_path() /
+           (SavePrefix(path) + std::to_string(getpid()) + "-" + std::to_string(serial++));
     const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -116,4 +122,24 @@ TFileBytes ReadFileBytes(const fs::path &path, uint64_t limit) {
   close(fd);
   if (!file.Damage.empty()) file.Bytes.clear();
   return file;
+}
+
+std::vector<TLeftSave> LeftSaves(const fs::path &path) {
+  const std::string prefix = SavePrefix(path);
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  std::vector<TLeftSave> saves;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    TLeftSave save{it->path()};
+    // "PID-N" after the prefix: the writer's id, when the name says it.
+    const char *digits = name.c_str() + prefix.size();
+    const char *dash = std::strchr(digits, '-');
+    pid_t writer = 0;
+    if (dash && std::from_chars(digits, dash, writer).ptr == dash && writer > 0)
+      save.Writer = writer;
+    saves.push_back(std::move(save));
+  }
+  return saves;
 }

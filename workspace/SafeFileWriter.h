@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 // The system calls the writer makes, so that a test can make any one of them fail.
 struct TFileWriteCalls {
@@ -39,3 +40,12 @@ struct TFileBytes {
   std::string Damage;
 };
 TFileBytes ReadFileBytes(const std::filesystem::path &path, uint64_t limit = UINT64_MAX);
+
+// The temporary files that saves of `path` left beside it (ReplaceFileContents names them
+// ".NAME.saving-PID-N"): a save cut short by a kill or a crash, or one in progress in another
+// process.  `Writer` is the id of the process that wrote it, 0 when the name does not say.
+struct TLeftSave {
+  std::filesystem::path File;
+  pid_t Writer = 0;
+};
+std::vector<TLeftSave> LeftSaves(const std::filesystem::path &path);

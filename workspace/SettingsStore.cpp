@@ -147,18 +147,13 @@ bool ReadOnlyFile(const fs::path &path) {
   return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
 }
 
-struct TFileText {
-  std::string Text;
-  std::string Damage;
-};
 // The file's bytes; `Damage` says why they cannot be taken for settings.
-TFileText ReadFileText(const fs::path &path) {
-  const TFileBytes bytes = ReadFileBytes(path);
-  TFileText file{bytes.Bytes, bytes.Damage};
+TFileBytes ReadFileText(const fs::path &path) {
+  TFileBytes file = ReadFileBytes(path);
   // Settings are text; zero bytes are what a crash leaves of a file that was never written out.
-  if (file.Damage.empty() && file.Text.find('\0') != std::string::npos)
+  if (file.Damage.empty() && file.Bytes.find('\0') != std::string::npos)
     file.Damage = "it holds binary data, not settings";
-  if (!file.Damage.empty()) file.Text.clear();
+  if (!file.Damage.empty()) file.Bytes.clear();
   return file;
 }
 
@@ -186,9 +181,9 @@ void SetAside(const fs::path &path, TFileState &state, const std::string &why) {
 // The file's text as the settings start from: a damaged store is set aside and reads as empty.
 std::string StartingText(const fs::path &path, TFileState &state, bool setsDamagedAside) {
   if (state.NeverWrite) return "";
-  TFileText file = ReadFileText(path);
+  TFileBytes file = ReadFileText(path);
   if (!file.Damage.empty() && setsDamagedAside) SetAside(path, state, file.Damage);
-  return file.Text;
+  return std::move(file.Bytes);
 }
 
 std::unique_ptr<TLoadedIni> LoadForReading(const fs::path &path, TFileState &state,
@@ -201,12 +196,9 @@ std::unique_ptr<TLoadedIni> LoadForReading(const fs::path &path, TFileState &sta
 // Every save happens under the lock, so a temporary file of a save found by the lock's holder
 // is what a killed or crashed process left (ReplaceFileContents names them ".NAME.saving-...").
 void RemoveStaleSaves(const fs::path &path) {
-  const std::string prefix = "." + path.filename().string() + ".saving-";
-  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    if (it->path().filename().string().rfind(prefix, 0) == 0 && it->is_regular_file(ec))
-      fs::remove(it->path(), ec);
+  for (const TLeftSave &left : LeftSaves(path))
+    if (fs::is_regular_file(left.File, ec)) fs::remove(left.File, ec);
 }
 
 void TakeLock(const fs::path &path, TFileState &state) {
